@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zep8 {
+
+// The program keeps text in UTF-8; the module, the .zep files and the exported
+// page use Windows-1251. A character that Windows-1251 lacks becomes "?"; bytes
+// that are not valid UTF-8 become "?" as well.
+std::string Utf8ToCp1251(std::string_view utf8);
+std::string Cp1251ToUtf8(std::string_view cp1251);
+
+}  // namespace zep8

@@ -1,0 +1,20 @@
+#include "platform/process_state.h"
+
+namespace zep8 {
+
+void ProcessState::reset() {
+    optionFlags = 0;
+    exitStatus = 0;
+    ProtocolMode = PROTOCOL_OWN;
+    failureCounter = 0;
+    networkChanged = false;
+    for (auto& running : pollerRunning) running = false;
+    currentDevice = nullptr;
+}
+
+ProcessState& processState() {
+    static ProcessState state;
+    return state;
+}
+
+}  // namespace zep8

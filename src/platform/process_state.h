@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+namespace zep8 {
+
+class Device;
+
+// Bits of the option word (set from the command line).
+enum OptionFlag : std::uint16_t {
+    OPT_AUTOREAD_ON = 0x0001,
+    OPT_AUTOREAD_OFF = 0x0002,
+    OPT_AUTOWRITE_ON = 0x0004,
+    OPT_AUTOWRITE_OFF = 0x0008,
+    OPT_TEST_RUN = 0x0010,
+    OPT_SILENT = 0x0020,
+    OPT_NO_DEVICE = 0x0040,
+    OPT_NETPARAM_EDIT = 0x0100,
+};
+
+// Bits of the exit status; the lowest set bit decides the exit code.
+enum ExitStatusBit : std::uint32_t {
+    EXIT_FILE_ERROR = 0x01,
+    EXIT_PORT_ERROR = 0x02,
+    EXIT_TIMEOUT = 0x04,
+    EXIT_GARBAGE = 0x08,
+    EXIT_INTERRUPTED = 0x20,
+    EXIT_NOT_ZEP8 = 0x40,
+};
+
+// The protocol the module is believed to speak.
+enum ProtocolModeCode : int {
+    PROTOCOL_OWN = 0,
+    PROTOCOL_MODBUS_RTU = 1,
+    PROTOCOL_MODBUS_ASCII = 2,
+    PROTOCOL_DCON = 3,
+};
+
+inline constexpr int kInputCount = 8;
+
+// Values that several threads of the process read and write. Every field is
+// atomic: the transfer thread, the pollers, the port set-up worker and the
+// window thread all touch them.
+struct ProcessState {
+    std::atomic<std::uint16_t> optionFlags{0};
+    std::atomic<std::uint32_t> exitStatus{0};
+    std::atomic<int> ProtocolMode{PROTOCOL_OWN};
+    // Consecutive link failures of single-parameter reads and writes.
+    std::atomic<int> failureCounter{0};
+    // The module's network settings in the configuration differ from the program's.
+    std::atomic<bool> networkChanged{false};
+    // Polling of input i is switched on.
+    std::array<std::atomic<bool>, kInputCount> pollerRunning{};
+    // The one device session, while it exists.
+    std::atomic<Device*> currentDevice{nullptr};
+
+    bool hasOption(std::uint16_t bits) const { return (optionFlags.load() & bits) != 0; }
+    void setExitBits(std::uint32_t bits) { exitStatus.fetch_or(bits); }
+    void clearExitBits(std::uint32_t bits) { exitStatus.fetch_and(~bits); }
+
+    // Back to the start-up values (tests and a new session).
+    void reset();
+};
+
+ProcessState& processState();
+
+}  // namespace zep8

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zep8 {
+
+enum class Icon { None, Information, Warning, Error, Question, Stop };
+enum class Buttons { Ok, OkCancel, YesNo };
+enum class Answer { Ok, Cancel, Yes, No };
+
+// Every message box and question of the core goes through this interface:
+// the windows show a dialog, an automated run prints and takes the safe
+// choice, tests record the exact texts.
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+
+    virtual Answer ask(std::string_view text, std::string_view caption, Buttons buttons,
+                       Icon icon) = 0;
+
+    // A line of text typed by the operator (a password when `masked`); nothing
+    // when the operator cancels.
+    virtual std::optional<std::string> enterText(std::string_view prompt,
+                                                 std::string_view caption, bool masked) = 0;
+
+    void notify(std::string_view text, std::string_view caption, Icon icon) {
+        ask(text, caption, Buttons::Ok, icon);
+    }
+};
+
+// The answer that loses nothing when nobody can be asked.
+constexpr Answer SafeAnswer(Buttons buttons) {
+    switch (buttons) {
+        case Buttons::Ok: return Answer::Ok;
+        case Buttons::OkCancel: return Answer::Cancel;
+        case Buttons::YesNo: return Answer::No;
+    }
+    return Answer::Cancel;
+}
+
+}  // namespace zep8

@@ -1,0 +1,52 @@
+#include "platform/recording_prompter.h"
+
+namespace zep8 {
+
+Answer RecordingPrompter::ask(std::string_view text, std::string_view caption, Buttons buttons,
+                              Icon icon) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back({std::string(text), std::string(caption), buttons, icon});
+    if (answers_.empty()) return SafeAnswer(buttons);
+    const Answer answer = answers_.front();
+    answers_.pop_front();
+    return answer;
+}
+
+std::optional<std::string> RecordingPrompter::enterText(std::string_view prompt,
+                                                        std::string_view caption, bool) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back({std::string(prompt), std::string(caption), Buttons::OkCancel, Icon::None});
+    if (texts_.empty()) return std::nullopt;
+    auto text = texts_.front();
+    texts_.pop_front();
+    return text;
+}
+
+void RecordingPrompter::scriptAnswer(Answer answer) {
+    std::lock_guard lock(mutex_);
+    answers_.push_back(answer);
+}
+
+void RecordingPrompter::scriptText(std::optional<std::string> text) {
+    std::lock_guard lock(mutex_);
+    texts_.push_back(std::move(text));
+}
+
+std::vector<RecordingPrompter::Message> RecordingPrompter::messages() const {
+    std::lock_guard lock(mutex_);
+    return messages_;
+}
+
+std::size_t RecordingPrompter::count() const {
+    std::lock_guard lock(mutex_);
+    return messages_.size();
+}
+
+void RecordingPrompter::clear() {
+    std::lock_guard lock(mutex_);
+    messages_.clear();
+    answers_.clear();
+    texts_.clear();
+}
+
+}  // namespace zep8

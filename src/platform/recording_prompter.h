@@ -1,0 +1,43 @@
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/prompter.h"
+
+namespace zep8 {
+
+// Test double: records every message and answers from a script, falling back
+// to the safe answer. Safe to use from several threads.
+class RecordingPrompter : public Prompter {
+public:
+    struct Message {
+        std::string text;
+        std::string caption;
+        Buttons buttons;
+        Icon icon;
+    };
+
+    Answer ask(std::string_view text, std::string_view caption, Buttons buttons,
+               Icon icon) override;
+    std::optional<std::string> enterText(std::string_view prompt, std::string_view caption,
+                                         bool masked) override;
+
+    void scriptAnswer(Answer answer);
+    void scriptText(std::optional<std::string> text);
+
+    std::vector<Message> messages() const;
+    std::size_t count() const;
+    void clear();
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Message> messages_;
+    std::deque<Answer> answers_;
+    std::deque<std::optional<std::string>> texts_;
+};
+
+}  // namespace zep8
