@@ -27,9 +27,9 @@ int encode_buffer(const std::uint8_t* bytes, std::size_t count, char* letters);
 int decode_buffer(const char* letters, std::size_t count, std::uint8_t* bytes);
 
 struct RequestFrame {
-    int address = 0;              // base address plus the parameter's offset
+    int address = 0;  // base address plus the parameter's offset
     bool elevenBitAddress = false;
-    bool read = false;            // read request; a write carries the value in `data`
+    bool read = false;  // read request; a write carries the value in `data`
     std::uint16_t hash = 0;
     std::span<const std::uint8_t> data{};
 };

@@ -22,52 +22,52 @@ constexpr std::string_view kOnOff[] = {"Выключен", "Включен"};
 // Sensor types. The texts mix Latin and Cyrillic look-alike letters exactly as
 // the module's documentation prints them; do not "correct" them.
 constexpr std::string_view kSensorTypes[] = {
-    "Датчик отключен",  // 0
-    "ТСМ100М (Cu 100) W100=1,426",  // 1
-    "ТСМ50М (Cu 50) W100=1,426",  // 2
-    "ТСП100П (Pt 100) W100=1,385",  // 3
-    "ТСП100П (Pt'100) W100=1,391",  // 4
-    "ТХК(L)",  // 5
-    "ТХА(K)",  // 6
-    "Датчик –50…+50мВ",  // 7
-    "ТСП50П (Pt 50) W100=1,385",  // 8
-    "ТСП50П (Pt'50) W100=1,391",  // 9
-    "ТСМ50М (Cu'50) W100=1,428",  // 10
-    "Датчик 4…20мА",  // 11
-    "Датчик 0…20мА",  // 12
-    "Датчик 0…5мА",  // 13
-    "Датчик 0…1В",  // 14
-    "ТСМ100М (Cu'100) W100=1,428",  // 15
-    "ТСМ гр.23 (53 Ом)",  // 16
-    "ТПР (B)",  // 17
-    "ТПП (S)",  // 18
-    "ТПП (R)",  // 19
-    "TНН (N)",  // 20
-    "ТЖК (J)",  // 21
-    "ТВР (А-1)",  // 22
-    "ТВР (А-2)",  // 23
-    "TВР (А-3)",  // 24
-    "TМК (Т)",  // 25
-    "Резистивный датчик задвижки до 0,9 кОм",  // 26
+    "Датчик отключен",                                      // 0
+    "ТСМ100М (Cu 100) W100=1,426",                          // 1
+    "ТСМ50М (Cu 50) W100=1,426",                            // 2
+    "ТСП100П (Pt 100) W100=1,385",                          // 3
+    "ТСП100П (Pt'100) W100=1,391",                          // 4
+    "ТХК(L)",                                               // 5
+    "ТХА(K)",                                               // 6
+    "Датчик –50…+50мВ",                                     // 7
+    "ТСП50П (Pt 50) W100=1,385",                            // 8
+    "ТСП50П (Pt'50) W100=1,391",                            // 9
+    "ТСМ50М (Cu'50) W100=1,428",                            // 10
+    "Датчик 4…20мА",                                        // 11
+    "Датчик 0…20мА",                                        // 12
+    "Датчик 0…5мА",                                         // 13
+    "Датчик 0…1В",                                          // 14
+    "ТСМ100М (Cu'100) W100=1,428",                          // 15
+    "ТСМ гр.23 (53 Ом)",                                    // 16
+    "ТПР (B)",                                              // 17
+    "ТПП (S)",                                              // 18
+    "ТПП (R)",                                              // 19
+    "TНН (N)",                                              // 20
+    "ТЖК (J)",                                              // 21
+    "ТВР (А-1)",                                            // 22
+    "ТВР (А-2)",                                            // 23
+    "TВР (А-3)",                                            // 24
+    "TМК (Т)",                                              // 25
+    "Резистивный датчик задвижки до 0,9 кОм",               // 26
     "Датчик положения задвижки с токовым выходом 0..20мА",  // 27
-    "Датчик положения задвижки с токовым выходом 0..5мА",  // 28
-    "Датчики контактные (сухие)",  // 29
-    "ТСН100Н (Ni 100) W100=1,617",  // 30
-    "ТСМ500М W100=1.426",  // 31
-    "ТСМ500М W100=1.428",  // 32
-    "ТСП500П (Pt 500) W100=1.385",  // 33
-    "ТСП500П (Pt'500) W100=1.391",  // 34
-    "ТСН500Н (Ni 500) W100=1.617",  // 35
-    "ТСМ1000М W100=1.426",  // 36
-    "ТСМ1000М W100=1.428",  // 37
-    "ТСП1000П (Pt 1000) W100=1.385",  // 38
-    "ТСП1000П (Pt'1000) W100=1.391",  // 39
-    "ТСН1000Н (Ni 1000) W100=1.617",  // 40
-    "Резистивный датчик задвижки до 2,0 кОм",  // 41
+    "Датчик положения задвижки с токовым выходом 0..5мА",   // 28
+    "Датчики контактные (сухие)",                           // 29
+    "ТСН100Н (Ni 100) W100=1,617",                          // 30
+    "ТСМ500М W100=1.426",                                   // 31
+    "ТСМ500М W100=1.428",                                   // 32
+    "ТСП500П (Pt 500) W100=1.385",                          // 33
+    "ТСП500П (Pt'500) W100=1.391",                          // 34
+    "ТСН500Н (Ni 500) W100=1.617",                          // 35
+    "ТСМ1000М W100=1.426",                                  // 36
+    "ТСМ1000М W100=1.428",                                  // 37
+    "ТСП1000П (Pt 1000) W100=1.385",                        // 38
+    "ТСП1000П (Pt'1000) W100=1.391",                        // 39
+    "ТСН1000Н (Ni 1000) W100=1.617",                        // 40
+    "Резистивный датчик задвижки до 2,0 кОм",               // 41
 };
 
-constexpr CatalogueEntry Entry(std::string_view name, std::string_view title, std::string_view flags,
-                               ValueType type) {
+constexpr CatalogueEntry Entry(std::string_view name, std::string_view title,
+                               std::string_view flags, ValueType type) {
     CatalogueEntry e;
     e.name = name;
     e.title = title;
@@ -127,12 +127,12 @@ const CatalogueEntry kCatalogue[] = {
     Number(Entry("in.SH", "Сдвиг характеристики датчика", "WAI", PT_DECIMAL), 0, -999, 9999, "0"),
     Number(Entry("in.SL", "Наклон характеристики датчика", "WAI", PT_DECIMAL), 3, 0.9, 1.1, "1"),
     Number(Entry("in.FG", "Полоса цифрового фильтра", "WAI", PT_DECIMAL), 0, 0, 9999, "0"),
-    Number(Entry("Ain.L", "Нижняя граница диапазона измерения активного датчика", "WAI",
-                 PT_DECIMAL),
-           0, -999, 9999, "0"),
-    Number(Entry("Ain.H", "Верхняя граница диапазона измерения активного датчика", "WAI",
-                 PT_DECIMAL),
-           0, -999, 9999, "100"),
+    Number(
+        Entry("Ain.L", "Нижняя граница диапазона измерения активного датчика", "WAI", PT_DECIMAL),
+        0, -999, 9999, "0"),
+    Number(
+        Entry("Ain.H", "Верхняя граница диапазона измерения активного датчика", "WAI", PT_DECIMAL),
+        0, -999, 9999, "100"),
     Number(Entry("dP", "Смещение десятичной точки", "WAI", PT_INTEGER), 0, 0, 3, "0"),
     // The program's service rows; never sent to the module.
     Entry(" ", "Версия программы", "", PT_NONE),
@@ -202,10 +202,17 @@ ParamDescriptor GetDescriptor(std::string_view name) {
     d.min = entry->min;
     d.max = entry->max;
     switch (entry->items) {
-        case Items::None: break;
-        case Items::Fixed: d.items.assign(entry->fixedItems.begin(), entry->fixedItems.end()); break;
-        case Items::SerialPorts: d.items = SerialPortItems(); break;
-        case Items::DataLength: d.items = DataLengthItems(); break;
+        case Items::None:
+            break;
+        case Items::Fixed:
+            d.items.assign(entry->fixedItems.begin(), entry->fixedItems.end());
+            break;
+        case Items::SerialPorts:
+            d.items = SerialPortItems();
+            break;
+        case Items::DataLength:
+            d.items = DataLengthItems();
+            break;
     }
     return d;
 }
@@ -216,7 +223,9 @@ std::optional<std::string_view> FactoryDefault(std::string_view name) {
     return entry->factoryDefault;
 }
 
-std::span<const std::string_view> InputParameterNames() { return kInputParameters; }
+std::span<const std::string_view> InputParameterNames() {
+    return kInputParameters;
+}
 
 void SetPortListProvider(PortListProvider provider) {
     std::lock_guard lock(portProviderMutex);

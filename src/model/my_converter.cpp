@@ -44,7 +44,9 @@ const std::vector<std::string> kDataLengthCodes = {"7", "8"};
 
 }  // namespace
 
-bool MyConverter::NameIs(std::string_view other) const { return EqualsIgnoreCase(name, other); }
+bool MyConverter::NameIs(std::string_view other) const {
+    return EqualsIgnoreCase(name, other);
+}
 
 std::vector<std::uint8_t> MyConverter::EncodePacked(double number, int decimals) {
     const int d = std::clamp(decimals, 0, 3);
@@ -152,7 +154,8 @@ int MyConverter::ConvertToData(std::vector<std::uint8_t>& data) const {
             }
             return CONVERT_FAILED;
         }
-        default: return CONVERT_NO_METHOD;
+        default:
+            return CONVERT_NO_METHOD;
     }
 }
 
@@ -183,17 +186,20 @@ int MyConverter::ConvertFromData(const std::uint8_t* data, std::size_t count, bo
         return CONVERT_OK;
     }
     if (NameIs("Addr")) {
-        if (count == 1) value = std::to_string(data[0]);
-        else if (count == 2) value = std::to_string((data[0] << 8) | data[1]);
-        else return CONVERT_FAILED;
+        if (count == 1)
+            value = std::to_string(data[0]);
+        else if (count == 2)
+            value = std::to_string((data[0] << 8) | data[1]);
+        else
+            return CONVERT_FAILED;
         return CONVERT_OK;
     }
     if (NameIs("rEAd")) {
         if (count == 1) {
             value = MeasurementExceptionText(data[0]);
         } else if (count == 6) {
-            const std::uint32_t bits = (std::uint32_t{data[0]} << 24) | (data[1] << 16) |
-                                       (data[2] << 8) | data[3];
+            const std::uint32_t bits =
+                (std::uint32_t{data[0]} << 24) | (data[1] << 16) | (data[2] << 8) | data[3];
             float measured;
             std::memcpy(&measured, &bits, sizeof measured);
             value = FormatFixed(measured, 1);
@@ -223,34 +229,53 @@ int MyConverter::ConvertFromData(const std::uint8_t* data, std::size_t count, bo
                 return CONVERT_NO_METHOD;
             }
             return CONVERT_OK;
-        case PT_ASCII: value = ReversedText(data, count); return CONVERT_OK;
+        case PT_ASCII:
+            value = ReversedText(data, count);
+            return CONVERT_OK;
         case PT_ENUM:
             if (data[0] >= d.items.size()) return CONVERT_FAILED;
             value = d.items[data[0]];
             return CONVERT_OK;
-        default: return CONVERT_FAILED;
+        default:
+            return CONVERT_FAILED;
     }
 }
 
 std::string MyConverter::RestartCauseText(int code) {
     switch (code) {
         case 1:
-        case 14: return "Нештатный вход в программу контроля";
-        case 2: return "Сбой бегущей единицы на порту С";
-        case 3: return "Сбой бегущей единицы на порту E";
-        case 4: return "сбой бегущей единицы на порту B";
-        case 5: return "переполнение одного из стеков (данных или адресов возврата)";
-        case 6: return "внешний сброс";
-        case 7: return "сброс по питанию";
-        case 8: return "Самопроизвольный watchdog";
-        case 9: return "Кто-то держит SDA линию магистрали в 0";
-        case 10: return "Ошибки при чтения/записи еепром";
-        case 11: return "ошибки при записи еепром";
-        case 12: return "Не хватает времени до перезагрузки очереди";
-        case 13: return "Ошибка зацикливания указателей pwmQueue";
-        case 15: return "Повторная проверка обнаружила неисправимый код (Check_Segment)";
-        case 95: return "Сбой регистра SREG";
-        default: break;
+        case 14:
+            return "Нештатный вход в программу контроля";
+        case 2:
+            return "Сбой бегущей единицы на порту С";
+        case 3:
+            return "Сбой бегущей единицы на порту E";
+        case 4:
+            return "сбой бегущей единицы на порту B";
+        case 5:
+            return "переполнение одного из стеков (данных или адресов возврата)";
+        case 6:
+            return "внешний сброс";
+        case 7:
+            return "сброс по питанию";
+        case 8:
+            return "Самопроизвольный watchdog";
+        case 9:
+            return "Кто-то держит SDA линию магистрали в 0";
+        case 10:
+            return "Ошибки при чтения/записи еепром";
+        case 11:
+            return "ошибки при записи еепром";
+        case 12:
+            return "Не хватает времени до перезагрузки очереди";
+        case 13:
+            return "Ошибка зацикливания указателей pwmQueue";
+        case 15:
+            return "Повторная проверка обнаружила неисправимый код (Check_Segment)";
+        case 95:
+            return "Сбой регистра SREG";
+        default:
+            break;
     }
     if (code >= 32 && code <= 94) {
         return "Ошибки регистров ввода/вывода. Номер у сбившегося регистра :  " +
@@ -261,17 +286,28 @@ std::string MyConverter::RestartCauseText(int code) {
 
 std::string_view MeasurementExceptionText(std::uint8_t code) {
     switch (code) {
-        case 0xF0: return "Вычисленное значение заведомо неверно.";
-        case 0xF7: return "Датчик отключен.";
-        case 0xF8: return "Велика температура холодного спая.";
-        case 0xF9: return "Мала температура холодного спая.";
-        case 0xFA: return "Вычисленное значение слишком велико.";
-        case 0xFB: return "Вычисленное значение слишком мало.";
-        case 0xFC: return "Короткое замыкание";
-        case 0xFD: return "Обрыв датчика.";
-        case 0xFE: return "Отсутствие связи с АЦП.";
-        case 0xFF: return "Некорректный юстировочный коэффициент.";
-        default: return "Не могу преобразовать коэффициенты .";
+        case 0xF0:
+            return "Вычисленное значение заведомо неверно.";
+        case 0xF7:
+            return "Датчик отключен.";
+        case 0xF8:
+            return "Велика температура холодного спая.";
+        case 0xF9:
+            return "Мала температура холодного спая.";
+        case 0xFA:
+            return "Вычисленное значение слишком велико.";
+        case 0xFB:
+            return "Вычисленное значение слишком мало.";
+        case 0xFC:
+            return "Короткое замыкание";
+        case 0xFD:
+            return "Обрыв датчика.";
+        case 0xFE:
+            return "Отсутствие связи с АЦП.";
+        case 0xFF:
+            return "Некорректный юстировочный коэффициент.";
+        default:
+            return "Не могу преобразовать коэффициенты .";
     }
 }
 

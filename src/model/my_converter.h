@@ -14,7 +14,7 @@ namespace zep8 {
 // Holds a parameter's name and value text and converts the text to and from
 // the data bytes of the protocol.
 class MyConverter {
-public:
+  public:
     // Results of the conversions.
     enum : int { CONVERT_NO_METHOD = -1, CONVERT_FAILED = 0, CONVERT_OK = 1 };
     // Results of FitToRange.
@@ -54,7 +54,7 @@ public:
     // Why the module restarted (the "exit" parameter).
     static std::string RestartCauseText(int code);
 
-protected:
+  protected:
     bool NameIs(std::string_view other) const;
 };
 

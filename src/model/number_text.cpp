@@ -9,8 +9,12 @@
 namespace zep8 {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 std::size_t SkipDigits(std::string_view s, std::size_t i) {
     while (i < s.size() && IsDigit(s[i])) ++i;

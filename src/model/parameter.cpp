@@ -89,13 +89,20 @@ bool Parameter::AssignValue(std::string_view text, Prompter& prompter) {
     std::string stored(text);
     bool accepted = false;
     switch (d.type) {
-        case PT_DECIMAL: accepted = AcceptDecimal(d, text, *this, prompter, stored); break;
-        case PT_INTEGER: accepted = AcceptInteger(d, text); break;
-        case PT_ASCII: accepted = true; break;
+        case PT_DECIMAL:
+            accepted = AcceptDecimal(d, text, *this, prompter, stored);
+            break;
+        case PT_INTEGER:
+            accepted = AcceptInteger(d, text);
+            break;
+        case PT_ASCII:
+            accepted = true;
+            break;
         case PT_ENUM:
             for (const std::string& item : d.items) accepted = accepted || item == text;
             break;
-        default: break;
+        default:
+            break;
     }
     if (!accepted) return false;
     value = std::move(stored);
@@ -104,4 +111,3 @@ bool Parameter::AssignValue(std::string_view text, Prompter& prompter) {
 }
 
 }  // namespace zep8
-

@@ -13,7 +13,7 @@ class Prompter;
 // One setting of the module or of the program, with what still has to be
 // written and how the last exchange went.
 class Parameter : public MyConverter {
-public:
+  public:
     // Only the file loader builds a parameter without a name.
     Parameter();
     explicit Parameter(std::string_view name);
@@ -26,8 +26,8 @@ public:
     std::string errorText;      // last exchange error; empty = none
     std::string note;           // kept in the configuration file only
     bool writable = false;
-    bool attrEditable = true;   // module attribute bit 0
-    bool attrFactory = false;   // the value belongs to the factory (bit 1, inverted on the wire)
+    bool attrEditable = true;  // module attribute bit 0
+    bool attrFactory = false;  // the value belongs to the factory (bit 1, inverted on the wire)
     bool hasAttributes = false;
     std::int32_t addressOffset = 0;  // added to the module's base address
     std::int32_t index = 0;          // input number when `indexed`

@@ -11,7 +11,7 @@ namespace {
 // One converter per direction and thread: an iconv descriptor keeps shift
 // state and must not be shared.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
         if (cd_ == reinterpret_cast<iconv_t>(-1)) {
             throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
@@ -45,16 +45,19 @@ public:
         return out;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 
 size_t Utf8SequenceLength(const char* p, size_t left) {
     const auto lead = static_cast<unsigned char>(*p);
     size_t n = 1;
-    if (lead >= 0xF0) n = 4;
-    else if (lead >= 0xE0) n = 3;
-    else if (lead >= 0xC0) n = 2;
+    if (lead >= 0xF0)
+        n = 4;
+    else if (lead >= 0xE0)
+        n = 3;
+    else if (lead >= 0xC0)
+        n = 2;
     // Stop at the next lead byte when the sequence is broken.
     size_t i = 1;
     while (i < n && i < left && (static_cast<unsigned char>(p[i]) & 0xC0) == 0x80) ++i;

@@ -11,12 +11,15 @@
 
 namespace zep8 {
 
-Event::Event(Reset mode, bool initiallySet) : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), mode_(mode) {
+Event::Event(Reset mode, bool initiallySet)
+    : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), mode_(mode) {
     if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
     if (initiallySet) set();
 }
 
-Event::~Event() { close(fd_); }
+Event::~Event() {
+    close(fd_);
+}
 
 void Event::set() {
     const std::uint64_t one = 1;

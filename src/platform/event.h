@@ -10,7 +10,7 @@ namespace zep8 {
 // that one wait can take several events and a file descriptor (a serial port)
 // at once.
 class Event {
-public:
+  public:
     enum class Reset { Manual, Auto };
 
     static constexpr std::chrono::milliseconds kInfinite{-1};
@@ -43,7 +43,7 @@ public:
         return waitAny(std::span<Event* const>(events.begin(), events.size()), timeout, extraFd);
     }
 
-private:
+  private:
     bool tryConsume();
 
     int fd_;

@@ -14,6 +14,8 @@ std::string FormatLocalTime(const char* format, std::time_t when) {
     return std::string(buffer, n);
 }
 
-std::string FormatLocalTime(const char* format) { return FormatLocalTime(format, std::time(nullptr)); }
+std::string FormatLocalTime(const char* format) {
+    return FormatLocalTime(format, std::time(nullptr));
+}
 
 }  // namespace zep8

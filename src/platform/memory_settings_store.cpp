@@ -26,7 +26,8 @@ std::optional<std::string> MemorySettingsStore::readString(std::string_view key,
     const Values* values = find(key);
     if (!values) return std::nullopt;
     auto it = values->find(FoldCase(name));
-    if (it == values->end() || !std::holds_alternative<std::string>(it->second)) return std::nullopt;
+    if (it == values->end() || !std::holds_alternative<std::string>(it->second))
+        return std::nullopt;
     return std::get<std::string>(it->second);
 }
 

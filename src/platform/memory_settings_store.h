@@ -11,18 +11,16 @@ namespace zep8 {
 // Settings kept in memory only (tests, and runs that must not touch the
 // operator's settings). Key names compare ignoring case, like the registry's.
 class MemorySettingsStore : public SettingsStore {
-public:
+  public:
     bool hasKey(std::string_view key) const override;
     bool createKey(std::string_view key) override;
     std::optional<std::string> readString(std::string_view key,
                                           std::string_view name) const override;
-    std::optional<std::int32_t> readInt(std::string_view key,
-                                        std::string_view name) const override;
-    bool writeString(std::string_view key, std::string_view name,
-                     std::string_view value) override;
+    std::optional<std::int32_t> readInt(std::string_view key, std::string_view name) const override;
+    bool writeString(std::string_view key, std::string_view name, std::string_view value) override;
     bool writeInt(std::string_view key, std::string_view name, std::int32_t value) override;
 
-private:
+  private:
     using Value = std::variant<std::string, std::int32_t>;
     using Values = std::map<std::string, Value>;
 

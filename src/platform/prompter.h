@@ -14,7 +14,7 @@ enum class Answer { Ok, Cancel, Yes, No };
 // the windows show a dialog, an automated run prints and takes the safe
 // choice, tests record the exact texts.
 class Prompter {
-public:
+  public:
     virtual ~Prompter() = default;
 
     virtual Answer ask(std::string_view text, std::string_view caption, Buttons buttons,
@@ -22,8 +22,8 @@ public:
 
     // A line of text typed by the operator (a password when `masked`); nothing
     // when the operator cancels.
-    virtual std::optional<std::string> enterText(std::string_view prompt,
-                                                 std::string_view caption, bool masked) = 0;
+    virtual std::optional<std::string> enterText(std::string_view prompt, std::string_view caption,
+                                                 bool masked) = 0;
 
     void notify(std::string_view text, std::string_view caption, Icon icon) {
         ask(text, caption, Buttons::Ok, icon);
@@ -33,9 +33,12 @@ public:
 // The answer that loses nothing when nobody can be asked.
 constexpr Answer SafeAnswer(Buttons buttons) {
     switch (buttons) {
-        case Buttons::Ok: return Answer::Ok;
-        case Buttons::OkCancel: return Answer::Cancel;
-        case Buttons::YesNo: return Answer::No;
+        case Buttons::Ok:
+            return Answer::Ok;
+        case Buttons::OkCancel:
+            return Answer::Cancel;
+        case Buttons::YesNo:
+            return Answer::No;
     }
     return Answer::Cancel;
 }

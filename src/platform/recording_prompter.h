@@ -13,7 +13,7 @@ namespace zep8 {
 // Test double: records every message and answers from a script, falling back
 // to the safe answer. Safe to use from several threads.
 class RecordingPrompter : public Prompter {
-public:
+  public:
     struct Message {
         std::string text;
         std::string caption;
@@ -33,7 +33,7 @@ public:
     std::size_t count() const;
     void clear();
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<Message> messages_;
     std::deque<Answer> answers_;

@@ -10,7 +10,7 @@ namespace zep8 {
 // Persistent program settings: keys (such as "SOFTWARE\ARVO\ZEP8") holding
 // named text and 32-bit integer values.
 class SettingsStore {
-public:
+  public:
     virtual ~SettingsStore() = default;
 
     virtual bool hasKey(std::string_view key) const = 0;

@@ -24,8 +24,8 @@ char32_t NextCodePoint(std::string_view s, std::size_t& i) {
         return c;
     }
     if (b0 >= 0xF0 && cont(1) && cont(2) && cont(3)) {
-        char32_t c = (static_cast<char32_t>(b0 & 0x07) << 18) | (bits(1) << 12) | (bits(2) << 6) |
-                     bits(3);
+        char32_t c =
+            (static_cast<char32_t>(b0 & 0x07) << 18) | (bits(1) << 12) | (bits(2) << 6) | bits(3);
         i += 4;
         return c;
     }
@@ -95,8 +95,8 @@ std::string FormatFixed(double value, int decimals) {
     if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
     if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
     char buffer[512];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                decimals);
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     return std::string(buffer, result.ptr);
 }
 

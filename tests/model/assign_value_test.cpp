@@ -9,7 +9,7 @@ namespace zep8 {
 namespace {
 
 class AssignValue : public ::testing::Test {
-protected:
+  protected:
     // Stores `text` in a fresh parameter; returns the stored value, or
     // "<rejected>" with the parameter untouched.
     std::string Assign(const char* name, const char* text) {

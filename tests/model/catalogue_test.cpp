@@ -41,11 +41,11 @@ TEST(Catalogue, FlagsOfEachGroup) {
         bool w, a, i;
         int type;
     } table[] = {
-        {"dev", false, false, false, PT_ASCII},  {"exit", false, false, false, PT_ASCII},
-        {"bPS", true, true, false, PT_ENUM},     {"Addr", true, true, false, PT_INTEGER},
-        {"Port", true, false, false, PT_ENUM},   {"Cj-.C", true, true, false, PT_ENUM},
-        {"in-t", true, true, true, PT_ENUM},     {"Itrl", true, true, true, PT_DECIMAL},
-        {"dP", true, true, true, PT_INTEGER},    {"rEAd", true, false, false, PT_NONE},
+        {"dev", false, false, false, PT_ASCII}, {"exit", false, false, false, PT_ASCII},
+        {"bPS", true, true, false, PT_ENUM},    {"Addr", true, true, false, PT_INTEGER},
+        {"Port", true, false, false, PT_ENUM},  {"Cj-.C", true, true, false, PT_ENUM},
+        {"in-t", true, true, true, PT_ENUM},    {"Itrl", true, true, true, PT_DECIMAL},
+        {"dP", true, true, true, PT_INTEGER},   {"rEAd", true, false, false, PT_NONE},
         {"n.Flt", true, true, false, PT_NONE},
     };
     for (const auto& t : table) {
@@ -85,8 +85,12 @@ TEST(Catalogue, SensorTypesKeepTheirLookAlikeLetters) {
     const auto items = GetDescriptor("in-t").items;
     ASSERT_EQ(items.size(), 42u);
     EXPECT_EQ(items[0], "Датчик отключен");
-    EXPECT_EQ(items[7], "Датчик \u2013" "50\u2026+50мВ");
-    EXPECT_EQ(items[11], "Датчик 4\u2026" "20мА");
+    EXPECT_EQ(items[7],
+              "Датчик \u2013"
+              "50\u2026+50мВ");
+    EXPECT_EQ(items[11],
+              "Датчик 4\u2026"
+              "20мА");
     EXPECT_EQ(items[27], "Датчик положения задвижки с токовым выходом 0..20мА");
     EXPECT_EQ(items[41], "Резистивный датчик задвижки до 2,0 кОм");
     for (int latin : {20, 24, 25}) EXPECT_EQ(items[latin][0], 'T') << latin;
@@ -136,11 +140,15 @@ TEST(Catalogue, PortItemsComeFromTheProvider) {
 
 TEST(Catalogue, FactoryDefaults) {
     const std::pair<const char*, const char*> defaults[] = {
-        {"Cj-.C", "Включен"}, {"in-t", "Датчик отключен"}, {"in.Fd", "0"}, {"Itrl", "0.5"},
-        {"in.SH", "0"},       {"in.SL", "1"},               {"in.FG", "0"}, {"Ain.L", "0"},
-        {"Ain.H", "100"},     {"dP", "0"},                  {"bPS", "9600"}, {"LEn", "8"},
-        {"PrtY", "Отсутствует"}, {"Sbit", "1"},             {"A.Len", "8"}, {"Addr", "16"},
-        {"RS.dL", "2"},       {"Prot", "АРВО"},
+        {"Cj-.C", "Включен"},    {"in-t", "Датчик отключен"},
+        {"in.Fd", "0"},          {"Itrl", "0.5"},
+        {"in.SH", "0"},          {"in.SL", "1"},
+        {"in.FG", "0"},          {"Ain.L", "0"},
+        {"Ain.H", "100"},        {"dP", "0"},
+        {"bPS", "9600"},         {"LEn", "8"},
+        {"PrtY", "Отсутствует"}, {"Sbit", "1"},
+        {"A.Len", "8"},          {"Addr", "16"},
+        {"RS.dL", "2"},          {"Prot", "АРВО"},
     };
     RecordingPrompter prompter;
     for (const auto& [name, text] : defaults) {

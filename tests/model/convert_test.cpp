@@ -167,7 +167,8 @@ TEST(ConvertFromData, UndecodableReplyKeepsTheValue) {
 TEST(RestartCause, Table) {
     EXPECT_EQ(MyConverter::RestartCauseText(1), "Нештатный вход в программу контроля");
     EXPECT_EQ(MyConverter::RestartCauseText(14), "Нештатный вход в программу контроля");
-    EXPECT_EQ(MyConverter::RestartCauseText(2), "Сбой бегущей единицы на порту \u0421");  // Cyrillic
+    EXPECT_EQ(MyConverter::RestartCauseText(2),
+              "Сбой бегущей единицы на порту \u0421");                               // Cyrillic
     EXPECT_EQ(MyConverter::RestartCauseText(3), "Сбой бегущей единицы на порту E");  // Latin
     EXPECT_EQ(MyConverter::RestartCauseText(4), "сбой бегущей единицы на порту B");
     EXPECT_EQ(MyConverter::RestartCauseText(95), "Сбой регистра SREG");

@@ -10,8 +10,12 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Encode(double x, int d) { return MyConverter::EncodePacked(x, d); }
-double Decode(const Bytes& b) { return *MyConverter::DecodePacked(b.data(), b.size()); }
+Bytes Encode(double x, int d) {
+    return MyConverter::EncodePacked(x, d);
+}
+double Decode(const Bytes& b) {
+    return *MyConverter::DecodePacked(b.data(), b.size());
+}
 
 TEST(PackedDecimal, WorkedEncodings) {
     EXPECT_EQ(Encode(1.05, 2), (Bytes{0x20, 0x69}));

@@ -9,7 +9,7 @@ namespace zep8 {
 namespace {
 
 class LocalTime : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char* tz = std::getenv("TZ");
         savedTz_ = tz ? tz : "";
@@ -18,8 +18,10 @@ protected:
         tzset();
     }
     void TearDown() override {
-        if (hadTz_) setenv("TZ", savedTz_.c_str(), 1);
-        else unsetenv("TZ");
+        if (hadTz_)
+            setenv("TZ", savedTz_.c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
     std::string savedTz_;

@@ -9,7 +9,8 @@ namespace {
 
 TEST(Text, CaseFoldingCoversLatinAndCyrillic) {
     EXPECT_TRUE(EqualsIgnoreCase("отсутствует", "Отсутствует"));
-    EXPECT_TRUE(EqualsIgnoreCase("АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ", "абвгдежзийклмнопрстуфхцчшщъыьэюя"));
+    EXPECT_TRUE(
+        EqualsIgnoreCase("АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ", "абвгдежзийклмнопрстуфхцчшщъыьэюя"));
     EXPECT_TRUE(EqualsIgnoreCase("ЁЖИК", "ёжик"));
     EXPECT_TRUE(EqualsIgnoreCase("ModBUS-RTU", "modbus-rtu"));
     EXPECT_FALSE(EqualsIgnoreCase("Е", "Ё"));
@@ -32,7 +33,8 @@ TEST(Text, FixedFormattingIgnoresTheProcessLocale) {
     EXPECT_EQ(FormatFixed(50.0, 1), "50.0");
     EXPECT_EQ(FormatFixed(-999, 3), "-999.000");
     EXPECT_EQ(FormatFixed(0.05, 1), "0.1");
-    EXPECT_EQ(FormatFixed(2.25, 1), "2.2");  // exact binary value 2.25 rounds to even, as printf does
+    EXPECT_EQ(FormatFixed(2.25, 1),
+              "2.2");  // exact binary value 2.25 rounds to even, as printf does
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
