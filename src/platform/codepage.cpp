@@ -77,4 +77,9 @@ std::string Cp1251ToUtf8(std::string_view cp1251) {
     return converter.convert(cp1251, [](const char*, size_t) { return size_t{1}; });
 }
 
+std::string Utf16leToUtf8(std::string_view utf16le) {
+    thread_local Converter converter("UTF-8", "UTF-16LE");
+    return converter.convert(utf16le, [](const char*, size_t) { return size_t{2}; });
+}
+
 }  // namespace zep8

@@ -10,5 +10,7 @@ namespace zep8 {
 // that are not valid UTF-8 become "?" as well.
 std::string Utf8ToCp1251(std::string_view utf8);
 std::string Cp1251ToUtf8(std::string_view cp1251);
+// Little-endian UTF-16 (as older archives store some strings) to UTF-8.
+std::string Utf16leToUtf8(std::string_view utf16le);
 
 }  // namespace zep8

@@ -1,0 +1,247 @@
+#include "model/configuration_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "model/archive_reader.h"
+#include "model/archive_writer.h"
+#include "model/channels.h"
+#include "model/common.h"
+#include "model/common_params.h"
+#include "model/net_rs485.h"
+#include "platform/event.h"
+#include "platform/process_state.h"
+#include "platform/prompter.h"
+
+namespace zep8 {
+namespace {
+
+constexpr std::uint16_t kDocumentSchema = 3;
+constexpr std::uint16_t kObjectSchema = 2;
+
+// One parameter entry as the file holds it.
+struct StoredEntry {
+    std::uint32_t key = 0;
+    bool hasConverterPart = false;
+    std::string name, value;
+    bool hasParameterPart = false;
+    std::string title;
+    bool indexed = false;
+    std::int32_t index = 0;
+    std::int32_t addressOffset = 0;
+    std::string note;
+    bool writable = false;
+    std::string errorText;
+    bool changed = false, attrChanged = false, pendingWrite = false;
+};
+
+struct StoredNode {
+    bool hasContent = false;  // false when the record's schema is not ours
+    std::string caption;
+    std::vector<StoredEntry> entries;
+};
+
+StoredEntry ReadEntry(ArchiveReader& in) {
+    StoredEntry e;
+    e.key = in.ReadDword();
+    if (in.ReadClass("MyConverter").schema == kObjectSchema) {
+        e.hasConverterPart = true;
+        e.name = in.ReadString();
+        e.value = in.ReadString();
+    }
+    if (in.ReadClass("Parameter").schema == kObjectSchema) {
+        e.hasParameterPart = true;
+        e.title = in.ReadString();
+        e.indexed = in.ReadBool();
+        e.index = in.ReadInt();
+        e.addressOffset = in.ReadInt();
+        e.note = in.ReadString();
+        e.writable = in.ReadBool();
+        e.errorText = in.ReadString();
+        e.changed = in.ReadBool();
+        e.attrChanged = in.ReadBool();
+        e.pendingWrite = in.ReadBool();
+    }
+    return e;
+}
+
+StoredNode ReadNode(ArchiveReader& in) {
+    StoredNode node;
+    if (in.ReadClass("InvisibleElement").schema != kObjectSchema) return node;
+    node.hasContent = true;
+    node.caption = in.ReadString();
+    const std::int32_t count = in.ReadInt();
+    // Every entry the record announces must be there: a short file is damaged.
+    for (std::int32_t i = 0; i < count; ++i) node.entries.push_back(ReadEntry(in));
+    return node;
+}
+
+void Apply(const StoredEntry& e, Parameter& p) {
+    if (e.hasConverterPart) {
+        p.name = e.name;
+        p.value = e.value;
+    }
+    if (e.hasParameterPart) {
+        p.title = e.title;
+        p.indexed = e.indexed;
+        p.index = e.index;
+        p.addressOffset = e.addressOffset;
+        p.note = e.note;
+        p.writable = e.writable;
+        p.errorText = e.errorText;
+        p.changed = e.changed;
+        p.attrChanged = e.attrChanged;
+        p.pendingWrite = e.pendingWrite;
+    }
+}
+
+void Apply(const StoredNode& stored, InvisibleElement& node) {
+    if (!stored.hasContent) return;
+    node.caption = stored.caption;
+    // Keys are looked up per node; of two parameters with one key the later wins.
+    std::map<std::uint32_t, Parameter*> byKey;
+    for (const auto& p : node.parameters()) byKey[ParameterKey(*p)] = p.get();
+    for (const StoredEntry& e : stored.entries) {
+        auto it = byKey.find(e.key);
+        if (it != byKey.end()) Apply(e, *it->second);
+    }
+}
+
+// The nodes of the device part, in file order.
+std::vector<InvisibleElement*> DeviceNodes(const ConfigurationNodes& nodes) {
+    std::vector<InvisibleElement*> list{&nodes.net, &nodes.common, &nodes.channels};
+    for (int i = 0; i < kInputCount; ++i) list.push_back(&nodes.channels.channel(i));
+    return list;
+}
+
+std::string SystemError(int error) {
+    return std::strerror(error);
+}
+
+}  // namespace
+
+std::string SaveConfiguration(const ConfigurationNodes& nodes) {
+    ArchiveWriter out;
+    out.WriteClass("CZEP8Doc", kDocumentSchema);
+    nodes.commonParams.Serialize(out);
+    out.WriteClass("Device", kObjectSchema);
+    nodes.net.Serialize(out);
+    nodes.common.Serialize(out);
+    nodes.channels.Serialize(out);  // with its eight inputs
+    return out.bytes();
+}
+
+LoadStatus LoadConfiguration(const ConfigurationNodes& nodes, std::string_view bytes,
+                             Prompter& prompter, Event* abortEvent) {
+    const std::vector<InvisibleElement*> deviceNodes = DeviceNodes(nodes);
+    StoredNode commonParams;
+    std::vector<StoredNode> device;
+    try {
+        ArchiveReader in(bytes);
+        const std::uint16_t schema = in.ReadClass("CZEP8Doc").schema;
+        if (schema != 2 && schema != 3) {
+            prompter.notify("Данные в файле испорчены!", "Ошибка открытия файла!", Icon::Warning);
+            return LoadStatus::DamagedDocument;
+        }
+        commonParams = ReadNode(in);
+        if (in.ReadClass("Device").schema == kObjectSchema) {
+            for (std::size_t i = 0; i < deviceNodes.size(); ++i) device.push_back(ReadNode(in));
+        }
+    } catch (const ArchiveError&) {
+        prompter.notify(
+            "Неверный формат данных! Возможно это устаревшая версия файла.\n\n"
+            "Попробуйте открыть файл другой версией конфигуратора.",
+            "Ошибка открытия файла", Icon::Warning);
+        processState().exitStatus = EXIT_FILE_ERROR;
+        if (abortEvent) abortEvent->set();
+        return LoadStatus::FormatError;
+    }
+
+    Apply(commonParams, nodes.commonParams);
+    for (std::size_t i = 0; i < device.size(); ++i) Apply(device[i], *deviceNodes[i]);
+    return LoadStatus::Loaded;
+}
+
+std::optional<std::string> SaveConfigurationFile(const std::string& path,
+                                                 const ConfigurationNodes& nodes) {
+    const std::string bytes = SaveConfiguration(nodes);
+
+    // Through a link, the file it points to is the one replaced.
+    std::string target = path;
+    if (char* resolved = realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    mode_t mode = 0666;
+    struct stat existing {};
+    if (stat(target.c_str(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode &= ~mask;
+    }
+
+    std::string temporary = target + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) return "Не удалось создать файл рядом с '" + path + "': " + SystemError(errno);
+    auto fail = [&](const std::string& what) -> std::optional<std::string> {
+        const int error = errno;
+        close(fd);
+        unlink(temporary.c_str());
+        return what + " '" + path + "': " + SystemError(error);
+    };
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return fail("Не удалось записать файл");
+        written += static_cast<std::size_t>(n);
+    }
+    if (fchmod(fd, mode) != 0 || fsync(fd) != 0) return fail("Не удалось записать файл");
+    if (close(fd) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        return "Не удалось записать файл '" + path + "': " + SystemError(error);
+    }
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        return "Не удалось заменить файл '" + path + "': " + SystemError(error);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& path, std::string& error) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = "Не удалось открыть файл '" + path + "': " + SystemError(errno);
+        return std::nullopt;
+    }
+    std::string bytes;
+    std::array<char, 65536> buffer;
+    for (;;) {
+        const ssize_t n = read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = "Не удалось прочитать файл '" + path + "': " + SystemError(errno);
+            close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        bytes.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return bytes;
+}
+
+}  // namespace zep8
