@@ -1,0 +1,59 @@
+// zep8-sim: one virtual ZEP8 on a pseudo-terminal, until Ctrl+C.
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/pty_transport.h"
+#include "sim/sim_options.h"
+#include "sim/virtual_module.h"
+
+int main(int argc, char** argv) {
+    using namespace zep8::sim;
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const ParsedOptions parsed = ParseSimOptions(args);
+    if (!parsed.options) {
+        std::fprintf(stderr, "zep8-sim: %s\n\n%.*s", parsed.error.c_str(),
+                     static_cast<int>(SimUsage().size()), SimUsage().data());
+        return 2;
+    }
+    const SimOptions& options = *parsed.options;
+    if (options.help) {
+        std::printf("%.*s", static_cast<int>(SimUsage().size()), SimUsage().data());
+        return 0;
+    }
+
+    // Signals are taken by sigwait below, not by a handler, so every thread
+    // started from here on must have them blocked.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    VirtualModule module(options.settings);
+    module.setLineTiming(options.lineTiming);
+    PtyTransport transport(module);
+    std::string error;
+    if (!transport.open(error) ||
+        (!options.linkPath.empty() && !transport.createLink(options.linkPath, error)) ||
+        !transport.start(error)) {
+        std::fprintf(stderr, "zep8-sim: %s\n", error.c_str());
+        return 1;
+    }
+
+    const LineSettings& s = options.settings;
+    std::printf("%s\n", transport.slavePath().c_str());
+    std::fflush(stdout);
+    std::fprintf(stderr, "zep8-sim: %d baud, %d%c%d, %d-bit address %d, %.*s%s\n", s.baud,
+                 s.dataBits, "NEO"[static_cast<int>(s.parity)], s.stopBits, s.addressBits,
+                 s.address, static_cast<int>(ProtocolName(s.protocol).size()),
+                 ProtocolName(s.protocol).data(), options.lineTiming ? ", line timing" : "");
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    transport.close();
+    return 0;
+}

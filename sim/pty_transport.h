@@ -1,0 +1,53 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "platform/event.h"
+#include "sim/virtual_module.h"
+
+namespace zep8::sim {
+
+// Puts a VirtualModule on a pseudo-terminal: the module keeps the master side,
+// a program opens the slave path as its serial port. Requests are read and
+// answered on a thread of the transport's own.
+class PtyTransport {
+  public:
+    explicit PtyTransport(VirtualModule& module);
+    ~PtyTransport();
+    PtyTransport(const PtyTransport&) = delete;
+    PtyTransport& operator=(const PtyTransport&) = delete;
+
+    // Creates the pseudo-terminal; false with a reason when the system refuses.
+    bool open(std::string& error);
+    const std::string& slavePath() const { return slavePath_; }
+
+    // A symbolic link to the slave path, removed again by close().
+    bool createLink(const std::string& linkPath, std::string& error);
+
+    // Starts answering (opening first when needed); stop() returns once the
+    // thread has ended.
+    bool start(std::string& error);
+    void stop();
+    bool running() const { return thread_.joinable(); }
+
+    void close();
+
+  private:
+    void run();
+    void respond(std::string_view frame, std::chrono::steady_clock::time_point firstByte);
+    // False when stopped while waiting.
+    bool waitUntil(std::chrono::steady_clock::time_point deadline);
+    void writeAll(std::string_view bytes);
+
+    VirtualModule& module_;
+    int master_ = -1;
+    std::string slavePath_;
+    std::string linkPath_;
+    Event stop_{Event::Reset::Manual};
+    std::thread thread_;
+};
+
+}  // namespace zep8::sim
