@@ -1,0 +1,204 @@
+#include "sim/pty_transport.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "module_client.h"
+
+namespace zep8::sim {
+namespace {
+
+using namespace test;
+using Clock = std::chrono::steady_clock;
+
+// The program's end of the line: the slave opened as a termios serial port.
+class SerialEnd {
+  public:
+    explicit SerialEnd(const std::string& path, speed_t speed = B115200) {
+        fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (fd_ < 0) return;
+        ioctl(fd_, TIOCEXCL);
+        termios t{};
+        tcgetattr(fd_, &t);
+        cfmakeraw(&t);
+        cfsetspeed(&t, speed);
+        tcsetattr(fd_, TCSANOW, &t);
+    }
+    ~SerialEnd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool isOpen() const { return fd_ >= 0; }
+
+    // Sends the bytes and collects the answer up to its terminator; what came
+    // until the time-out otherwise.
+    std::string exchange(std::string_view request, char terminator = '\r',
+                         std::chrono::milliseconds timeout = std::chrono::milliseconds(1000)) {
+        if (::write(fd_, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
+            return {};
+        }
+        return receive(terminator, timeout);
+    }
+
+    std::string receive(char terminator, std::chrono::milliseconds timeout,
+                        std::size_t length = 0) {
+        std::string received;
+        const auto deadline = Clock::now() + timeout;
+        while (Clock::now() < deadline) {
+            pollfd p{fd_, POLLIN, 0};
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (poll(&p, 1, static_cast<int>(left.count()) + 1) <= 0) break;
+            char chunk[64];
+            const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+            if (n <= 0) break;
+            received.append(chunk, static_cast<std::size_t>(n));
+            if (length ? received.size() >= length : received.back() == terminator) break;
+        }
+        return received;
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+class PtyTransportTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(transport.start(error)) << error;
+    }
+
+    VirtualModule module;
+    PtyTransport transport{module};
+};
+
+TEST_F(PtyTransportTest, ServesTheOwnProtocolThroughASerialPort) {
+    SerialEnd port(transport.slavePath());
+    ASSERT_TRUE(port.isOpen());
+    const ReplyFrame dev = ParseReplyText(port.exchange(RequestText("dev", true)));
+    EXPECT_TRUE(dev.checksumOk);
+    MyConverter name("dev");
+    name.ConvertFromData(dev.data.data(), dev.data.size(), false);
+    EXPECT_EQ(name.value, "ZEP-8");
+
+    // Write an indexed parameter, read it back, leave its neighbours alone.
+    MyConverter filter("in.Fd");
+    filter.value = "1200";
+    Bytes data;
+    ASSERT_EQ(filter.ConvertToData(data), MyConverter::CONVERT_OK);
+    const ReplyFrame written =
+        ParseReplyText(port.exchange(RequestText("in.Fd", false, Concat(data, Index(3)))));
+    EXPECT_TRUE(written.checksumOk);
+    EXPECT_EQ(written.hash, hash_name("in.Fd"));
+    const ReplyFrame read = ParseReplyText(port.exchange(RequestText("in.Fd", true, Index(3))));
+    ASSERT_TRUE(read.checksumOk);
+    filter.ConvertFromData(read.data.data(), read.data.size(), true);
+    EXPECT_EQ(filter.value, "1200");
+    EXPECT_EQ(module.value("in.Fd", 2), 0);
+    EXPECT_EQ(module.count("in.Fd").received, 2);
+}
+
+TEST_F(PtyTransportTest, FramesMayArriveInPiecesAndTogether) {
+    SerialEnd port(transport.slavePath());
+    const std::string request = RequestText("ver", true);
+    EXPECT_EQ(port.exchange(request.substr(0, 5), '\r', std::chrono::milliseconds(50)), "");
+    EXPECT_TRUE(ParseReplyText(port.exchange(request.substr(5))).checksumOk);
+
+    const std::string twice = RequestText("dev", true) + RequestText("ver", true);
+    const std::string first = port.exchange(twice);
+    const std::string second = first.find('\r') + 1 < first.size()
+                                   ? first.substr(first.find('\r') + 1)
+                                   : port.receive('\r', std::chrono::milliseconds(1000));
+    EXPECT_EQ(ParseReplyText(second).hash, hash_name("ver"));
+}
+
+TEST_F(PtyTransportTest, SurvivesTheProgramClosingAndReopeningThePort) {
+    for (int round = 0; round < 3; ++round) {
+        SerialEnd port(transport.slavePath());
+        ASSERT_TRUE(port.isOpen()) << "round " << round;
+        EXPECT_TRUE(ParseReplyText(port.exchange(RequestText("dev", true))).checksumOk)
+            << "round " << round;
+    }
+}
+
+TEST_F(PtyTransportTest, ModbusRtuFramesEndWithAPause) {
+    transport.stop();
+    LineSettings s;
+    s.protocol = Protocol::ModbusRtu;
+    s.baud = 115200;
+    VirtualModule rtu(s);
+    PtyTransport line(rtu);
+    std::string error;
+    ASSERT_TRUE(line.start(error)) << error;
+    SerialEnd port(line.slavePath());
+    const std::string command("\x10\x05\xF0\xF0\xFF\x00\xBC\x48", 8);
+    std::string reply = port.exchange(command.substr(0, 3), '\0', std::chrono::milliseconds(1));
+    reply += port.exchange(command.substr(3), '\0', std::chrono::milliseconds(0));
+    reply += port.receive('\0', std::chrono::milliseconds(1000), command.size() - reply.size());
+    EXPECT_EQ(reply, command);
+    EXPECT_EQ(rtu.activeSettings().protocol, Protocol::Own);
+}
+
+TEST_F(PtyTransportTest, StopsPromptlyEvenWhileAReplyIsHeldBack) {
+    SerialEnd port(transport.slavePath());
+    module.injectDelay(std::chrono::seconds(10));
+    port.exchange(RequestText("dev", true), '\r', std::chrono::milliseconds(20));
+    const auto before = Clock::now();
+    transport.stop();
+    EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(200));
+    EXPECT_FALSE(transport.running());
+}
+
+TEST(PtyTransportLink, LinkFollowsTheTransportsLife) {
+    const std::filesystem::path link =
+        std::filesystem::temp_directory_path() / ("zep8-sim-test-" + std::to_string(getpid()));
+    {
+        VirtualModule module;
+        PtyTransport transport(module);
+        std::string error;
+        ASSERT_TRUE(transport.open(error)) << error;
+        ASSERT_TRUE(transport.createLink(link.string(), error)) << error;
+        EXPECT_EQ(std::filesystem::read_symlink(link), transport.slavePath());
+        ASSERT_TRUE(transport.start(error));
+        SerialEnd port(link.string());
+        EXPECT_TRUE(ParseReplyText(port.exchange(RequestText("dev", true))).checksumOk);
+    }
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+}
+
+TEST(PtyTransportTiming, RepliesAfterTheWireTimeOfRequestAndReply) {
+    LineSettings s;
+    s.baud = 2400;  // slow, so that scheduling noise is small beside the wire time
+    s.responseDelayMs = 5;
+    VirtualModule module(s);
+    module.setLineTiming(true);
+    PtyTransport transport(module);
+    std::string error;
+    ASSERT_TRUE(transport.start(error)) << error;
+    SerialEnd port(transport.slavePath(), B2400);
+    const std::string request = RequestText("dev", true);
+    const auto expected = s.wireTime(request.size() + 24) + std::chrono::milliseconds(5);
+    for (int i = 0; i < 3; ++i) {
+        const auto start = Clock::now();
+        const std::string reply = port.exchange(request);
+        const auto took = Clock::now() - start;
+        ASSERT_EQ(reply.size(), 24u);
+        const double ratio = std::chrono::duration<double>(took) / expected;
+        EXPECT_GE(ratio, 1.0);
+        EXPECT_LT(ratio, 1.03) << std::chrono::duration<double, std::milli>(took).count()
+                               << " ms against "
+                               << std::chrono::duration<double, std::milli>(expected).count();
+    }
+}
+
+}  // namespace
+}  // namespace zep8::sim
