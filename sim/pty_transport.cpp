@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "sim/peer_line.h"
+
 namespace zep8::sim {
 namespace {
 
@@ -184,6 +186,13 @@ void PtyTransport::run() {
 }
 
 void PtyTransport::respond(std::string_view frame, Clock::time_point firstByte) {
+    if (lineCheck_) {
+        const std::optional<int> baud = PeerBaudRate(master_);
+        if (baud && *baud != module_.activeSettings().baud) {
+            ++mismatchedFrames_;
+            return;
+        }
+    }
     const std::optional<Reply> reply = module_.handleFrame(frame);
     if (!reply) return;
     if (!waitUntil(firstByte + reply->delay)) return;

@@ -35,6 +35,11 @@ class PtyTransport {
 
     void close();
 
+    // A module on a real line hears only noise from a program at another speed;
+    // with the check on (the default) such requests go unanswered.
+    void setLineCheck(bool on) { lineCheck_ = on; }
+    int mismatchedFrames() const { return mismatchedFrames_; }
+
   private:
     void run();
     void respond(std::string_view frame, std::chrono::steady_clock::time_point firstByte);
@@ -46,6 +51,8 @@ class PtyTransport {
     int master_ = -1;
     std::string slavePath_;
     std::string linkPath_;
+    std::atomic<bool> lineCheck_{true};
+    std::atomic<int> mismatchedFrames_{0};
     Event stop_{Event::Reset::Manual};
     std::thread thread_;
 };

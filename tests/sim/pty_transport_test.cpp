@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -23,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 // The program's end of the line: the slave opened as a termios serial port.
 class SerialEnd {
   public:
-    explicit SerialEnd(const std::string& path, speed_t speed = B115200) {
+    explicit SerialEnd(const std::string& path, speed_t speed = B9600) {
         fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (fd_ < 0) return;
         ioctl(fd_, TIOCEXCL);
@@ -139,13 +140,37 @@ TEST_F(PtyTransportTest, ModbusRtuFramesEndWithAPause) {
     PtyTransport line(rtu);
     std::string error;
     ASSERT_TRUE(line.start(error)) << error;
-    SerialEnd port(line.slavePath());
+    SerialEnd port(line.slavePath(), B115200);
     const std::string command("\x10\x05\xF0\xF0\xFF\x00\xBC\x48", 8);
     std::string reply = port.exchange(command.substr(0, 3), '\0', std::chrono::milliseconds(1));
     reply += port.exchange(command.substr(3), '\0', std::chrono::milliseconds(0));
     reply += port.receive('\0', std::chrono::milliseconds(1000), command.size() - reply.size());
     EXPECT_EQ(reply, command);
     EXPECT_EQ(rtu.activeSettings().protocol, Protocol::Own);
+}
+
+TEST_F(PtyTransportTest, AnswersOnlyAProgramAtItsSpeed) {
+    const std::string dev = RequestText("dev", true);
+    {
+        SerialEnd port(transport.slavePath(), B19200);
+        EXPECT_EQ(port.exchange(dev, '\r', std::chrono::milliseconds(100)), "");
+        EXPECT_EQ(transport.mismatchedFrames(), 1);
+        transport.setLineCheck(false);
+        EXPECT_TRUE(ParseReplyText(port.exchange(dev)).checksumOk);
+        transport.setLineCheck(true);
+    }
+
+    // New settings take effect with APLY; the program follows by reopening.
+    SerialEnd port(transport.slavePath(), B9600);
+    MyConverter speed("bPS");
+    speed.value = "115200";
+    Bytes data;
+    speed.ConvertToData(data);
+    EXPECT_TRUE(ParseReplyText(port.exchange(RequestText("bPS", false, data))).checksumOk);
+    EXPECT_EQ(port.exchange(RequestText("APLY", false), '\r', std::chrono::milliseconds(50)), "");
+    EXPECT_EQ(port.exchange(dev, '\r', std::chrono::milliseconds(100)), "");
+    SerialEnd faster(transport.slavePath(), B115200);
+    EXPECT_TRUE(ParseReplyText(faster.exchange(dev)).checksumOk);
 }
 
 TEST_F(PtyTransportTest, StopsPromptlyEvenWhileAReplyIsHeldBack) {
@@ -187,17 +212,21 @@ TEST(PtyTransportTiming, RepliesAfterTheWireTimeOfRequestAndReply) {
     SerialEnd port(transport.slavePath(), B2400);
     const std::string request = RequestText("dev", true);
     const auto expected = s.wireTime(request.size() + 24) + std::chrono::milliseconds(5);
-    for (int i = 0; i < 3; ++i) {
+    // Each reply must wait the full time; the median must not wait much longer
+    // (a single late wake-up of a busy machine is not the module's doing).
+    std::vector<double> ratios;
+    for (int i = 0; i < 5; ++i) {
         const auto start = Clock::now();
         const std::string reply = port.exchange(request);
         const auto took = Clock::now() - start;
         ASSERT_EQ(reply.size(), 24u);
-        const double ratio = std::chrono::duration<double>(took) / expected;
-        EXPECT_GE(ratio, 1.0);
-        EXPECT_LT(ratio, 1.03) << std::chrono::duration<double, std::milli>(took).count()
-                               << " ms against "
-                               << std::chrono::duration<double, std::milli>(expected).count();
+        ratios.push_back(std::chrono::duration<double>(took) / expected);
+        EXPECT_GE(ratios.back(), 1.0);
     }
+    std::ranges::sort(ratios);
+    EXPECT_LT(ratios[2], 1.03) << "median " << ratios[2] * 100 << "% of "
+                               << std::chrono::duration<double, std::milli>(expected).count()
+                               << " ms";
 }
 
 }  // namespace
