@@ -6,9 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/pty_transport.h"
 #include "sim/sim_options.h"
-#include "sim/virtual_module.h"
+#include "sim/simulated_module.h"
 
 int main(int argc, char** argv) {
     using namespace zep8::sim;
@@ -33,9 +32,10 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    VirtualModule module(options.settings);
-    module.setLineTiming(options.lineTiming);
-    PtyTransport transport(module);
+    SimulatedModule simulated(options.settings);
+    simulated.module().setLineTiming(options.lineTiming);
+    simulated.transport().setLineCheck(options.lineCheck);
+    PtyTransport& transport = simulated.transport();
     std::string error;
     if (!transport.open(error) ||
         (!options.linkPath.empty() && !transport.createLink(options.linkPath, error)) ||
@@ -51,6 +51,9 @@ int main(int argc, char** argv) {
                  s.dataBits, "NEO"[static_cast<int>(s.parity)], s.stopBits, s.addressBits,
                  s.address, static_cast<int>(ProtocolName(s.protocol).size()),
                  ProtocolName(s.protocol).data(), options.lineTiming ? ", line timing" : "");
+    if (options.lineCheck) {
+        std::fprintf(stderr, "zep8-sim: requests at another speed go unanswered\n");
+    }
 
     int signal = 0;
     sigwait(&stopSignals, &signal);

@@ -21,7 +21,7 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kMaxPending = 512;
 // While no program has the slave open, the master only reports a hang-up;
 // look again this often.
-constexpr std::chrono::milliseconds kHangUpRetry{2};
+constexpr std::chrono::milliseconds kHangUpRetry{5};
 // ModBUS-RTU frames end with a pause of 3.5 characters; a pty adds scheduling
 // jitter, so never wait less than this.
 constexpr std::chrono::microseconds kMinRtuPause{5000};

@@ -35,6 +35,7 @@ std::string_view SimUsage() {
            "  --delay MS           response delay RS.dL, 0..50 ms (default 2)\n"
            "  --protocol NAME      arvo, modbus-rtu, modbus-ascii or dcon (default arvo)\n"
            "  --timing             answer no sooner than the line at this speed would allow\n"
+           "  --any-speed          answer whatever speed the program set on the port\n"
            "  --link PATH          also make PATH a symbolic link to the port\n"
            "  --help               this text\n"
            "\n"
@@ -57,6 +58,10 @@ ParsedOptions ParseSimOptions(std::span<const std::string_view> args) {
         }
         if (name == "--timing") {
             options.lineTiming = true;
+            continue;
+        }
+        if (name == "--any-speed") {
+            options.lineCheck = false;
             continue;
         }
         if (!value) {

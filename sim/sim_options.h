@@ -14,6 +14,7 @@ struct SimOptions {
     LineSettings settings;
     std::string linkPath;  // empty: no link
     bool lineTiming = false;
+    bool lineCheck = true;
     bool help = false;
 };
 

@@ -35,6 +35,7 @@ enum ModuleError : std::uint8_t {
 constexpr std::uint8_t kEditable = 0x01;
 constexpr std::uint8_t kUserOwned = 0x02;
 constexpr std::uint8_t kSensorDisconnected = 0xF7;
+constexpr int kAnyModuleAddress = 255;
 
 const std::uint16_t kErrorHash = hash_name("n.Err");
 const std::uint16_t kApplyHash = hash_name("APLY");
@@ -144,6 +145,11 @@ std::optional<Reply> VirtualModule::handleOwnFrame(std::string_view received) {
     request.address = address;
     request.offset = address - active_.address;
     request.read = (head[1] & 0x10) != 0;
+    // The program sends to 255 to reach a module whatever its base address.
+    const bool outsideInputs = request.offset < 0 || request.offset >= kInputs;
+    if (active_.addressBits == 8 && address == kAnyModuleAddress && outsideInputs) {
+        request.offset = 0;
+    }
     if (request.offset < 0 || request.offset >= kInputs) return std::nullopt;
 
     Outcome outcome;

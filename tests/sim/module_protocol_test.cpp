@@ -42,6 +42,10 @@ TEST(ModuleAddressing, AnswersOnlyItsOwnAddressAndMeasuredValuesAtEachInput) {
     EXPECT_FALSE(Ask(module, "rEAd", true, {}, 16 + 8));
     EXPECT_FALSE(Ask(module, "in-t", true, Index(3), 16 + 3)) << "only rEAd answers at base + i";
     EXPECT_EQ(module.total().received, 2);
+
+    const auto any = module.handleFrame(RequestText("dev", true, {}, 255));
+    ASSERT_TRUE(any) << "255 reaches any module";
+    EXPECT_EQ(any->bytes.substr(1, 2), "VV") << "and is answered from there";
 }
 
 TEST(ModuleAddressing, ElevenBitAddressesUseBothHeaderBytes) {

@@ -1,4 +1,5 @@
 #include "sim/pty_transport.h"
+#include "sim/simulated_module.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -75,11 +76,12 @@ class PtyTransportTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string error;
-        ASSERT_TRUE(transport.start(error)) << error;
+        ASSERT_TRUE(simulated.start(error)) << error;
     }
 
-    VirtualModule module;
-    PtyTransport transport{module};
+    SimulatedModule simulated;
+    VirtualModule& module = simulated.module();
+    PtyTransport& transport = simulated.transport();
 };
 
 TEST_F(PtyTransportTest, ServesTheOwnProtocolThroughASerialPort) {
