@@ -124,8 +124,8 @@ std::optional<Reply> VirtualModule::handleFrame(std::string_view received) {
 }
 
 std::optional<Reply> VirtualModule::handleOwnFrame(std::string_view received) {
-    // Whatever came before the last "#" is noise the module never saw as a frame.
     if (received.empty() || received.back() != kFrameEnd) return std::nullopt;
+    // Whatever came before the last "#" is noise the module never saw as a frame.
     const std::size_t start = received.rfind(kFrameStart);
     if (start == std::string_view::npos) return std::nullopt;
     const std::string_view frame = received.substr(start);
@@ -159,6 +159,7 @@ std::optional<Reply> VirtualModule::handleOwnFrame(std::string_view received) {
     } else if (!parsed.checksumOk) {
         outcome.error = ERR_BAD_CHECKSUM;
     } else {
+        request.parsed = true;
         request.hash = parsed.hash;
         request.data = parsed.data;
         // Only the measured values answer at base address + input.
@@ -196,12 +197,12 @@ std::optional<Reply> VirtualModule::finishReply(const Request& request, const Ou
     if (takeFault(Fault::NoCarriageReturn)) text.pop_back();
     if (takeFault(Fault::Garbage)) text[0] = '~';
 
-    RequestCount& count = counts_[request.hash];
-    ++count.answered;
     ++total_.answered;
-    if (outcome.error) {
-        ++count.errorReplies;
-        ++total_.errorReplies;
+    if (outcome.error) ++total_.errorReplies;
+    if (request.parsed) {
+        RequestCount& count = counts_[request.hash];
+        ++count.answered;
+        if (outcome.error) ++count.errorReplies;
     }
     return Reply{text, replyDelay(receivedLength, text.size())};
 }

@@ -126,6 +126,7 @@ class VirtualModule {
         int address = 0;
         int offset = 0;
         bool read = false;
+        bool parsed = false;  // the frame was sound, so hash and data are known
         std::uint16_t hash = 0;
         std::vector<std::uint8_t> data;
     };
