@@ -195,7 +195,8 @@ std::optional<Reply> VirtualModule::finishReply(const Request& request, const Ou
         last = last == 'V' ? 'G' : static_cast<char>(last + 1);
     }
     if (takeFault(Fault::NoCarriageReturn)) text.pop_back();
-    if (takeFault(Fault::Garbage)) text[0] = '~';
+    if (takeFault(Fault::LostStart)) text.erase(0, 1);
+    if (takeFault(Fault::Garbage)) text = std::string(text.size() - 1, '?') + kFrameEnd;
 
     ++total_.answered;
     if (outcome.error) ++total_.errorReplies;

@@ -25,7 +25,8 @@ namespace zep8::sim {
 // Misbehaviour a test can order for the next replies.
 enum class Fault {
     Silence,           // no reply at all
-    Garbage,           // a reply that does not start with "#"
+    Garbage,           // noise of a reply's length, ending in a carriage return
+    LostStart,         // the reply without its "#"
     BadChecksum,       // one letter of the check sum altered
     NoCarriageReturn,  // the reply's carriage return left off
     WrongHash,         // a well-formed reply under another hash

@@ -23,8 +23,11 @@ TEST(ModuleFaults, DamagedRepliesOfEachKind) {
 
     module.injectFault(Fault::Garbage);
     std::string reply = module.handleFrame(RequestText("dev", true))->bytes;
-    EXPECT_NE(reply.front(), '#');
+    EXPECT_EQ(reply.find('#'), std::string::npos);
     EXPECT_EQ(reply.back(), '\r');
+
+    module.injectFault(Fault::LostStart);
+    EXPECT_EQ(module.handleFrame(RequestText("dev", true))->bytes, good.substr(1));
 
     module.injectFault(Fault::BadChecksum);
     reply = module.handleFrame(RequestText("dev", true))->bytes;
