@@ -56,7 +56,9 @@ bool Event::wait(std::chrono::milliseconds timeout) {
     return waitAny(std::span<Event* const>(&self, 1), timeout) == 0;
 }
 
-int Event::waitAny(std::span<Event* const> events, std::chrono::milliseconds timeout, int extraFd) {
+int Event::waitAny(std::span<Event* const> events, std::chrono::milliseconds timeout, int extraFd,
+                   short fdEvents) {
+    static_assert(kReadable == POLLIN && kWritable == POLLOUT);
     using Clock = std::chrono::steady_clock;
     const bool infinite = timeout.count() < 0;
     const auto deadline = Clock::now() + (infinite ? std::chrono::milliseconds(0) : timeout);
@@ -64,7 +66,7 @@ int Event::waitAny(std::span<Event* const> events, std::chrono::milliseconds tim
     std::vector<pollfd> fds;
     fds.reserve(events.size() + 1);
     for (Event* e : events) fds.push_back(pollfd{e->fd_, POLLIN, 0});
-    if (extraFd >= 0) fds.push_back(pollfd{extraFd, POLLIN, 0});
+    if (extraFd >= 0) fds.push_back(pollfd{extraFd, fdEvents, 0});
 
     for (;;) {
         int waitMs = -1;

@@ -32,15 +32,19 @@ class Event {
     int fd() const { return fd_; }
     Reset mode() const { return mode_; }
 
+    static constexpr short kReadable = 0x001;  // POLLIN
+    static constexpr short kWritable = 0x004;  // POLLOUT
+
     // Waits until one of the events is signalled or `extraFd` (when not -1) is
-    // readable or in error. Returns the index of the first signalled event,
-    // events.size() for the descriptor, or kTimedOut. An auto-reset event that
-    // wakes the wait is consumed by it.
+    // ready for `fdEvents`, or in error. Returns the index of the first
+    // signalled event, events.size() for the descriptor, or kTimedOut. An
+    // auto-reset event that wakes the wait is consumed by it.
     static int waitAny(std::span<Event* const> events, std::chrono::milliseconds timeout,
-                       int extraFd = -1);
+                       int extraFd = -1, short fdEvents = kReadable);
     static int waitAny(std::initializer_list<Event*> events, std::chrono::milliseconds timeout,
-                       int extraFd = -1) {
-        return waitAny(std::span<Event* const>(events.begin(), events.size()), timeout, extraFd);
+                       int extraFd = -1, short fdEvents = kReadable) {
+        return waitAny(std::span<Event* const>(events.begin(), events.size()), timeout, extraFd,
+                       fdEvents);
     }
 
   private:

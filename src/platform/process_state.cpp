@@ -4,6 +4,7 @@ namespace zep8 {
 
 void ProcessState::reset() {
     optionFlags = 0;
+    actionFlags = 0;
     exitStatus = 0;
     ProtocolMode = PROTOCOL_OWN;
     failureCounter = 0;

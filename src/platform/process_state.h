@@ -20,6 +20,17 @@ enum OptionFlag : std::uint16_t {
     OPT_NETPARAM_EDIT = 0x0100,
 };
 
+// Bits of the command-line action word.
+enum ActionFlag : std::uint32_t {
+    ACTION_WRITE_ALL = 0x01,
+    ACTION_LINK_SETTINGS = 0x02,
+    ACTION_CLOSE = 0x04,
+    ACTION_APPLY = 0x08,
+    ACTION_CALIBRATE = 0x10,
+    ACTION_AUTOMATION = 0x20,
+    ACTION_READ_ALL = 0x40,
+};
+
 // Bits of the exit status; the lowest set bit decides the exit code.
 enum ExitStatusBit : std::uint32_t {
     EXIT_FILE_ERROR = 0x01,
@@ -45,6 +56,7 @@ inline constexpr int kInputCount = 8;
 // window thread all touch them.
 struct ProcessState {
     std::atomic<std::uint16_t> optionFlags{0};
+    std::atomic<std::uint32_t> actionFlags{0};
     std::atomic<std::uint32_t> exitStatus{0};
     std::atomic<int> ProtocolMode{PROTOCOL_OWN};
     // Consecutive link failures of single-parameter reads and writes.
@@ -57,6 +69,7 @@ struct ProcessState {
     std::atomic<Device*> currentDevice{nullptr};
 
     bool hasOption(std::uint16_t bits) const { return (optionFlags.load() & bits) != 0; }
+    bool automation() const { return (actionFlags.load() & ACTION_AUTOMATION) != 0; }
     void setExitBits(std::uint32_t bits) { exitStatus.fetch_or(bits); }
     void clearExitBits(std::uint32_t bits) { exitStatus.fetch_and(~bits); }
 

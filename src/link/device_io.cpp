@@ -1,0 +1,344 @@
+#include "link/device_io.h"
+
+#include <cstdio>
+
+#include "link/device_error_text.h"
+#include "link/foreign_frame.h"
+#include "link/frame_codec.h"
+#include "model/catalogue.h"
+#include "model/number_text.h"
+#include "model/parameter.h"
+#include "platform/codepage.h"
+#include "platform/process_state.h"
+#include "platform/prompter.h"
+
+namespace zep8 {
+namespace {
+
+constexpr std::uint16_t kApplyHash = 0x8403;  // "APLY": the module answers nothing
+constexpr std::uint16_t kErrorHash = 0x0233;  // "n.Err"
+constexpr std::string_view kAttributesName = "M.s.t.r.";
+constexpr int kBroadcastOffset = -1;
+constexpr int kBroadcastAddress = 255;
+
+// Repetitions before an exchange gives up.
+constexpr int kMaxTimeoutRepeats = 3;
+constexpr int kMaxLineErrorRepeats = 16;
+constexpr int kMaxLostStartRepeats = 15;
+
+constexpr std::string_view kTimeoutText = "Таймаут при передаче данных (нет связи)";
+
+// exitStatus takes 4 for a dead line unless it already says the line is bad.
+void NoteTimeout() {
+    auto& status = processState().exitStatus;
+    std::uint32_t now = status.load();
+    while (now != EXIT_GARBAGE && !status.compare_exchange_weak(now, EXIT_TIMEOUT)) {
+    }
+}
+
+void NoteGarbage() {
+    processState().exitStatus = EXIT_GARBAGE;
+}
+
+// A reply after time-outs: the line works but something is wrong with it.
+void NoteReplyAfterTimeout() {
+    std::uint32_t expected = EXIT_TIMEOUT;
+    processState().exitStatus.compare_exchange_strong(expected, EXIT_GARBAGE);
+}
+
+std::string TraceByte(const char* arrow, std::size_t position, std::uint8_t byte) {
+    char head[64];
+    std::snprintf(head, sizeof head, "%s #%2i : %3i = 0x%2X (", arrow, static_cast<int>(position),
+                  byte, byte);
+    const std::string shown =
+        byte < 32 ? "." : Cp1251ToUtf8(std::string(1, static_cast<char>(byte)));
+    return head + shown + ")";
+}
+
+std::uint8_t AttributeByte(const Parameter& p) {
+    return static_cast<std::uint8_t>((p.attrEditable ? 0x01 : 0) | (p.attrFactory ? 0 : 0x02));
+}
+
+void AppendIndex(std::vector<std::uint8_t>& data, int index) {
+    data.push_back(static_cast<std::uint8_t>((index >> 8) & 0xFF));
+    data.push_back(static_cast<std::uint8_t>(index & 0xFF));
+}
+
+}  // namespace
+
+DeviceIO::DeviceIO(std::unique_ptr<LinePort> port, Prompter& prompter)
+    : port_(std::move(port)), prompter_(prompter) {
+    programNet_.InitParameters();
+}
+
+DeviceIO::~DeviceIO() {
+    if (port_->IsOpen()) port_->Close();
+}
+
+bool DeviceIO::Fail(std::string& errorText, std::string_view reason) {
+    errorText = reason;
+    return false;
+}
+
+bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::uint8_t> data,
+                        std::vector<std::uint8_t>& reply, std::string& errorText,
+                        int addressOffset) {
+    reply.clear();
+    const PortSettings& settings = port_->settings;
+    RequestFrame request;
+    request.hash = hash_name(name);
+    request.address = addressOffset == kBroadcastOffset ? kBroadcastAddress
+                                                        : settings.baseAddress + addressOffset;
+    request.elevenBitAddress = settings.addressLength == 11;
+    request.read = read;
+    request.data = data;
+    const std::optional<std::string> frame = BuildRequestText(request);
+    if (!frame) return Fail(errorText, "Не могу зашифровать посылку (ф-я encode_buffer)");
+
+    std::lock_guard lock(linkLock_);
+    int timeouts = 0, lineErrors = 0, lostStarts = 0;
+    std::string received;
+    for (;;) {
+        const int result = port_->Transfer(*frame, received);
+        if (request.hash == kApplyHash) {
+            NoteReplyAfterTimeout();
+            errorText.clear();
+            return true;
+        }
+        if (result == TRANSFER_TIMEOUT) {
+            if (timeouts == kMaxTimeoutRepeats) {
+                NoteTimeout();
+                return Fail(errorText, kTimeoutText);
+            }
+            ++timeouts;
+            continue;
+        }
+        if (result == TRANSFER_LINE_ERROR) {
+            if (lineErrors == kMaxLineErrorRepeats) {
+                NoteGarbage();
+                return Fail(errorText, "Неверны настройки порта.");
+            }
+            ++lineErrors;
+            continue;
+        }
+        if (received.size() >= 2 && received[0] == kFrameStart) break;
+        if (lostStarts == kMaxLostStartRepeats) {
+            NoteGarbage();
+            // A port that cannot be opened at all says why.
+            const std::string reason = port_->IsOpen() ? "" : port_->OpenFailureReason();
+            return Fail(errorText, reason.empty() ? "Потеря начала посылки."
+                                                  : "Потеря начала посылки.\n" + reason);
+        }
+        ++lostStarts;
+    }
+
+    NoteReplyAfterTimeout();
+    const ReplyFrame parsed = ParseReplyText(received);
+    if (!parsed.checksumOk) return Fail(errorText, "Ошибка в контрольной сумме ответа");
+    reply = parsed.data;
+    if (parsed.hash == request.hash) {
+        errorText.clear();
+        return true;
+    }
+    if (parsed.hash == kErrorHash) {
+        DeviceErrorText(reply.data(), reply.size(), errorText);
+        return false;
+    }
+    return Fail(errorText, "Пришла посылка с кодом команды, отличным от посланной и от n.Err.\n");
+}
+
+int DeviceIO::ExchangeAttributes(int direction, Parameter& p) {
+    std::vector<std::uint8_t> data;
+    if (direction == DIRECTION_WRITE) data.push_back(AttributeByte(p));
+    if (p.indexed) {
+        data.push_back(0x00);
+        data.push_back(static_cast<std::uint8_t>(p.index & 0xFF));
+    }
+    const std::uint16_t hash = hash_name(p.name);
+    data.push_back(static_cast<std::uint8_t>(hash >> 8));
+    data.push_back(static_cast<std::uint8_t>(hash & 0xFF));
+
+    std::vector<std::uint8_t> reply;
+    if (!Exchange(direction == DIRECTION_READ, kAttributesName, data, reply, p.errorText,
+                  p.addressOffset)) {
+        return STATUS_ATTRIBUTES_FAILED;
+    }
+    if (reply.size() != (p.indexed ? 5u : 3u)) {
+        p.errorText = "Ошибка атрибутов; размер ответа не совпадает с ожидаемым.\n";
+        return STATUS_ATTRIBUTE_SIZE;
+    }
+    p.attrEditable = (reply[0] & 0x01) != 0;
+    p.attrFactory = (reply[0] & 0x02) == 0;
+    p.attrChanged = false;
+    p.pendingWrite = false;
+    return STATUS_OK;
+}
+
+int DeviceIO::SendForeignCommand(Parameter* parameter) {
+    const int mode = processState().ProtocolMode.load();
+    std::vector<std::uint8_t> reply;
+    int status;
+    if (mode == PROTOCOL_DCON) {
+        const std::vector<std::uint8_t> command(kDconReturnCommand.begin(),
+                                                kDconReturnCommand.end());
+        status = ExchangeForeignFrame(command, reply);
+    } else {
+        status = ExchangeForeignFrame(kModbusReturnCommand, reply);
+        if (status == FOREIGN_OK &&
+            !std::equal(reply.begin(), reply.end(), std::begin(kModbusReturnCommand),
+                        std::end(kModbusReturnCommand))) {
+            status = FOREIGN_MALFORMED;
+        }
+    }
+    if (parameter) parameter->errorText = ForeignStatusText(status);
+    return status;
+}
+
+int DeviceIO::TransferParameter(int direction, Parameter* parameter, TraceLog* log) {
+    ProcessState& state = processState();
+    if (state.hasOption(OPT_NO_DEVICE)) return STATUS_OK;
+    const int mode = state.ProtocolMode.load();
+    if (mode >= PROTOCOL_MODBUS_RTU && mode <= PROTOCOL_DCON) return SendForeignCommand(parameter);
+    if (!parameter) return STATUS_NO_PARAMETER;
+    Parameter& p = *parameter;
+    p.errorText.clear();
+
+    // A locked parameter is unlocked for the value write and locked again after it.
+    std::optional<bool> savedEditable;
+    if (p.hasAttributes) {
+        if (!p.attrEditable && p.attrChanged) {
+            savedEditable = p.attrEditable;
+            p.attrEditable = true;
+        }
+        if (const int status = ExchangeAttributes(direction, p); status != STATUS_OK) return status;
+    }
+
+    std::vector<std::uint8_t> data;
+    if (direction == DIRECTION_WRITE) {
+        const int converted = p.ConvertToData(data);
+        // Nothing sensible can be sent for such a value: say why and stop.
+        if (converted == MyConverter::CONVERT_NO_METHOD) {
+            p.errorText = "Метод формирования посылки для команды '" + p.name + "' не определен.";
+            if (log) log->push_back(p.errorText);
+            return STATUS_NO_ENCODING;
+        }
+        if (converted == MyConverter::CONVERT_FAILED) {
+            p.errorText = "Неверное значение (неудается закодировать данные)";
+            if (log) log->push_back(p.errorText);
+            return STATUS_CANNOT_ENCODE;
+        }
+        if (converted != MyConverter::CONVERT_OK && log) {
+            log->push_back("Предупреждение: странный ответ от ConvertToData(...)");
+        }
+    }
+    if (p.indexed) AppendIndex(data, p.index);
+    if (log) {
+        log->push_back("Размер инф-ой части посылки " + std::to_string(data.size()) + " байт");
+        for (std::size_t i = 0; i < data.size(); ++i)
+            log->push_back(TraceByte(">> Посылка:", i, data[i]));
+    }
+
+    std::vector<std::uint8_t> reply;
+    if (!Exchange(direction == DIRECTION_READ, p.name, data, reply, p.errorText, p.addressOffset)) {
+        return STATUS_EXCHANGE_FAILED;
+    }
+    if (log) {
+        for (std::size_t i = 0; i < reply.size(); ++i)
+            log->push_back(TraceByte("<< Ответ:", i, reply[i]));
+        log->push_back("Всего получено " + std::to_string(reply.size()) + " байт");
+    }
+    if (p.ConvertFromData(reply.data(), reply.size(), p.indexed) == MyConverter::CONVERT_FAILED) {
+        p.errorText = "Не могу раскодировать ответ";
+        p.value.clear();
+        return STATUS_UNDECODABLE;
+    }
+
+    if (p.hasAttributes && savedEditable) {
+        p.attrEditable = *savedEditable;
+        if (const int status = ExchangeAttributes(direction, p); status != STATUS_OK) return status;
+    }
+    p.changed = p.attrChanged = p.pendingWrite = false;
+    return STATUS_OK;
+}
+
+int DeviceIO::ExchangeForeignFrame(std::span<const std::uint8_t> command,
+                                   std::vector<std::uint8_t>& reply) {
+    reply.clear();
+    const PortSettings& settings = port_->settings;
+    if (settings.addressLength > 8) return FOREIGN_NOT_8_BIT;
+    const int mode = processState().ProtocolMode.load();
+    const auto address = static_cast<std::uint8_t>(settings.baseAddress & 0xFF);
+    const std::string frame = BuildForeignFrame(mode, address, command);
+
+    std::lock_guard lock(linkLock_);
+    int timeouts = 0, lineErrors = 0;
+    std::string received;
+    for (;;) {
+        const int result = port_->Transfer(frame, received);
+        if (result == TRANSFER_TIMEOUT) {
+            if (timeouts == kMaxTimeoutRepeats) return FOREIGN_TIMEOUT;
+            ++timeouts;
+            // Try the other kind of converter; whichever answers stays.
+            port_->directionMode = port_->directionMode.load() == 0 ? 1 : 0;
+            continue;
+        }
+        if (result == TRANSFER_LINE_ERROR) {
+            if (lineErrors == kMaxLineErrorRepeats) return FOREIGN_LINE_ERRORS;
+            ++lineErrors;
+            continue;
+        }
+        break;
+    }
+    return ParseForeignReply(mode, address, received, reply);
+}
+
+void DeviceIO::LoadPortSettings() {
+    PortSettings& settings = port_->settings;
+    auto number = [&](std::string_view name, auto& field) {
+        // "no data" leaves the port's setting as it is
+        const std::string text = programNet_.GetValue(name);
+        if (HasDigit(text))
+            field = static_cast<std::remove_reference_t<decltype(field)>>(ReadValueNumber(text));
+    };
+    if (const Parameter* portName = programNet_.FindParameter("Port");
+        portName && portName->value != kNoData) {
+        settings.name = portName->value;
+    }
+    number("bPS", settings.baudRate);
+    number("Addr", settings.baseAddress);
+    number("A.Len", settings.addressLength);
+    number("LEn", settings.byteSize);
+    number("Sbit", settings.stopBits);
+    const std::string parity = programNet_.GetValue("PrtY");
+    const std::vector<std::string> items = GetDescriptor("PrtY").items;
+    constexpr int kSchemes[] = {PARITY_NONE, PARITY_EVEN, PARITY_ODD};
+    for (std::size_t i = 0; i < items.size() && i < std::size(kSchemes); ++i) {
+        if (items[i] == parity) settings.parityScheme = kSchemes[i];
+    }
+    programNet_.ClearChangeFlags();
+    processState().networkChanged = false;
+}
+
+int DeviceIO::ReopenPort(bool showMessage) {
+    if (port_->IsOpen()) port_->Close();
+    LoadPortSettings();
+    ProcessState& state = processState();
+    int result = OPEN_OK;
+    if (!state.hasOption(OPT_SILENT | OPT_NO_DEVICE)) result = port_->Open();
+    if (result != OPEN_OK)
+        state.setExitBits(EXIT_PORT_ERROR);
+    else
+        state.clearExitBits(EXIT_PORT_ERROR);
+
+    if (showMessage && result != OPEN_OK && !state.automation()) {
+        std::string text = "Не удается открыть порт " + port_->settings.name +
+                           ". Связь с сетью отсутствует. Проверьте сетевые параметры";
+        if (const std::string reason = port_->OpenFailureReason(); !reason.empty()) {
+            text += "\n\n" + reason;
+        }
+        prompter_.ask(text, "Ошибка драйвера последовательного порта", Buttons::Ok, Icon::None);
+    }
+    return result;
+}
+
+}  // namespace zep8

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/line_port.h"
+#include "model/net_rs485_prg.h"
+
+namespace zep8 {
+
+class Parameter;
+class Prompter;
+
+enum Direction : int { DIRECTION_WRITE = 0, DIRECTION_READ = 1 };
+
+// Results of TransferParameter (and, in a foreign protocol, the ForeignStatus).
+enum TransferStatus : int {
+    STATUS_OK = 0,
+    STATUS_EXCHANGE_FAILED = 1,
+    STATUS_UNDECODABLE = 2,
+    STATUS_NO_ENCODING = 3,
+    STATUS_CANNOT_ENCODE = 4,
+    STATUS_NO_PARAMETER = -1,
+    STATUS_ATTRIBUTES_FAILED = 200,
+    STATUS_ATTRIBUTE_SIZE = 201,
+};
+
+// Lines describing the bytes of a transfer, for the single-parameter dialog.
+using TraceLog = std::vector<std::string>;
+
+// Every exchange with the module goes through here: one lock for the whole
+// exchange, repetitions on time-outs and line trouble, reply checks, and a
+// Russian reason for every failure.
+class DeviceIO {
+  public:
+    DeviceIO(std::unique_ptr<LinePort> port, Prompter& prompter);
+    virtual ~DeviceIO();
+    DeviceIO(const DeviceIO&) = delete;
+    DeviceIO& operator=(const DeviceIO&) = delete;
+
+    // One request and its reply. `addressOffset` is added to the base
+    // address; -1 sends to address 255. True on success; otherwise the reason
+    // is in `errorText` (and an "n.Err" code in `reply`).
+    bool Exchange(bool read, std::string_view name, std::span<const std::uint8_t> data,
+                  std::vector<std::uint8_t>& reply, std::string& errorText, int addressOffset);
+
+    // Reads or writes one parameter with its access attributes around it.
+    int TransferParameter(int direction, Parameter* parameter, TraceLog* log = nullptr);
+    int ExchangeAttributes(int direction, Parameter& parameter);
+    // One frame in the current foreign protocol; returns a ForeignStatus.
+    int ExchangeForeignFrame(std::span<const std::uint8_t> command,
+                             std::vector<std::uint8_t>& reply);
+
+    // Copies the program's network settings into the port.
+    void LoadPortSettings();
+    // Closes the port, loads the settings and opens it again (unless the run
+    // is silent or talks to no module); tells the operator when it fails.
+    int ReopenPort(bool showMessage);
+
+    LinePort& port() { return *port_; }
+    NetRS485prg& programNet() { return programNet_; }
+    Prompter& prompter() { return prompter_; }
+
+  private:
+    int SendForeignCommand(Parameter* parameter);
+    bool Fail(std::string& errorText, std::string_view reason);
+
+    std::unique_ptr<LinePort> port_;
+    Prompter& prompter_;
+    NetRS485prg programNet_;
+    std::mutex linkLock_;
+};
+
+}  // namespace zep8

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/event.h"
+
+namespace zep8 {
+
+// Results of opening a port.
+enum OpenResult : int {
+    OPEN_OK = 0,
+    OPEN_CANNOT_OPEN = -1,
+    OPEN_UNSUPPORTED = -2,  // settings unreadable, or parity, stop bits or speed not supported
+    OPEN_BAD_BYTE_SIZE = -3,
+    OPEN_SETTINGS_REFUSED = -4,
+    OPEN_TIMEOUTS_REFUSED = -5,
+};
+
+// Results of one request/reply transfer.
+enum TransferResult : int {
+    TRANSFER_OK = 0,  // a reply, or nothing more to read
+    TRANSFER_ABORTED = -1,
+    TRANSFER_TIMEOUT = 2,
+    TRANSFER_LINE_ERROR = 3,
+};
+
+// Parity schemes of the port.
+enum ParityScheme : int {
+    PARITY_NONE_0 = 0,
+    PARITY_EVEN = 1,
+    PARITY_MARK = 2,
+    PARITY_NONE = 3,
+    PARITY_ODD = 4,
+    PARITY_SPACE = 5,
+};
+
+inline constexpr std::size_t kMaxReply = 31;  // characters of a reply that are kept
+
+struct PortSettings {
+    std::string name = "COM1";
+    unsigned baudRate = 9600;
+    int parityScheme = PARITY_NONE;
+    int stopBits = 1;
+    int byteSize = 8;
+    int addressLength = 8;  // bits of the module's address, 8 or 11
+    int baseAddress = 16;
+};
+
+// What the transaction engine needs of the line: a real serial port, or a
+// scripted one in tests.
+class LinePort {
+  public:
+    virtual ~LinePort() = default;
+
+    virtual int Open() = 0;
+    virtual int Close() = 0;
+    virtual bool IsOpen() const = 0;
+    // Sends `frame` and collects the reply (at most kMaxReply characters).
+    virtual int Transfer(std::string_view frame, std::string& reply) = 0;
+    // Why the last Open failed, in words for the operator; empty when it did not.
+    virtual std::string OpenFailureReason() const { return {}; }
+
+    // Settings take effect at the next Open.
+    PortSettings settings;
+    // 0: semi-automatic converter (the program keys RTS), else automatic.
+    std::atomic<int> directionMode{0};
+    // Ends every wait of a transfer at once.
+    Event stopEvent{Event::Reset::Manual};
+};
+
+}  // namespace zep8

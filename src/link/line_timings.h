@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+namespace zep8 {
+
+// Time-outs of the line, derived from the character time.
+struct LineTimings {
+    float characterTime = 0;         // milliseconds: ten bits, plus parity, plus a second stop bit
+    int readInterval = 0;            // ms; 3.5 characters in ModBUS-RTU, else 1.5
+    int readTotalMultiplier = 0;     // ms
+    std::uint16_t replyTimeout = 0;  // ms a reply may take
+    int rtuSilence = 0;              // ms of silence that end a ModBUS-RTU reply
+};
+
+LineTimings ComputeLineTimings(unsigned baudRate, bool parity, bool twoStopBits, int protocolMode);
+
+}  // namespace zep8

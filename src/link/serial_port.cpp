@@ -1,0 +1,249 @@
+#include "link/serial_port.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+
+#include "link/port_access.h"
+#include "link/termios_speed.h"
+#include "platform/process_state.h"
+
+namespace zep8 {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr unsigned kBaudRates[] = {110,   300,   600,   1200,  2400,  4800,   9600,   14400,
+                                   19200, 28800, 38400, 56000, 57600, 115200, 128000, 256000};
+
+// Keeps the sending thread busy for one character: a sleep is far too coarse
+// at high speeds.
+void BusyWait(float milliseconds) {
+    const auto until = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                          std::chrono::duration<double, std::milli>(milliseconds));
+    while (Clock::now() < until) {
+    }
+}
+
+void SetRts(int fd, bool on) {
+    int bits = TIOCM_RTS;
+    // A pseudo-terminal has no modem lines; that is fine.
+    (void)ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits);
+}
+
+std::chrono::milliseconds Remaining(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return std::max(left, std::chrono::milliseconds(0));
+}
+
+}  // namespace
+
+SerialPort::~SerialPort() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+int SerialPort::Open() {
+    if (fd_ >= 0) ::close(fd_);  // left open by a failed Open
+    fd_ = -1;
+    timings_ = LineTimings{};
+    openFailure_.clear();
+    const std::string path = PortDevicePath(settings.name);
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+        openFailure_ = DescribeOpenFailure(path, errno);
+        return OPEN_CANNOT_OPEN;
+    }
+    if (ioctl(fd_, TIOCEXCL) != 0 && errno == EBUSY) {
+        openFailure_ = DescribeOpenFailure(path, EBUSY);
+        ::close(fd_);
+        fd_ = -1;
+        return OPEN_CANNOT_OPEN;
+    }
+
+    termios tio{};
+    if (tcgetattr(fd_, &tio) != 0) return OPEN_UNSUPPORTED;
+    cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~(CRTSCTS | PARENB | PARODD | CMSPAR | CSIZE | CSTOPB | HUPCL);
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+
+    bool parity = true;
+    switch (settings.parityScheme) {
+        case PARITY_NONE_0:
+        case PARITY_NONE:
+            parity = false;
+            break;
+        case PARITY_EVEN:
+            tio.c_cflag |= PARENB;
+            break;
+        case PARITY_MARK:
+            tio.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case PARITY_ODD:
+            tio.c_cflag |= PARENB | PARODD;
+            break;
+        case PARITY_SPACE:
+            tio.c_cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            return OPEN_UNSUPPORTED;
+    }
+    if (parity) tio.c_iflag |= INPCK;
+    switch (settings.byteSize) {
+        case 5:
+            tio.c_cflag |= CS5;
+            break;
+        case 6:
+            tio.c_cflag |= CS6;
+            break;
+        case 7:
+            tio.c_cflag |= CS7;
+            break;
+        case 8:
+            tio.c_cflag |= CS8;
+            break;
+        default:
+            return OPEN_BAD_BYTE_SIZE;
+    }
+    if (settings.stopBits == 2)
+        tio.c_cflag |= CSTOPB;
+    else if (settings.stopBits != 1)
+        return OPEN_UNSUPPORTED;
+    if (std::find(std::begin(kBaudRates), std::end(kBaudRates), settings.baudRate) ==
+        std::end(kBaudRates)) {
+        return OPEN_UNSUPPORTED;
+    }
+
+    protocolMode_ = processState().ProtocolMode.load();
+    timings_ = ComputeLineTimings(settings.baudRate, parity, settings.stopBits == 2, protocolMode_);
+
+    if (tcsetattr(fd_, TCSANOW, &tio) != 0 || !SetBaudRate(fd_, settings.baudRate)) {
+        return OPEN_SETTINGS_REFUSED;
+    }
+    serial_struct serial{};
+    if (ioctl(fd_, TIOCGSERIAL, &serial) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        (void)ioctl(fd_, TIOCSSERIAL, &serial);
+    }
+    Purge(2);
+    return OPEN_OK;
+}
+
+int SerialPort::Close() {
+    if (fd_ < 0) return -2;
+    if (Purge(2) != 0) return -1;
+    ::close(fd_);
+    fd_ = -1;
+    return 0;
+}
+
+int SerialPort::Purge(int kind) {
+    if (fd_ < 0) return -2;
+    int queue;
+    switch (kind) {
+        case 0:
+            queue = TCIFLUSH;
+            break;
+        case 1:
+            queue = TCOFLUSH;
+            break;
+        case 2:
+            queue = TCIOFLUSH;
+            break;
+        default:
+            return 0;
+    }
+    return tcflush(fd_, queue) == 0 ? 0 : -1;
+}
+
+bool SerialPort::LineErrorsGrew() {
+    serial_icounter_struct counts{};
+    if (ioctl(fd_, TIOCGICOUNT, &counts) != 0) return false;  // the driver keeps none
+    const ErrorCounts now{counts.frame, counts.parity, counts.overrun, counts.brk, true};
+    const bool grew = errors_.known && (now.frame > errors_.frame || now.parity > errors_.parity ||
+                                        now.overrun > errors_.overrun || now.brk > errors_.brk);
+    errors_ = now;
+    return grew;
+}
+
+int SerialPort::Send(std::string_view frame) {
+    auto writeAll = [this](std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+            if (n > 0) {
+                bytes.remove_prefix(static_cast<std::size_t>(n));
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN) return TRANSFER_OK;  // the receive step finds out
+            if (Event::waitAny({&stopEvent}, Event::kInfinite, fd_, Event::kWritable) == 0) {
+                return TRANSFER_ABORTED;
+            }
+        }
+        return TRANSFER_OK;
+    };
+
+    if (directionMode.load() != 0) return writeAll(frame);
+
+    SetRts(fd_, true);
+    for (char byte : frame) {
+        if (writeAll(std::string_view(&byte, 1)) == TRANSFER_ABORTED) return TRANSFER_ABORTED;
+        BusyWait(timings_.characterTime);
+    }
+    SetRts(fd_, false);
+    return TRANSFER_OK;
+}
+
+int SerialPort::Receive(std::string& reply) {
+    const bool rtu = protocolMode_ == PROTOCOL_MODBUS_RTU;
+    auto deadline = Clock::now() + std::chrono::milliseconds(timings_.replyTimeout);
+    for (;;) {
+        const int woke = Event::waitAny({&stopEvent}, Remaining(deadline), fd_);
+        if (woke == 0) return TRANSFER_ABORTED;
+        if (woke == Event::kTimedOut) {
+            return (rtu && !reply.empty()) ? TRANSFER_OK : TRANSFER_TIMEOUT;
+        }
+        char buffer[256];
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) return TRANSFER_OK;  // the device went away: nothing more to read
+        if (LineErrorsGrew()) return TRANSFER_LINE_ERROR;
+        const std::string_view received(buffer, static_cast<std::size_t>(n));
+        reply.append(received.substr(0, kMaxReply - std::min(reply.size(), kMaxReply)));
+        if (rtu) {
+            deadline = Clock::now() + std::chrono::milliseconds(timings_.rtuSilence);
+        } else if (received.find('\r') != std::string_view::npos) {
+            return TRANSFER_OK;
+        }
+    }
+}
+
+int SerialPort::Transfer(std::string_view frame, std::string& reply) {
+    reply.clear();
+    const bool openedHere = fd_ < 0;
+    if (openedHere) Open();
+    int result = TRANSFER_ABORTED;
+    if (fd_ >= 0) {
+        tcflush(fd_, TCIOFLUSH);
+        errors_.known = false;
+        LineErrorsGrew();
+        result = Send(frame);
+        if (result == TRANSFER_OK) result = Receive(reply);
+    }
+    if (openedHere && fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    return result;
+}
+
+}  // namespace zep8

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+#include "link/line_port.h"
+#include "link/line_timings.h"
+
+namespace zep8 {
+
+// A serial port of the machine (or any tty, a pseudo-terminal included),
+// opened exclusively, raw, without flow control. One transfer at a time: the
+// transaction engine's lock sees to that.
+class SerialPort : public LinePort {
+  public:
+    SerialPort() = default;
+    ~SerialPort() override;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    int Open() override;
+    int Close() override;
+    bool IsOpen() const override { return fd_ >= 0; }
+    int Transfer(std::string_view frame, std::string& reply) override;
+    std::string OpenFailureReason() const override { return openFailure_; }
+
+    // Kind 0 the receive buffer, 1 the transmit buffer, 2 both.
+    int Purge(int kind);
+
+    const LineTimings& timings() const { return timings_; }
+
+  private:
+    int Send(std::string_view frame);
+    int Receive(std::string& reply);
+    bool LineErrorsGrew();
+
+    int fd_ = -1;
+    std::string openFailure_;
+    LineTimings timings_;
+    int protocolMode_ = 0;  // as it was when the port was opened
+    struct ErrorCounts {
+        int frame = 0, parity = 0, overrun = 0, brk = 0;
+        bool known = false;
+    } errors_;
+};
+
+}  // namespace zep8
