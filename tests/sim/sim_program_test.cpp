@@ -3,7 +3,6 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "module_client.h"
+#include "serial_end.h"
 
 namespace zep8::sim {
 namespace {
@@ -57,25 +57,8 @@ TEST(SimProgram, PrintsThePortServesItAndStopsOnSignal) {
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), path);
 
     {
-        const int fd = open(link.c_str(), O_RDWR | O_NOCTTY);
-        ASSERT_GE(fd, 0);
-        termios t{};
-        tcgetattr(fd, &t);
-        cfmakeraw(&t);
-        cfsetspeed(&t, B19200);
-        tcsetattr(fd, TCSANOW, &t);
-        const std::string request = RequestText("dev", true, {}, 32);
-        ASSERT_EQ(write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
-        std::string reply;
-        char chunk[64];
-        while (reply.empty() || reply.back() != '\r') {
-            pollfd p{fd, POLLIN, 0};
-            if (poll(&p, 1, 2000) <= 0) break;
-            const ssize_t n = read(fd, chunk, sizeof chunk);
-            if (n <= 0) break;
-            reply.append(chunk, static_cast<std::size_t>(n));
-        }
-        close(fd);
+        SerialEnd port(link, B19200);
+        const std::string reply = port.exchange(RequestText("dev", true, {}, 32));
         EXPECT_TRUE(ParseReplyText(reply).checksumOk) << reply;
     }
 
