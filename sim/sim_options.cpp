@@ -36,6 +36,8 @@ std::string_view SimUsage() {
            "  --protocol NAME      arvo, modbus-rtu, modbus-ascii or dcon (default arvo)\n"
            "  --timing             answer no sooner than the line at this speed would allow\n"
            "  --any-speed          answer whatever speed the program set on the port\n"
+           "  --sine               measured values swing (one minute per period) instead of\n"
+           "                       staying at 20, 21, ... 27\n"
            "  --link PATH          also make PATH a symbolic link to the port\n"
            "  --help               this text\n"
            "\n"
@@ -58,6 +60,10 @@ ParsedOptions ParseSimOptions(std::span<const std::string_view> args) {
         }
         if (name == "--timing") {
             options.lineTiming = true;
+            continue;
+        }
+        if (name == "--sine") {
+            options.sineSources = true;
             continue;
         }
         if (name == "--any-speed") {

@@ -15,6 +15,7 @@ struct SimOptions {
     std::string linkPath;  // empty: no link
     bool lineTiming = false;
     bool lineCheck = true;
+    bool sineSources = false;
     bool help = false;
 };
 
