@@ -58,14 +58,11 @@ bool PtyTransport::open(std::string& error) {
         ::close(fd);
         return false;
     }
+    // Termios requests on a master reach the slave: a slave left in cooked mode
+    // would echo the replies back to the module. Whoever opens the slave later
+    // sets its own mode over this one.
     MakeRaw(fd);
-    // A slave in its default cooked mode would echo the replies back to the
-    // module; whoever opens it later sets its own mode over this one.
-    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave >= 0) {
-        MakeRaw(slave);
-        ::close(slave);
-    }
+    SetPeerBaudRate(fd, module_.activeSettings().baud);
     master_ = fd;
     slavePath_ = name;
     return true;

@@ -123,6 +123,16 @@ TEST_F(PtyTransportTest, AnswersOnlyAProgramAtItsSpeed) {
     EXPECT_TRUE(ParseReplyText(faster.exchange(dev)).checksumOk);
 }
 
+TEST(PtyTransportSpeed, APortLeftAloneRunsAtTheModulesSpeed) {
+    LineSettings s;
+    s.baud = 14400;  // not one of the classic termios speeds
+    SimulatedModule simulated(s);
+    std::string error;
+    ASSERT_TRUE(simulated.start(error)) << error;
+    SerialEnd port(simulated.portPath(), B0);
+    EXPECT_TRUE(ParseReplyText(port.exchange(RequestText("dev", true))).checksumOk);
+}
+
 TEST_F(PtyTransportTest, StopsPromptlyEvenWhileAReplyIsHeldBack) {
     SerialEnd port(transport.slavePath());
     module.injectDelay(std::chrono::seconds(10));

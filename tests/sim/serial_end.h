@@ -22,7 +22,7 @@ class SerialEnd {
         termios t{};
         tcgetattr(fd_, &t);
         cfmakeraw(&t);
-        cfsetspeed(&t, speed);
+        if (speed != B0) cfsetspeed(&t, speed);  // B0: keep the speed the port has
         tcsetattr(fd_, TCSANOW, &t);
     }
     ~SerialEnd() {
