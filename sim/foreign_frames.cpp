@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/process_state.h"
+
 namespace zep8::sim {
 namespace {
 
@@ -61,11 +63,7 @@ std::optional<std::string> AsciiReply(int address, std::string_view frame) {
                     bytes.begin() + 1)) {
         return std::nullopt;
     }
-    std::string reply = ":";
-    for (const std::uint8_t b : bytes) AppendHex(reply, b);
-    AppendHex(reply, lrc);
-    reply += "\r\n";
-    return reply;
+    return BuildForeignFrame(PROTOCOL_MODBUS_ASCII, bytes[0], std::span(bytes).subspan(1));
 }
 
 std::optional<std::string> DconReply(int address, std::string_view frame) {
@@ -88,30 +86,6 @@ std::optional<std::string> DconReply(int address, std::string_view frame) {
 }
 
 }  // namespace
-
-std::uint16_t ModbusCrc(std::span<const std::uint8_t> bytes) {
-    std::uint16_t crc = 0xFFFF;
-    for (const std::uint8_t b : bytes) {
-        crc ^= b;
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001)
-                            : static_cast<std::uint16_t>(crc >> 1);
-        }
-    }
-    return crc;
-}
-
-std::uint8_t ModbusLrc(std::span<const std::uint8_t> bytes) {
-    std::uint8_t sum = 0;
-    for (const std::uint8_t b : bytes) sum = static_cast<std::uint8_t>(sum + b);
-    return static_cast<std::uint8_t>(-sum);
-}
-
-std::uint8_t DconChecksum(std::string_view text) {
-    std::uint8_t sum = 0;
-    for (const char c : text) sum = static_cast<std::uint8_t>(sum + static_cast<std::uint8_t>(c));
-    return sum;
-}
 
 std::optional<std::string> ReturnCommandReply(Protocol protocol, int address,
                                               std::string_view frame) {

@@ -6,19 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "link/foreign_frame.h"
 #include "sim/line_settings.h"
 
 namespace zep8::sim {
 
-// The one command the module answers while it speaks a foreign protocol: it
-// brings the module back to its own protocol.
-inline constexpr std::uint8_t kModbusReturnCommand[] = {0x05, 0xF0, 0xF0, 0xFF, 0x00};
-inline constexpr std::string_view kDconReturnCommand = "ARVO";
-
-std::uint16_t ModbusCrc(std::span<const std::uint8_t> bytes);
-std::uint8_t ModbusLrc(std::span<const std::uint8_t> bytes);
-std::uint8_t DconChecksum(std::string_view text);
-
+// While it speaks a foreign protocol the module answers only the command that
+// brings it back to its own (kModbusReturnCommand, kDconReturnCommand).
 // The reply to `frame` (as received, terminator included) when it is the
 // return command for `address` in `protocol`; nothing for anything else.
 std::optional<std::string> ReturnCommandReply(Protocol protocol, int address,
