@@ -1,14 +1,12 @@
 #include "model/archive_reader.h"
 
+#include "model/archive_format.h"
 #include "platform/codepage.h"
 
 namespace zep8 {
 namespace {
 
-constexpr std::uint16_t kNewClassTag = 0xFFFF;
-constexpr std::uint16_t kClassTag = 0x8000;
-constexpr std::uint16_t kBigClassTag = 0x7FFF;
-constexpr std::uint32_t kBigClassFlag = 0x80000000;
+using namespace archive;
 constexpr std::uint16_t kWideStringTag = 0xFFFE;
 constexpr std::size_t kMaxClassName = 64;
 
