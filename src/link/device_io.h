@@ -64,6 +64,7 @@ class DeviceIO {
 
     LinePort& port() { return *port_; }
     NetRS485prg& programNet() { return programNet_; }
+    const NetRS485prg& programNet() const { return programNet_; }
     Prompter& prompter() { return prompter_; }
 
   private:

@@ -9,6 +9,18 @@
 #include <system_error>
 #include <vector>
 
+// The thread sanitizer cannot see that an eventfd orders memory between the
+// thread that sets an event and the one that wakes on it: say so explicitly.
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+#define ZEP8_RELEASE(address) __tsan_release(address)
+#define ZEP8_ACQUIRE(address) __tsan_acquire(address)
+#else
+#define ZEP8_RELEASE(address) ((void)(address))
+#define ZEP8_ACQUIRE(address) ((void)(address))
+#endif
+
 namespace zep8 {
 
 Event::Event(Reset mode, bool initiallySet)
@@ -22,6 +34,7 @@ Event::~Event() {
 }
 
 void Event::set() {
+    ZEP8_RELEASE(this);
     const std::uint64_t one = 1;
     // Only fails when the counter is near overflow, which means it is set anyway.
     while (write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
@@ -38,7 +51,10 @@ bool Event::tryConsume() {
     if (mode_ == Reset::Manual) return isSet();
     std::uint64_t count;
     for (;;) {
-        if (read(fd_, &count, sizeof count) == sizeof count) return true;
+        if (read(fd_, &count, sizeof count) == sizeof count) {
+            ZEP8_ACQUIRE(this);
+            return true;
+        }
         if (errno != EINTR) return false;  // another waiter took it first
     }
 }
@@ -48,7 +64,9 @@ bool Event::isSet() const {
     while (poll(&p, 1, 0) < 0) {
         if (errno != EINTR) return false;
     }
-    return (p.revents & POLLIN) != 0;
+    const bool set = (p.revents & POLLIN) != 0;
+    if (set) ZEP8_ACQUIRE(const_cast<Event*>(this));
+    return set;
 }
 
 bool Event::wait(std::chrono::milliseconds timeout) {

@@ -1,0 +1,427 @@
+#include "ops/device.h"
+
+#include <fstream>
+
+#include "model/number_text.h"
+#include "platform/process_state.h"
+#include "platform/prompter.h"
+#include "platform/text.h"
+
+namespace zep8 {
+namespace {
+
+constexpr std::string_view kProgramTitle = "Конфигуратор ЗЕП-8";
+constexpr std::string_view kTimeoutText = "Таймаут при передаче данных (нет связи)";
+constexpr int kFailureLimit = 5;
+constexpr std::size_t kReportedDifferences = 10;
+
+int CounterIndex(ProgressCounter counter) {
+    return static_cast<int>(counter);
+}
+
+std::string_view EditableText(bool editable) {
+    return editable ? "Редактируемый" : "Не редактируемый";
+}
+std::string_view OwnerText(bool factory) {
+    return factory ? "заводу" : "пользователю";
+}
+
+// The major version: the leading integer from the first digit or point on.
+int MajorVersion(std::string_view version) {
+    const std::size_t start = version.find_first_of("1234567890.");
+    const std::string_view number =
+        start == std::string_view::npos ? version : version.substr(start);
+    const std::optional<long long> major = ReadInteger(number);
+    return major ? static_cast<int>(*major) : 0;
+}
+
+}  // namespace
+
+std::string_view JobCaption(Job job) {
+    switch (job) {
+        case Job::ReadAll:
+            return "Идет чтение параметров из прибора";
+        case Job::WriteAll:
+            return "Идет запись параметров в прибор";
+        case Job::WriteChanged:
+            return "Идет запись измененных значений параметров в прибор";
+        case Job::Compare:
+            return "Идет сравнение параметров в конфигурации и в приборе";
+        case Job::ReadOne:
+            return "Идет чтение параметра из прибора";
+        case Job::WriteOne:
+            return "Идет запись параметра в прибор";
+    }
+    return {};
+}
+
+Device::Device(std::unique_ptr<LinePort> port, Prompter& prompter)
+    : DeviceIO(std::move(port), prompter) {
+    processState().currentDevice = this;
+    try {
+        thread_ = std::thread(&Device::TransmitThread, this);
+    } catch (const std::system_error&) {
+        prompter.notify(
+            "Не могу запустить поток (TransmitThread), необходимый для коммуникации "
+            "с прибором",
+            "Error", Icon::None);
+    }
+}
+
+Device::~Device() {
+    port().stopEvent.set();
+    if (thread_.joinable()) thread_.join();
+    Device* self = this;
+    processState().currentDevice.compare_exchange_strong(self, nullptr);
+}
+
+void Device::SetErrorLogPath(std::string path) {
+    std::lock_guard lock(errorLogMutex_);
+    errorLogPath_ = std::move(path);
+}
+
+bool Device::RunJob(Job job) {
+    if (!observer_ || !thread_.joinable()) return false;
+    for (auto& counter : counters_) counter = 0;
+    observer_->JobStarted(job, JobCaption(job));
+    switch (job) {
+        case Job::ReadAll:
+            bulkEvents_[0].set();
+            break;
+        case Job::WriteAll:
+            bulkEvents_[1].set();
+            break;
+        case Job::WriteChanged:
+            bulkEvents_[2].set();
+            break;
+        case Job::Compare:
+            bulkEvents_[3].set();
+            break;
+        case Job::ReadOne:
+            readOneEvent_.set();
+            break;
+        case Job::WriteOne:
+            writeOneEvent_.set();
+            break;
+    }
+    observer_->WaitForJob();
+    return true;
+}
+
+bool Device::ReadAll() {
+    return RunJob(Job::ReadAll);
+}
+bool Device::WriteAll() {
+    return RunJob(Job::WriteAll);
+}
+bool Device::WriteChanged() {
+    return RunJob(Job::WriteChanged);
+}
+
+bool Device::ReadOne(Parameter& parameter) {
+    singleParameter_ = &parameter;
+    return RunJob(Job::ReadOne);
+}
+
+bool Device::WriteOne(Parameter& parameter) {
+    singleParameter_ = &parameter;
+    return RunJob(Job::WriteOne);
+}
+
+bool Device::Compare() {
+    differenceCount_ = 0;
+    differenceReport_.clear();
+    if (!RunJob(Job::Compare)) return false;
+    std::string text = "Отличий не обнаружено";
+    if (differenceCount_ > 0) {
+        text = "Обнаружены отличия (" + std::to_string(differenceCount_) + ")";
+        if (differenceCount_ > static_cast<int>(kReportedDifferences)) {
+            text += " (показанны только первые 10)";
+        }
+        text += ":\n" + differenceReport_;
+    }
+    prompter().notify(text, "Результат сравнения", Icon::Information);
+    return true;
+}
+
+void Device::Abort() {
+    abortEvent.set();
+    processState().exitStatus = EXIT_INTERRUPTED;
+}
+
+void Device::AddToCounter(ProgressCounter counter, int n) {
+    const int value = counters_[CounterIndex(counter)] += n;
+    if (observer_) observer_->CounterChanged(counter, value);
+}
+
+void Device::TransmitThread() {
+    bool openedByJob = false;
+    for (;;) {
+        if (openedByJob) {
+            port().Close();
+            openedByJob = false;
+        }
+        const int woke =
+            Event::waitAny({&bulkEvents_[0], &bulkEvents_[1], &bulkEvents_[2], &bulkEvents_[3],
+                            &port().stopEvent, &readOneEvent_, &writeOneEvent_},
+                           Event::kInfinite);
+        if (woke == 4) {
+            port().stopEvent.reset();
+            return;
+        }
+        // A silent run keeps the port closed between jobs.
+        if (!port().IsOpen()) openedByJob = port().Open() == OPEN_OK;
+        switch (woke) {
+            case 0:
+                RunBulk(Job::ReadAll);
+                break;
+            case 1:
+                RunBulk(Job::WriteAll);
+                break;
+            case 2:
+                RunBulk(Job::WriteChanged);
+                break;
+            case 3:
+                RunBulk(Job::Compare);
+                break;
+            case 5:
+                RunSingle(Job::ReadOne);
+                break;
+            case 6:
+                RunSingle(Job::WriteOne);
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+bool Device::NetworkDiffersFromProgram() {
+    const auto& program = programNet().parameters();
+    const auto& module = netNode.parameters();
+    // Position by position, "Port" (the last of the program's) left out.
+    for (std::size_t i = 0; i + 1 < program.size() && i < module.size(); ++i) {
+        const std::string& value = module[i]->value;
+        if (!EqualsIgnoreCase(value, kNoData) && value != program[i]->value) return true;
+    }
+    return false;
+}
+
+void Device::RunBulk(Job job) {
+    switch (job) {
+        case Job::ReadAll:
+            bulkEvents_[0].reset();
+            commonNode.ReadElement(*this);
+            netNode.ReadElement(*this);
+            channelsNode.ReadElement(*this);
+            break;
+        case Job::WriteAll:
+        case Job::WriteChanged: {
+            const bool all = job == Job::WriteAll;
+            bulkEvents_[all ? 1 : 2].reset();
+            processState().networkChanged = NetworkDiffersFromProgram();
+            commonNode.WriteElement(*this, all);
+            if (netWriteEnabled) netNode.WriteElement(*this, all);
+            channelsNode.WriteElement(*this, all);
+            break;
+        }
+        case Job::Compare:
+            bulkEvents_[3].reset();
+            commonNode.CompareElement(*this);
+            netNode.CompareElement(*this);
+            channelsNode.CompareElement(*this);
+            break;
+        default:
+            break;
+    }
+    FinishJob();
+}
+
+void Device::RunSingle(Job job) {
+    if (Parameter* p = singleParameter_.load()) {
+        if (job == Job::WriteOne) processState().networkChanged = netNode.GetChangeState(p) != 0;
+        AddToCounter(ProgressCounter::Parameters, 1);
+        const int status = job == Job::ReadOne ? ReadParameter(*p) : WriteParameter(*p);
+        if (status != 0) AddToCounter(ProgressCounter::ParametersWithErrors, 1);
+    }
+    singleParameter_ = nullptr;
+    FinishJob();
+}
+
+void Device::FinishJob() {
+    // The final counters stay on display for a moment, unless the job was cut short.
+    abortEvent.wait(finishHold_);
+    abortEvent.reset();
+
+    ProcessState& state = processState();
+    // The window thread handles these before the display closes, so that an
+    // automated run finds the file saved and the settings applied when it goes on.
+    if (state.networkChanged && !port().stopEvent.isSet() && host_) host_->NetworkSettingsChanged();
+    if (state.automation()) {
+        if ((state.actionFlags.load() & ACTION_READ_ALL) && host_) host_->SaveAfterRead();
+    }
+    if (observer_) observer_->JobFinished();
+    if (state.automation() && doneEvent_) doneEvent_->set();
+}
+
+void Device::LogError(const Parameter& p) {
+    std::lock_guard lock(errorLogMutex_);
+    if (errorLogPath_.empty() || p.errorText.empty()) return;
+    std::ofstream log(errorLogPath_, std::ios::app);
+    if (!log) return;  // an error log that cannot be opened is skipped
+    log << p.name;
+    if (p.indexed) log << ":" << p.index;
+    log << " - " << p.errorText << "\n";
+}
+
+void Device::NoteExchange(Parameter& p, int status, const char* message) {
+    if (status != 0) LogError(p);
+    ProcessState& state = processState();
+    const bool counts = status < 0 || EqualsIgnoreCase(p.errorText, kTimeoutText);
+    if (!counts) {
+        state.failureCounter = 0;
+        return;
+    }
+    if (++state.failureCounter >= kFailureLimit) {
+        if (!state.automation()) prompter().notify(message, kProgramTitle, Icon::Information);
+        abortEvent.set();
+        state.failureCounter = 0;
+    }
+}
+
+int Device::ReadParameter(Parameter& p) {
+    if (abortEvent.isSet()) return DEVICE_ABORTED;
+    if (p.index < 0) return DEVICE_NEGATIVE_INDEX;
+    const int status = TransferParameter(DIRECTION_READ, &p);
+    NoteExchange(p, status,
+                 "Так как прошло 5 безуспешных попыток чтения,\nто операции обмена будут "
+                 "прекращены.");
+    return status;
+}
+
+int Device::WriteParameter(Parameter& p) {
+    if (p.index < 0) return DEVICE_NEGATIVE_INDEX;
+    int status;
+    if (p.value == kNoData) {
+        p.errorText = "Значение не записанно, так как параметер не инициализирован";
+        status = DEVICE_NO_DATA;
+    } else {
+        status = TransferParameter(DIRECTION_WRITE, &p);
+    }
+    NoteExchange(p, status,
+                 "Так как прошло 5 безуспешных попыток записи,\nто операции обмена будут "
+                 "прекращены.");
+    return status;
+}
+
+int Device::CompareParameter(Parameter& p) {
+    if (abortEvent.isSet()) return DEVICE_ABORTED;
+    if (p.index < 0) return DEVICE_NEGATIVE_INDEX;
+    Parameter module(p.name);
+    module.index = p.index;
+    module.addressOffset = p.addressOffset;
+    const int status = TransferParameter(DIRECTION_READ, &module);
+    // A parameter that could not be read is an error of the job, not a difference.
+    if (status != 0) {
+        p.errorText = module.errorText;
+        return status;
+    }
+    const bool differs = p.value != module.value || p.attrFactory != module.attrFactory ||
+                         p.attrEditable != module.attrEditable;
+    if (differs && ++differenceCount_ <= static_cast<int>(kReportedDifferences)) {
+        differenceReport_ += "\n" + std::to_string(differenceCount_) + ") Параметер '" + p.name +
+                             " (" + p.title + ") в конфигурации: значение=" + p.value + "," +
+                             std::string(EditableText(p.attrEditable)) + ",принадлежит " +
+                             std::string(OwnerText(p.attrFactory)) +
+                             "; в приборе: значение=" + module.value + "," +
+                             std::string(EditableText(module.attrEditable)) + ",принадлежит " +
+                             std::string(OwnerText(module.attrFactory)) + ".\n";
+    }
+    return status;
+}
+
+int Device::Identify(bool showMessages) {
+    Parameter dev("dev"), ver("ver");
+    std::string errors, info;
+    int flags = 0;
+    if (TransferParameter(DIRECTION_READ, &dev) != 0) {
+        errors = "Ошибка команды 'dev':\n" + dev.errorText + "\n";
+    } else {
+        info = "Прибор: " + dev.value + "\n";
+        flags |= IDENTIFY_ANSWERED;
+        std::string name = dev.value;
+        std::erase(name, '-');
+        if (EqualsIgnoreCase(name, "zep8") || EqualsIgnoreCase(name, "зеп8"))
+            flags |= IDENTIFY_ZEP8;
+        if (TransferParameter(DIRECTION_READ, &ver) != 0) {
+            errors += "Ошибка команды 'ver':\n" + ver.errorText + "\n";
+        } else {
+            info += "Версия ПО: " + ver.value + "\n";
+            if (MajorVersion(ver.value) == 7) flags |= IDENTIFY_VERSION_7;
+        }
+    }
+    if (showMessages) {
+        if (!errors.empty()) prompter().notify(errors, "Ошибка", Icon::Error);
+        if (!info.empty()) prompter().notify(info, "Общие параметры прибора", Icon::Information);
+    }
+    return flags;
+}
+
+bool Device::EstablishLink() {
+    ProcessState& state = processState();
+    port().directionMode = 0;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        port().directionMode = port().directionMode.load() == 0 ? 1 : 0;
+        state.ProtocolMode = PROTOCOL_OWN;
+        ReopenPort(true);
+        const int flags = Identify(false);
+        if (flags & IDENTIFY_ZEP8) {
+            if (flags & IDENTIFY_VERSION_7) state.clearExitBits(EXIT_GARBAGE | EXIT_NOT_ZEP8);
+            return true;
+        }
+        if (flags & IDENTIFY_ANSWERED) state.exitStatus = EXIT_NOT_ZEP8;
+    }
+    port().directionMode = 1;
+    for (int mode : {PROTOCOL_MODBUS_RTU, PROTOCOL_MODBUS_ASCII, PROTOCOL_DCON}) {
+        state.ProtocolMode = mode;
+        ReopenPort(false);
+        if (TransferParameter(DIRECTION_READ, nullptr) == 0) {
+            state.ProtocolMode = PROTOCOL_OWN;
+            ReopenPort(true);
+            state.clearExitBits(EXIT_TIMEOUT | EXIT_NOT_ZEP8);
+            return true;
+        }
+    }
+    port().directionMode = 0;
+    state.ProtocolMode = PROTOCOL_OWN;
+    ReopenPort(true);
+    return false;
+}
+
+bool Device::CheckPassword() {
+    if (unlocked_) return true;
+    const std::optional<std::string> entered = prompter().enterText(
+        "Подтвердите Ваше право:\na) восстанавливать заводские установки прибора;\nb) изменять "
+        "атрибут редактирования.",
+        "Введите пароль", true);
+    if (!entered) return false;  // cancelled: the session stays locked, nothing to say
+    if (*entered != password_) {
+        prompter().notify("Пароль не верен!", "Нет доступа", Icon::Error);
+        return false;
+    }
+    unlocked_ = true;
+    prompter().notify(
+        "Разрешено восстановление заводских установок прибора и изменение атрибутов "
+        "редактирования.",
+        "Изменение разрешено", Icon::Information);
+    return true;
+}
+
+void Device::Rebuild() {
+    netNode.InitParameters();
+    commonNode.InitParameters();
+    channelsNode.InitParameters();
+    ReopenPort(true);
+}
+
+}  // namespace zep8

@@ -1,0 +1,100 @@
+#include "ops/network_apply.h"
+
+#include <chrono>
+#include <thread>
+
+#include "ops/device.h"
+#include "platform/prompter.h"
+
+namespace zep8 {
+namespace {
+
+constexpr std::string_view kLinkSettings[] = {"bPS", "LEn", "PrtY", "Sbit", "A.Len", "Addr"};
+constexpr std::chrono::milliseconds kApplyPause{100};
+constexpr std::string_view kInternalError = "\n\nВнутренняя ошибка программы";
+
+std::string Lines(const ObjectWithParameters& node,
+                  std::initializer_list<std::pair<std::string_view, std::string_view>> rows) {
+    std::string text;
+    for (const auto& [label, name] : rows) text += std::string(label) + node.GetValue(name) + "\n";
+    return text;
+}
+
+// Copies the module's link settings into the program's; "no data" is left out
+// when `skipNoData`.
+void CopyLinkSettings(Device& device, bool skipNoData, bool mark) {
+    for (std::string_view name : kLinkSettings) {
+        const std::string value = device.netNode.GetValue(name);
+        if (skipNoData && value == kNoData) continue;
+        device.programNet().SetValue(name, value, mark);
+    }
+}
+
+}  // namespace
+
+std::string ModuleSettingsText(const Device* device) {
+    if (!device) {
+        return "Нет данных - контекст устройства не получен диалогом APLY" +
+               std::string(kInternalError);
+    }
+    return Lines(device->netNode, {{"Скорость обмена данными: ", "bPS"},
+                                   {"Длина слова данных: ", "LEn"},
+                                   {"Контроль по четности слова данных: ", "PrtY"},
+                                   {"Количество стоп-бит в посылке: ", "Sbit"},
+                                   {"Длина сетевого адреса: ", "A.Len"},
+                                   {"Базовый адрес прибора: ", "Addr"}});
+}
+
+void ApplyNetworkSettings(Device& device, const ApplyChoices& choices) {
+    Parameter apply("APLY");
+    apply.value.clear();
+    Parameter dev("dev");
+    std::string errors;
+
+    device.WriteParameter(apply);
+    if (choices.changeProgram) {
+        CopyLinkSettings(device, false, false);
+        device.ReopenPort(true);
+        if (device.TransferParameter(DIRECTION_READ, &dev) != 0) {
+            errors = "Ошибка команды 'dev':\n" + dev.errorText + "\n";
+        }
+    }
+    if (choices.allDevices) {
+        // Modules that missed the first one hear it again.
+        const int times = choices.threeTimes ? 3 : 1;
+        for (int i = 0; i < times; ++i) {
+            std::this_thread::sleep_for(kApplyPause);
+            device.TransferParameter(DIRECTION_WRITE, &apply);
+            std::this_thread::sleep_for(kApplyPause);
+        }
+    }
+    if (!errors.empty()) device.prompter().notify(errors, "Имела место ошибка", Icon::Error);
+}
+
+void ApplyNetworkSettingsAutomated(Device& device) {
+    Parameter apply("APLY");
+    apply.value.clear();
+    device.WriteParameter(apply);
+    CopyLinkSettings(device, true, true);
+    device.ReopenPort(true);
+}
+
+std::string ProgramSettingsText(const Device* device) {
+    if (!device) {
+        return "Нет данных - контекст устройства не получен диалогом." +
+               std::string(kInternalError);
+    }
+    return Lines(device->programNet(), {{"Скорость: ", "bPS"},
+                                        {"Длина слова данных: ", "LEn"},
+                                        {"Четность: ", "PrtY"},
+                                        {"Кол-во стоп-бит: ", "Sbit"},
+                                        {"Длина адреса: ", "A.Len"},
+                                        {"Адрес: ", "Addr"},
+                                        {"Порт: ", "Port"}});
+}
+
+void SwitchProgramSettings(Device& device) {
+    device.ReopenPort(true);
+}
+
+}  // namespace zep8
