@@ -311,7 +311,7 @@ void DeviceIO::LoadPortSettings() {
     number("Sbit", settings.stopBits);
     const std::string parity = programNet_.GetValue("PrtY");
     const std::vector<std::string> items = GetDescriptor("PrtY").items;
-    constexpr int kSchemes[] = {PARITY_NONE, PARITY_EVEN, PARITY_ODD};
+    constexpr int kSchemes[] = {SCHEME_NONE, SCHEME_EVEN, SCHEME_ODD};
     for (std::size_t i = 0; i < items.size() && i < std::size(kSchemes); ++i) {
         if (items[i] == parity) settings.parityScheme = kSchemes[i];
     }

@@ -29,12 +29,12 @@ enum TransferResult : int {
 
 // Parity schemes of the port.
 enum ParityScheme : int {
-    PARITY_NONE_0 = 0,
-    PARITY_EVEN = 1,
-    PARITY_MARK = 2,
-    PARITY_NONE = 3,
-    PARITY_ODD = 4,
-    PARITY_SPACE = 5,
+    SCHEME_NONE_0 = 0,
+    SCHEME_EVEN = 1,
+    SCHEME_MARK = 2,
+    SCHEME_NONE = 3,
+    SCHEME_ODD = 4,
+    SCHEME_SPACE = 5,
 };
 
 inline constexpr std::size_t kMaxReply = 31;  // characters of a reply that are kept
@@ -42,7 +42,7 @@ inline constexpr std::size_t kMaxReply = 31;  // characters of a reply that are 
 struct PortSettings {
     std::string name = "COM1";
     unsigned baudRate = 9600;
-    int parityScheme = PARITY_NONE;
+    int parityScheme = SCHEME_NONE;
     int stopBits = 1;
     int byteSize = 8;
     int addressLength = 8;  // bits of the module's address, 8 or 11

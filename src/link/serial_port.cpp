@@ -78,20 +78,20 @@ int SerialPort::Open() {
 
     bool parity = true;
     switch (settings.parityScheme) {
-        case PARITY_NONE_0:
-        case PARITY_NONE:
+        case SCHEME_NONE_0:
+        case SCHEME_NONE:
             parity = false;
             break;
-        case PARITY_EVEN:
+        case SCHEME_EVEN:
             tio.c_cflag |= PARENB;
             break;
-        case PARITY_MARK:
+        case SCHEME_MARK:
             tio.c_cflag |= PARENB | CMSPAR | PARODD;
             break;
-        case PARITY_ODD:
+        case SCHEME_ODD:
             tio.c_cflag |= PARENB | PARODD;
             break;
-        case PARITY_SPACE:
+        case SCHEME_SPACE:
             tio.c_cflag |= PARENB | CMSPAR;
             break;
         default:

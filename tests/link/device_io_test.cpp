@@ -335,7 +335,7 @@ TEST_F(PortSettingsTest, LoadMapsTheProgramSettings) {
     net.SetValue("Sbit", "2", true);
     processState().networkChanged = true;
     const std::pair<const char*, int> parities[] = {
-        {"Отсутствует", PARITY_NONE}, {"Четность", PARITY_EVEN}, {"Нечетность", PARITY_ODD}};
+        {"Отсутствует", SCHEME_NONE}, {"Четность", SCHEME_EVEN}, {"Нечетность", SCHEME_ODD}};
     for (const auto& [text, scheme] : parities) {
         net.SetValue("PrtY", text, true);
         io.LoadPortSettings();
@@ -352,7 +352,7 @@ TEST_F(PortSettingsTest, LoadMapsTheProgramSettings) {
 
     net.SetValue("PrtY", "четность?", false);  // matches no item: scheme unchanged
     io.LoadPortSettings();
-    EXPECT_EQ(port->settings.parityScheme, PARITY_ODD);
+    EXPECT_EQ(port->settings.parityScheme, SCHEME_ODD);
 }
 
 TEST_F(PortSettingsTest, ReopenReportsAFailureOnce) {

@@ -142,7 +142,7 @@ TEST_F(PtyPort, OpenChecksTheSettings) {
         {[](PortSettings& s) { s.parityScheme = 6; }, OPEN_UNSUPPORTED},
         {[](PortSettings& s) { s.stopBits = 3; }, OPEN_UNSUPPORTED},
         {[](PortSettings& s) { s.baudRate = 14400; }, OPEN_OK},  // not a classic termios speed
-        {[](PortSettings& s) { s.parityScheme = PARITY_SPACE; }, OPEN_OK},
+        {[](PortSettings& s) { s.parityScheme = SCHEME_SPACE; }, OPEN_OK},
     };
     for (const auto& [change, expected] : cases) {
         PortSettings saved = port.settings;
