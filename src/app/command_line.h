@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zep8 {
+
+// What the command line asked for. Zero and empty mean "not given".
+struct OptionRecord {
+    std::uint16_t optionFlags = 0;   // OPT_* bits
+    std::uint32_t actionFlags = 0;   // ACTION_* bits
+    std::uint8_t geometryFlags = 0;  // GEOMETRY_* bits
+    std::uint8_t portNumber = 0;     // n of "COMn"
+    std::uint32_t baudRate = 0;
+    std::uint8_t parity = 0;  // PARITY_* codes
+    std::string address;      // at most kMaxAddressLength characters
+    std::uint8_t dataBits = 0;
+    std::string stopBits;  // at most kMaxStopBitsLength characters
+    std::uint8_t addressLength = 0;
+    std::uint8_t converterMode = 0;  // CONVERTER_* codes
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+
+    // Set after parsing: width and height were both given as 0.
+    bool startMinimised = false;
+
+    std::string fileArgument;   // the last argument that is not an option
+    std::string errorLogPath;   // "elog", case kept
+    std::string exitEventName;  // "exitevent", lower case
+
+    // Long options of this platform.
+    std::string portPath;  // --port=PATH, case kept
+    bool simulate = false;
+    bool help = false;
+    bool version = false;
+    std::string dump;  // --dump FILE
+
+    bool automation() const;
+    bool hasAction(std::uint32_t bits) const { return (actionFlags & bits) != 0; }
+    bool hasOption(std::uint16_t bits) const { return (optionFlags & bits) != 0; }
+    // A port was named in any of the ways the command line allows.
+    bool portGiven() const { return portNumber != 0 || !portPath.empty() || simulate; }
+};
+
+enum GeometryFlag : std::uint8_t {
+    GEOMETRY_X = 0x01,
+    GEOMETRY_Y = 0x02,
+    GEOMETRY_WIDTH = 0x04,
+    GEOMETRY_HEIGHT = 0x08,
+};
+
+enum ParityCode : std::uint8_t { PARITY_EVEN = 1, PARITY_ODD = 2, PARITY_NONE = 3 };
+
+enum ConverterCode : std::uint8_t { CONVERTER_AUTO = 1, CONVERTER_OFF = 2, CONVERTER_ON = 3 };
+
+inline constexpr std::size_t kMaxAddressLength = 5;
+inline constexpr std::size_t kMaxStopBitsLength = 4;
+
+// How the main window starts.
+enum class WindowStart { Maximised, Minimised, Placed };
+WindowStart StartOfWindow(const OptionRecord& options);
+
+// Reads the arguments (without the program name). Pure: it touches no file
+// and creates no event; CreateErrorLog and the exit event do that afterwards.
+OptionRecord ParseCommandLine(const std::vector<std::string>& args);
+
+// Creates the error log empty, truncating an old one. False when it cannot
+// be created; the caller decides what that means for the run.
+bool CreateErrorLog(const std::string& path);
+
+}  // namespace zep8

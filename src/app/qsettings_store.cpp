@@ -1,0 +1,130 @@
+#include "app/qsettings_store.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+#include <QString>
+#include <charconv>
+
+#include "platform/text.h"
+
+namespace zep8 {
+namespace {
+
+constexpr std::string_view kIntTag = "int:";
+constexpr std::string_view kStringTag = "str:";
+// Keeps a key that has no values yet, as an empty registry key would be.
+const QString kKeyMarker = QStringLiteral(".key");
+
+// "SOFTWARE\ARVO\ZEP8" -> "software/arvo/zep8"; empty for a key that cannot exist.
+QString GroupOf(std::string_view key) {
+    std::string group;
+    for (char c : FoldCase(key)) group += c == '\\' ? '/' : c;
+    while (!group.empty() && group.front() == '/') group.erase(0, 1);
+    while (!group.empty() && group.back() == '/') group.pop_back();
+    if (group.find("//") != std::string::npos) return {};
+    return QString::fromStdString(group);
+}
+
+QString PathOf(std::string_view key, std::string_view name) {
+    const QString group = GroupOf(key);
+    if (group.isEmpty() || name.empty()) return {};
+    return group + u'/' + QString::fromStdString(FoldCase(name));
+}
+
+}  // namespace
+
+// QSettings' own user-scope INI file would be ZEP8.ini; the store is ZEP8.conf.
+QSettingsStore::QSettingsStore()
+    : settings_(std::make_unique<QSettings>(
+          QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+              QStringLiteral("/ARVO/ZEP8.conf"),
+          QSettings::IniFormat)) {}
+
+QSettingsStore::QSettingsStore(const std::string& iniFile)
+    : settings_(
+          std::make_unique<QSettings>(QString::fromStdString(iniFile), QSettings::IniFormat)) {}
+
+QSettingsStore::~QSettingsStore() = default;
+
+std::string QSettingsStore::fileName() const {
+    return settings_->fileName().toStdString();
+}
+
+bool QSettingsStore::hasKey(std::string_view key) const {
+    const QString group = GroupOf(key);
+    if (group.isEmpty()) return false;
+    std::lock_guard lock(mutex_);
+    settings_->beginGroup(group);
+    // A key exists when anything lives under it, as a registry key that has subkeys.
+    const bool present = !settings_->childKeys().isEmpty() || !settings_->childGroups().isEmpty();
+    settings_->endGroup();
+    return present;
+}
+
+bool QSettingsStore::createKey(std::string_view key) {
+    const QString group = GroupOf(key);
+    if (group.isEmpty()) return false;
+    std::lock_guard lock(mutex_);
+    settings_->beginGroup(group);
+    const bool present = !settings_->childKeys().isEmpty() || !settings_->childGroups().isEmpty();
+    settings_->endGroup();
+    if (present) return true;
+    settings_->setValue(group + u'/' + kKeyMarker, QString());
+    settings_->sync();
+    return settings_->status() == QSettings::NoError;
+}
+
+std::optional<std::string> QSettingsStore::readRaw(std::string_view key,
+                                                   std::string_view name) const {
+    const QString path = PathOf(key, name);
+    if (path.isEmpty()) return std::nullopt;
+    std::lock_guard lock(mutex_);
+    const QVariant value = settings_->value(path);
+    // A value edited into a list or other shape by hand is not ours to read.
+    if (!value.isValid() || value.typeId() != QMetaType::QString) return std::nullopt;
+    return value.toString().toStdString();
+}
+
+bool QSettingsStore::writeRaw(std::string_view key, std::string_view name,
+                              const std::string& text) {
+    const QString path = PathOf(key, name);
+    if (path.isEmpty() || !hasKey(key)) return false;
+    std::lock_guard lock(mutex_);
+    settings_->setValue(path, QString::fromStdString(text));
+    settings_->remove(GroupOf(key) + u'/' + kKeyMarker);  // the value keeps the key now
+    settings_->sync();
+    return settings_->status() == QSettings::NoError;
+}
+
+std::optional<std::string> QSettingsStore::readString(std::string_view key,
+                                                      std::string_view name) const {
+    std::optional<std::string> text = readRaw(key, name);
+    if (!text || text->starts_with(kIntTag)) return std::nullopt;
+    if (text->starts_with(kStringTag)) text->erase(0, kStringTag.size());
+    return text;
+}
+
+std::optional<std::int32_t> QSettingsStore::readInt(std::string_view key,
+                                                    std::string_view name) const {
+    const std::optional<std::string> text = readRaw(key, name);
+    if (!text || !text->starts_with(kIntTag)) return std::nullopt;
+    const char* first = text->data() + kIntTag.size();
+    const char* last = text->data() + text->size();
+    std::int32_t value = 0;
+    const auto result = std::from_chars(first, last, value);
+    if (result.ec != std::errc() || result.ptr != last || first == last) return std::nullopt;
+    return value;
+}
+
+bool QSettingsStore::writeString(std::string_view key, std::string_view name,
+                                 std::string_view value) {
+    const bool tagged = value.starts_with(kIntTag) || value.starts_with(kStringTag);
+    return writeRaw(key, name,
+                    (tagged ? std::string(kStringTag) : std::string()) + std::string(value));
+}
+
+bool QSettingsStore::writeInt(std::string_view key, std::string_view name, std::int32_t value) {
+    return writeRaw(key, name, std::string(kIntTag) + std::to_string(value));
+}
+
+}  // namespace zep8

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <semaphore.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/event.h"
+
+namespace zep8 {
+
+// The event by which a calling program asks the configurator to close: the
+// POSIX named semaphore "/zep8.NAME" (NAME in lower case), which the caller
+// signals with sem_post. It outlives both processes until someone unlinks it.
+class NamedExitEvent {
+  public:
+    static constexpr std::chrono::milliseconds kSlice{50};
+
+    // Creates or opens the semaphore; nothing when the name is empty or the
+    // system refuses it.
+    static std::unique_ptr<NamedExitEvent> Open(std::string_view name);
+    static std::string SemaphoreName(std::string_view name);
+    static bool Unlink(std::string_view name);
+
+    ~NamedExitEvent();
+    NamedExitEvent(const NamedExitEvent&) = delete;
+    NamedExitEvent& operator=(const NamedExitEvent&) = delete;
+
+    // True when the semaphore was signalled, false when `stop` was set first.
+    // A semaphore cannot join a poll, so the semaphore is looked at every
+    // `slice` while the wait sleeps on the stop event.
+    bool waitFor(Event& stop, std::chrono::milliseconds slice = kSlice);
+    void Post();
+
+  private:
+    explicit NamedExitEvent(sem_t* semaphore) : semaphore_(semaphore) {}
+
+    sem_t* semaphore_;
+};
+
+}  // namespace zep8

@@ -1,0 +1,149 @@
+#include "app/installation.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/qsettings_store.h"
+#include "platform/memory_settings_store.h"
+#include "platform/recording_prompter.h"
+
+namespace zep8 {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every case runs on the store in memory and on the INI file store.
+class InstallationTest : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("zep8-install-" + std::to_string(getpid()) + "-" + std::to_string(counter_++));
+        fs::create_directories(dir_);
+        if (GetParam()) {
+            store_ = std::make_unique<QSettingsStore>((dir_ / "ZEP8.conf").string());
+        } else {
+            store_ = std::make_unique<MemorySettingsStore>();
+        }
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string makeFile(const std::string& name) {
+        const fs::path path = dir_ / name;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << "#!/bin/sh\n";
+        return path.string();
+    }
+
+    SettingsStore& store() { return *store_; }
+
+    static inline int counter_ = 0;
+    fs::path dir_;
+    std::unique_ptr<SettingsStore> store_;
+    RecordingPrompter prompter_;
+};
+
+TEST_P(InstallationTest, PasswordFallsBackToTheDefault) {
+    EXPECT_EQ(LoadPassword(store()).password, "902417");
+    EXPECT_EQ(LoadPassword(store()).status, PASSWORD_KEY_MISSING);
+
+    store().createKey(kProgramKey);
+    EXPECT_EQ(LoadPassword(store()).status, PASSWORD_VALUE_UNREADABLE);
+    store().writeInt(kProgramKey, "password", 1234);
+    EXPECT_EQ(LoadPassword(store()).status, PASSWORD_VALUE_UNREADABLE);
+    EXPECT_EQ(LoadPassword(store()).password, "902417");
+
+    store().writeString(kProgramKey, "password", "");
+    EXPECT_EQ(LoadPassword(store()).status, PASSWORD_READ_OK);
+    EXPECT_EQ(LoadPassword(store()).password, "");
+}
+
+TEST_P(InstallationTest, PasswordIsStoredOnlyIntoAnExistingKey) {
+    EXPECT_EQ(StorePassword(store(), "1111"), PASSWORD_WRITE_KEY_MISSING);
+    EXPECT_FALSE(store().hasKey(kProgramKey));
+
+    store().createKey("software\\arvo\\zep8");
+    EXPECT_EQ(StorePassword(store(), "Пароль 2"), PASSWORD_WRITE_OK);
+    const PasswordRead read = LoadPassword(store());
+    EXPECT_EQ(read.status, PASSWORD_READ_OK);
+    EXPECT_EQ(read.password, "Пароль 2");
+}
+
+TEST_P(InstallationTest, RecordValuesAreWrittenOnlyWhenAbsent) {
+    RecordProgramNames(store(), "7.1.0");
+    CheckInstallationRecord(store(), "/opt/zep8/zep8", prompter_);
+    EXPECT_EQ(store().readString(kInstallationKey, "name"), "ZEP8v7x");
+    EXPECT_EQ(store().readString(kInstallationKey, "version"), "7.1.0");
+    EXPECT_EQ(store().readString(kInstallationKey, "description"), "ЗЕП8 v7.x");
+    // "application" belongs to the installer: no value, nothing written.
+    EXPECT_FALSE(store().readString(kInstallationKey, "application"));
+    EXPECT_EQ(prompter_.count(), 0u);
+
+    store().writeString(kInstallationKey, "version", "6.0");
+    store().writeInt(kInstallationKey, "description", 7);
+    RecordProgramNames(store(), "7.2.0");
+    CheckInstallationRecord(store(), "/opt/zep8/zep8", prompter_);
+    EXPECT_EQ(store().readString(kInstallationKey, "version"), "6.0");
+    EXPECT_EQ(store().readInt(kInstallationKey, "description"), 7);
+}
+
+TEST_P(InstallationTest, AnotherInstalledProgramIsOfferedForReplacement) {
+    const std::string other = makeFile("old/zep8");
+    const std::string self = makeFile("new/zep8");
+    store().createKey(kInstallationKey);
+    store().writeString(kInstallationKey, "application", "\"" + other + "\"");
+
+    prompter_.scriptAnswer(Answer::No);
+    CheckInstallationRecord(store(), self, prompter_);
+    ASSERT_EQ(prompter_.count(), 1u);
+    const auto message = prompter_.messages()[0];
+    EXPECT_EQ(message.text,
+              "Вероятно, на вашем компьютере установлено несколько конфигураторов этого "
+              "прибора,\nчто не рекомендуется, но допускается.\n\nУстановить запущенный "
+              "конфигуратор (\"" +
+                  self +
+                  "\")\nкак основной или оставить ссылку на конфигуратор прибора ЗЕП8 как она "
+                  "сейчас есть\n(\"" +
+                  other + "\")?");
+    EXPECT_EQ(message.caption, "Конфигуратор ЗЕП-8");
+    EXPECT_EQ(message.buttons, Buttons::YesNo);
+    EXPECT_EQ(message.icon, Icon::Information);
+    EXPECT_EQ(store().readString(kInstallationKey, "application"), "\"" + other + "\"");
+
+    prompter_.scriptAnswer(Answer::Yes);
+    CheckInstallationRecord(store(), self, prompter_);
+    EXPECT_EQ(store().readString(kInstallationKey, "application"), "\"" + self + "\"");
+    // Now it names this program: no more questions.
+    CheckInstallationRecord(store(), self, prompter_);
+    EXPECT_EQ(prompter_.count(), 2u);
+}
+
+TEST_P(InstallationTest, NoQuestionForTheSameOrAMissingProgram) {
+    const std::string self = makeFile("bin/zep8");
+    store().createKey(kInstallationKey);
+
+    for (const std::string& registered :
+         {"\"" + (dir_ / "gone" / "zep8").string() + "\"", dir_.string(), self}) {
+        SCOPED_TRACE(registered);
+        store().writeString(kInstallationKey, "application", registered);
+        CheckInstallationRecord(store(), self, prompter_);
+        EXPECT_EQ(store().readString(kInstallationKey, "application"), registered);
+    }
+    // Paths compare ignoring case, as the record has always been written.
+    CheckInstallationRecord(store(), (dir_ / "BIN" / "ZEP8").string(), prompter_);
+    // Through a link it is still this program.
+    const fs::path link = dir_ / "zep8-link";
+    fs::create_symlink(self, link);
+    store().writeString(kInstallationKey, "application", "\"" + link.string() + "\"");
+    CheckInstallationRecord(store(), self, prompter_);
+    EXPECT_EQ(prompter_.count(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, InstallationTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Ini" : "Memory"; });
+
+}  // namespace
+}  // namespace zep8
