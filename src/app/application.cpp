@@ -1,0 +1,152 @@
+#include "app/application.h"
+
+#include "app/command_line.h"
+#include "app/document.h"
+#include "app/dump.h"
+#include "app/exit_code.h"
+#include "app/installation.h"
+#include "app/terminal.h"
+#include "app/watchers.h"
+#include "link/port_access.h"
+#include "link/serial_port.h"
+#include "model/catalogue.h"
+#include "ops/program_settings.h"
+#include "platform/named_exit_event.h"
+#include "platform/process_state.h"
+#include "platform/program_info.h"
+#include "sim/simulated_module.h"
+
+namespace zep8 {
+namespace {
+
+constexpr const char* kUsage =
+    "Конфигуратор ЗЕП-8\n"
+    "\n"
+    "zep8 [ПАРАМЕТРЫ] [ФАЙЛ.zep]\n"
+    "  /read       считать все параметры прибора и сохранить их в ФАЙЛ.zep\n"
+    "  /write      записать в прибор все параметры из ФАЙЛ.zep\n"
+    "  /aply       применить новые сетевые настройки (с /write и параметрами связи)\n"
+    "  /test       только проверить связь с прибором\n"
+    "  /close      закрыть программу по окончании\n"
+    "  /port:N /bps:N /prty:even|odd|no /addr:N /len:N /sbit:N /alen:8|11\n"
+    "              параметры связи на этот запуск (порт N - это /dev/ttyS(N-1))\n"
+    "  /rs485:auto|off|on   тип преобразователя интерфейса\n"
+    "  /silent /newnetparam /elog:ФАЙЛ /exitevent:ИМЯ\n"
+    "  --port=ПУТЬ  любой последовательный порт, например /dev/ttyUSB0\n"
+    "  --simulate   работать с виртуальным прибором внутри программы\n"
+    "  --dump ФАЙЛ.zep  показать конфигурацию таблицей\n"
+    "  --help, --version\n"
+    "\n"
+    "Код завершения: 0 - без ошибок; 200 - нет файла или он испорчен; 201 - порт не\n"
+    "открывается; 202 - прибор не отвечает; 203 - ошибки на линии; 205 - прервано;\n"
+    "206 - ответил не ЗЕП8.\n";
+
+// The virtual module speaks what the program will use in this run.
+sim::LineSettings LineOfTheRun(const OptionRecord& o, const SettingsStore& store) {
+    NetRS485prg program;
+    LoadProgramSettings(program, store);
+    sim::LineSettings line;
+    line.baud = o.baudRate ? static_cast<int>(o.baudRate) : std::stoi(program.GetValue("bPS"));
+    line.address =
+        !o.address.empty() ? std::atoi(o.address.c_str()) : std::stoi(program.GetValue("Addr"));
+    line.addressBits = o.addressLength ? o.addressLength : std::stoi(program.GetValue("A.Len"));
+    line.dataBits = o.dataBits ? o.dataBits : std::stoi(program.GetValue("LEn"));
+    line.stopBits =
+        !o.stopBits.empty() ? std::atoi(o.stopBits.c_str()) : std::stoi(program.GetValue("Sbit"));
+    const std::string parity = program.GetValue("PrtY");
+    const int code = o.parity                 ? o.parity
+                     : parity == "Четность"   ? 1
+                     : parity == "Нечетность" ? 2
+                                              : 3;
+    line.parity = code == 1 ? sim::Parity::Even : code == 2 ? sim::Parity::Odd : sim::Parity::None;
+    return line;
+}
+
+}  // namespace
+
+int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
+    OptionRecord options = ParseCommandLine(args);
+    if (options.help) {
+        env.out << kUsage;
+        return 0;
+    }
+    if (options.version) {
+        env.out << "zep8 " << CurrentProgramInfo().version << "\n";
+        return 0;
+    }
+    if (!options.dump.empty()) return DumpConfiguration(options.dump, env.out, env.err);
+    if (!options.automation()) {
+        env.err << "Окна конфигуратора пока нет: укажите действие (/read, /write, /test).\n\n"
+                << kUsage;
+        return 0;
+    }
+
+    ProcessState& state = processState();
+    state.optionFlags = options.optionFlags;
+    state.actionFlags = options.actionFlags;
+    if (!options.errorLogPath.empty()) CreateErrorLog(options.errorLogPath);
+    std::unique_ptr<NamedExitEvent> exitEvent = NamedExitEvent::Open(options.exitEventName);
+    SetPortListProvider([] { return EnumeratePorts(); });
+
+    std::unique_ptr<sim::SimulatedModule> simulated;
+    if (options.simulate) {
+        simulated = std::make_unique<sim::SimulatedModule>(LineOfTheRun(options, env.store));
+        std::string error;
+        if (!simulated->start(error)) {
+            env.err << "Виртуальный прибор не запущен: " << error << "\n";
+            return ExitCodeFor(EXIT_PORT_ERROR, 0);
+        }
+        options.portPath = simulated->portPath();
+        if (state.hasOption(OPT_NO_DEVICE) && !state.hasOption(OPT_NETPARAM_EDIT)) {
+            state.optionFlags = state.optionFlags & ~OPT_NO_DEVICE;  // it has a module now
+        }
+    }
+
+    StreamPrompter prompter(env.err);
+    StreamJobObserver observer(env.err);
+    DocumentUi ui;
+    DocumentSetup setup;
+    setup.options = options;
+    setup.password = LoadPassword(env.store).password;
+    setup.programPath = env.programPath;
+    Event stop(Event::Reset::Manual);
+    Event done(Event::Reset::Manual, true);
+    {
+        Document document(std::make_unique<SerialPort>(), env.store, prompter, ui, setup);
+        Device& device = document.device();
+        device.SetObserver(&observer);
+        device.SetDoneEvent(&done);
+
+        const bool started = options.fileArgument.empty()
+                                 ? document.NewDocument()
+                                 : document.OpenDocument(options.fileArgument);
+        if (started) {
+            if (options.converterMode == CONVERTER_OFF) device.port().directionMode = 1;
+            if (options.converterMode == CONVERTER_AUTO || options.converterMode == CONVERTER_ON) {
+                device.port().directionMode = 0;
+            }
+            ExitWatcher exitWatcher(
+                stop, exitEvent.get(), [&device] { device.abortEvent.set(); }, [] {});
+            {
+                const bool close = options.hasAction(ACTION_CLOSE | ACTION_CALIBRATE);
+                AutomationWatcher automationWatcher(stop, done, close, [] {});
+                if (options.hasAction(ACTION_WRITE_ALL)) {
+                    done.reset();
+                    document.WriteAll();
+                } else if (options.hasAction(ACTION_READ_ALL)) {
+                    done.reset();
+                    document.ReadAll();
+                } else if (options.hasAction(ACTION_CALIBRATE)) {
+                    env.err << "Юстировка в этой версии без окон недоступна.\n";
+                }
+                // Without windows there is nothing to stay open for.
+                done.set();
+            }
+            stop.set();
+        }
+    }
+    if (simulated) simulated->stop();
+    return ExitCodeFor(state.exitStatus.load(), 0);
+}
+
+}  // namespace zep8

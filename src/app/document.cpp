@@ -1,0 +1,312 @@
+#include "app/document.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "app/installation.h"
+#include "model/catalogue.h"
+#include "model/configuration_file.h"
+#include "ops/network_apply.h"
+#include "ops/program_settings.h"
+#include "platform/local_time.h"
+#include "platform/process_state.h"
+#include "platform/prompter.h"
+#include "platform/settings_store.h"
+
+extern char** environ;
+
+namespace zep8 {
+namespace {
+
+constexpr std::string_view kUntitled = "Имя не задано";
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Runs xdg-open on `path` and returns its exit status (127 when it cannot run).
+int OpenWithDesktop(const std::string& path) {
+    const char* argv[] = {"xdg-open", path.c_str(), nullptr};
+    pid_t pid;
+    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
+        0) {
+        return 127;
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) < 0) return 127;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
+}
+
+std::string Directory(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+std::string ParityText(std::uint8_t parity) {
+    switch (parity) {
+        case 1:
+            return "Четность";
+        case 2:
+            return "Нечетность";
+        case 3:
+            return "Отсутствует";
+        default:
+            return std::string(kNoData);
+    }
+}
+
+std::string NumberOrNoData(long long value) {
+    return value != 0 ? std::to_string(value) : std::string(kNoData);
+}
+
+std::string TextOrNoData(const std::string& text) {
+    return text.empty() ? std::string(kNoData) : text;
+}
+
+}  // namespace
+
+Document::Document(std::unique_ptr<LinePort> port, SettingsStore& store, Prompter& prompter,
+                   DocumentUi& ui, DocumentSetup setup)
+    : store_(store),
+      prompter_(prompter),
+      ui_(ui),
+      setup_(std::move(setup)),
+      device_(std::move(port), prompter),
+      serviceNode_(setup_.info),
+      title_(kUntitled) {
+    ProcessState& state = processState();
+    device_.SetPassword(setup_.password);
+    device_.SetHost(this);
+    device_.SetErrorLogPath(setup_.options.errorLogPath);
+
+    serviceNode_.InitParameters();
+    RecordProgramNames(store_, setup_.info.version);
+    // No installer made the program's key on this system: the first run does.
+    if (!store_.hasKey(kProgramKey)) store_.createKey(kProgramKey);
+    if (!setup_.programPath.empty()) CheckInstallationRecord(store_, setup_.programPath, prompter_);
+
+    LoadProgramSettings(device_.programNet(), store_);
+    device_.Rebuild();
+    // A port named on this platform's command line counts in every run.
+    if (state.automation() || !setup_.options.portPath.empty()) ApplyLinkOptions();
+
+    linkFound_ = state.hasOption(OPT_NO_DEVICE) || device_.EstablishLink();
+    if (state.hasOption(OPT_SILENT)) state.exitStatus = 0;
+    if (!linkFound_ && !state.automation() && ui_.PortSetupSaysExit(device_)) {
+        startupCancelled_ = true;
+    }
+    device_.abortEvent.reset();
+    if (state.hasOption(OPT_TEST_RUN)) startupCancelled_ = true;
+}
+
+Document::~Document() {
+    Channels& channels = device_.channelsNode;
+    if (channels.loggingOn) {
+        std::ofstream log(channels.logSwitch.value + ".log", std::ios::app);
+        log << "\nПротоколирование остановлено в \n" << FormatLocalTime("%c") << "\n";
+    }
+    // A simulated module's port exists only for this run: keep the operator's.
+    if (!setup_.options.simulate) StoreProgramSettings(device_.programNet(), store_);
+}
+
+ConfigurationNodes Document::nodes() {
+    return {serviceNode_, device_.netNode, device_.commonNode, device_.channelsNode};
+}
+
+void Document::ClearModuleValues() {
+    device_.netNode.ClearValues();
+    device_.commonNode.ClearValues();
+    device_.channelsNode.ClearValues();
+    for (int i = 0; i < kInputCount; ++i) device_.channelsNode.channel(i).ClearValues();
+}
+
+bool Document::NewDocument() {
+    if (startupCancelled_) return false;
+    title_ = kUntitled;
+    path_.clear();
+    modified_ = false;
+    ClearModuleValues();
+    ui_.UpdateViews();
+    return true;
+}
+
+bool Document::OpenDocument(const std::string& path) {
+    if (startupCancelled_) return false;
+    ProcessState& state = processState();
+    if (FileExists(path)) {
+        std::string error;
+        const std::optional<std::string> bytes = ReadFileBytes(path, error);
+        if (!bytes) {
+            prompter_.notify(error, "Ошибка открытия файла", Icon::Warning);
+            state.exitStatus = EXIT_FILE_ERROR;
+            return false;
+        }
+        if (LoadConfiguration(nodes(), *bytes, prompter_, &device_.abortEvent) !=
+            LoadStatus::Loaded) {
+            return false;
+        }
+    } else if (setup_.options.hasAction(ACTION_WRITE_ALL)) {
+        state.exitStatus = EXIT_FILE_ERROR;
+        return false;
+    }
+    // A missing file is taken as the name for what is read next.
+    path_ = path;
+    title_ = path.substr(path.rfind('/') + 1);
+    modified_ = false;
+
+    if (state.hasOption(OPT_NETPARAM_EDIT)) {
+        ApplyLinkOptions();
+        SaveDocument(setup_.options.fileArgument.empty() ? path : setup_.options.fileArgument);
+        return false;
+    }
+    ui_.UpdateViews();
+    return true;
+}
+
+std::optional<std::string> Document::SaveDocument(const std::string& path) {
+    std::optional<std::string> error = SaveConfigurationFile(path, nodes());
+    if (!error) {
+        path_ = path;
+        title_ = path.substr(path.rfind('/') + 1);
+        modified_ = false;
+    }
+    ui_.UpdateViews();
+    return error;
+}
+
+bool Document::ReadAll() {
+    const bool ran = device_.ReadAll();
+    if (ran) ui_.UpdateViews();
+    return ran;
+}
+
+void Document::SaveAfterRead() {
+    // A failure to save is swallowed: the exit status tells how the read went.
+    if (!setup_.options.fileArgument.empty()) SaveDocument(setup_.options.fileArgument);
+}
+
+void Document::FactoryReset() {
+    if (!device_.CheckPassword()) return;
+    const Answer answer = prompter_.ask(
+        "Внимание! Сейчас будет произведено восстановление заводских установок прибора!\n\nВ "
+        "текущей конфигурации '*.zep' все значения параметров прибора будут заменены на\n"
+        "установленные на заводе-изготовителе.\nЕсли Вы хотите использовать текущую "
+        "конфигурацию в дальнейшем, то нажмите кнопку\n\"Отмена\" и сохраните ее в файле. "
+        "Нажмите \"ОК\", чтобы восстановить в приборе\nзаводские установки.",
+        "Восстановление заводских установок прибора", Buttons::OkCancel, Icon::Warning);
+    if (answer != Answer::Ok) return;
+
+    auto restore = [](InvisibleElement& node) {
+        for (const auto& p : node.parameters()) {
+            if (const std::optional<std::string_view> value = FactoryDefault(p->name)) {
+                node.SetValue(p->name, *value, true);
+            }
+        }
+        node.MarkRestored();
+    };
+    restore(device_.channelsNode);
+    for (int i = 0; i < kInputCount; ++i) restore(device_.channelsNode.channel(i));
+    restore(device_.netNode);
+
+    const bool writeNet = device_.netWriteEnabled.exchange(true);
+    device_.WriteAll();
+    device_.netWriteEnabled = writeNet;
+    ui_.UpdateViews();
+}
+
+void Document::ChangePassword(const std::string& oldPassword, const std::string& newPassword,
+                              const std::string& again) {
+    if (oldPassword != setup_.password) {
+        prompter_.notify("Старый пароль введен неверно!", "Смена пароля", Icon::Error);
+        return;
+    }
+    if (newPassword != again) {
+        prompter_.notify("Новый пароль введен неверно\n (значения не совпадают)!", "Смена пароля",
+                         Icon::Error);
+        return;
+    }
+    StorePassword(store_, newPassword);
+    const PasswordRead stored = LoadPassword(store_);
+    // The running program keeps its password until the next start.
+    if (stored.status == PASSWORD_READ_OK && stored.password == newPassword) {
+        prompter_.notify("Пароль изменен", "Смена пароля", Icon::None);
+    } else {
+        prompter_.notify(
+            "Внимание: возможно, что пароль изменить не удалось!\nПричина заключается скорее "
+            "всего в некорректной\nинсталяции (установки) программы.\nПереустановите программу",
+            "Смена пароля", Icon::Error);
+    }
+}
+
+void Document::ProgramNetworkSettings() {
+    const Answer answer = prompter_.ask(
+        "Данная операция предназначена для переключения сетевых настоек программы, но не "
+        "прибора.\nЭто нужно, если:\n1) вы используйте несколько приборов, подключенных к одному "
+        "компьютеру\nи хотитепри переключиться с одного прибора на другой;\n2) при "
+        "первоначальной настройке.\nДля продолжения нажмите 'Да' ('Yes'), для отмены - 'Нет' "
+        "('No')",
+        "Вы уверены что хотите изменить настройки порграммы?", Buttons::YesNo, Icon::Question);
+    if (answer == Answer::Yes && ui_.ProgramSettingsDialog(device_)) device_.Rebuild();
+    ui_.UpdateViews();
+}
+
+void Document::ApplyNewNetworkSettings() {
+    ProcessState& state = processState();
+    if (!state.automation()) {
+        ui_.ApplyDialog(device_);
+    } else if (setup_.options.hasAction(ACTION_APPLY)) {
+        ApplyNetworkSettingsAutomated(device_);
+    }
+    ui_.UpdateViews();
+    state.networkChanged = false;
+}
+
+void Document::NetworkSettingsChanged() {
+    ApplyNewNetworkSettings();
+}
+
+void Document::Help() {
+    const std::string file = Directory(setup_.programPath) + "/zep8.chm";
+    const auto open = setup_.openHelp ? setup_.openHelp : OpenWithDesktop;
+    if (!FileExists(file) || open(file) != 0) {
+        prompter_.notify("Файл справки не был найден!\nПопробуйте найти его самостоятельно.",
+                         "Не найден файл...", Icon::Information);
+    }
+}
+
+void Document::ApplyLinkOptions() {
+    const OptionRecord& o = setup_.options;
+    ProcessState& state = processState();
+    const bool editRun = state.hasOption(OPT_NETPARAM_EDIT);
+    const bool linkGiven = o.hasAction(ACTION_LINK_SETTINGS);
+    const bool apply = o.hasAction(ACTION_APPLY);
+    const std::pair<std::string_view, std::string> settings[] = {
+        {"Addr", TextOrNoData(o.address)},   {"A.Len", NumberOrNoData(o.addressLength)},
+        {"bPS", NumberOrNoData(o.baudRate)}, {"Len", NumberOrNoData(o.dataBits)},
+        {"Sbit", TextOrNoData(o.stopBits)},  {"PrtY", ParityText(o.parity)},
+    };
+    bool programChanged = false;
+    for (const auto& [name, text] : settings) {
+        bool toModule = editRun;
+        if (linkGiven && !editRun && text != kNoData) {
+            device_.programNet().SetValue(name, text, true);
+            programChanged = true;
+            toModule = apply;
+        }
+        if (toModule) device_.netNode.SetValue(name, text, false);
+    }
+    if (!editRun && ((linkGiven && o.portNumber != 0) || !o.portPath.empty())) {
+        const std::string port =
+            o.portPath.empty() ? "COM" + std::to_string(o.portNumber) : o.portPath;
+        device_.programNet().SetValue("Port", port, true);
+        programChanged = true;
+    }
+    if (programChanged) device_.ReopenPort(true);
+}
+
+}  // namespace zep8

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/command_line.h"
+#include "model/common_params.h"
+#include "model/configuration_file.h"
+#include "ops/device.h"
+
+namespace zep8 {
+
+class LinePort;
+class Prompter;
+class SettingsStore;
+
+// The windows' part of the document's commands. The automated run has no
+// windows and takes these defaults.
+class DocumentUi {
+  public:
+    virtual ~DocumentUi() = default;
+    // The port set-up dialog at start when no module answered; true when the
+    // operator left it with "Выход".
+    virtual bool PortSetupSaysExit(Device&) { return false; }
+    // The apply dialog; true when it ended with OK.
+    virtual bool ApplyDialog(Device&) { return false; }
+    // The program settings dialog; true when it ended with OK.
+    virtual bool ProgramSettingsDialog(Device&) { return false; }
+    virtual void UpdateViews() {}
+};
+
+// What the document needs to know of the run.
+struct DocumentSetup {
+    OptionRecord options;
+    std::string password;     // the operator password loaded at start
+    std::string programPath;  // absolute path of the program file
+    ProgramInfo info = CurrentProgramInfo();
+    // Opens "zep8.chm"; the exit status of the viewer. Empty: xdg-open.
+    std::function<int(const std::string&)> openHelp;
+};
+
+// The one configuration of the run: the module's groups in the device
+// session, the program's service rows, the file they came from, and the
+// commands that act on them.
+class Document : public SessionHost {
+  public:
+    Document(std::unique_ptr<LinePort> port, SettingsStore& store, Prompter& prompter,
+             DocumentUi& ui, DocumentSetup setup);
+    ~Document() override;
+
+    // Refused after a cancelled start; empties the module's groups.
+    bool NewDocument();
+    // Refused after a cancelled start, for an unreadable file, for a missing
+    // file when writing it to the module was asked for, and always in the
+    // network-parameter edit run (which saves the file and ends).
+    bool OpenDocument(const std::string& path);
+    // The reason when saving failed.
+    std::optional<std::string> SaveDocument(const std::string& path);
+
+    bool ReadAll();
+    bool WriteAll() { return device_.WriteAll(); }
+    bool WriteChanged() { return device_.WriteChanged(); }
+    bool Compare() { return device_.Compare(); }
+    void FactoryReset();
+    void ChangePassword(const std::string& oldPassword, const std::string& newPassword,
+                        const std::string& again);
+    void ProgramNetworkSettings();
+    void ApplyNewNetworkSettings();
+    void Help();
+    // The link options of the command line into the program's (and, with
+    // "aply" or in the edit run, the module's) network settings.
+    void ApplyLinkOptions();
+
+    void NetworkSettingsChanged() override;
+    void SaveAfterRead() override;
+
+    Device& device() { return device_; }
+    CommonParams& serviceNode() { return serviceNode_; }
+    const std::string& path() const { return path_; }
+    const std::string& title() const { return title_; }
+    bool modified() const { return modified_; }
+    bool startupCancelled() const { return startupCancelled_; }
+    bool linkFound() const { return linkFound_; }
+    ConfigurationNodes nodes();
+
+  private:
+    void ClearModuleValues();
+
+    SettingsStore& store_;
+    Prompter& prompter_;
+    DocumentUi& ui_;
+    DocumentSetup setup_;
+    Device device_;
+    CommonParams serviceNode_;
+    bool startupCancelled_ = false;
+    bool linkFound_ = false;
+    bool modified_ = false;
+    std::string path_;
+    std::string title_;
+};
+
+}  // namespace zep8
