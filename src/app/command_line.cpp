@@ -50,8 +50,9 @@ bool ScanInteger(std::string_view text, std::int64_t& value) {
     std::uint64_t magnitude = 0;
     constexpr std::uint64_t kLimit = std::uint64_t{1} << 63;
     for (; i < text.size() && DigitValue(text[i]) < base; ++i) {
-        magnitude = magnitude * base + DigitValue(text[i]);
-        if (magnitude > kLimit) return false;
+        const auto digit = static_cast<std::uint64_t>(DigitValue(text[i]));
+        if (magnitude > (kLimit - digit) / static_cast<std::uint64_t>(base)) return false;
+        magnitude = magnitude * base + digit;
     }
     if (i == first) return false;
     if (!negative && magnitude == kLimit) return false;

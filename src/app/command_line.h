@@ -64,8 +64,12 @@ inline constexpr std::size_t kMaxStopBitsLength = 4;
 enum class WindowStart { Maximised, Minimised, Placed };
 WindowStart StartOfWindow(const OptionRecord& options);
 
-// Reads the arguments (without the program name). Pure: it touches no file
-// and creates no event; CreateErrorLog and the exit event do that afterwards.
+// Reads the arguments (without the program name). An argument starting with
+// "/" is options only when its first name is an option's, otherwise it is an
+// absolute file path; "--port=PATH" names a port like "port" does, and
+// "--simulate" counts as a port given; after "--" every argument is a file.
+// Pure: it touches no file and creates no event; CreateErrorLog and the exit
+// event do that afterwards.
 OptionRecord ParseCommandLine(const std::vector<std::string>& args);
 
 // Creates the error log empty, truncating an old one. False when it cannot

@@ -27,8 +27,19 @@ QString GroupOf(std::string_view key) {
 
 QString PathOf(std::string_view key, std::string_view name) {
     const QString group = GroupOf(key);
-    if (group.isEmpty() || name.empty()) return {};
+    // A separator in a value name would make a key of it.
+    if (group.isEmpty() || name.empty() || name.find_first_of("/\\") != std::string_view::npos) {
+        return {};
+    }
     return group + u'/' + QString::fromStdString(FoldCase(name));
+}
+
+// A key exists when anything lives under it, as a registry key that has subkeys.
+bool HasChildren(QSettings& settings, const QString& group) {
+    settings.beginGroup(group);
+    const bool present = !settings.childKeys().isEmpty() || !settings.childGroups().isEmpty();
+    settings.endGroup();
+    return present;
 }
 
 }  // namespace
@@ -54,21 +65,14 @@ bool QSettingsStore::hasKey(std::string_view key) const {
     const QString group = GroupOf(key);
     if (group.isEmpty()) return false;
     std::lock_guard lock(mutex_);
-    settings_->beginGroup(group);
-    // A key exists when anything lives under it, as a registry key that has subkeys.
-    const bool present = !settings_->childKeys().isEmpty() || !settings_->childGroups().isEmpty();
-    settings_->endGroup();
-    return present;
+    return HasChildren(*settings_, group);
 }
 
 bool QSettingsStore::createKey(std::string_view key) {
     const QString group = GroupOf(key);
     if (group.isEmpty()) return false;
     std::lock_guard lock(mutex_);
-    settings_->beginGroup(group);
-    const bool present = !settings_->childKeys().isEmpty() || !settings_->childGroups().isEmpty();
-    settings_->endGroup();
-    if (present) return true;
+    if (HasChildren(*settings_, group)) return true;
     settings_->setValue(group + u'/' + kKeyMarker, QString());
     settings_->sync();
     return settings_->status() == QSettings::NoError;

@@ -34,6 +34,7 @@ TEST(CommandLine, TokensNamesAndNumbers) {
     EXPECT_EQ(Parse({"/port:257"}).portNumber, 0);
     EXPECT_EQ(Parse({"/alen:-1"}).actionFlags, 0u);
     EXPECT_EQ(Parse({"/w:99999999999"}).geometryFlags, 0);
+    EXPECT_EQ(Parse({"/bps:0x1000000000000000A"}).actionFlags, 0u);
     // "port" alone turns automation on even without a number.
     EXPECT_EQ(Parse({"/port:com3"}).actionFlags, ACTION_AUTOMATION);
     // Too long for the record: ignored rather than cut to a different address.
