@@ -17,6 +17,10 @@ std::unique_ptr<NamedExitEvent> NamedExitEvent::Open(std::string_view name) {
     if (name.empty()) return nullptr;
     sem_t* semaphore = sem_open(SemaphoreName(name).c_str(), O_CREAT, 0600, 0);
     if (semaphore == SEM_FAILED) return nullptr;
+    // The event starts unsignalled: a post left from an earlier run must not
+    // end this one at once.
+    while (sem_trywait(semaphore) == 0) {
+    }
     return std::unique_ptr<NamedExitEvent>(new NamedExitEvent(semaphore));
 }
 

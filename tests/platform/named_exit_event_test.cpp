@@ -49,6 +49,17 @@ TEST_F(NamedExitEventTest, StopEndsTheWaitPromptlyAndIsNotConsumed) {
     EXPECT_TRUE(watched->waitFor(stop_));
 }
 
+TEST_F(NamedExitEventTest, APostLeftFromAnEarlierRunIsForgotten) {
+    NamedExitEvent::Open(name_)->Post();  // nobody was waiting any more
+    auto fresh = NamedExitEvent::Open(name_);
+    ASSERT_TRUE(fresh);
+    auto stopper = std::async(std::launch::async, [&] {
+        std::this_thread::sleep_for(150ms);
+        stop_.set();
+    });
+    EXPECT_FALSE(fresh->waitFor(stop_));
+}
+
 TEST_F(NamedExitEventTest, OnlyTheLowerCaseNameIsOurs) {
     auto watched = NamedExitEvent::Open(name_);
     ASSERT_TRUE(watched);

@@ -1,0 +1,267 @@
+#include "app/document.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "app/command_line.h"
+#include "app/installation.h"
+#include "link/serial_port.h"
+#include "model/configuration_file.h"
+#include "ops/program_settings.h"
+#include "platform/memory_settings_store.h"
+#include "platform/process_state.h"
+#include "platform/recording_prompter.h"
+#include "sim/simulated_module.h"
+#include "support/device_on_pty.h"
+
+namespace zep8 {
+namespace {
+
+namespace fs = std::filesystem;
+
+class NoWindows : public DocumentUi {
+  public:
+    bool PortSetupSaysExit(Device&) override {
+        ++portSetups;
+        return portSetupExit;
+    }
+    bool ApplyDialog(Device&) override { return ++applyDialogs, false; }
+    int portSetups = 0;
+    int applyDialogs = 0;
+    bool portSetupExit = true;
+};
+
+class DocumentOnModule : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        processState().reset();
+        std::string error;
+        ASSERT_TRUE(simulated.start(error)) << error;
+        NetRS485prg program;
+        LoadProgramSettings(program, store);
+        program.SetValue("Port", simulated.portPath(), false);
+        program.SetValue("bPS", "115200", false);
+        StoreProgramSettings(program, store);
+        dir = fs::temp_directory_path() / ("zep8-doc-" + std::to_string(getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        document.reset();
+        simulated.stop();
+        fs::remove_all(dir);
+        processState().reset();
+    }
+
+    // An automated run needs the port named, or it talks to no module at all.
+    std::string Port() { return "--port=" + simulated.portPath(); }
+
+    Document& Start(const std::vector<std::string>& args) {
+        DocumentSetup setup;
+        setup.options = ParseCommandLine(args);
+        processState().optionFlags = setup.options.optionFlags;
+        processState().actionFlags = setup.options.actionFlags;
+        setup.password = "902417";
+        setup.programPath = (dir / "zep8").string();
+        setup.info = ProgramInfo{"1.0", "(C)", "Linux"};
+        setup.openHelp = [this](const std::string& file) {
+            helpOpened = file;
+            return 0;
+        };
+        document = std::make_unique<Document>(std::make_unique<SerialPort>(), store, prompter, ui,
+                                              setup);
+        document->device().SetObserver(&observer);
+        document->device().SetFinishHold(std::chrono::milliseconds(0));
+        return *document;
+    }
+    std::string File(const char* name) { return (dir / name).string(); }
+    sim::VirtualModule& module() { return simulated.module(); }
+
+    sim::SimulatedModule simulated{testing::FastLine()};
+    MemorySettingsStore store;
+    RecordingPrompter prompter;
+    testing::RecordingObserver observer;
+    NoWindows ui;
+    std::unique_ptr<Document> document;
+    fs::path dir;
+    std::string helpOpened;
+};
+
+TEST_F(DocumentOnModule, StartFindsTheModuleAndReadsIntoAFile) {
+    Document& doc = Start({"/read", "/close", Port(), File("a.zep")});
+    EXPECT_TRUE(doc.linkFound());
+    EXPECT_EQ(doc.serviceNode().parameters()[2]->value, "Linux");
+    ASSERT_TRUE(doc.OpenDocument(File("a.zep")));  // a new file takes the name
+    EXPECT_EQ(doc.title(), "a.zep");
+    ASSERT_TRUE(doc.ReadAll());
+    EXPECT_TRUE(fs::exists(File("a.zep")));  // saved at the end of the automated read
+
+    // Reopened in a fresh run, the file holds what was read.
+    document.reset();
+    processState().reset();
+    module().setValue("in.Fd", 3, 77);
+    Document& again = Start({});
+    ASSERT_TRUE(again.OpenDocument(File("a.zep")));
+    EXPECT_EQ(again.device().commonNode.GetValue("dev"), "ZEP-8");
+    EXPECT_EQ(again.device().channelsNode.channel(3).GetValue("in.Fd"), "0");
+}
+
+TEST_F(DocumentOnModule, MissingFileForWriteIsAnError) {
+    Document& doc = Start({"/write", File("missing.zep")});
+    EXPECT_FALSE(doc.OpenDocument(File("missing.zep")));
+    EXPECT_EQ(processState().exitStatus.load(), 1u);
+}
+
+TEST_F(DocumentOnModule, DamagedDocumentKeepsTheConfiguration) {
+    Document& doc = Start({});
+    doc.device().netNode.SetValue("Addr", "32", false);
+    std::string bytes = SaveConfiguration(doc.nodes());
+    bytes[2] = 4;
+    FILE* f = fopen(File("b.zep").c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+    doc.device().netNode.SetValue("Addr", "48", false);
+    EXPECT_FALSE(doc.OpenDocument(File("b.zep")));
+    EXPECT_EQ(doc.device().netNode.GetValue("Addr"), "48");
+    EXPECT_EQ(prompter.messages().back().text, "Данные в файле испорчены!");
+}
+
+TEST_F(DocumentOnModule, NetworkParameterEditRunRewritesTheFileAndEnds) {
+    {
+        Document& doc = Start({});
+        doc.device().netNode.SetValue("Addr", "16", false);
+        doc.device().netNode.SetValue("Prot", "АРВО", false);
+        ASSERT_FALSE(doc.SaveDocument(File("c.zep")));
+    }
+    document.reset();
+    processState().reset();
+    module().resetCounters();
+    Document& doc = Start({"/newnetparam/bps:19200/addr:32/port:3", File("c.zep")});
+    EXPECT_FALSE(doc.OpenDocument(File("c.zep")));
+    EXPECT_EQ(module().total().received, 0);  // no module is asked
+
+    document.reset();
+    processState().reset();
+    Document& check = Start({});
+    ASSERT_TRUE(check.OpenDocument(File("c.zep")));
+    EXPECT_EQ(check.device().netNode.GetValue("bPS"), "19200");
+    EXPECT_EQ(check.device().netNode.GetValue("Addr"), "32");
+    EXPECT_EQ(check.device().netNode.GetValue("PrtY"), "Нет данных");  // not given
+    EXPECT_EQ(check.device().netNode.GetValue("Prot"), "АРВО");  // not a link option
+}
+
+TEST_F(DocumentOnModule, AWrongParityOptionCancelsTheLinkOptions) {
+    // The port comes first: "prty:xyz" takes back every link option before it.
+    Document& doc = Start({Port(), "/read/bps:19200/prty:even/prty:xyz"});
+    EXPECT_EQ(doc.device().programNet().GetValue("bPS"), "115200");
+    EXPECT_EQ(doc.device().programNet().GetValue("PrtY"), "Отсутствует");
+    EXPECT_TRUE(doc.linkFound());
+}
+
+TEST_F(DocumentOnModule, LinkOptionsOverrideTheProgramSettingsForTheRun) {
+    Document& doc = Start({"/read/bps:57600/addr:24", Port()});
+    EXPECT_EQ(doc.device().programNet().GetValue("bPS"), "57600");
+    EXPECT_EQ(doc.device().port().settings.baseAddress, 24);
+    EXPECT_FALSE(doc.linkFound());  // the module is at 115200 and address 16
+    EXPECT_EQ(ui.portSetups, 0);    // automated: no dialog
+}
+
+TEST_F(DocumentOnModule, TestRunEndsAfterTheLinkCheck) {
+    Document& doc = Start({"/test", Port()});
+    EXPECT_TRUE(doc.linkFound());
+    EXPECT_TRUE(doc.startupCancelled());
+    EXPECT_FALSE(doc.NewDocument());
+}
+
+TEST_F(DocumentOnModule, NoModuleInAnInteractiveRunOpensThePortSetup) {
+    simulated.stop();
+    Document& doc = Start({});
+    EXPECT_FALSE(doc.linkFound());
+    EXPECT_EQ(ui.portSetups, 1);
+    EXPECT_TRUE(doc.startupCancelled());
+    EXPECT_FALSE(doc.OpenDocument(File("x.zep")));
+}
+
+TEST_F(DocumentOnModule, FactoryResetNeedsThePasswordAndTheOperatorsConsent) {
+    Document& doc = Start({});
+    ASSERT_TRUE(doc.ReadAll());
+    module().setValue("in.Fd", 2, 9);
+    ASSERT_TRUE(doc.ReadAll());
+
+    prompter.scriptText("wrong");
+    doc.FactoryReset();
+    EXPECT_EQ(prompter.messages().back().text, "Пароль не верен!");
+    EXPECT_DOUBLE_EQ(*module().value("in.Fd", 2), 9);
+
+    prompter.scriptText("902417");
+    prompter.scriptAnswer(Answer::Ok);  // the "allowed" notice
+    prompter.scriptAnswer(Answer::Cancel);
+    doc.FactoryReset();
+    EXPECT_EQ(prompter.messages().back().caption, "Восстановление заводских установок прибора");
+    EXPECT_DOUBLE_EQ(*module().value("in.Fd", 2), 9);
+
+    doc.device().netWriteEnabled = false;
+    module().setAttributes("in.Fd", 2, 0x02);  // locked
+    prompter.scriptAnswer(Answer::Ok);
+    doc.FactoryReset();
+    EXPECT_DOUBLE_EQ(*module().value("in.Fd", 2), 0);
+    EXPECT_EQ(*module().attributes("in.Fd", 2), 0x03);  // editable again
+    EXPECT_EQ(module().count("RS.dL").answered, 2 + 1);  // the network group was written too
+    EXPECT_FALSE(doc.device().netWriteEnabled.load());
+    EXPECT_FALSE(doc.device().channelsNode.channel(2).FindParameter("in.Fd")->IsPending());
+}
+
+TEST_F(DocumentOnModule, PasswordChangeTakesEffectNextTime) {
+    Document& doc = Start({});
+    doc.ChangePassword("nope", "1", "1");
+    EXPECT_EQ(prompter.messages().back().text, "Старый пароль введен неверно!");
+    doc.ChangePassword("902417", "1", "2");
+    EXPECT_EQ(prompter.messages().back().text, "Новый пароль введен неверно\n (значения не совпадают)!");
+    doc.ChangePassword("902417", "4321", "4321");
+    EXPECT_EQ(prompter.messages().back().text, "Пароль изменен");
+    EXPECT_EQ(LoadPassword(store).password, "4321");
+    doc.ChangePassword("4321", "5", "5");  // the running program still holds the old one
+    EXPECT_EQ(prompter.messages().back().text, "Старый пароль введен неверно!");
+}
+
+TEST_F(DocumentOnModule, HelpFileBesideTheProgram) {
+    Document& doc = Start({});
+    doc.Help();
+    EXPECT_EQ(prompter.messages().back().text,
+              "Файл справки не был найден!\nПопробуйте найти его самостоятельно.");
+    EXPECT_EQ(prompter.messages().back().caption, "Не найден файл...");
+    EXPECT_EQ(helpOpened, "");
+    FILE* f = fopen(File("zep8.chm").c_str(), "w");
+    fclose(f);
+    const std::size_t before = prompter.count();
+    doc.Help();
+    EXPECT_EQ(helpOpened, File("zep8.chm"));
+    EXPECT_EQ(prompter.count(), before);
+}
+
+TEST_F(DocumentOnModule, AutomatedApplyMovesTheProgramToTheNewAddress) {
+    Document& doc = Start({"/write/aply", Port(), File("d.zep")});
+    ASSERT_TRUE(doc.ReadAll());
+    doc.device().netNode.SetValue("Addr", "40", true);
+    ASSERT_TRUE(doc.WriteChanged());  // the write leaves a network change: apply it
+    EXPECT_EQ(module().activeSettings().address, 40);
+    EXPECT_EQ(doc.device().programNet().GetValue("Addr"), "40");
+    EXPECT_EQ(doc.device().port().settings.baseAddress, 40);
+    EXPECT_FALSE(processState().networkChanged.load());
+    EXPECT_EQ(ui.applyDialogs, 0);
+}
+
+TEST_F(DocumentOnModule, ProgramSettingsAreKeptForTheNextRun) {
+    {
+        Document& doc = Start({});
+        doc.device().programNet().SetValue("Addr", "24", true);
+    }
+    document.reset();
+    EXPECT_EQ(store.readInt("SOFTWARE\\ARVO\\ZEP8", "address"), 24);
+}
+
+}  // namespace
+}  // namespace zep8
