@@ -44,8 +44,9 @@ class DocumentOnModule : public ::testing::Test {
         program.SetValue("Port", simulated.portPath(), false);
         program.SetValue("bPS", "115200", false);
         StoreProgramSettings(program, store);
-        dir = fs::temp_directory_path() / ("zep8-doc-" + std::to_string(getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() /
+              ("zep8-doc-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -71,8 +72,8 @@ class DocumentOnModule : public ::testing::Test {
             helpOpened = file;
             return 0;
         };
-        document = std::make_unique<Document>(std::make_unique<SerialPort>(), store, prompter, ui,
-                                              setup);
+        document =
+            std::make_unique<Document>(std::make_unique<SerialPort>(), store, prompter, ui, setup);
         document->device().SetObserver(&observer);
         document->device().SetFinishHold(std::chrono::milliseconds(0));
         return *document;
@@ -150,7 +151,7 @@ TEST_F(DocumentOnModule, NetworkParameterEditRunRewritesTheFileAndEnds) {
     EXPECT_EQ(check.device().netNode.GetValue("bPS"), "19200");
     EXPECT_EQ(check.device().netNode.GetValue("Addr"), "32");
     EXPECT_EQ(check.device().netNode.GetValue("PrtY"), "Нет данных");  // not given
-    EXPECT_EQ(check.device().netNode.GetValue("Prot"), "АРВО");  // not a link option
+    EXPECT_EQ(check.device().netNode.GetValue("Prot"), "АРВО");        // not a link option
 }
 
 TEST_F(DocumentOnModule, AWrongParityOptionCancelsTheLinkOptions) {
@@ -208,7 +209,7 @@ TEST_F(DocumentOnModule, FactoryResetNeedsThePasswordAndTheOperatorsConsent) {
     prompter.scriptAnswer(Answer::Ok);
     doc.FactoryReset();
     EXPECT_DOUBLE_EQ(*module().value("in.Fd", 2), 0);
-    EXPECT_EQ(*module().attributes("in.Fd", 2), 0x03);  // editable again
+    EXPECT_EQ(*module().attributes("in.Fd", 2), 0x03);   // editable again
     EXPECT_EQ(module().count("RS.dL").answered, 2 + 1);  // the network group was written too
     EXPECT_FALSE(doc.device().netWriteEnabled.load());
     EXPECT_FALSE(doc.device().channelsNode.channel(2).FindParameter("in.Fd")->IsPending());
@@ -219,7 +220,8 @@ TEST_F(DocumentOnModule, PasswordChangeTakesEffectNextTime) {
     doc.ChangePassword("nope", "1", "1");
     EXPECT_EQ(prompter.messages().back().text, "Старый пароль введен неверно!");
     doc.ChangePassword("902417", "1", "2");
-    EXPECT_EQ(prompter.messages().back().text, "Новый пароль введен неверно\n (значения не совпадают)!");
+    EXPECT_EQ(prompter.messages().back().text,
+              "Новый пароль введен неверно\n (значения не совпадают)!");
     doc.ChangePassword("902417", "4321", "4321");
     EXPECT_EQ(prompter.messages().back().text, "Пароль изменен");
     EXPECT_EQ(LoadPassword(store).password, "4321");
