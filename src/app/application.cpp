@@ -128,13 +128,16 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
             ExitWatcher exitWatcher(
                 stop, exitEvent.get(), [&device] { device.abortEvent.set(); }, [] {});
             {
+                // The done event is reset before the watcher starts: it must not
+                // take the action for finished before it has begun.
+                const bool write = options.hasAction(ACTION_WRITE_ALL);
+                const bool read = !write && options.hasAction(ACTION_READ_ALL);
+                if (write || read) done.reset();
                 const bool close = options.hasAction(ACTION_CLOSE | ACTION_CALIBRATE);
                 AutomationWatcher automationWatcher(stop, done, close, [] {});
-                if (options.hasAction(ACTION_WRITE_ALL)) {
-                    done.reset();
+                if (write) {
                     document.WriteAll();
-                } else if (options.hasAction(ACTION_READ_ALL)) {
-                    done.reset();
+                } else if (read) {
                     document.ReadAll();
                 } else if (options.hasAction(ACTION_CALIBRATE)) {
                     env.err << "Юстировка в этой версии без окон недоступна.\n";

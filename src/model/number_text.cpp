@@ -54,7 +54,7 @@ NumberReading ReadNumber(std::string_view text) {
         negative = number[0] == '-';
         number.erase(0, 1);
     }
-    if (number[0] == '.') number.insert(0, "0");
+    if (number[0] == '.') number = "0" + number;
     double value = 0;
     const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
     if (result.ec == std::errc::result_out_of_range) {

@@ -155,12 +155,7 @@ void Device::AddToCounter(ProgressCounter counter, int n) {
 }
 
 void Device::TransmitThread() {
-    bool openedByJob = false;
     for (;;) {
-        if (openedByJob) {
-            port().Close();
-            openedByJob = false;
-        }
         const int woke =
             Event::waitAny({&bulkEvents_[0], &bulkEvents_[1], &bulkEvents_[2], &bulkEvents_[3],
                             &port().stopEvent, &readOneEvent_, &writeOneEvent_},
@@ -170,7 +165,7 @@ void Device::TransmitThread() {
             return;
         }
         // A silent run keeps the port closed between jobs.
-        if (!port().IsOpen()) openedByJob = port().Open() == OPEN_OK;
+        openedByJob_ = !port().IsOpen() && port().Open() == OPEN_OK;
         switch (woke) {
             case 0:
                 RunBulk(Job::ReadAll);
@@ -257,11 +252,14 @@ void Device::FinishJob() {
     // The window thread handles these before the display closes, so that an
     // automated run finds the file saved and the settings applied when it goes on.
     if (state.networkChanged && !port().stopEvent.isSet() && host_) host_->NetworkSettingsChanged();
-    if (state.automation()) {
-        if ((state.actionFlags.load() & ACTION_READ_ALL) && host_) host_->SaveAfterRead();
+    if (state.automation() && (state.actionFlags.load() & ACTION_READ_ALL) && host_) {
+        host_->SaveAfterRead();
     }
-    if (observer_) observer_->JobFinished();
+    // Once the display closes, the caller owns the port and the done event again.
+    if (openedByJob_) port().Close();
+    openedByJob_ = false;
     if (state.automation() && doneEvent_) doneEvent_->set();
+    if (observer_) observer_->JobFinished();
 }
 
 void Device::LogError(const Parameter& p) {

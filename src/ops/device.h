@@ -105,6 +105,7 @@ class Device : public DeviceIO, public TransferSession {
     Event readOneEvent_{Event::Reset::Auto};
     Event writeOneEvent_{Event::Reset::Auto};
     std::atomic<Parameter*> singleParameter_{nullptr};
+    bool openedByJob_ = false;  // the transfer thread's own
     std::array<std::atomic<int>, 4> counters_{};
 
     bool unlocked_ = false;
