@@ -1,0 +1,102 @@
+// Reads every parameter from the virtual module with line timing on and
+// compares the time with the line's lower bound: every frame's time on the
+// wire plus the module's response delay per exchange. The 2-second hold of a
+// finished job is left out.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "link/serial_port.h"
+#include "ops/device.h"
+#include "platform/recording_prompter.h"
+#include "sim/simulated_module.h"
+
+namespace {
+
+using namespace zep8;
+using Clock = std::chrono::steady_clock;
+
+// A serial port that counts the characters of every transfer.
+class CountingPort : public LinePort {
+  public:
+    int Open() override {
+        inner_.settings = settings;
+        return inner_.Open();
+    }
+    int Close() override { return inner_.Close(); }
+    bool IsOpen() const override { return inner_.IsOpen(); }
+    int Transfer(std::string_view frame, std::string& reply) override {
+        inner_.directionMode = directionMode.load();
+        const int result = inner_.Transfer(frame, reply);
+        characters += frame.size() + reply.size();
+        ++exchanges;
+        return result;
+    }
+
+    std::size_t characters = 0;
+    int exchanges = 0;
+
+  private:
+    SerialPort inner_;
+};
+
+class WaitingObserver : public JobObserver {
+  public:
+    void JobStarted(Job, std::string_view) override {}
+    void CounterChanged(ProgressCounter, int) override {}
+    void JobFinished() override { done_.set(); }
+    void WaitForJob() override { done_.wait(); }
+
+  private:
+    Event done_{Event::Reset::Auto};
+};
+
+void Measure(int baud) {
+    sim::LineSettings line;
+    line.baud = baud;
+    sim::SimulatedModule simulated(line);
+    simulated.module().setLineTiming(true);
+    std::string error;
+    if (!simulated.start(error)) {
+        std::fprintf(stderr, "virtual module: %s\n", error.c_str());
+        std::exit(1);
+    }
+    auto port = std::make_unique<CountingPort>();
+    CountingPort& counting = *port;
+    RecordingPrompter prompter;
+    WaitingObserver observer;
+    Device device(std::move(port), prompter);
+    device.SetObserver(&observer);
+    device.SetFinishHold(std::chrono::milliseconds(0));
+    NetRS485prg& net = device.programNet();
+    net.SetValue("Port", simulated.portPath(), false);
+    net.SetValue("bPS", std::to_string(baud), false);
+    net.SetValue("Addr", "16", false);
+    net.SetValue("A.Len", "8", false);
+    net.SetValue("LEn", "8", false);
+    net.SetValue("Sbit", "1", false);
+    net.SetValue("PrtY", "Отсутствует", false);
+    device.port().directionMode = 1;
+    device.Rebuild();
+
+    const auto start = Clock::now();
+    device.ReadAll();
+    const double measured = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    const double bound =
+        std::chrono::duration<double, std::milli>(line.wireTime(counting.characters)).count() +
+        counting.exchanges * line.responseDelayMs;
+    std::printf("%-8d %10d %12.1f %12.1f %8.3f\n", baud, counting.exchanges, measured, bound,
+                measured / bound);
+    simulated.stop();
+}
+
+}  // namespace
+
+int main() {
+    std::printf("%-8s %10s %12s %12s %8s\n", "baud", "exchanges", "measured ms", "bound ms",
+                "ratio");
+    for (int baud : {9600, 115200}) Measure(baud);
+    return 0;
+}
