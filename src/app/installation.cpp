@@ -8,7 +8,6 @@
 namespace zep8 {
 namespace {
 
-constexpr std::string_view kProgramTitle = "Конфигуратор ЗЕП-8";
 constexpr std::string_view kQuestionHead =
     "Вероятно, на вашем компьютере установлено несколько конфигураторов этого прибора,\n"
     "что не рекомендуется, но допускается.\n\n"

@@ -10,7 +10,6 @@
 namespace zep8 {
 namespace {
 
-constexpr std::string_view kProgramTitle = "Конфигуратор ЗЕП-8";
 constexpr std::string_view kTimeoutText = "Таймаут при передаче данных (нет связи)";
 constexpr int kFailureLimit = 5;
 constexpr std::size_t kReportedDifferences = 10;

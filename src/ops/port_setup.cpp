@@ -96,7 +96,7 @@ std::optional<int> PortSetup::Command(int command) {
             }
             if (command == CMD_EXIT) return CMD_EXIT;
             if (mainWindow_) {
-                device_.prompter().notify("Связь с прибором установлена!", "Конфигуратор ЗЕП-8",
+                device_.prompter().notify("Связь с прибором установлена!", kProgramTitle,
                                           Icon::Information);
             }
             return CMD_OK;

@@ -6,6 +6,9 @@
 
 namespace zep8 {
 
+// The caption of a message that names no caption of its own.
+inline constexpr std::string_view kProgramTitle = "Конфигуратор ЗЕП-8";
+
 enum class Icon { None, Information, Warning, Error, Question, Stop };
 enum class Buttons { Ok, OkCancel, YesNo };
 enum class Answer { Ok, Cancel, Yes, No };
