@@ -68,6 +68,7 @@ Device::Device(std::unique_ptr<LinePort> port, Prompter& prompter)
 }
 
 Device::~Device() {
+    if (pollStopper_) pollStopper_();
     port().stopEvent.set();
     if (thread_.joinable()) thread_.join();
     Device* self = this;

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,6 +48,8 @@ class Device : public DeviceIO, public TransferSession {
     void SetErrorLogPath(std::string path);
     // How long a finished job stays on display (2 s; tests shorten it).
     void SetFinishHold(std::chrono::milliseconds hold) { finishHold_ = hold; }
+    // Ends the input polls, without logging, before anything of the session goes.
+    void SetPollStopper(std::function<void()> stopper) { pollStopper_ = std::move(stopper); }
 
     // The jobs; false when they could not run (no progress display or no thread).
     bool ReadAll();
@@ -99,6 +102,7 @@ class Device : public DeviceIO, public TransferSession {
     std::string errorLogPath_;
     std::mutex errorLogMutex_;
     std::chrono::milliseconds finishHold_{2000};
+    std::function<void()> pollStopper_;
 
     std::array<Event, 4> bulkEvents_{Event(Event::Reset::Manual), Event(Event::Reset::Manual),
                                      Event(Event::Reset::Manual), Event(Event::Reset::Manual)};

@@ -1,0 +1,238 @@
+#include "ops/channel_polling.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+#include "model/channels.h"
+#include "model/number_text.h"
+#include "model/value_type.h"
+#include "ops/device.h"
+#include "platform/local_time.h"
+#include "platform/prompter.h"
+#include "platform/text.h"
+
+namespace zep8 {
+namespace {
+
+constexpr double kMinimumPeriodMs = 100;
+// Far beyond any sensible period, and still within what the timer takes.
+constexpr double kMaximumPeriodMs = 1e12;
+constexpr int kPollRowImage = 17;
+constexpr int kLoggingRowImage = 42;
+constexpr int kCaptionRowImage = 43;
+// The label column of a log line is this many characters wide.
+constexpr std::size_t kLabelWidth = 12;
+
+std::string PaddedRight(std::string text, std::size_t width) {
+    const std::size_t length = Utf8Length(text);
+    if (length < width) text.append(width - length, ' ');
+    return text;
+}
+
+}  // namespace
+
+std::string PollLogLine(const PollResult& r, std::string_view label) {
+    char head[160];
+    std::snprintf(head, sizeof head,
+                  "%2i.%02i.%04i %02i:%02i:%02i.%03i - %02i.%03i Опрашивается канал под номером "
+                  "%1i (",
+                  r.start.day, r.start.month, r.start.year, r.start.hour, r.start.minute,
+                  r.start.second, r.start.milliseconds, r.end.second, r.end.milliseconds,
+                  r.inputIndex + 1);
+    // Padded by characters, not bytes, so Cyrillic labels line up as Latin ones do.
+    return head + PaddedRight(std::string(label) + ") ", kLabelWidth) + " :" + r.valueText + " " +
+           r.errorText;
+}
+
+ChannelPolling::ChannelPolling(Device& device) : device_(&device), channels_(&device.channelsNode) {
+    for (int i = 0; i < kInputCount; ++i) {
+        scanners_[static_cast<std::size_t>(i)] = std::make_unique<Scanner>(device, i);
+    }
+    channels_->SetPollStopper([this] { StopPolls(); });
+    device_->SetPollStopper([this] { DeviceGoing(); });
+}
+
+ChannelPolling::~ChannelPolling() {
+    if (!attached()) return;
+    channels_->SetPollStopper({});
+    device_->SetPollStopper({});
+}
+
+Scanner* ChannelPolling::scanner(int input) {
+    if (input < 0 || input >= kInputCount) return nullptr;
+    return scanners_[static_cast<std::size_t>(input)].get();
+}
+
+void ChannelPolling::SetResultSink(const PollResultSink& sink) {
+    for (auto& s : scanners_) {
+        if (s) s->SetResultSink(sink);
+    }
+}
+
+void ChannelPolling::DeviceGoing() {
+    // The scanners read through the device: they end here, not after it.
+    channels_->SetPollStopper({});
+    device_->SetPollStopper({});
+    channels_ = nullptr;
+    device_ = nullptr;
+    for (auto& s : scanners_) s.reset();
+}
+
+std::string ChannelPolling::LogPath() const {
+    if (!attached()) return {};
+    return channels_->logSwitch.value + ".log";
+}
+
+void ChannelPolling::AppendLog(std::string_view text) const {
+    // Opened for each write, so the file can be read, moved or removed between lines.
+    std::ofstream log(LogPath(), std::ios::app | std::ios::binary);
+    log << text;
+    log.flush();
+}
+
+std::string ChannelPolling::PollLine(std::string_view event, int input) const {
+    return std::string(event) + " процесс опроса значения '" +
+           scanners_[static_cast<std::size_t>(input)]->label + "' (Вход №" +
+           std::to_string(input + 1) + ")\n";
+}
+
+void ChannelPolling::StopPolls() {
+    for (int i = 0; i < kInputCount; ++i) {
+        if (scanners_[static_cast<std::size_t>(i)]->Stop() == 0 && channels_->loggingOn) {
+            AppendLog(PollLine("Остановлен", i));
+        }
+    }
+}
+
+PollBranchRow ChannelPolling::DescribePollRow(int input) const {
+    PollBranchRow r;
+    r.kind = PollBranchRow::Kind::Poll;
+    r.input = input;
+    const Scanner* s = attached() ? scanners_[static_cast<std::size_t>(input)].get() : nullptr;
+    if (!s) return r;
+    r.row.text = s->label;
+    r.row.image = r.row.selectedImage = kPollRowImage;
+    r.row.columns[1] = std::to_string(s->period());
+    r.disabled = processState().hasOption(OPT_NO_DEVICE);
+    if (!r.disabled) r.stateIcon = s->running() ? POLL_ICON_ON : POLL_ICON_OFF;
+    return r;
+}
+
+std::vector<PollBranchRow> ChannelPolling::DescribeBranch() const {
+    std::vector<PollBranchRow> rows;
+    if (!attached()) return rows;
+    const bool disabled = processState().hasOption(OPT_NO_DEVICE);
+
+    PollBranchRow group;
+    group.kind = PollBranchRow::Kind::Group;
+    group.row.text = "Опрос входов";
+    group.row.image = 5;
+    group.row.selectedImage = 6;
+    group.disabled = disabled;
+    rows.push_back(group);
+
+    PollBranchRow logging;
+    logging.kind = PollBranchRow::Kind::Logging;
+    logging.row.text = "Сохранять протокол в файл";
+    logging.row.image = logging.row.selectedImage = kLoggingRowImage;
+    logging.row.editAsText = true;
+    logging.row.columns[1] = channels_->logSwitch.name;
+    logging.row.columns[2] = channels_->logSwitch.value;
+    logging.disabled = disabled;
+    // A rebuilt tree shows logging that is still on as on.
+    if (!disabled) logging.stateIcon = channels_->loggingOn ? POLL_ICON_ON : POLL_ICON_OFF;
+    rows.push_back(logging);
+
+    PollBranchRow caption;
+    caption.kind = PollBranchRow::Kind::Caption;
+    caption.row.text = "     Имя параметра";
+    caption.row.image = caption.row.selectedImage = kCaptionRowImage;
+    caption.row.columns[1] = "Период";
+    caption.row.columns[2] = "Значение";
+    caption.row.columns[4] = "Ошибка ввода-вывода";
+    caption.disabled = disabled;
+    rows.push_back(caption);
+
+    for (int i = 0; i < kInputCount; ++i) rows.push_back(DescribePollRow(i));
+    return rows;
+}
+
+void ChannelPolling::ExpandGroup() {
+    if (!attached()) return;
+    for (int i = 0; i < kInputCount; ++i) {
+        Scanner& s = *scanners_[static_cast<std::size_t>(i)];
+        if (s.label == kNoData) s.label = channels_->channel(i).caption;
+    }
+}
+
+int ChannelPolling::TogglePollRow(int input, int stateIcon) {
+    if (!attached() || input < 0 || input >= kInputCount) return stateIcon;
+    if (stateIcon == POLL_ICON_NONE) return stateIcon;
+    Scanner& s = *scanners_[static_cast<std::size_t>(input)];
+    if (stateIcon == POLL_ICON_OFF) {
+        s.Start();
+        if (channels_->loggingOn) AppendLog(PollLine("Запущен", input));
+        return POLL_ICON_ON;
+    }
+    s.Stop();
+    if (channels_->loggingOn) AppendLog(PollLine("Остановлен", input));
+    return POLL_ICON_OFF;
+}
+
+int ChannelPolling::ToggleLoggingRow(int stateIcon) {
+    if (!attached() || stateIcon == POLL_ICON_NONE) return stateIcon;
+    if (stateIcon == POLL_ICON_OFF) {
+        channels_->loggingOn = true;
+        AppendLog("\nПротоколирование запущено " + FormatLocalTime("%c") + "\n");
+        return POLL_ICON_ON;
+    }
+    // The polls go on; only the log stops.
+    AppendLog("\nЛог остановлен в " + FormatLocalTime("%c") + "\nВсе опросы каналов преращены\n");
+    channels_->loggingOn = false;
+    return POLL_ICON_OFF;
+}
+
+void ChannelPolling::EditLabel(int input, std::string text) {
+    if (!attached() || input < 0 || input >= kInputCount) return;
+    Scanner& s = *scanners_[static_cast<std::size_t>(input)];
+    const bool wasRunning = s.Stop() == 0;
+    s.label = std::move(text);
+    if (wasRunning) s.Start();
+}
+
+bool ChannelPolling::EditPeriod(int input, std::string_view text) {
+    if (!attached() || input < 0 || input >= kInputCount) return false;
+    const double number = ReadNumber(text).value;
+    if (!(number >= kMinimumPeriodMs && number <= kMaximumPeriodMs)) {
+        device_->prompter().notify(
+            "Период опроса должен быть задан числом в миллисекундах.\nПериод опроса не может "
+            "быть меньше 100 миллисекунд",
+            "Неудалось изменить период опроса", Icon::Stop);
+        return false;
+    }
+    Scanner& s = *scanners_[static_cast<std::size_t>(input)];
+    const bool wasRunning = s.Stop() == 0;
+    s.SetPeriod(static_cast<std::int64_t>(std::trunc(number)));
+    if (wasRunning) s.Start();
+    return true;
+}
+
+std::optional<PollRowUpdate> ChannelPolling::Receive(const PollResult& result) {
+    if (!attached() || result.inputIndex < 0 || result.inputIndex >= kInputCount) {
+        return std::nullopt;
+    }
+    const Scanner& s = *scanners_[static_cast<std::size_t>(result.inputIndex)];
+    // A result of a scanner that no longer exists has no row to go to.
+    if (s.id() != result.scannerId) return std::nullopt;
+    if (channels_->loggingOn) AppendLog(PollLogLine(result, s.label) + "\n");
+    PollRowUpdate update;
+    update.input = result.inputIndex;
+    update.label = s.label;
+    update.valueText = result.valueText;
+    update.errorText = result.errorText;
+    update.colour = result.errorText.empty() ? kRowNormal : kRowError;
+    return update;
+}
+
+}  // namespace zep8

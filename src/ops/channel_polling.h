@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/tree_row.h"
+#include "ops/scanner.h"
+#include "platform/process_state.h"
+
+namespace zep8 {
+
+class Channels;
+class Device;
+
+// State icons of the poll branch's check boxes.
+enum PollStateIcon : int {
+    POLL_ICON_NONE = 0,
+    POLL_ICON_OFF = 1,
+    POLL_ICON_ON = 3,
+};
+
+// One row of the poll branch as the tree-list shows it.
+struct PollBranchRow {
+    enum class Kind { Group, Logging, Caption, Poll };
+    Kind kind = Kind::Poll;
+    TreeRow row;
+    int stateIcon = POLL_ICON_NONE;
+    int input = -1;         // poll rows only
+    bool disabled = false;  // no module communication in this run
+};
+
+// What a received result changes in its poll row.
+struct PollRowUpdate {
+    int input = 0;
+    std::string label;  // the row to change shows this in column 0
+    std::string valueText;
+    std::string errorText;
+    RowColour colour = kRowNormal;
+};
+
+// The pollers of the eight inputs and their log. Every operation runs on the
+// owner's (the window's) thread; only the result sink is called from the
+// scanners' worker threads. Stops the polls when the inputs are rebuilt or
+// reset (with stop lines in the log) and when the device goes (silently).
+class ChannelPolling {
+  public:
+    explicit ChannelPolling(Device& device);
+    ~ChannelPolling();
+    ChannelPolling(const ChannelPolling&) = delete;
+    ChannelPolling& operator=(const ChannelPolling&) = delete;
+
+    // False once the device has gone: every operation then does nothing.
+    bool attached() const { return channels_ != nullptr; }
+    Scanner* scanner(int input);
+    void SetResultSink(const PollResultSink& sink);
+
+    // The group row, the logging row, the caption row and the eight poll rows.
+    std::vector<PollBranchRow> DescribeBranch() const;
+    PollBranchRow DescribePollRow(int input) const;
+    // Opening the group: labels still without data take the inputs' captions.
+    void ExpandGroup();
+
+    // A click on a check box; returns the row's new state icon.
+    int TogglePollRow(int input, int stateIcon);
+    int ToggleLoggingRow(int stateIcon);
+
+    // In-place edits of a poll row; a running poll restarts from the change.
+    void EditLabel(int input, std::string text);
+    // False (after telling the operator) when the text is not a period of at
+    // least 100 ms; the cell then gets its old text back.
+    bool EditPeriod(int input, std::string_view text);
+
+    // Logs the result (when logging is on) and says what its row shows now;
+    // nothing when its scanner is gone.
+    std::optional<PollRowUpdate> Receive(const PollResult& result);
+
+    // "<base name>.log", relative to the working directory unless absolute.
+    std::string LogPath() const;
+
+  private:
+    void StopPolls();
+    void DeviceGoing();
+    void AppendLog(std::string_view text) const;
+    std::string PollLine(std::string_view event, int input) const;
+
+    Device* device_;
+    Channels* channels_;
+    std::array<std::unique_ptr<Scanner>, kInputCount> scanners_;
+};
+
+// The log line of one result, without its line feed.
+std::string PollLogLine(const PollResult& result, std::string_view label);
+
+}  // namespace zep8
