@@ -4,26 +4,15 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "model/channels.h"
-#include "model/common.h"
-#include "model/common_params.h"
-#include "model/configuration_file.h"
-#include "model/net_rs485.h"
+#include "model/configuration.h"
 #include "platform/event.h"
 #include "platform/recording_prompter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace zep8;
-    CommonParams service(ProgramInfo{"1.0", "(C)", "Linux"});
-    NetRS485 net;
-    Common common;
-    Channels channels;
-    service.InitParameters();
-    net.InitParameters();
-    common.InitParameters();
-    channels.InitParameters();
-    net.SetValue("Addr", "32", true);
-    const ConfigurationNodes nodes{service, net, common, channels};
+    Configuration configuration(ProgramInfo{"1.0", "(C)", "Linux"});
+    configuration.net.SetValue("Addr", "32", true);
+    const ConfigurationNodes nodes = configuration.nodes();
     const std::string before = SaveConfiguration(nodes);
 
     RecordingPrompter prompter;

@@ -4,11 +4,7 @@
 
 #include "app/exit_code.h"
 #include "app/terminal.h"
-#include "model/channels.h"
-#include "model/common.h"
-#include "model/common_params.h"
-#include "model/configuration_file.h"
-#include "model/net_rs485.h"
+#include "model/configuration.h"
 #include "model/tree_row.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
@@ -29,15 +25,7 @@ void AddRows(const InvisibleElement& node, std::vector<Row>& rows) {
 }  // namespace
 
 int DumpConfiguration(const std::string& path, std::ostream& out, std::ostream& errors) {
-    CommonParams service(ProgramInfo{"", "", ""});
-    NetRS485 net;
-    Common common;
-    Channels channels;
-    service.InitParameters();
-    net.InitParameters();
-    common.InitParameters();
-    channels.InitParameters();
-
+    Configuration configuration;
     std::string error;
     const std::optional<std::string> bytes = ReadFileBytes(path, error);
     StreamPrompter prompter(errors);
@@ -45,17 +33,16 @@ int DumpConfiguration(const std::string& path, std::ostream& out, std::ostream& 
         errors << error << std::endl;
         return ExitCodeFor(EXIT_FILE_ERROR, 0);
     }
-    if (LoadConfiguration({service, net, common, channels}, *bytes, prompter, nullptr) !=
-        LoadStatus::Loaded) {
+    if (LoadConfiguration(configuration.nodes(), *bytes, prompter, nullptr) != LoadStatus::Loaded) {
         return ExitCodeFor(EXIT_FILE_ERROR, 0);
     }
 
     std::vector<Row> rows{{"Группа", "Параметр", "Имя", "Значение", "Атрибут", "Ошибка"}};
-    for (const InvisibleElement* node :
-         std::initializer_list<const InvisibleElement*>{&common, &net, &channels}) {
+    for (const InvisibleElement* node : std::initializer_list<const InvisibleElement*>{
+             &configuration.common, &configuration.net, &configuration.channels}) {
         AddRows(*node, rows);
     }
-    for (int i = 0; i < kInputCount; ++i) AddRows(channels.channel(i), rows);
+    for (int i = 0; i < kInputCount; ++i) AddRows(configuration.channels.channel(i), rows);
 
     std::array<std::size_t, 6> widths{};
     for (const Row& row : rows) {
