@@ -69,6 +69,12 @@ class LinePort {
     std::atomic<int> directionMode{0};
     // Ends every wait of a transfer at once.
     Event stopEvent{Event::Reset::Manual};
+
+    // The part of the reply wait (ms) that does not grow with the character
+    // time. A command that keeps the module busy may lengthen it for its
+    // exchange and put it back afterwards.
+    static constexpr int kReadTotalConstant = 50;
+    std::atomic<int> readTotalConstant{kReadTotalConstant};
 };
 
 }  // namespace zep8

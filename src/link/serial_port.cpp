@@ -205,7 +205,12 @@ int SerialPort::Send(std::string_view frame) {
 
 int SerialPort::Receive(std::string& reply) {
     const bool rtu = protocolMode_ == PROTOCOL_MODBUS_RTU;
-    auto deadline = Clock::now() + std::chrono::milliseconds(timings_.replyTimeout);
+    // The reply time-out was worked out with the usual read total constant.
+    const int wait =
+        timings_.replyTimeout == 0
+            ? 0
+            : std::max(0, timings_.replyTimeout - kReadTotalConstant + readTotalConstant.load());
+    auto deadline = Clock::now() + std::chrono::milliseconds(wait);
     for (;;) {
         const int woke = Event::waitAny({&stopEvent}, Remaining(deadline), fd_);
         if (woke == 0) return TRANSFER_ABORTED;

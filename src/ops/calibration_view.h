@@ -1,0 +1,51 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string_view>
+
+namespace zep8 {
+
+class CCalibrationMode;
+class CCalibrationStep;
+
+// How a calibration dialog ended.
+enum class DialogResult { Open, Ok, Cancel };
+
+// The mode dialog's widgets: they read the mode's state when told to.
+class CalibrationModeView {
+  public:
+    virtual ~CalibrationModeView() = default;
+    // Lists, selections, description or visibility changed.
+    virtual void Refresh() = 0;
+    virtual void Close(DialogResult result) = 0;
+};
+
+// The step dialog's widgets. The step blocks its thread while the module
+// measures, so every change has to be drawn at once.
+class CalibrationStepView {
+  public:
+    virtual ~CalibrationStepView() = default;
+    virtual void ShowTexts(std::string_view instruction, std::string_view statusLine) = 0;
+    virtual void SetCaption(std::string_view caption) = 0;
+    virtual void ShowContinue(bool shown) = 0;
+    virtual void EnableContinue(bool enabled) = 0;
+    virtual void SetWaitCursor(bool on) = 0;
+    virtual void Close(DialogResult result) = 0;
+};
+
+// Shows a calibration dialog modally: gives it a view, opens it and returns
+// once it has closed. The wizard asks for a new dialog this way when the
+// operator wants to repeat.
+class CalibrationHost {
+  public:
+    virtual ~CalibrationHost() = default;
+    virtual void RunMode(CCalibrationMode& mode) = 0;
+    virtual void RunStep(CCalibrationStep& step) = 0;
+};
+
+// Waits between the module's calibration steps. Empty: a real wait that the
+// port's stop event cuts short.
+using CalibrationWait = std::function<void(std::chrono::milliseconds)>;
+
+}  // namespace zep8
