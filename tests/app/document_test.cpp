@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "app/command_line.h"
 #include "app/installation.h"
@@ -254,6 +255,22 @@ TEST_F(DocumentOnModule, AutomatedApplyMovesTheProgramToTheNewAddress) {
     EXPECT_EQ(doc.device().port().settings.baseAddress, 40);
     EXPECT_FALSE(processState().networkChanged.load());
     EXPECT_EQ(ui.applyDialogs, 0);
+}
+
+TEST_F(DocumentOnModule, ClosingWhileLoggingEndsTheLog) {
+    Document& doc = Start({});
+    Channels& channels = doc.device().channelsNode;
+    channels.logSwitch.value = File("poll");
+    channels.loggingOn = true;
+    document.reset();
+    std::ifstream log(File("poll.log"));
+    std::string empty, stopped, when;
+    std::getline(log, empty);
+    std::getline(log, stopped);
+    std::getline(log, when);
+    EXPECT_EQ(empty, "");
+    EXPECT_EQ(stopped, "Протоколирование остановлено в ");
+    EXPECT_GE(when.size(), 20u);  // "Mon Dec  7 20:53:15 2026"
 }
 
 TEST_F(DocumentOnModule, ProgramSettingsAreKeptForTheNextRun) {
