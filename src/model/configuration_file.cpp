@@ -27,6 +27,7 @@ namespace {
 
 constexpr std::uint16_t kDocumentSchema = 3;
 constexpr std::uint16_t kObjectSchema = 2;
+constexpr std::uint16_t kNoSchema = 0xFFFF;
 
 // One parameter entry as the file holds it.
 struct StoredEntry {
@@ -148,7 +149,8 @@ LoadStatus LoadConfiguration(const ConfigurationNodes& nodes, std::string_view b
     try {
         ArchiveReader in(bytes);
         const std::uint16_t schema = in.ReadClass("CZEP8Doc").schema;
-        if (schema != 2 && schema != 3) {
+        // 0xFFFF: a document stored without a schema of its own.
+        if (schema != 2 && schema != 3 && schema != kNoSchema) {
             prompter.notify("Данные в файле испорчены!", "Ошибка открытия файла!", Icon::Warning);
             return LoadStatus::DamagedDocument;
         }

@@ -144,6 +144,12 @@ TEST_F(ConfigurationFile, DocumentVersions) {
     ASSERT_EQ(Load(older, saved), LoadStatus::Loaded);
     EXPECT_EQ(older.net.GetValue("Addr"), "64");
 
+    saved[2] = '\xFF';
+    saved[3] = '\xFF';
+    Configuration unversioned;
+    EXPECT_EQ(Load(unversioned, saved), LoadStatus::Loaded);
+    saved[3] = 0;
+
     saved[2] = 4;
     Configuration newer;
     const std::string before = newer.Save();
