@@ -79,6 +79,13 @@ bool Scanner::ArmTimer(std::int64_t milliseconds) {
     return timerfd_settime(timerFd_, 0, &spec, nullptr) == 0;
 }
 
+std::chrono::milliseconds Scanner::TimeToNextPoll() const {
+    itimerspec spec{};
+    if (timerfd_gettime(timerFd_, &spec) != 0) return {};
+    return std::chrono::milliseconds(std::int64_t{spec.it_value.tv_sec} * 1000 +
+                                     spec.it_value.tv_nsec / 1000000);
+}
+
 int Scanner::Start() {
     if (running_.exchange(true)) return 1;
     const std::int64_t period = periodMs_.load();

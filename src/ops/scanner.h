@@ -70,6 +70,8 @@ class Scanner {
     // longer called.
     void SetResultSink(PollResultSink sink);
 
+    // Time left until the timer next expires; zero while it is disarmed.
+    std::chrono::milliseconds TimeToNextPoll() const;
     // Reads of "rEAd" started so far (for tests and benchmarks).
     std::uint64_t readCount() const { return reads_.load(); }
 
