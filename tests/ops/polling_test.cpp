@@ -337,7 +337,9 @@ TEST_F(Polling, ConcurrentPollersBulkJobAndSingleReads) {
         Poller(i).Start();
     }
     std::thread bulk([&] { EXPECT_TRUE(device->ReadAll()); });
-    Parameter& sensor = *device->channelsNode.channel(3).FindParameter("in-t");
+    // Its own parameter, as the single-parameter dialog has: the job owns the tree's.
+    Parameter sensor("in-t");
+    sensor.index = 3;
     for (int n = 0; n < 20; ++n) EXPECT_EQ(device->ReadParameter(sensor), 0) << sensor.errorText;
     bulk.join();
     std::array<bool, kInputCount> seen{};
