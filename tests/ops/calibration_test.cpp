@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "link/frame_codec.h"
 #include "link/serial_port.h"
+#include "model/name_hash.h"
 #include "ops/calibration_mode.h"
 #include "ops/calibration_step.h"
 #include "ops/calibration_tables.h"
@@ -15,6 +19,7 @@
 #include "platform/process_state.h"
 #include "platform/prompter.h"
 #include "sim/simulated_module.h"
+#include "support/scripted_port.h"
 
 namespace zep8 {
 namespace {
@@ -804,6 +809,157 @@ TEST_F(CalibrationOnPty, CancelEndsTheTask) {
     EXPECT_EQ(host.steps[0].result, DialogResult::Cancel);
     EXPECT_EQ(requests("CLB.A"), 1);
     EXPECT_FALSE(module().calibration().running());
+}
+
+// ---- Replies the virtual module never gives ---------------------------------
+
+// A module of canned replies: each command takes its next one; when none is
+// left the module keeps silent.
+class CalibrationScripted : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        processState().reset();
+        auto port = std::make_unique<testing::ScriptedPort>();
+        port_ = port.get();
+        port_->responder = [this](const std::string& frame) -> testing::ScriptedPort::Outcome {
+            const ReplyFrame request = ParseReplyText(frame);
+            if (request.hash == hash_name("CLB.P")) {
+                commitConstants.push_back(port_->readTotalConstant.load());
+            } else {
+                otherConstants.push_back(port_->readTotalConstant.load());
+            }
+            auto& queue = replies[request.hash];
+            if (queue.empty()) return {TRANSFER_TIMEOUT, ""};
+            const std::vector<std::uint8_t> data = queue.front();
+            queue.pop_front();
+            return {TRANSFER_OK, testing::ScriptedPort::Reply(request.hash, data)};
+        };
+        device = std::make_unique<Device>(std::move(port), prompter);
+    }
+    void TearDown() override {
+        device.reset();
+        processState().reset();
+    }
+
+    void Reply(std::string_view name, std::vector<std::uint8_t> data) {
+        replies[hash_name(name)].push_back(std::move(data));
+    }
+    int Sent(std::string_view name) const {
+        int n = 0;
+        for (const ReplyFrame& f : port_->Requests()) n += f.hash == hash_name(name) ? 1 : 0;
+        return n;
+    }
+    // A measurement that ends at the first poll.
+    void Measured() {
+        Reply("CLB.I", {0x01, 0x00});
+        Reply("CLB.S", {0x80, 0x00});
+    }
+    static std::vector<std::uint8_t> CoefficientReply(std::uint8_t number, float value) {
+        const auto bits = std::bit_cast<std::uint32_t>(value);
+        return {number, static_cast<std::uint8_t>(bits >> 24),
+                static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 8),
+                static_cast<std::uint8_t>(bits)};
+    }
+    // Opens a step dialog of `type` and presses "Продолжить" `presses` times.
+    CCalibrationStep& Step(int type, int presses) {
+        step = std::make_unique<CCalibrationStep>(
+            *device, host, [](std::chrono::milliseconds) {}, type, "R", 0);
+        view = std::make_unique<RecordingStepView>(run);
+        step->Open(*view);
+        for (int i = 0; i < presses; ++i) step->Continue();
+        return *step;
+    }
+
+    testing::ScriptedPort* port_ = nullptr;
+    AnsweringPrompter prompter;
+    std::unique_ptr<Device> device;
+    ScriptedHost host;
+    std::map<std::uint16_t, std::deque<std::vector<std::uint8_t>>> replies;
+    std::vector<int> commitConstants;
+    std::vector<int> otherConstants;
+    StepRun run;
+    std::unique_ptr<RecordingStepView> view;
+    std::unique_ptr<CCalibrationStep> step;
+};
+
+TEST_F(CalibrationScripted, SilenceWhilePollingIsNoSuccess) {
+    Reply("CLB.I", {0x01, 0x00});
+    CCalibrationStep& s = Step(1, 1);
+    EXPECT_EQ(Sent("CLB.S"), CCalibrationStep::kMaxPolls * 4) << "four tries per poll";
+    EXPECT_EQ(s.instruction(), "Процесс поиска измерения юстировки завершен неудачно: " +
+                                   std::string("CLB.S: ошибка: таймаут"));
+    EXPECT_TRUE(s.continueShown());
+    EXPECT_FALSE(s.continueEnabled());
+    EXPECT_EQ(run.statusLines[run.statusLines.size() - 2],
+              "CLB.S: Флаг процесса=0x00. Ждем 12 секунд...");
+    EXPECT_TRUE(prompter.messages.empty()) << "polling asks nothing";
+}
+
+TEST_F(CalibrationScripted, RefusedCheckIsNotReportedAsSuccess) {
+    Measured();
+    Reply("CLB.T", {0x00, 0x80, 0x20});
+    CCalibrationStep& s = Step(1, 2);
+    EXPECT_EQ(s.instruction(), "Номер и значение ошибочного коэф-та неопределены." +
+                                   std::string("\n") + "Не готовы юстировочные коэффициенты.\n");
+    EXPECT_EQ(s.statusLine(), "Ошибка");
+    EXPECT_EQ(s.step(), CCalibrationStep::STEP_FAILED);
+    EXPECT_EQ(Sent("CLB.G"), 0);
+
+    Reply("CLB.A", {0x00, 0x00});
+    s.Continue();
+    EXPECT_EQ(s.result(), DialogResult::Ok);
+    EXPECT_EQ(Sent("CLB.P"), 0);
+    EXPECT_EQ(Sent("CLB.A"), 1);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].caption, "Вопрос о повторе калибкровки");
+    EXPECT_TRUE(host.steps.empty()) << "No: no new step dialog";
+}
+
+TEST_F(CalibrationScripted, MissingCoefficientsFailTheCheck) {
+    // A reply of a size that is neither 2 nor 5.
+    Measured();
+    Reply("CLB.T", {0x00, 0x80, 0x00});
+    Reply("CLB.G", {0x01, 0x02, 0x03});
+    EXPECT_EQ(Step(1, 2).instruction(),
+              "Процесс поиска измерения юстировки завершен неудачно: " +
+                  std::string("Размер квитанции на команду CLB.G не равер ни 2 ни 5!"));
+    EXPECT_EQ(step->step(), CCalibrationStep::STEP_FAILED);
+
+    // The second coefficient of type 2 not delivered.
+    Measured();
+    Reply("CLB.T", {0x00, 0x80, 0x00});
+    Reply("CLB.G", CoefficientReply(1, 1.5f));
+    Reply("CLB.G", {0x80, 0x00});
+    EXPECT_EQ(Step(2, 2).instruction(), "Процесс поиска измерения юстировки завершен неудачно: " +
+                                            std::string("Не готовы юстировочные коэффициенты.\n"));
+    EXPECT_FALSE(step->coefficient().present);
+
+    // A faulty coefficient that is not delivered either.
+    Measured();
+    Reply("CLB.T", {0x03, 0x80, 0x00});
+    Reply("CLB.G", {0x80, 0x21});
+    EXPECT_EQ(Step(1, 2).instruction(),
+              "Процесс поиска измерения юстировки завершен неудачно: " +
+                  std::string("В результате юстировки вычисляется не более 1 коэффициента.\n"));
+    EXPECT_EQ(Sent("CLB.P"), 0);
+}
+
+TEST_F(CalibrationScripted, CommitWaitsLongerAndAsksWhenUnanswered) {
+    Measured();
+    Reply("CLB.T", {0x00, 0x80, 0x00});
+    Reply("CLB.G", CoefficientReply(1, 0.5f));
+    CCalibrationStep& t = Step(1, 3);  // start, check, commit: unanswered
+    EXPECT_EQ(Sent("CLB.P"), 4);
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    EXPECT_EQ(prompter.messages[0].text, kTimeoutText);
+    EXPECT_EQ(prompter.messages[0].caption, "Ошибка " + std::string("(запись коэф-та)"));
+    EXPECT_EQ(prompter.messages[1].text, kRetryQuestion);
+    EXPECT_EQ(prompter.messages[1].caption, "Ошибка юстировки (WriteCalibration)");
+    EXPECT_EQ(t.result(), DialogResult::Cancel) << "No ends the task and closes";
+    EXPECT_EQ(Sent("CLB.A"), 4) << "the end of the task is sent, though unanswered";
+    EXPECT_EQ(commitConstants, std::vector<int>(4, CCalibrationStep::kCommitReadConstant));
+    for (int constant : otherConstants) EXPECT_EQ(constant, LinePort::kReadTotalConstant);
+    EXPECT_EQ(device->port().readTotalConstant.load(), LinePort::kReadTotalConstant);
 }
 
 }  // namespace
