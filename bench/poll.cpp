@@ -5,6 +5,8 @@
 // per read (the virtual module runs in this process and is counted too).
 #include <time.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -87,8 +89,10 @@ int main(int argc, char** argv) {
 
     ChannelPolling polling(*device);
     std::atomic<long> results{0}, failures{0};
+    std::array<std::atomic<long>, kInputCount> perInput{};
     polling.SetResultSink([&](PollResult&& r) {
         ++results;
+        ++perInput[static_cast<std::size_t>(r.inputIndex)];
         if (!r.errorText.empty()) ++failures;
     });
     for (int i = 0; i < kInputCount; ++i) {
@@ -100,12 +104,19 @@ int main(int argc, char** argv) {
     const std::size_t chars0 = counting.characters;
     const int exchanges0 = counting.exchanges;
     const long results0 = results;
+    std::array<long, kInputCount> perInput0{};
+    for (int i = 0; i < kInputCount; ++i) perInput0[i] = perInput[i];
     const double cpu0 = CpuSeconds();
     const auto start = Clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     const double cpu = CpuSeconds() - cpu0;
     const long reads = results - results0;
+    long fewest = reads, most = 0;
+    for (int i = 0; i < kInputCount; ++i) {
+        fewest = std::min(fewest, perInput[i] - perInput0[i]);
+        most = std::max(most, perInput[i] - perInput0[i]);
+    }
     const int exchanges = counting.exchanges - exchanges0;
     const std::size_t characters = counting.characters - chars0;
     const double busy = std::chrono::duration<double>(line.wireTime(characters)).count() +
@@ -122,6 +133,7 @@ int main(int argc, char** argv) {
                 perSecond);
     std::printf("line limit %.2f reads/s (%.1f characters and %d ms delay per exchange)\n", limit,
                 static_cast<double>(characters) / exchanges, line.responseDelayMs);
+    std::printf("reads per input: fewest %ld, most %ld\n", fewest, most);
     std::printf("ratio %.3f (target 0.9)\n", perSecond / limit);
     std::printf("CPU %.3f ms per read (%.1f %% of one core)\n", cpu * 1000 / reads,
                 cpu * 100 / elapsed);
