@@ -72,8 +72,8 @@ void ChannelPolling::SetResultSink(const PollResultSink& sink) {
 
 void ChannelPolling::DeviceGoing() {
     // The scanners read through the device: they end here, not after it.
+    // (The device drops its own hook; this runs inside it.)
     channels_->SetPollStopper({});
-    device_->SetPollStopper({});
     channels_ = nullptr;
     device_ = nullptr;
     for (auto& s : scanners_) s.reset();
@@ -103,6 +103,8 @@ void ChannelPolling::StopPolls() {
             AppendLog(PollLine("Остановлен", i));
         }
     }
+    // A rebuild reopens the port next: no read may still be on it.
+    for (auto& s : scanners_) s->WaitForRead();
 }
 
 PollBranchRow ChannelPolling::DescribePollRow(int input) const {

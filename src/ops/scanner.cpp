@@ -4,6 +4,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 #include <system_error>
@@ -101,14 +102,19 @@ int Scanner::Stop() {
     return 0;
 }
 
+void Scanner::WaitForRead() {
+    std::lock_guard lock(readMutex_);
+}
+
 bool Scanner::StopThreads() {
     Stop();
     stopEvent_.set();
-    using namespace std::chrono_literals;
-    const auto deadline = std::chrono::steady_clock::now() + 1s;
-    const bool ended = timerEnded_.wait(1s) &&
-                       workerEnded_.wait(std::chrono::duration_cast<std::chrono::milliseconds>(
-                           deadline - std::chrono::steady_clock::now()));
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + 1s;
+    const auto left = [&] {
+        return std::max(0ms, duration_cast<milliseconds>(deadline - steady_clock::now()));
+    };
+    const bool ended = timerEnded_.wait(left()) && workerEnded_.wait(left());
     if (ended) {
         if (worker_.joinable()) worker_.join();
         if (timer_.joinable()) timer_.join();
@@ -151,17 +157,22 @@ void Scanner::Poll() {
     PollResult result;
     result.inputIndex = inputIndex_;
     result.scannerId = id_;
-    // Read at the module's base address plus the input number.
-    Parameter measured("rEAd");
-    measured.addressOffset = inputIndex_;
-    ++reads_;
-    result.start = PollTime::Now();
-    const int status = io_.TransferParameter(DIRECTION_READ, &measured);
-    result.end = PollTime::Now();
-    if (status == STATUS_OK)
-        result.valueText = Limited(measured.value);
-    else
-        result.errorText = Limited(measured.errorText);
+    {
+        std::lock_guard lock(readMutex_);
+        // Stopped meanwhile: whoever stopped it may be about to reopen the port.
+        if (!running_.load()) return;
+        // Read at the module's base address plus the input number.
+        Parameter measured("rEAd");
+        measured.addressOffset = inputIndex_;
+        ++reads_;
+        result.start = PollTime::Now();
+        const int status = io_.TransferParameter(DIRECTION_READ, &measured);
+        result.end = PollTime::Now();
+        if (status == STATUS_OK)
+            result.valueText = Limited(measured.value);
+        else
+            result.errorText = Limited(measured.errorText);
+    }
     std::lock_guard lock(sinkMutex_);
     if (sink_) sink_(std::move(result));
 }

@@ -55,6 +55,8 @@ class Scanner {
     int Start();
     // 1 when not running; otherwise disarms the timer and returns 0.
     int Stop();
+    // Returns once a read under way has ended; after a Stop no new one begins.
+    void WaitForRead();
     // Ends both threads; false when they did not end within about a second
     // (the destructor still waits for them: a read in flight is bounded by
     // the link's time-outs, and its memory must not go before it ends).
@@ -97,6 +99,7 @@ class Scanner {
     // Set by each thread as its last act, so StopThreads can wait with a limit.
     Event timerEnded_{Event::Reset::Manual};
     Event workerEnded_{Event::Reset::Manual};
+    std::mutex readMutex_;  // held for one read
     std::mutex sinkMutex_;
     PollResultSink sink_;
     std::thread worker_;

@@ -203,6 +203,20 @@ TEST_F(Polling, RebuildAndResetStopEveryPollWithStopLines) {
     EXPECT_EQ(polling->TogglePollRow(2, POLL_ICON_OFF), POLL_ICON_OFF);
 }
 
+TEST_F(Polling, RebuildLetsAReadUnderWayEndBeforeThePortReopens) {
+    Poller(5).SetPeriod(20);
+    module().injectDelay(90ms, 1);
+    Poller(5).Start();
+    std::this_thread::sleep_for(50ms);  // the slow read is on the line
+    device->Rebuild();
+    std::optional<Arrival> a = results.Next(1s);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->result.errorText, "");
+    EXPECT_EQ(a->result.valueText, "50.5");
+    EXPECT_FALSE(Poller(5).running());
+    EXPECT_FALSE(results.Next(100ms));
+}
+
 TEST_F(Polling, ExceptionCodesAreValuesAndFailuresAreRedErrors) {
     polling->ExpandGroup();
     polling->ToggleLoggingRow(POLL_ICON_OFF);
