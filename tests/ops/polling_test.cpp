@@ -102,8 +102,8 @@ const std::regex kClockFields(
 constexpr std::size_t kClockWidth = 32;
 
 TEST_F(Polling, EightInputsLogExactLinesAndLoggingStopsWithoutStoppingPolls) {
+    polling->EditLabel(5, "Температура печи");  // kept when the group opens
     polling->ExpandGroup();
-    polling->EditLabel(5, "Температура печи");
     EXPECT_EQ(polling->ToggleLoggingRow(POLL_ICON_OFF), POLL_ICON_ON);
     for (int i = 0; i < kInputCount; ++i) {
         ASSERT_TRUE(polling->EditPeriod(i, "100"));
@@ -175,6 +175,19 @@ TEST_F(Polling, StartAndStopLinesOnlyWhileLogging) {
     EXPECT_FALSE(Poller(0).running());
     EXPECT_TRUE(Poller(1).running());
     EXPECT_FALSE(Poller(2).running());
+
+    // The rows show what runs; without module communication they are disabled and unticked.
+    std::vector<PollBranchRow> rows = polling->DescribeBranch();
+    ASSERT_EQ(rows.size(), 3u + kInputCount);
+    EXPECT_EQ(rows[1].stateIcon, POLL_ICON_ON);
+    EXPECT_EQ(rows[3].stateIcon, POLL_ICON_OFF);
+    EXPECT_EQ(rows[4].stateIcon, POLL_ICON_ON);
+    EXPECT_EQ(rows[4].row.text, "Вход №2");
+    processState().optionFlags = OPT_NO_DEVICE;
+    for (const PollBranchRow& r : polling->DescribeBranch()) {
+        EXPECT_TRUE(r.disabled);
+        EXPECT_EQ(r.stateIcon, POLL_ICON_NONE);
+    }
 }
 
 TEST_F(Polling, RebuildAndResetStopEveryPollWithStopLines) {
