@@ -35,8 +35,9 @@ class CalibrationStepView {
 };
 
 // Shows a calibration dialog modally: gives it a view, opens it and returns
-// once it has closed. The wizard asks for a new dialog this way when the
-// operator wants to repeat.
+// once it has closed. The calibration command starts the wizard with
+// RunMode on a new CCalibrationMode; the wizard asks for further dialogs the
+// same way when the operator wants to repeat.
 class CalibrationHost {
   public:
     virtual ~CalibrationHost() = default;
