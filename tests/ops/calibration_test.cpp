@@ -601,7 +601,7 @@ TEST_F(CalibrationOnPty, TaskThatNeverEndsIsPolledTwelveTimes) {
     host.modes = {Choose(3, -1)};
     RunWizard();
 
-    EXPECT_EQ(requests("CLB.S"), CCalibrationStep::kMaxPolls);
+    EXPECT_EQ(requests("CLB.S"), 12);
     EXPECT_EQ(waits.size(), 13u);
     ASSERT_EQ(host.steps.size(), 1u);
     const StepRun& run = host.steps[0];
@@ -691,7 +691,7 @@ TEST_F(CalibrationOnPty, CommitWaitsLongerForTheModule) {
     RunWizard();
     EXPECT_EQ(requests("CLB.P"), 1) << "answered within the longer wait";
     EXPECT_EQ(module().calibration().commits(), 1);
-    EXPECT_EQ(device->port().readTotalConstant.load(), LinePort::kReadTotalConstant);
+    EXPECT_EQ(device->port().readTotalConstant.load(), 50);
 }
 
 TEST_F(CalibrationOnPty, LostLinkAsksBeforeRepeating) {
@@ -803,7 +803,7 @@ class CalibrationScripted : public ::testing::Test {
 TEST_F(CalibrationScripted, SilenceWhilePollingIsNoSuccess) {
     Reply("CLB.I", {0x01, 0x00});
     CCalibrationStep& s = Step(1, 1);
-    EXPECT_EQ(Sent("CLB.S"), CCalibrationStep::kMaxPolls * 4) << "four tries per poll";
+    EXPECT_EQ(Sent("CLB.S"), 12 * 4) << "four tries per poll";
     EXPECT_EQ(s.instruction(), "Процесс поиска измерения юстировки завершен неудачно: " +
                                    std::string("CLB.S: ошибка: таймаут"));
     EXPECT_TRUE(s.continueShown());
@@ -875,9 +875,9 @@ TEST_F(CalibrationScripted, CommitWaitsLongerAndAsksWhenUnanswered) {
     EXPECT_EQ(prompter.messages[1].caption, "Ошибка юстировки (WriteCalibration)");
     EXPECT_EQ(t.result(), DialogResult::Cancel) << "No ends the task and closes";
     EXPECT_EQ(Sent("CLB.A"), 4) << "the end of the task is sent, though unanswered";
-    EXPECT_EQ(commitConstants, std::vector<int>(4, CCalibrationStep::kCommitReadConstant));
-    for (int constant : otherConstants) EXPECT_EQ(constant, LinePort::kReadTotalConstant);
-    EXPECT_EQ(device->port().readTotalConstant.load(), LinePort::kReadTotalConstant);
+    EXPECT_EQ(commitConstants, std::vector<int>(4, 300));
+    for (int constant : otherConstants) EXPECT_EQ(constant, 50);
+    EXPECT_EQ(device->port().readTotalConstant.load(), 50);
 }
 
 }  // namespace
