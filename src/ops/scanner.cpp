@@ -59,8 +59,16 @@ Scanner::Scanner(DeviceIO& io, int inputIndex)
     : label(kNoData), io_(io), inputIndex_(inputIndex), id_(NextScannerId()) {
     timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (timerFd_ < 0) throw std::system_error(errno, std::generic_category(), "timerfd_create");
-    worker_ = std::thread(&Scanner::WorkerThread, this);
-    timer_ = std::thread(&Scanner::TimerThread, this);
+    try {
+        worker_ = std::thread(&Scanner::WorkerThread, this);
+        timer_ = std::thread(&Scanner::TimerThread, this);
+    } catch (...) {
+        // No destructor runs for a scanner that was never made: end what did start.
+        stopEvent_.set();
+        if (worker_.joinable()) worker_.join();
+        close(timerFd_);
+        throw;
+    }
 }
 
 Scanner::~Scanner() {
