@@ -80,19 +80,19 @@ Scanner::~Scanner() {
 
 bool Scanner::ArmTimer(std::int64_t milliseconds) {
     // Whole 64-bit milliseconds into a timespec: no period is too long to arm.
-    itimerspec spec{};
-    spec.it_value.tv_sec = static_cast<time_t>(milliseconds / 1000);
-    spec.it_value.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-    spec.it_interval = spec.it_value;
+    itimerspec setting{};
+    setting.it_value.tv_sec = static_cast<time_t>(milliseconds / 1000);
+    setting.it_value.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+    setting.it_interval = setting.it_value;
     // Re-arming also clears the expiries not yet read, so none from before counts.
-    return timerfd_settime(timerFd_, 0, &spec, nullptr) == 0;
+    return timerfd_settime(timerFd_, 0, &setting, nullptr) == 0;
 }
 
 std::chrono::milliseconds Scanner::TimeToNextPoll() const {
-    itimerspec spec{};
-    if (timerfd_gettime(timerFd_, &spec) != 0) return {};
-    return std::chrono::milliseconds(std::int64_t{spec.it_value.tv_sec} * 1000 +
-                                     spec.it_value.tv_nsec / 1000000);
+    itimerspec setting{};
+    if (timerfd_gettime(timerFd_, &setting) != 0) return {};
+    return std::chrono::milliseconds(std::int64_t{setting.it_value.tv_sec} * 1000 +
+                                     setting.it_value.tv_nsec / 1000000);
 }
 
 int Scanner::Start() {
