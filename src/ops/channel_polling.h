@@ -46,6 +46,7 @@ struct PollRowUpdate {
 // owner's (the window's) thread; only the result sink is called from the
 // scanners' worker threads. Stops the polls when the inputs are rebuilt or
 // reset (with stop lines in the log) and when the device goes (silently).
+// One per device: it takes the device's and the inputs' stop hooks.
 class ChannelPolling {
   public:
     explicit ChannelPolling(Device& device);
