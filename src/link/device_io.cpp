@@ -320,11 +320,15 @@ void DeviceIO::LoadPortSettings() {
 }
 
 int DeviceIO::ReopenPort(bool showMessage) {
-    if (port_->IsOpen()) port_->Close();
-    LoadPortSettings();
     ProcessState& state = processState();
     int result = OPEN_OK;
-    if (!state.hasOption(OPT_SILENT | OPT_NO_DEVICE)) result = port_->Open();
+    {
+        // A poll or a job on another thread must not find the port half reopened.
+        std::lock_guard lock(linkLock_);
+        if (port_->IsOpen()) port_->Close();
+        LoadPortSettings();
+        if (!state.hasOption(OPT_SILENT | OPT_NO_DEVICE)) result = port_->Open();
+    }
     if (result != OPEN_OK)
         state.setExitBits(EXIT_PORT_ERROR);
     else
@@ -339,6 +343,16 @@ int DeviceIO::ReopenPort(bool showMessage) {
         prompter_.ask(text, "Ошибка драйвера последовательного порта", Buttons::Ok, Icon::None);
     }
     return result;
+}
+
+bool DeviceIO::OpenPortIfClosed() {
+    std::lock_guard lock(linkLock_);
+    return !port_->IsOpen() && port_->Open() == OPEN_OK;
+}
+
+void DeviceIO::ClosePort() {
+    std::lock_guard lock(linkLock_);
+    if (port_->IsOpen()) port_->Close();
 }
 
 }  // namespace zep8

@@ -61,6 +61,10 @@ class DeviceIO {
     // Closes the port, loads the settings and opens it again (unless the run
     // is silent or talks to no module); tells the operator when it fails.
     int ReopenPort(bool showMessage);
+    // Opens a closed port for a job (true when it did) and closes it after.
+    // Both wait for an exchange under way on another thread, like ReopenPort.
+    bool OpenPortIfClosed();
+    void ClosePort();
 
     LinePort& port() { return *port_; }
     NetRS485prg& programNet() { return programNet_; }

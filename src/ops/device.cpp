@@ -165,7 +165,7 @@ void Device::TransmitThread() {
             return;
         }
         // A silent run keeps the port closed between jobs.
-        openedByJob_ = !port().IsOpen() && port().Open() == OPEN_OK;
+        openedByJob_ = OpenPortIfClosed();
         switch (woke) {
             case 0:
                 RunBulk(Job::ReadAll);
@@ -256,7 +256,7 @@ void Device::FinishJob() {
         host_->SaveAfterRead();
     }
     // Once the display closes, the caller owns the port and the done event again.
-    if (openedByJob_) port().Close();
+    if (openedByJob_) ClosePort();
     openedByJob_ = false;
     if (state.automation() && doneEvent_) doneEvent_->set();
     if (observer_) observer_->JobFinished();
