@@ -110,13 +110,13 @@ std::string BuildForeignFrame(int protocolMode, std::uint8_t address,
             break;
         }
         case PROTOCOL_MODBUS_ASCII:
-            frame = ":";
+            frame.push_back(':');
             for (std::uint8_t b : bytes) AppendHex(frame, b);
             AppendHex(frame, ModbusLrc(bytes));
             frame += "\r\n";
             break;
         case PROTOCOL_DCON:
-            frame = "%";
+            frame.push_back('%');
             AppendHex(frame, address);
             frame.append(command.begin(), command.end());
             AppendHex(frame, DconChecksum(frame));

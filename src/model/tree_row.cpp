@@ -49,13 +49,7 @@ TreeRow DescribeNodeItem(const InvisibleElement& node, bool showIndexes, Prompte
     row.selectedImage = node.GetSelectedImage();
     if (showIndexes) {
         const int index = node.GetCommonIndex(prompter);
-        if (index >= 0) {
-            // Built step by step: "(" + std::string trips a false -Wrestrict in GCC 12 at -O3.
-            std::string shown = std::to_string(index);
-            shown.insert(shown.begin(), '(');
-            shown.push_back(')');
-            row.columns[1] = std::move(shown);
-        }
+        if (index >= 0) row.columns[1] = "(" + std::to_string(index) + ")";
     }
     return row;
 }
