@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/bench_support.h"
 #include "link/serial_port.h"
 #include "ops/channel_polling.h"
 #include "ops/device.h"
@@ -24,31 +25,8 @@
 namespace {
 
 using namespace zep8;
+using bench::CountingPort;
 using Clock = std::chrono::steady_clock;
-
-// A serial port that counts the characters of every transfer.
-class CountingPort : public LinePort {
-  public:
-    int Open() override {
-        inner_.settings = settings;
-        return inner_.Open();
-    }
-    int Close() override { return inner_.Close(); }
-    bool IsOpen() const override { return inner_.IsOpen(); }
-    int Transfer(std::string_view frame, std::string& reply) override {
-        inner_.directionMode = directionMode.load();
-        const int result = inner_.Transfer(frame, reply);
-        characters += frame.size() + reply.size();
-        ++exchanges;
-        return result;
-    }
-
-    std::atomic<std::size_t> characters{0};
-    std::atomic<int> exchanges{0};
-
-  private:
-    SerialPort inner_;
-};
 
 double CpuSeconds() {
     timespec t{};
@@ -76,15 +54,7 @@ int main(int argc, char** argv) {
     CountingPort& counting = *port;
     RecordingPrompter prompter;
     auto device = std::make_unique<Device>(std::move(port), prompter);
-    NetRS485prg& net = device->programNet();
-    net.SetValue("Port", simulated.portPath(), false);
-    net.SetValue("bPS", std::to_string(line.baud), false);
-    net.SetValue("Addr", std::to_string(line.address), false);
-    net.SetValue("A.Len", std::to_string(line.addressBits), false);
-    net.SetValue("LEn", "8", false);
-    net.SetValue("Sbit", "1", false);
-    net.SetValue("PrtY", "Отсутствует", false);
-    device->port().directionMode = 1;
+    bench::PointProgramAt(*device, simulated.portPath(), line);
     device->Rebuild();
 
     ChannelPolling polling(*device);

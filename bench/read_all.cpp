@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "link/serial_port.h"
 #include "ops/device.h"
 #include "platform/recording_prompter.h"
@@ -16,31 +17,8 @@
 namespace {
 
 using namespace zep8;
+using bench::CountingPort;
 using Clock = std::chrono::steady_clock;
-
-// A serial port that counts the characters of every transfer.
-class CountingPort : public LinePort {
-  public:
-    int Open() override {
-        inner_.settings = settings;
-        return inner_.Open();
-    }
-    int Close() override { return inner_.Close(); }
-    bool IsOpen() const override { return inner_.IsOpen(); }
-    int Transfer(std::string_view frame, std::string& reply) override {
-        inner_.directionMode = directionMode.load();
-        const int result = inner_.Transfer(frame, reply);
-        characters += frame.size() + reply.size();
-        ++exchanges;
-        return result;
-    }
-
-    std::size_t characters = 0;
-    int exchanges = 0;
-
-  private:
-    SerialPort inner_;
-};
 
 class WaitingObserver : public JobObserver {
   public:
@@ -70,15 +48,7 @@ void Measure(int baud) {
     Device device(std::move(port), prompter);
     device.SetObserver(&observer);
     device.SetFinishHold(std::chrono::milliseconds(0));
-    NetRS485prg& net = device.programNet();
-    net.SetValue("Port", simulated.portPath(), false);
-    net.SetValue("bPS", std::to_string(baud), false);
-    net.SetValue("Addr", "16", false);
-    net.SetValue("A.Len", "8", false);
-    net.SetValue("LEn", "8", false);
-    net.SetValue("Sbit", "1", false);
-    net.SetValue("PrtY", "Отсутствует", false);
-    device.port().directionMode = 1;
+    bench::PointProgramAt(device, simulated.portPath(), line);
     device.Rebuild();
 
     const auto start = Clock::now();
@@ -87,7 +57,7 @@ void Measure(int baud) {
     const double bound =
         std::chrono::duration<double, std::milli>(line.wireTime(counting.characters)).count() +
         counting.exchanges * line.responseDelayMs;
-    std::printf("%-8d %10d %12.1f %12.1f %8.3f\n", baud, counting.exchanges, measured, bound,
+    std::printf("%-8d %10d %12.1f %12.1f %8.3f\n", baud, counting.exchanges.load(), measured, bound,
                 measured / bound);
     simulated.stop();
 }

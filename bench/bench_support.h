@@ -1,0 +1,51 @@
+#pragma once
+
+// What the benchmarks share: a port that counts what crosses the line, and
+// pointing the program's settings at a virtual module.
+#include <atomic>
+#include <string>
+
+#include "link/device_io.h"
+#include "link/serial_port.h"
+#include "sim/line_settings.h"
+
+namespace zep8::bench {
+
+// A serial port that counts the characters and exchanges of every transfer.
+class CountingPort : public LinePort {
+  public:
+    int Open() override {
+        inner_.settings = settings;
+        return inner_.Open();
+    }
+    int Close() override { return inner_.Close(); }
+    bool IsOpen() const override { return inner_.IsOpen(); }
+    int Transfer(std::string_view frame, std::string& reply) override {
+        inner_.directionMode = directionMode.load();
+        const int result = inner_.Transfer(frame, reply);
+        characters += frame.size() + reply.size();
+        ++exchanges;
+        return result;
+    }
+
+    std::atomic<std::size_t> characters{0};
+    std::atomic<int> exchanges{0};
+
+  private:
+    SerialPort inner_;
+};
+
+// The program's port settings for a module on `port` with `line`.
+inline void PointProgramAt(DeviceIO& io, const std::string& port, const sim::LineSettings& line) {
+    NetRS485prg& net = io.programNet();
+    net.SetValue("Port", port, false);
+    net.SetValue("bPS", std::to_string(line.baud), false);
+    net.SetValue("Addr", std::to_string(line.address), false);
+    net.SetValue("A.Len", std::to_string(line.addressBits), false);
+    net.SetValue("LEn", "8", false);
+    net.SetValue("Sbit", "1", false);
+    net.SetValue("PrtY", "Отсутствует", false);
+    io.port().directionMode = 1;
+}
+
+}  // namespace zep8::bench
