@@ -8,6 +8,7 @@
 #include "link/device_io.h"
 #include "link/serial_port.h"
 #include "sim/line_settings.h"
+#include "tests/support/program_line.h"
 
 namespace zep8::bench {
 
@@ -37,14 +38,7 @@ class CountingPort : public LinePort {
 
 // The program's port settings for a module on `port` with `line`.
 inline void PointProgramAt(DeviceIO& io, const std::string& port, const sim::LineSettings& line) {
-    NetRS485prg& net = io.programNet();
-    net.SetValue("Port", port, false);
-    net.SetValue("bPS", std::to_string(line.baud), false);
-    net.SetValue("Addr", std::to_string(line.address), false);
-    net.SetValue("A.Len", std::to_string(line.addressBits), false);
-    net.SetValue("LEn", "8", false);
-    net.SetValue("Sbit", "1", false);
-    net.SetValue("PrtY", "Отсутствует", false);
+    testing::PointProgramAt(io.programNet(), port, line);
     io.port().directionMode = 1;
 }
 

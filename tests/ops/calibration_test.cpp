@@ -19,6 +19,7 @@
 #include "platform/process_state.h"
 #include "platform/prompter.h"
 #include "sim/simulated_module.h"
+#include "support/program_line.h"
 #include "support/scripted_port.h"
 
 namespace zep8 {
@@ -186,15 +187,7 @@ class CalibrationOnPty : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(simulated->start(error)) << error;
         device = std::make_unique<Device>(std::make_unique<SerialPort>(), prompter);
-        NetRS485prg& net = device->programNet();
-        net.InitParameters();
-        net.SetValue("Port", simulated->portPath(), false);
-        net.SetValue("bPS", std::to_string(line.baud), false);
-        net.SetValue("Addr", std::to_string(line.address), false);
-        net.SetValue("A.Len", std::to_string(line.addressBits), false);
-        net.SetValue("LEn", "8", false);
-        net.SetValue("Sbit", "1", false);
-        net.SetValue("PrtY", "Отсутствует", false);
+        testing::PointProgramAt(device->programNet(), simulated->portPath(), line);
         device->Rebuild();
         ASSERT_TRUE(device->port().IsOpen()) << device->port().OpenFailureReason();
     }

@@ -12,6 +12,7 @@
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"
 #include "sim/simulated_module.h"
+#include "support/program_line.h"
 
 namespace zep8::testing {
 
@@ -79,15 +80,7 @@ class DeviceOnPty : public ::testing::Test {
     }
 
     void PointProgramAt(const sim::LineSettings& line) {
-        NetRS485prg& net = device->programNet();
-        net.InitParameters();
-        net.SetValue("Port", simulated.portPath(), false);
-        net.SetValue("bPS", std::to_string(line.baud), false);
-        net.SetValue("Addr", std::to_string(line.address), false);
-        net.SetValue("A.Len", std::to_string(line.addressBits), false);
-        net.SetValue("LEn", "8", false);
-        net.SetValue("Sbit", "1", false);
-        net.SetValue("PrtY", "Отсутствует", false);
+        testing::PointProgramAt(device->programNet(), simulated.portPath(), line);
     }
 
     sim::VirtualModule& module() { return simulated.module(); }
