@@ -102,14 +102,14 @@ VirtualModule::VirtualModule(const LineSettings& start)
         }
         if (p.entry && !p.entry->factoryDefault.empty() && p.entry->type != PT_ENUM) {
             const std::string text(p.entry->factoryDefault);
-            for (Slot& s : p.slots) {
+            for (Slot& s : p.perInput) {
                 s.number = std::stod(text);
                 s.decimals = p.entry->decimals > 0 ? p.entry->decimals : DecimalsOf(text);
             }
         } else if (p.entry && p.entry->items == CatalogueEntry::Items::Fixed) {
             const auto& items = p.entry->fixedItems;
             const auto it = std::ranges::find(items, p.entry->factoryDefault);
-            for (Slot& s : p.slots) s.number = it == items.end() ? 0 : double(it - items.begin());
+            for (Slot& s : p.perInput) s.number = it == items.end() ? 0 : double(it - items.begin());
         }
         parameters_.push_back(p);
     }
@@ -281,7 +281,7 @@ VirtualModule::Outcome VirtualModule::valueRequest(Parameter& p, const Request& 
         index = data[data.size() - 2] << 8 | data[data.size() - 1];
         if (index >= kInputs) return {{}, ERR_INDEX};
     }
-    Slot& s = p.slots[static_cast<std::size_t>(index)];
+    Slot& s = p.perInput[static_cast<std::size_t>(index)];
 
     if (!request.read) {
         if (p.readOnly) return {{}, ERR_READ_ONLY};
@@ -346,7 +346,7 @@ VirtualModule::Outcome VirtualModule::attributeRequest(const Request& request) {
         index = data[indexAt] << 8 | data[indexAt + 1];
         if (index >= kInputs) return {{}, ERR_INDEX};
     }
-    Slot& s = p->slots[static_cast<std::size_t>(index)];
+    Slot& s = p->perInput[static_cast<std::size_t>(index)];
     if (!request.read) {
         if ((s.attributes & kUserOwned) == 0) return {{}, ERR_FACTORY_OWNED};
         // The user may lock or unlock; the owner is the maker's to set.
@@ -455,7 +455,7 @@ const VirtualModule::Parameter* VirtualModule::find(std::uint16_t hash) const {
 VirtualModule::Slot* VirtualModule::slot(std::string_view name, int index) {
     Parameter* p = find(hash_name(name));
     if (!p || index < 0 || index >= kInputs) return nullptr;
-    return &p->slots[static_cast<std::size_t>(p->entry && p->entry->indexed ? index : 0)];
+    return &p->perInput[static_cast<std::size_t>(p->entry && p->entry->indexed ? index : 0)];
 }
 
 const VirtualModule::Slot* VirtualModule::slot(std::string_view name, int index) const {

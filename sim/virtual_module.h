@@ -116,7 +116,7 @@ class VirtualModule {
         const CatalogueEntry* entry = nullptr;
         int itemCount = 0;  // enumerations
         bool readOnly = false;
-        std::array<Slot, kInputs> slots{};
+        std::array<Slot, kInputs> perInput{};
     };
     struct Outcome {
         std::vector<std::uint8_t> data;

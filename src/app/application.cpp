@@ -38,8 +38,9 @@ constexpr const char* kUsage =
     "  --help, --version\n"
     "\n"
     "Код завершения: 0 - без ошибок; 200 - нет файла или он испорчен; 201 - порт не\n"
-    "открывается; 202 - прибор не отвечает; 203 - ошибки на линии; 205 - прервано;\n"
-    "206 - ответил не ЗЕП8.\n";
+    "открывается или не указан; 202 - прибор не отвечает; 203 - ошибки на линии (ответы\n"
+    "не разобрать); 204 - задание закончилось с ошибками параметров (см. /elog);\n"
+    "205 - прервано; 206 - ответил не ЗЕП8.\n";
 
 // The virtual module speaks what the program will use in this run.
 sim::LineSettings LineOfTheRun(const OptionRecord& o, const SettingsStore& store) {
@@ -64,8 +65,11 @@ sim::LineSettings LineOfTheRun(const OptionRecord& o, const SettingsStore& store
 
 }  // namespace
 
-int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
-    OptionRecord options = ParseCommandLine(args);
+std::string_view UsageText() {
+    return kUsage;
+}
+
+int RunInformation(const OptionRecord& options, RunEnvironment& env) {
     if (options.help) {
         env.out << kUsage;
         return 0;
@@ -75,20 +79,31 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
         return 0;
     }
     if (!options.dump.empty()) return DumpConfiguration(options.dump, env.out, env.err);
-    if (!options.automation()) {
-        env.err << "Окна конфигуратора пока нет: укажите действие (/read, /write, /test).\n\n"
-                << kUsage;
-        return 0;
-    }
+    return kRunGoesOn;
+}
 
+bool NeedsPortButHasNone(const OptionRecord& options) {
+    const ProcessState& state = processState();
+    return state.hasOption(OPT_NO_DEVICE) && !state.hasOption(OPT_NETPARAM_EDIT) &&
+           (options.hasAction(ACTION_READ_ALL | ACTION_WRITE_ALL) ||
+            state.hasOption(OPT_TEST_RUN));
+}
+
+RunContext::RunContext(OptionRecord parsed, RunEnvironment& environment)
+    : options(std::move(parsed)), env(environment) {}
+
+RunContext::~RunContext() {
+    if (simulated) simulated->stop();
+}
+
+int RunContext::Prepare() {
     ProcessState& state = processState();
     state.optionFlags = options.optionFlags;
     state.actionFlags = options.actionFlags;
     if (!options.errorLogPath.empty()) CreateErrorLog(options.errorLogPath);
-    std::unique_ptr<NamedExitEvent> exitEvent = NamedExitEvent::Open(options.exitEventName);
+    exitEvent = NamedExitEvent::Open(options.exitEventName);
     SetPortListProvider([] { return EnumeratePorts(); });
 
-    std::unique_ptr<sim::SimulatedModule> simulated;
     if (options.simulate) {
         simulated = std::make_unique<sim::SimulatedModule>(LineOfTheRun(options, env.store));
         std::string error;
@@ -101,46 +116,83 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
             state.optionFlags = state.optionFlags & ~OPT_NO_DEVICE;  // it has a module now
         }
     }
+    return kRunGoesOn;
+}
 
-    StreamPrompter prompter(env.err);
-    StreamJobObserver observer(env.err);
-    DocumentUi ui;
+DocumentSetup RunContext::MakeDocumentSetup() const {
     DocumentSetup setup;
     setup.options = options;
     setup.password = LoadPassword(env.store).password;
     setup.programPath = env.programPath;
+    return setup;
+}
+
+void ApplyConverterOption(const OptionRecord& options, Device& device) {
+    if (options.converterMode == CONVERTER_OFF) device.port().directionMode = 1;
+    if (options.converterMode == CONVERTER_AUTO || options.converterMode == CONVERTER_ON) {
+        device.port().directionMode = 0;
+    }
+}
+
+int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
+    RunContext run(ParseCommandLine(args), env);
+    const OptionRecord& options = run.options;
+    if (const int code = RunInformation(options, env); code != kRunGoesOn) return code;
+    if (!options.automation()) {
+        env.err << "Без окон конфигуратор работает только по командной строке: укажите действие "
+                   "(/read, /write, /test).\n\n"
+                << kUsage;
+        return 0;
+    }
+    if (const int code = run.Prepare(); code != kRunGoesOn) return code;
+
+    ProcessState& state = processState();
+    // Nothing to read from or write to: a caller must not take that for success.
+    if (NeedsPortButHasNone(options)) {
+        env.err << "zep8: " << kNeedsPortText << "\n";
+        return ExitCodeFor(EXIT_PORT_ERROR, 0);
+    }
+
+    StreamPrompter prompter(env.err);
+    StreamJobObserver observer(env.err);
+    DocumentUi ui;
     Event stop(Event::Reset::Manual);
     Event done(Event::Reset::Manual, true);
     {
-        Document document(std::make_unique<SerialPort>(), env.store, prompter, ui, setup);
+        Document document(std::make_unique<SerialPort>(), env.store, prompter, ui,
+                          run.MakeDocumentSetup());
         Device& device = document.device();
         device.SetObserver(&observer);
         device.SetDoneEvent(&done);
+        // The hold lets an operator read the final counters; a terminal keeps them.
+        device.SetFinishHold(std::chrono::milliseconds(0));
 
-        const bool started = options.fileArgument.empty()
-                                 ? document.NewDocument()
-                                 : document.OpenDocument(options.fileArgument);
-        if (started) {
-            if (options.converterMode == CONVERTER_OFF) device.port().directionMode = 1;
-            if (options.converterMode == CONVERTER_AUTO || options.converterMode == CONVERTER_ON) {
-                device.port().directionMode = 0;
-            }
+        if (document.Start()) {
+            ApplyConverterOption(options, device);
             ExitWatcher exitWatcher(
-                stop, exitEvent.get(), [&device] { device.abortEvent.set(); }, [] {});
+                stop, run.exitEvent.get(), [&device] { device.abortEvent.set(); }, [] {});
             {
                 // The done event is reset before the watcher starts: it must not
                 // take the action for finished before it has begun.
-                const bool write = options.hasAction(ACTION_WRITE_ALL);
-                const bool read = !write && options.hasAction(ACTION_READ_ALL);
-                if (write || read) done.reset();
+                const AutomatedAction action = AutomatedActionOf(options);
+                if (action == AutomatedAction::WriteAll || action == AutomatedAction::ReadAll) {
+                    done.reset();
+                }
                 const bool close = options.hasAction(ACTION_CLOSE | ACTION_CALIBRATE);
                 AutomationWatcher automationWatcher(stop, done, close, [] {});
-                if (write) {
-                    document.WriteAll();
-                } else if (read) {
-                    document.ReadAll();
-                } else if (options.hasAction(ACTION_CALIBRATE)) {
-                    env.err << "Юстировка в этой версии без окон недоступна.\n";
+                switch (action) {
+                    case AutomatedAction::WriteAll:
+                        document.WriteAll();
+                        break;
+                    case AutomatedAction::Calibrate:
+                        env.err << "zep8: " << kCalibrationNeedsWindowsText << "\n";
+                        state.setExitBits(EXIT_FAILED_PARAMETERS);
+                        break;
+                    case AutomatedAction::ReadAll:
+                        document.ReadAll();
+                        break;
+                    case AutomatedAction::None:
+                        break;
                 }
                 // Without windows there is nothing to stay open for.
                 done.set();
@@ -148,8 +200,14 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
             stop.set();
         }
     }
-    if (simulated) simulated->stop();
     return ExitCodeFor(state.exitStatus.load(), 0);
+}
+
+AutomatedAction AutomatedActionOf(const OptionRecord& options) {
+    if (options.hasAction(ACTION_WRITE_ALL)) return AutomatedAction::WriteAll;
+    if (options.hasAction(ACTION_CALIBRATE)) return AutomatedAction::Calibrate;
+    if (options.hasAction(ACTION_READ_ALL)) return AutomatedAction::ReadAll;
+    return AutomatedAction::None;
 }
 
 }  // namespace zep8

@@ -112,8 +112,9 @@ class Parser {
   private:
     void automation() { record.actionFlags |= ACTION_AUTOMATION; }
     void linkGiven() { record.actionFlags |= ACTION_AUTOMATION | ACTION_LINK_SETTINGS; }
-    void setOption(std::uint16_t on, std::uint16_t off) {
-        record.optionFlags = static_cast<std::uint16_t>((record.optionFlags | on) & ~off);
+    // Option bits only accumulate: "silent" and "autoread:on" may both be given.
+    void setOption(std::uint16_t bits) {
+        record.optionFlags = static_cast<std::uint16_t>(record.optionFlags | bits);
     }
     void setPortPath(std::string_view path);
     bool netParamEdit() const { return record.hasOption(OPT_NETPARAM_EDIT); }
@@ -188,16 +189,15 @@ void Parser::option(std::string_view token) {
         }
     } else if (name == "autoread") {
         automation();
-        if (value == "on") setOption(OPT_AUTOREAD_ON, OPT_AUTOREAD_OFF);
-        if (value == "off") setOption(OPT_AUTOREAD_OFF, OPT_AUTOREAD_ON);
+        if (value == "on") setOption(OPT_AUTOREAD_ON);
+        if (value == "off") setOption(OPT_AUTOREAD_OFF);
     } else if (name == "autowrite") {
         automation();
-        if (value == "on") setOption(OPT_AUTOWRITE_ON, OPT_AUTOWRITE_OFF);
-        if (value == "off") setOption(OPT_AUTOWRITE_OFF, OPT_AUTOWRITE_ON);
+        if (value == "on") setOption(OPT_AUTOWRITE_ON);
+        if (value == "off") setOption(OPT_AUTOWRITE_OFF);
     } else if (name == "silent") {
         automation();
-        setOption(OPT_SILENT | OPT_AUTOREAD_OFF | OPT_AUTOWRITE_OFF,
-                  OPT_AUTOREAD_ON | OPT_AUTOWRITE_ON);
+        setOption(OPT_SILENT | OPT_AUTOREAD_OFF | OPT_AUTOWRITE_OFF);
     } else if (name == "close") {
         r.actionFlags |= ACTION_AUTOMATION | ACTION_CLOSE;
     } else if (name == "calibrate") {
@@ -206,10 +206,10 @@ void Parser::option(std::string_view token) {
         r.exitEventName = std::string(Unquote(value));
     } else if (name == "test") {
         automation();
-        setOption(OPT_TEST_RUN, 0);
+        setOption(OPT_TEST_RUN);
     } else if (name == "newnetparam") {
         automation();
-        setOption(OPT_NETPARAM_EDIT | OPT_NO_DEVICE, 0);
+        setOption(OPT_NETPARAM_EDIT | OPT_NO_DEVICE);
         r.actionFlags &= ~ACTION_LINK_SETTINGS;
         r.portNumber = 0;
         r.portPath.clear();

@@ -148,6 +148,8 @@ bool Document::OpenDocument(const std::string& path) {
         }
         if (LoadConfiguration(nodes(), *bytes, prompter_, &device_.abortEvent) !=
             LoadStatus::Loaded) {
+            // Nothing may be written from a file that did not load.
+            if (setup_.options.hasAction(ACTION_WRITE_ALL)) state.exitStatus = EXIT_FILE_ERROR;
             return false;
         }
     } else if (setup_.options.hasAction(ACTION_WRITE_ALL)) {
@@ -168,6 +170,19 @@ bool Document::OpenDocument(const std::string& path) {
     return true;
 }
 
+bool Document::Start() {
+    const OptionRecord& o = setup_.options;
+    if (o.fileArgument.empty()) return NewDocument();
+    if (OpenDocument(o.fileArgument)) return true;
+    const bool readOnly = o.hasAction(ACTION_READ_ALL) && !o.hasAction(ACTION_WRITE_ALL) &&
+                          !processState().hasOption(OPT_NETPARAM_EDIT);
+    if (startupCancelled_ || !readOnly || !FileExists(o.fileArgument)) return false;
+    // The damaged file has been reported; what is read replaces it.
+    processState().clearExitBits(EXIT_FILE_ERROR);
+    device_.abortEvent.reset();
+    return NewDocument();
+}
+
 std::optional<std::string> Document::SaveDocument(const std::string& path) {
     std::optional<std::string> error = SaveConfigurationFile(path, nodes());
     if (!error) {
@@ -186,8 +201,12 @@ bool Document::ReadAll() {
 }
 
 void Document::SaveAfterRead() {
-    // A failure to save is swallowed: the exit status tells how the read went.
-    if (!setup_.options.fileArgument.empty()) SaveDocument(setup_.options.fileArgument);
+    if (setup_.options.fileArgument.empty()) return;
+    // The caller asked for the file: one that could not be written is a file error.
+    if (const std::optional<std::string> error = SaveDocument(setup_.options.fileArgument)) {
+        prompter_.notify(*error, "Ошибка сохранения файла", Icon::Error);
+        processState().setExitBits(EXIT_FILE_ERROR);
+    }
 }
 
 void Document::FactoryReset() {
@@ -222,11 +241,11 @@ void Document::FactoryReset() {
 void Document::ChangePassword(const std::string& oldPassword, const std::string& newPassword,
                               const std::string& again) {
     if (oldPassword != setup_.password) {
-        prompter_.notify("Старый пароль введен неверно!", "Смена пароля", Icon::Error);
+        prompter_.notify("Старый пароль введен неверно!", kProgramTitle, Icon::Error);
         return;
     }
     if (newPassword != again) {
-        prompter_.notify("Новый пароль введен неверно\n (значения не совпадают)!", "Смена пароля",
+        prompter_.notify("Новый пароль введен неверно\n (значения не совпадают)!", kProgramTitle,
                          Icon::Error);
         return;
     }
@@ -234,12 +253,12 @@ void Document::ChangePassword(const std::string& oldPassword, const std::string&
     const PasswordRead stored = LoadPassword(store_);
     // The running program keeps its password until the next start.
     if (stored.status == PASSWORD_READ_OK && stored.password == newPassword) {
-        prompter_.notify("Пароль изменен", "Смена пароля", Icon::None);
+        prompter_.notify("Пароль изменен", kProgramTitle, Icon::None);
     } else {
         prompter_.notify(
             "Внимание: возможно, что пароль изменить не удалось!\nПричина заключается скорее "
             "всего в некорректной\nинсталяции (установки) программы.\nПереустановите программу",
-            "Смена пароля", Icon::Error);
+            kProgramTitle, Icon::Error);
     }
 }
 

@@ -55,6 +55,10 @@ class Document : public SessionHost {
     // file when writing it to the module was asked for, and always in the
     // network-parameter edit run (which saves the file and ends).
     bool OpenDocument(const std::string& path);
+    // The document the command line asks for: the named file, or a new one.
+    // For an automated read the file is only where the result goes, so a
+    // damaged one is read over. False when the program must end.
+    bool Start();
     // The reason when saving failed.
     std::optional<std::string> SaveDocument(const std::string& path);
 

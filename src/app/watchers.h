@@ -10,11 +10,13 @@ namespace zep8 {
 class NamedExitEvent;
 
 // Waits for the end of the automated action (the done event) or for the
-// program's stop; when the action is done and the run asked to close, it
-// asks for the close. Joined on destruction.
+// program's stop; it then lets the window move again (`unpin`), and when the
+// action is done and the run asked to close, it asks for the close. Joined on
+// destruction.
 class AutomationWatcher {
   public:
-    AutomationWatcher(Event& stop, Event& done, bool closeWhenDone, std::function<void()> close);
+    AutomationWatcher(Event& stop, Event& done, bool closeWhenDone, std::function<void()> close,
+                      std::function<void()> unpin = {});
     ~AutomationWatcher();
 
   private:

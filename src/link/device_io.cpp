@@ -28,22 +28,28 @@ constexpr int kMaxLostStartRepeats = 15;
 
 constexpr std::string_view kTimeoutText = "Таймаут при передаче данных (нет связи)";
 
-// exitStatus takes 4 for a dead line unless it already says the line is bad.
-void NoteTimeout() {
+// The link's verdict replaces the exit status, as a plain word would, but the
+// failed-parameter bit of a job survives it.
+void SetLinkVerdict(std::uint32_t verdict, bool (*replaces)(std::uint32_t)) {
     auto& status = processState().exitStatus;
     std::uint32_t now = status.load();
-    while (now != EXIT_GARBAGE && !status.compare_exchange_weak(now, EXIT_TIMEOUT)) {
+    while (replaces(now & ~EXIT_FAILED_PARAMETERS) &&
+           !status.compare_exchange_weak(now, verdict | (now & EXIT_FAILED_PARAMETERS))) {
     }
 }
 
+// exitStatus takes 4 for a dead line unless it already says the line is bad.
+void NoteTimeout() {
+    SetLinkVerdict(EXIT_TIMEOUT, [](std::uint32_t link) { return link != EXIT_GARBAGE; });
+}
+
 void NoteGarbage() {
-    processState().exitStatus = EXIT_GARBAGE;
+    SetLinkVerdict(EXIT_GARBAGE, [](std::uint32_t) { return true; });
 }
 
 // A reply after time-outs: the line works but something is wrong with it.
 void NoteReplyAfterTimeout() {
-    std::uint32_t expected = EXIT_TIMEOUT;
-    processState().exitStatus.compare_exchange_strong(expected, EXIT_GARBAGE);
+    SetLinkVerdict(EXIT_GARBAGE, [](std::uint32_t link) { return link == EXIT_TIMEOUT; });
 }
 
 std::string TraceByte(const char* arrow, std::size_t position, std::uint8_t byte) {
@@ -134,7 +140,11 @@ bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::u
 
     NoteReplyAfterTimeout();
     const ReplyFrame parsed = ParseReplyText(received);
-    if (!parsed.checksumOk) return Fail(errorText, "Ошибка в контрольной сумме ответа");
+    // A reply that cannot be taken is garbage on the line, like a lost frame start.
+    if (!parsed.checksumOk) {
+        NoteGarbage();
+        return Fail(errorText, "Ошибка в контрольной сумме ответа");
+    }
     reply = parsed.data;
     if (parsed.hash == request.hash) {
         errorText.clear();
@@ -144,6 +154,7 @@ bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::u
         DeviceErrorText(reply.data(), reply.size(), errorText);
         return false;
     }
+    NoteGarbage();
     return Fail(errorText, "Пришла посылка с кодом команды, отличным от посланной и от n.Err.\n");
 }
 
@@ -164,6 +175,7 @@ int DeviceIO::ExchangeAttributes(int direction, Parameter& p) {
         return STATUS_ATTRIBUTES_FAILED;
     }
     if (reply.size() != (p.indexed ? 5u : 3u)) {
+        NoteGarbage();
         p.errorText = "Ошибка атрибутов; размер ответа не совпадает с ожидаемым.\n";
         return STATUS_ATTRIBUTE_SIZE;
     }
@@ -346,6 +358,7 @@ int DeviceIO::ReopenPort(bool showMessage) {
 }
 
 bool DeviceIO::OpenPortIfClosed() {
+    if (processState().hasOption(OPT_NO_DEVICE)) return false;
     std::lock_guard lock(linkLock_);
     return !port_->IsOpen() && port_->Open() == OPEN_OK;
 }

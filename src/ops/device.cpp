@@ -1,8 +1,8 @@
 #include "ops/device.h"
 
+#include <cstdlib>
 #include <fstream>
 
-#include "model/number_text.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
 #include "platform/text.h"
@@ -25,14 +25,19 @@ std::string_view OwnerText(bool factory) {
     return factory ? "заводу" : "пользователю";
 }
 
-// The major version: the leading integer from the first digit or point on.
+}  // namespace
+
+// The number starts at the first digit or point and is read like "%i":
+// decimal, "0x" hexadecimal or leading-0 octal.
 int MajorVersion(std::string_view version) {
     const std::size_t start = version.find_first_of("1234567890.");
-    const std::string_view number =
-        start == std::string_view::npos ? version : version.substr(start);
-    const std::optional<long long> major = ReadInteger(number);
-    return major ? static_cast<int>(*major) : 0;
+    const std::string number(start == std::string_view::npos ? version : version.substr(start));
+    char* end = nullptr;
+    const long major = std::strtol(number.c_str(), &end, 0);
+    return end == number.c_str() ? 0 : static_cast<int>(major);
 }
+
+namespace {
 
 }  // namespace
 
@@ -273,8 +278,16 @@ void Device::LogError(const Parameter& p) {
 }
 
 void Device::NoteExchange(Parameter& p, int status, const char* message) {
-    if (status != 0) LogError(p);
     ProcessState& state = processState();
+    if (status != 0) {
+        LogError(p);
+        // A calling program must be able to tell a job with failed parameters
+        // from a clean one; a dead or garbled line still decides by its lower
+        // bit. A value that was never read is skipped, not refused.
+        if (state.automation() && status != DEVICE_NO_DATA) {
+            state.setExitBits(EXIT_FAILED_PARAMETERS);
+        }
+    }
     const bool counts = status < 0 || EqualsIgnoreCase(p.errorText, kTimeoutText);
     if (!counts) {
         state.failureCounter = 0;

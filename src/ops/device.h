@@ -32,6 +32,9 @@ enum IdentifyFlag : int {
     IDENTIFY_VERSION_7 = 0x04,
 };
 
+// The major version of a "ver" text ("v7.12" is 7).
+int MajorVersion(std::string_view version);
+
 // The session with one module: its three parameter groups, the transfer
 // thread that runs the bulk jobs, and the single-parameter operations.
 class Device : public DeviceIO, public TransferSession {

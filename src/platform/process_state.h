@@ -37,6 +37,9 @@ enum ExitStatusBit : std::uint32_t {
     EXIT_PORT_ERROR = 0x02,
     EXIT_TIMEOUT = 0x04,
     EXIT_GARBAGE = 0x08,
+    // An automated job ended with parameters the module refused or answered
+    // with an error (see the error log).
+    EXIT_FAILED_PARAMETERS = 0x10,
     EXIT_INTERRUPTED = 0x20,
     EXIT_NOT_ZEP8 = 0x40,
 };

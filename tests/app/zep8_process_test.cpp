@@ -1,6 +1,9 @@
 // zep8 as a calling program sees it: options in, exit code out.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <pty.h>
 #include <semaphore.h>
 #include <signal.h>
@@ -14,6 +17,12 @@
 #include <future>
 #include <sstream>
 #include <thread>
+
+#include "app/qsettings_store.h"
+#include "model/net_rs485_prg.h"
+#include "ops/program_settings.h"
+#include "sim/simulated_module.h"
+#include "support/program_line.h"
 
 namespace zep8 {
 namespace {
@@ -157,6 +166,85 @@ TEST_F(Zep8Process, ExitEventStopsAWrite) {
     const Outcome outcome = run.get();
     sem_unlink(("/zep8." + event).c_str());
     EXPECT_EQ(outcome.code, 205) << outcome.err;
+}
+
+// What a calling program sees of runs that do nothing, or fail, while a file
+// or a port is at stake.
+TEST_F(Zep8Process, NoRunThatDidNothingOrFailedEndsAsASuccess) {
+    // The stored port is a fifo whose opening we watch.
+    const std::string fifo = File("port");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    {
+        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        QSettingsStore store;
+        NetRS485prg program;
+        testing::PointProgramAt(program, fifo, sim::LineSettings{});
+        StoreProgramSettings(program, store);
+    }
+    const int watch = inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(inotify_add_watch(watch, fifo.c_str(), IN_OPEN), 0);
+    auto portOpened = [watch] {
+        char events[4096];
+        return read(watch, events, sizeof events) > 0;
+    };
+    std::ofstream(File("damaged.zep")) << "not a configuration";
+    std::ofstream(File("schema.zep"), std::ios::binary)
+        << std::string("\xff\xff\x04\x00\x08\x00CZEP8Doc", 14);
+
+    struct Case {
+        std::string args;
+        int code;
+        const char* file;  // written by the run, or null
+    } cases[] = {
+        {"/read/close 'new.zep'", 201, nullptr},
+        {"/write/close 'schema.zep'", 201, nullptr},
+        {"--simulate /write/close 'schema.zep'", 200, nullptr},
+        {"--simulate /write/close 'damaged.zep'", 200, nullptr},
+        {"--simulate /calibrate/read/close 'cal.zep'", 204, nullptr},
+        {"--simulate /read/close 'damaged.zep'", 0, "damaged.zep"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        std::string args = c.args;
+        for (const char* name : {"new.zep", "schema.zep", "damaged.zep", "cal.zep"}) {
+            const std::string quoted = "'" + std::string(name) + "'";
+            if (const auto at = args.find(quoted); at != std::string::npos) {
+                args.replace(at, quoted.size(), "'" + File(name) + "'");
+            }
+        }
+        const Outcome outcome = Run(args);
+        EXPECT_EQ(outcome.code, c.code) << outcome.err;
+        // (A run with a port of its own opens the stored one once at start, then its own.)
+        const bool opened = portOpened();
+        EXPECT_TRUE(c.code != 201 || !opened);
+        if (c.file) {
+            EXPECT_EQ(Run("--dump '" + File(c.file) + "'").code, 0);
+        }
+    }
+    EXPECT_FALSE(fs::exists(File("new.zep")));
+    EXPECT_FALSE(fs::exists(File("cal.zep")));
+    EXPECT_NE(Run("/read/close '" + File("new.zep") + "'").err.find("/port:N или --port="),
+              std::string::npos);
+    close(watch);
+}
+
+// Replies that cannot be taken are garbage on the line (203); values the
+// module refuses fail the job (204).
+TEST_F(Zep8Process, FailedParametersAreTold) {
+    ASSERT_EQ(Run("--simulate /read/close '" + File("f.zep") + "'").code, 0);
+    sim::SimulatedModule module(sim::LineSettings{});
+    std::string error;
+    ASSERT_TRUE(module.start(error)) << error;
+    const std::string port = "--port=" + module.portPath() + " /bps:9600 ";
+
+    module.module().forceError("in.Fd", 3);
+    const Outcome refused = Run(port + "/write/close '" + File("f.zep") + "'");
+    EXPECT_EQ(refused.code, 204) << refused.err;
+    module.module().clearForcedError("in.Fd");
+
+    module.module().injectFault(sim::Fault::BadChecksum, 1000000);
+    EXPECT_EQ(Run(port + "/read/close '" + File("g.zep") + "'").code, 203);
+    module.stop();
 }
 
 }  // namespace

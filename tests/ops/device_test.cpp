@@ -21,6 +21,17 @@ class Session : public DeviceOnPty {
     }
 };
 
+// "ver" is read the way the module's own tools print it: decimal, 0x, leading 0.
+TEST(MajorVersion, ReadsLikePercentI) {
+    EXPECT_EQ(MajorVersion("v7.12"), 7);
+    EXPECT_EQ(MajorVersion("ver 0x7"), 7);
+    EXPECT_EQ(MajorVersion("07.1"), 7);
+    EXPECT_EQ(MajorVersion("010"), 8);
+    EXPECT_EQ(MajorVersion("12"), 12);
+    EXPECT_EQ(MajorVersion(".5"), 0);
+    EXPECT_EQ(MajorVersion("none"), 0);
+}
+
 TEST_F(Session, ReadAllFillsEveryGroup) {
     ASSERT_TRUE(device->ReadAll());
     EXPECT_EQ(observer.captions, std::vector<std::string>{"Идет чтение параметров из прибора"});
