@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/prompter.h"
+
+namespace zep8 {
+
+// The windows' prompter: message boxes and the password dialog. Callable from
+// any thread; the boxes always open on the thread that made the prompter.
+class QtPrompter : public QObject, public Prompter {
+    Q_OBJECT
+
+  public:
+    explicit QtPrompter(QObject* parent = nullptr);
+
+    // The window the boxes belong to; none until the main window exists.
+    void setWindow(QWidget* window);
+
+    Answer ask(std::string_view text, std::string_view caption, Buttons buttons,
+               Icon icon) override;
+    std::optional<std::string> enterText(std::string_view prompt, std::string_view caption,
+                                         bool masked) override;
+
+  private:
+    template <typename Result, typename Show>
+    Result OnWindowThread(Result unanswered, Show show);
+
+    Answer ShowMessage(const QString& text, const QString& caption, Buttons buttons, Icon icon);
+    std::optional<std::string> ShowTextEntry(const QString& prompt, const QString& caption,
+                                             bool masked);
+
+    QPointer<QWidget> window_;
+};
+
+}  // namespace zep8
