@@ -350,7 +350,8 @@ std::string ParameterListPage() {
 
 std::string ExportFolder() {
     const char* cache = std::getenv("XDG_CACHE_HOME");
-    const std::string base = cache && *cache ? std::string(cache) : HomeFolder() + "/.cache";
+    // A relative path is not a cache folder: the base directory rules ignore it.
+    const std::string base = cache && *cache == '/' ? std::string(cache) : HomeFolder() + "/.cache";
     const std::string folder = base + "/ARVO";
     std::error_code ignored;  // a folder that cannot be made fails the write, which says why
     std::filesystem::create_directories(folder, ignored);
