@@ -34,6 +34,7 @@ constexpr const char* kUsage =
     "  /silent /newnetparam /elog:ФАЙЛ /exitevent:ИМЯ\n"
     "  --port=ПУТЬ  любой последовательный порт, например /dev/ttyUSB0\n"
     "  --simulate   работать с виртуальным прибором внутри программы\n"
+    "  --headless   без окон, даже когда есть дисплей\n"
     "  --dump ФАЙЛ.zep  показать конфигурацию таблицей\n"
     "  --help, --version\n"
     "\n"

@@ -35,6 +35,7 @@ struct OptionRecord {
     // Long options of this platform.
     std::string portPath;  // --port=PATH, case kept
     bool simulate = false;
+    bool headless = false;  // --headless: no windows even with a display
     bool help = false;
     bool version = false;
     std::string dump;  // --dump FILE

@@ -84,6 +84,8 @@ class Document : public SessionHost {
     const std::string& path() const { return path_; }
     const std::string& title() const { return title_; }
     bool modified() const { return modified_; }
+    // An edit in the window changed the configuration.
+    void SetModified(bool modified) { modified_ = modified; }
     bool startupCancelled() const { return startupCancelled_; }
     bool linkFound() const { return linkFound_; }
     ConfigurationNodes nodes();

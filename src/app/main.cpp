@@ -1,20 +1,48 @@
-// The configurator's entry point. Without windows for now: it carries out the
-// command line's action and ends with its exit code.
+// The configurator's entry point: the window when a display is there, the
+// terminal run of the command line's action otherwise.
+#include <QApplication>
 #include <QCoreApplication>
-
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/application.h"
+#include "app/command_line.h"
 #include "app/qsettings_store.h"
+#include "ui/window_session.h"
+
+namespace {
+
+bool DisplayAvailable() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication qt(argc, argv);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    const zep8::OptionRecord options = zep8::ParseCommandLine(args);
+    const bool information = options.help || options.version || !options.dump.empty();
+
+    if (information || options.headless || !DisplayAvailable()) {
+        QCoreApplication qt(argc, argv);
+        if (!information) std::cerr << "zep8: работаю без окон.\n";
+        zep8::QSettingsStore store;
+        zep8::RunEnvironment environment{std::cout, std::cerr, store,
+                                         QCoreApplication::applicationFilePath().toStdString()};
+        return zep8::RunApplication(args, environment);
+    }
+    QApplication qt(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ZEP8"));
+    QApplication::setQuitOnLastWindowClosed(true);
     zep8::QSettingsStore store;
     zep8::RunEnvironment environment{std::cout, std::cerr, store,
-                                     QCoreApplication::applicationFilePath().toStdString()};
-    return zep8::RunApplication(args, environment);
+                                     QApplication::applicationFilePath().toStdString()};
+    return zep8::RunWithWindows(args, environment);
 }

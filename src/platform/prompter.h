@@ -10,7 +10,7 @@ namespace zep8 {
 inline constexpr std::string_view kProgramTitle = "Конфигуратор ЗЕП-8";
 
 enum class Icon { None, Information, Warning, Error, Question, Stop };
-enum class Buttons { Ok, OkCancel, YesNo };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class Answer { Ok, Cancel, Yes, No };
 
 // Every message box and question of the core goes through this interface:
@@ -42,6 +42,8 @@ constexpr Answer SafeAnswer(Buttons buttons) {
             return Answer::Cancel;
         case Buttons::YesNo:
             return Answer::No;
+        case Buttons::YesNoCancel:
+            return Answer::Cancel;
     }
     return Answer::Cancel;
 }

@@ -1,0 +1,297 @@
+#include "ui/config_tree_view.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QMenu>
+#include <QResizeEvent>
+
+#include "app/document.h"
+#include "model/tree_row.h"
+#include "platform/process_state.h"
+#include "platform/prompter.h"
+
+namespace zep8 {
+namespace {
+
+constexpr int kRootImage = 25;
+
+struct ColumnSpec {
+    const char* title;
+    int alignment;
+    double units;  // tenths of the view's width
+};
+constexpr ColumnSpec kColumns[] = {
+    {"Описание", CTreeListCtrl::ALIGN_LEFT, 3},
+    {"Имя параметра", CTreeListCtrl::ALIGN_RIGHT, 1},
+    {"Значение", CTreeListCtrl::ALIGN_RIGHT, 1.5},
+    {"Атрибут редактирования", CTreeListCtrl::ALIGN_RIGHT, 1.1},
+    {"Ошибки ввода-вывода", CTreeListCtrl::ALIGN_RIGHT, 3.4},
+};
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QColor ColourOf(RowColour c) {
+    return QColor(c.red, c.green, c.blue);
+}
+
+// The wait cursor while the window thread talks to the module.
+class WaitCursor {
+  public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+CZEP8TreeListView::CZEP8TreeListView(Document& document, Prompter& prompter, QWidget* parent)
+    : CNewTreeListCtrlView(parent),
+      document_(document),
+      prompter_(prompter),
+      editor_(document.device(), prompter) {
+    CTreeListCtrl& tree = GetTreeCtrl();
+    connect(&tree, &CTreeListCtrl::rowExpanding, this, &CZEP8TreeListView::OnRowExpanding);
+    connect(&tree, &CTreeListCtrl::editEnded, this,
+            [this](Row row, int column, const QString& oldText, const QString& newText, int) {
+                OnEditEnded(row, column, oldText, newText);
+            });
+    connect(&tree, &CTreeListCtrl::contextMenuWanted, this, &CZEP8TreeListView::OnContextMenu);
+    connect(tree.header(), &QHeaderView::sectionResized, this, [this] {
+        // Once the operator sizes a column, the widths are his.
+        if (QApplication::mouseButtons() & Qt::LeftButton) columnsSizedByUser_ = true;
+    });
+}
+
+// Tenths of the view's width, but never so narrow that the title is cut.
+int CZEP8TreeListView::ColumnWidth(int column) const {
+    const double unit = (width() - 15) / 10.0;
+    const QFontMetrics metrics(GetTreeCtrl().header()->font());
+    const int title = metrics.horizontalAdvance(QString::fromUtf8(kColumns[column].title)) + 16;
+    return std::max(title, static_cast<int>(unit * kColumns[column].units));
+}
+
+void CZEP8TreeListView::InsertColumns() {
+    CTreeListCtrl& tree = GetTreeCtrl();
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        tree.InsertColumn(i, QString::fromUtf8(kColumns[i].title), kColumns[i].alignment,
+                          ColumnWidth(i));
+    }
+}
+
+void CZEP8TreeListView::FitColumns() {
+    if (columnsSizedByUser_) return;
+    CTreeListCtrl& tree = GetTreeCtrl();
+    for (int i = 0; i < tree.columnCount() && i < static_cast<int>(std::size(kColumns)); ++i) {
+        tree.setColumnWidth(i, ColumnWidth(i));
+    }
+}
+
+void CZEP8TreeListView::resizeEvent(QResizeEvent* event) {
+    CNewTreeListCtrlView::resizeEvent(event);
+    FitColumns();
+}
+
+void CZEP8TreeListView::OnInitialUpdate() {
+    CTreeListCtrl& tree = GetTreeCtrl();
+    if (tree.columnCount() < static_cast<int>(std::size(kColumns))) InsertColumns();
+    if (!root_) BuildTree();
+    tree.expandItem(root_);
+}
+
+void CZEP8TreeListView::BuildTree() {
+    CTreeListCtrl& tree = GetTreeCtrl();
+    tree.clear();
+    root_ = tree.InsertRow(Q("Конфигурация ZEP8 (" + document_.title() + ")"), kRootImage,
+                           kRootImage, false, false, nullptr, nullptr);
+    Device& device = document_.device();
+    AddNode(document_.serviceNode(), root_);
+    AddNode(device.programNet(), root_);
+    // The module's groups, in the device's order.
+    AddNode(device.commonNode, root_);
+    AddNode(device.netNode, root_);
+    AddNode(device.channelsNode, root_);
+}
+
+void CZEP8TreeListView::AddNode(InvisibleElement& node, Row parent) {
+    CTreeListCtrl& tree = GetTreeCtrl();
+    const TreeRow item = DescribeNodeItem(node, showIndexes_, prompter_);
+    const Row row = tree.InsertRow(Q(item.text), item.image, item.selectedImage, false, false,
+                                   parent, nullptr);
+    tree.SetRowObject(row, RowObject::of(&node));
+    tree.SetCellText(row, 1, Q(item.columns[1]));
+    for (const auto& p : node.parameters()) {
+        const TreeRow r = DescribeParameterRow(*p, node, showIndexes_);
+        const Row child = tree.InsertRow(Q(r.text), r.image, r.selectedImage, r.editAsText,
+                                         r.editAsChoice, row, nullptr);
+        tree.SetRowObject(child, RowObject::of(p.get()));
+        for (int column = 1; column < 5; ++column) {
+            tree.SetCellText(child, column, Q(r.columns[static_cast<std::size_t>(column)]));
+        }
+        tree.SetRowColour(child, ColourOf(r.colour), false);
+    }
+    if (auto* channels = dynamic_cast<Channels*>(&node)) {
+        for (int i = 0; i < kInputCount; ++i) AddNode(channels->channel(i), row);
+    }
+}
+
+// The rows hold the document's parameters; a rebuilt group has new ones.
+bool CZEP8TreeListView::RowsMatchDocument() const {
+    const CTreeListCtrl& tree = GetTreeCtrl();
+    for (QTreeWidgetItemIterator it(const_cast<CTreeListCtrl*>(&tree)); *it; ++it) {
+        const RowObject object = tree.GetRowObject(*it);
+        Parameter* p = object.parameter();
+        if (!p) continue;
+        const InvisibleElement* owner = tree.GetRowObject((*it)->parent()).node();
+        if (!owner) return false;
+        bool found = false;
+        for (const auto& q : owner->parameters()) found = found || q.get() == p;
+        if (!found) return false;
+    }
+    return true;
+}
+
+void CZEP8TreeListView::OnUpdate() {
+    if (!root_) return;
+    CTreeListCtrl& tree = GetTreeCtrl();
+    tree.EndEdit(false);
+    if (!RowsMatchDocument()) {
+        BuildTree();
+        tree.expandItem(root_);
+        return;
+    }
+    tree.setUpdatesEnabled(false);
+    const Row selected = tree.currentItem();
+    const RowObject selectedObject = selected ? tree.GetRowObject(selected) : RowObject{};
+    const QString selectedText = selected ? tree.GetCellText(selected, 0) : QString();
+
+    tree.SetCellText(root_, 0, Q("Конфигурация ZEP8 (" + document_.title() + ")"));
+    RefreshRows(root_);
+
+    if (selected) {
+        if (const Row again = tree.FindRow(nullptr, selectedText, selectedObject)) {
+            tree.setCurrentItem(again);
+        }
+    }
+    tree.setUpdatesEnabled(true);
+    tree.viewport()->update();
+}
+
+void CZEP8TreeListView::RefreshRows(Row parent) {
+    for (int i = 0; i < parent->childCount(); ++i) {
+        const Row row = parent->child(i);
+        if (GetTreeCtrl().GetRowObject(row).parameter()) {
+            ShowParameter(row);
+        } else if (row->childCount() > 0) {
+            RefreshRows(row);
+        }
+    }
+}
+
+void CZEP8TreeListView::ShowParameter(Row row) {
+    CTreeListCtrl& tree = GetTreeCtrl();
+    const Parameter* p = tree.GetRowObject(row).parameter();
+    const InvisibleElement* owner = tree.GetRowObject(row->parent()).node();
+    if (!p || !owner) return;
+    const TreeRow r = DescribeParameterRow(*p, *owner, showIndexes_);
+    for (int column = 1; column < 5; ++column) {
+        tree.SetCellText(row, column, Q(r.columns[static_cast<std::size_t>(column)]));
+    }
+    tree.SetRowColour(row, ColourOf(r.colour), true);
+}
+
+CZEP8TreeListView::Row CZEP8TreeListView::RowOf(const void* object) const {
+    const CTreeListCtrl& tree = GetTreeCtrl();
+    for (QTreeWidgetItemIterator it(const_cast<CTreeListCtrl*>(&tree)); *it; ++it) {
+        if (tree.GetRowObject(*it).pointer == object) return *it;
+    }
+    return nullptr;
+}
+
+void CZEP8TreeListView::OnRowExpanding(Row row) {
+    CTreeListCtrl& tree = GetTreeCtrl();
+    InvisibleElement* node = tree.GetRowObject(row).node();
+    if (!node) return;  // the root; the poll rows have their own labels
+    {
+        WaitCursor wait;
+        editor_.ReadOnExpand(*node, autoRead_);
+    }
+    for (int i = 0; i < row->childCount(); ++i) {
+        if (tree.GetRowObject(row->child(i)).parameter()) ShowParameter(row->child(i));
+    }
+}
+
+void CZEP8TreeListView::OnEditEnded(Row row, int column, const QString& oldText,
+                                    const QString& newText) {
+    CTreeListCtrl& tree = GetTreeCtrl();
+    Parameter* p = tree.GetRowObject(row).parameter();
+    InvisibleElement* owner = row->parent() ? tree.GetRowObject(row->parent()).node() : nullptr;
+    if (!p || !owner || (column != 2 && column != 3)) return;
+
+    const std::string before = oldText.toStdString();
+    const std::string after = newText.toStdString();
+    const EditOutcome outcome = column == 2 ? editor_.EditValue(*p, *owner, before, after)
+                                            : editor_.EditAttribute(*p, before, after);
+    if (outcome.changedAnything) {
+        document_.SetModified(true);
+        emit documentModified();
+    }
+    if (!outcome.accepted) {
+        tree.SetCellText(row, column, oldText);
+        return;
+    }
+    tree.SetCellText(row, column, Q(outcome.cellText));
+    if (outcome.updateAllViews) OnUpdate();
+    if (outcome.pending) {
+        if (const Row shown = RowOf(p)) tree.SetRowColour(shown, ColourOf(kRowPending), true);
+    }
+}
+
+void CZEP8TreeListView::OnContextMenu(Row row, QPoint globalPos) {
+    if (processState().hasOption(OPT_NO_DEVICE)) return;
+    if (!row || !GetTreeCtrl().GetRowObject(row).parameter()) return;
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("Прочитать параметр"), this,
+                   &CZEP8TreeListView::ReadSelectedParameter);
+    menu.addAction(QStringLiteral("Записать параметр"), this,
+                   &CZEP8TreeListView::WriteSelectedParameter);
+    menu.addAction(QStringLiteral("Установить значение в \"Нет данных\""), this,
+                   &CZEP8TreeListView::ForgetSelectedValue);
+    menu.exec(globalPos);
+}
+
+Parameter* CZEP8TreeListView::SelectedParameter(bool tellWhenNone) {
+    const Row row = GetTreeCtrl().currentItem();
+    if (!row) {
+        if (tellWhenNone) {
+            prompter_.notify("Ничего не выбрано!", "Операция невозможна", Icon::Warning);
+        }
+        return nullptr;
+    }
+    return GetTreeCtrl().GetRowObject(row).parameter();
+}
+
+void CZEP8TreeListView::ReadSelectedParameter() {
+    if (Parameter* p = SelectedParameter(true)) {
+        document_.device().ReadOne(*p);
+        OnUpdate();
+    }
+}
+
+void CZEP8TreeListView::WriteSelectedParameter() {
+    if (Parameter* p = SelectedParameter(true)) {
+        document_.device().WriteOne(*p);
+        OnUpdate();
+    }
+}
+
+void CZEP8TreeListView::ForgetSelectedValue() {
+    if (Parameter* p = SelectedParameter(true)) {
+        ConfigurationEditor::ForgetValue(*p);
+        OnUpdate();
+    }
+}
+
+}  // namespace zep8

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QPoint>
+
+#include "ops/configuration_edit.h"
+#include "ui/tree_list_view.h"
+
+namespace zep8 {
+
+class Document;
+class Prompter;
+
+// The configuration as one tree-list: the program's groups and the module's
+// groups with a row per parameter (description, name, value, access
+// attribute, exchange error). Edits go through the ConfigurationEditor;
+// this class only moves texts between the rows and the document.
+class CZEP8TreeListView : public CNewTreeListCtrlView {
+    Q_OBJECT
+
+  public:
+    using Row = CTreeListCtrl::Row;
+
+    CZEP8TreeListView(Document& document, Prompter& prompter, QWidget* parent = nullptr);
+
+    // First display: columns, tree, the root opened.
+    void OnInitialUpdate();
+    // After any change of the document: every row's texts and colour, the
+    // selection kept. A document whose groups were built anew gets new rows.
+    void OnUpdate();
+
+    void SetAutoRead(bool on) { autoRead_ = on; }
+    bool autoRead() const { return autoRead_; }
+    void SetShowIndexes(bool on) { showIndexes_ = on; }
+
+    // The three commands of the context menu, on the selected row.
+    void ReadSelectedParameter();
+    void WriteSelectedParameter();
+    void ForgetSelectedValue();
+
+    Row root() const { return root_; }
+    // The row of a parameter or group, searched through the whole tree.
+    Row RowOf(const void* object) const;
+
+  signals:
+    // An edit changed the configuration.
+    void documentModified();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void InsertColumns();
+    void BuildTree();
+    void AddNode(InvisibleElement& node, Row parent);
+    void RefreshRows(Row parent);
+    void ShowParameter(Row row);
+    bool RowsMatchDocument() const;
+    void FitColumns();
+    int ColumnWidth(int column) const;
+    Parameter* SelectedParameter(bool tellWhenNone);
+
+    void OnRowExpanding(Row row);
+    void OnEditEnded(Row row, int column, const QString& oldText, const QString& newText);
+    void OnContextMenu(Row row, QPoint globalPos);
+
+    Document& document_;
+    Prompter& prompter_;
+    ConfigurationEditor editor_;
+    Row root_ = nullptr;
+    bool autoRead_ = true;
+    bool showIndexes_ = false;
+    bool columnsSizedByUser_ = false;
+};
+
+}  // namespace zep8

@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <map>
+#include <memory>
+
+namespace zep8 {
+
+class CProgressDialog;
+class CZEP8TreeListView;
+class Document;
+class Prompter;
+class SettingsStore;
+
+// Menu commands, by the numbers the program has always used for them.
+enum CommandId : int {
+    ID_FILE_NEW = 57600,
+    ID_FILE_OPEN = 57601,
+    ID_FILE_SAVE = 57603,
+    ID_FILE_SAVE_AS = 57604,
+    ID_FILE_MRU = 57616,
+    ID_APP_EXIT = 57665,
+    ID_READ_ALL = 300,
+    ID_WRITE_ALL = 301,
+    ID_WRITE_CHANGED = 302,
+    ID_COMPARE = 308,
+    ID_AUTO_READ = 303,
+    ID_CHANGE_PASSWORD = 314,
+    ID_FACTORY_RESET = 136,
+    ID_CALIBRATION = 304,
+    ID_SINGLE_POINT = 196,
+    ID_CHECK_LINK = 134,
+    ID_CONVERTER_SEMI = 32785,
+    ID_CONVERTER_AUTO = 32787,
+    ID_PORT_SETUP = 32798,
+    ID_VIEW_STATUS_BAR = 59393,
+    ID_SHOW_INDEXES = 130,
+    ID_HELP = 57670,
+    ID_APP_ABOUT = 57664,
+    ID_EXPORT_HTML = 32790,
+    ID_PROGRAM_NETWORK = 137,
+    ID_APPLY_NETWORK = 311,
+};
+
+// The program's one window: menu, toolbar and status bar around the
+// configuration view. Routes the commands to the document, enables the
+// module's commands only when the run talks to a module, and can be pinned
+// in place while an automated action runs.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    CMainFrame(Document& document, Prompter& prompter, SettingsStore& store);
+    ~CMainFrame() override;
+
+    // Runs a command now, as its menu item would (nothing when it is disabled).
+    void RunCommand(int id);
+    // Runs it once the window's event loop gets to it.
+    void PostCommand(int id);
+    QAction* action(int id) const;
+
+    void SetPinned(bool pinned);
+    bool pinned() const { return pinned_; }
+
+    // "Режим автоматического чтения" checked or not.
+    void SetAutoRead(bool on);
+    // After every change of the document: the title and the tree.
+    void UpdateViews();
+    void UpdateTitle();
+
+    CZEP8TreeListView& view() const { return *view_; }
+    CProgressDialog& progress() const { return *progress_; }
+    // Runs when the calibration command ends (the automated run waits for it).
+    void SetCalibrationEnded(std::function<void()> ended) { calibrationEnded_ = std::move(ended); }
+
+    // Asks whether to save a modified configuration; false: the operator
+    // cancelled whatever was about to replace it.
+    bool SaveModified();
+    bool OpenFile(const QString& path);
+    QStringList recentFiles() const { return recent_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    QAction* AddCommand(QMenu* menu, int id, const QString& text,
+                        const QList<QKeySequence>& keys, std::function<void()> handler);
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildStatusBar();
+    void UpdateCommandState();
+
+    void NewDocument();
+    void OpenDocument();
+    bool SaveDocument();
+    bool SaveDocumentAs();
+    void ChangePassword();
+    void About();
+    void ExportParameterList();
+    void NotYetInWindows();
+
+    void LoadRecentFiles();
+    void AddRecentFile(const QString& path);
+    void UpdateRecentMenu();
+
+    Document& document_;
+    Prompter& prompter_;
+    SettingsStore& store_;
+    CZEP8TreeListView* view_ = nullptr;
+    CProgressDialog* progress_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* deviceMenu_ = nullptr;
+    QAction* recentAnchor_ = nullptr;
+    QList<QAction*> recentActions_;
+    std::map<int, QAction*> actions_;
+    QStringList recent_;
+    bool pinned_ = false;
+    QPoint pinnedAt_;
+    bool initialUpdateDone_ = false;
+    std::function<void()> calibrationEnded_;
+};
+
+}  // namespace zep8

@@ -1,0 +1,176 @@
+#include "ui/window_session.h"
+
+#include <QApplication>
+#include <QThread>
+
+#include "app/exit_code.h"
+#include "app/watchers.h"
+#include "link/serial_port.h"
+#include "platform/process_state.h"
+#include "ui/config_tree_view.h"
+#include "ui/main_frame.h"
+#include "ui/progress_dialog.h"
+#include "ui/qt_prompter.h"
+
+namespace zep8 {
+
+// The window's side of the document and of the transfer thread. What the
+// transfer thread sends at the end of a job runs on the window thread while
+// that thread waits, as a sent window message would.
+class WindowHost : public QObject, public DocumentUi, public SessionHost {
+  public:
+    void Attach(Document* document, CMainFrame* frame) {
+        document_ = document;
+        frame_ = frame;
+    }
+
+    void UpdateViews() override {
+        OnWindowThread(Qt::QueuedConnection, [this] {
+            if (frame_) frame_->UpdateViews();
+        });
+    }
+    void NetworkSettingsChanged() override {
+        OnWindowThread(Qt::BlockingQueuedConnection, [this] {
+            if (document_) document_->NetworkSettingsChanged();
+        });
+    }
+    void SaveAfterRead() override {
+        OnWindowThread(Qt::BlockingQueuedConnection, [this] {
+            if (document_) document_->SaveAfterRead();
+            if (frame_) frame_->UpdateTitle();
+        });
+    }
+
+  private:
+    template <typename Call>
+    void OnWindowThread(Qt::ConnectionType otherThread, Call call) {
+        if (QThread::currentThread() == thread()) {
+            call();
+        } else {
+            QMetaObject::invokeMethod(this, call, otherThread);
+        }
+    }
+
+    Document* document_ = nullptr;
+    CMainFrame* frame_ = nullptr;
+};
+
+WindowSession::WindowSession(RunContext& run, Prompter& prompter)
+    : run_(run), prompter_(prompter), host_(std::make_unique<WindowHost>()) {}
+
+WindowSession::~WindowSession() {
+    stop_.set();
+    automationWatcher_.reset();
+    exitWatcher_.reset();
+    if (document_) {
+        Device& device = document_->device();
+        device.SetObserver(nullptr);
+        device.SetHost(nullptr);
+        device.SetDoneEvent(nullptr);
+    }
+    host_->Attach(nullptr, nullptr);
+    frame_.reset();
+    document_.reset();
+}
+
+bool WindowSession::Start() {
+    document_ = std::make_unique<Document>(std::make_unique<SerialPort>(), run_.env.store, prompter_,
+                                           *host_, run_.MakeDocumentSetup());
+    if (!document_->Start()) return false;
+
+    frame_ = std::make_unique<CMainFrame>(*document_, prompter_, run_.env.store);
+    host_->Attach(document_.get(), frame_.get());
+    Device& device = document_->device();
+    device.SetObserver(&frame_->progress());
+    device.SetHost(host_.get());
+    device.SetDoneEvent(&done_);
+
+    const OptionRecord& o = run_.options;
+    switch (StartOfWindow(o)) {
+        case WindowStart::Placed:
+            frame_->move(o.x, o.y);
+            frame_->resize(o.width, o.height);
+            frame_->show();
+            frame_->SetPinned(true);
+            break;
+        case WindowStart::Minimised:
+            frame_->showMinimized();
+            break;
+        case WindowStart::Maximised:
+            frame_->showMaximized();
+            break;
+    }
+    ApplyConverterOption(o, device);
+    // "autoread:on" wins over "silent", which reads nothing by itself.
+    const ProcessState& state = processState();
+    if (state.hasOption(OPT_AUTOREAD_ON)) {
+        frame_->SetAutoRead(true);
+    } else if (state.hasOption(OPT_AUTOREAD_OFF)) {
+        frame_->SetAutoRead(false);
+    }
+    if (state.automation()) StartAutomation();
+
+    CMainFrame* frame = frame_.get();
+    exitWatcher_ = std::make_unique<ExitWatcher>(
+        stop_, run_.exitEvent.get(), [&device] { device.abortEvent.set(); },
+        [frame] { QMetaObject::invokeMethod(frame, &QWidget::close, Qt::QueuedConnection); });
+    return true;
+}
+
+void WindowSession::StartAutomation() {
+    ProcessState& state = processState();
+    const OptionRecord& o = run_.options;
+    CMainFrame* frame = frame_.get();
+    if (NeedsPortButHasNone(o)) {
+        // Nothing was read or written: the caller must not take it for success.
+        state.setExitBits(EXIT_PORT_ERROR);
+    } else {
+        switch (AutomatedActionOf(o)) {
+            case AutomatedAction::WriteAll:
+                done_.reset();
+                frame->PostCommand(ID_WRITE_ALL);
+                break;
+            case AutomatedAction::Calibrate:
+                done_.reset();
+                frame->SetCalibrationEnded([this] { done_.set(); });
+                frame->PostCommand(ID_CALIBRATION);
+                break;
+            case AutomatedAction::ReadAll:
+                done_.reset();
+                frame->PostCommand(ID_READ_ALL);
+                break;
+            case AutomatedAction::None:
+                break;
+        }
+    }
+    automationWatcher_ = std::make_unique<AutomationWatcher>(
+        stop_, done_, o.hasAction(ACTION_CLOSE | ACTION_CALIBRATE),
+        [frame] { QMetaObject::invokeMethod(frame, &QWidget::close, Qt::QueuedConnection); },
+        [frame] {
+            QMetaObject::invokeMethod(frame, [frame] { frame->SetPinned(false); },
+                                      Qt::QueuedConnection);
+        });
+}
+
+int WindowSession::ExitCode(int normalCode) const {
+    return ExitCodeFor(processState().exitStatus.load(), normalCode);
+}
+
+int RunWithWindows(const std::vector<std::string>& args, RunEnvironment& env) {
+    RunContext run(ParseCommandLine(args), env);
+    if (const int code = RunInformation(run.options, env); code != kRunGoesOn) return code;
+    if (const int code = run.Prepare(); code != kRunGoesOn) return code;
+
+    QtPrompter prompter;
+    int normal = 0;
+    {
+        WindowSession session(run, prompter);
+        if (!session.Start()) return session.ExitCode(0);
+        prompter.setWindow(&session.frame());
+        normal = QApplication::exec();
+        prompter.setWindow(nullptr);
+    }
+    return ExitCodeFor(processState().exitStatus.load(), normal);
+}
+
+}  // namespace zep8

@@ -1,0 +1,269 @@
+// The main window as an engineer and a calling program use it, on the
+// virtual module: command state, edits and their refusals, a whole
+// read-edit-write walk, and the automated read with the window.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QtTest>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/application.h"
+#include "model/net_rs485.h"
+#include "platform/memory_settings_store.h"
+#include "platform/process_state.h"
+#include "platform/recording_prompter.h"
+#include "sim/simulated_module.h"
+#include "ui/config_tree_view.h"
+#include "ui/main_frame.h"
+#include "ui/window_session.h"
+
+namespace zep8 {
+namespace {
+
+namespace fs = std::filesystem;
+using Row = CTreeListCtrl::Row;
+
+// One run of the program with its window, in this process.
+struct WindowRun {
+    MemorySettingsStore store;
+    RecordingPrompter prompter;
+    std::ostringstream out, err;
+    RunEnvironment env{out, err, store, ""};
+    std::unique_ptr<RunContext> run;
+    std::unique_ptr<WindowSession> session;
+
+    bool Start(const std::vector<std::string>& args) {
+        processState().reset();
+        run = std::make_unique<RunContext>(ParseCommandLine(args), env);
+        if (run->Prepare() != kRunGoesOn) return false;
+        session = std::make_unique<WindowSession>(*run, prompter);
+        if (!session->Start()) return false;
+        session->document().device().SetFinishHold(std::chrono::milliseconds(0));
+        return true;
+    }
+    ~WindowRun() {
+        session.reset();
+        run.reset();
+    }
+    CMainFrame& frame() { return session->frame(); }
+    CTreeListCtrl& tree() { return frame().view().GetTreeCtrl(); }
+    Document& document() { return session->document(); }
+    sim::VirtualModule& module() { return run->simulated->module(); }
+    Row RowOf(const void* object) { return frame().view().RowOf(object); }
+    QString Cell(const Parameter& p, int column) { return tree().GetCellText(RowOf(&p), column); }
+
+    // Types `text` into the value cell of `p` and presses Enter, or picks it
+    // from the list and presses Tab.
+    void Type(Parameter& p, const QString& text) {
+        Row row = RowOf(&p);
+        QVERIFY(row);
+        for (Row up = row->parent(); up; up = up->parent()) tree().expandItem(up);
+        tree().setCurrentItem(row);
+        QVERIFY(tree().BeginEdit(row, 2));
+        if (auto* combo = qobject_cast<QComboBox*>(tree().OpenEditor())) {
+            combo->setCurrentIndex(combo->findText(text));
+            QTest::keyClick(combo, Qt::Key_Tab);
+            QTRY_VERIFY(!tree().OpenEditor());
+            return;
+        }
+        auto* edit = qobject_cast<QLineEdit*>(tree().OpenEditor());
+        QVERIFY(edit);
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTRY_VERIFY(!tree().OpenEditor());
+    }
+    RecordingPrompter::Message LastMessage() { return prompter.messages().back(); }
+};
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void commandStateFollowsTheRun();
+    void editsAreCheckedBeforeTheyStick();
+    void readEditWriteAndReadOneParameter();
+    void windowedReadSavesWhatTheTerminalRunSaves();
+};
+
+void MainWindowTest::commandStateFollowsTheRun() {
+    const fs::path file = fs::temp_directory_path() / "zep8-ui-noport.zep";
+    fs::remove(file);
+    {
+        // An automated read without a port: nothing to talk to, nothing read.
+        WindowRun w;
+        QVERIFY(w.Start({"/read", file.string()}));
+        QVERIFY(!w.frame().action(ID_READ_ALL)->isEnabled());
+        QVERIFY(!w.frame().action(ID_PORT_SETUP)->isEnabled());
+        QVERIFY(!w.frame().action(ID_AUTO_READ)->isChecked());
+        QVERIFY(w.frame().action(ID_FILE_OPEN)->isEnabled());
+        QTest::qWait(50);
+        QVERIFY(!fs::exists(file));
+        QCOMPARE(w.session->ExitCode(0), 201);
+    }
+    {
+        WindowRun w;
+        QVERIFY(w.Start({"--simulate", "/silent"}));
+        QVERIFY(w.frame().action(ID_READ_ALL)->isEnabled());
+        QVERIFY(!w.frame().action(ID_AUTO_READ)->isChecked());
+    }
+    {
+        WindowRun w;
+        QVERIFY(w.Start({"--simulate"}));
+        QVERIFY(w.frame().action(ID_AUTO_READ)->isChecked());
+        QCOMPARE(w.frame().windowTitle(), QStringLiteral("Конфигуратор ЗЕП-8 - Имя не задано"));
+    }
+    {
+        // Placed and pinned while the automated read runs; free afterwards.
+        WindowRun w;
+        QVERIFY(w.Start({"--simulate", "/x:10/y:20/w:400/h:300/read", file.string()}));
+        CMainFrame& frame = w.frame();
+        QVERIFY(frame.pinned());
+        QCOMPARE(frame.pos(), QPoint(10, 20));
+        QCOMPARE(frame.size(), QSize(400, 300));
+        frame.resize(600, 500);
+        QCOMPARE(frame.size(), QSize(400, 300));
+        QTRY_VERIFY(!frame.pinned());
+        frame.resize(600, 500);
+        QCOMPARE(frame.size(), QSize(600, 500));
+        QVERIFY(fs::exists(file));
+    }
+    fs::remove(file);
+}
+
+void MainWindowTest::editsAreCheckedBeforeTheyStick() {
+    WindowRun w;
+    QVERIFY(w.Start({"--simulate"}));
+    Device& device = w.document().device();
+    NetRS485prg& program = device.programNet();
+    Parameter& filter = *device.channelsNode.channel(0).FindParameter("in.Fd");
+    // Opening the groups reads them (auto-read is on).
+    w.tree().expandAll();
+    QCOMPARE(w.Cell(filter, 2), QStringLiteral("0"));
+
+    struct Refusal {
+        Parameter* parameter;
+        QString typed;
+        std::string text;
+        std::string caption;
+    };
+    filter.attrFactory = true;
+    const Refusal refusals[] = {
+        {&filter, "7", "Нет права на изменение значения,\n закрытого атрибутом принадлежности!",
+         std::string(kProgramTitle)},
+        {program.FindParameter("LEn"), "7", std::string(kFormatRefusedText),
+         std::string(kRefusedValueCaption)},
+        {program.FindParameter("Addr"), "20", std::string(kAddressingRefusedText),
+         std::string(kRefusedValueCaption)},
+    };
+    for (const Refusal& r : refusals) {
+        const QString before = w.Cell(*r.parameter, 2);
+        const std::size_t seen = w.prompter.count();
+        w.Type(*r.parameter, r.typed);
+        QCOMPARE(w.prompter.count(), seen + 1);
+        QCOMPARE(w.LastMessage().text, r.text);
+        QCOMPARE(w.LastMessage().caption, r.caption);
+        QCOMPARE(w.Cell(*r.parameter, 2), before);
+    }
+    filter.attrFactory = false;
+    const QString before = w.Cell(filter, 2);
+    w.Type(filter, "5000");
+    QCOMPARE(w.LastMessage().text,
+             std::string("Параметеру 'in.Fd' (Постоянная времени  цифрового фильтра)\nне может "
+                         "быть присвоено значение '5000'.\n (Значение этого параметра должно быть "
+                         "целым числом и\n должно быть больше 0.000000 и меньше 1800.000000)\n"));
+    QCOMPARE(w.LastMessage().caption, std::string("Неудалось изменить параметер"));
+    QCOMPARE(w.Cell(filter, 2), before);
+
+    // The same text again is no change at all.
+    w.document().SetModified(false);
+    const std::size_t seen = w.prompter.count();
+    w.Type(*program.FindParameter("bPS"), w.Cell(*program.FindParameter("bPS"), 2));
+    QVERIFY(!w.document().modified());
+    QCOMPARE(w.prompter.count(), seen);
+
+    // A choice lists every item once, the current one chosen; Tab applies.
+    Parameter& parity = *program.FindParameter("PrtY");
+    Row row = w.RowOf(&parity);
+    w.tree().setCurrentItem(row);
+    QVERIFY(w.tree().BeginEdit(row, 2));
+    auto* combo = qobject_cast<QComboBox*>(w.tree().OpenEditor());
+    QVERIFY(combo);
+    QCOMPARE(combo->count(), 3);
+    QCOMPARE(combo->currentText(), QStringLiteral("Отсутствует"));
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+    items.sort();
+    QCOMPARE(items, (QStringList{"Нечетность", "Отсутствует", "Четность"}));
+    combo->setCurrentIndex(combo->findText(QStringLiteral("Четность")));
+    QTest::keyClick(combo, Qt::Key_Tab);
+    QCOMPARE(parity.value, std::string("Четность"));
+    QCOMPARE(w.Cell(parity, 2), QStringLiteral("Четность"));
+    QVERIFY(w.document().modified());
+}
+
+void MainWindowTest::readEditWriteAndReadOneParameter() {
+    WindowRun w;
+    QVERIFY(w.Start({"--simulate"}));
+    Device& device = w.document().device();
+    w.frame().RunCommand(ID_READ_ALL);
+    for (InvisibleElement* node :
+         {static_cast<InvisibleElement*>(&device.commonNode),
+          static_cast<InvisibleElement*>(&device.netNode),
+          static_cast<InvisibleElement*>(&device.channelsNode.channel(2))}) {
+        for (const auto& p : node->parameters()) {
+            QVERIFY2(w.Cell(*p, 2) != QStringLiteral("Нет данных"), p->name.c_str());
+            QCOMPARE(w.Cell(*p, 2).toStdString(), p->value);
+        }
+    }
+
+    Parameter& filter = *device.channelsNode.channel(2).FindParameter("in.Fd");
+    w.Type(filter, "15");
+    QCOMPARE(w.Cell(filter, 2), QStringLiteral("15"));
+    QCOMPARE(w.tree().GetRowColour(w.RowOf(&filter)), QColor(0, 175, 0));
+    w.frame().RunCommand(ID_WRITE_CHANGED);
+    QCOMPARE(w.module().value("in.Fd", 2).value_or(-1), 15.0);
+    QCOMPARE(w.tree().GetRowColour(w.RowOf(&filter)), QColor(0, 0, 0));
+
+    // "Прочитать параметр" brings back what the module holds now.
+    w.module().setValue("in.Fd", 2, 33);
+    w.tree().setCurrentItem(w.RowOf(&filter));
+    w.frame().view().ReadSelectedParameter();
+    QCOMPARE(w.Cell(filter, 2), QStringLiteral("33"));
+}
+
+void MainWindowTest::windowedReadSavesWhatTheTerminalRunSaves() {
+    const fs::path dir = fs::temp_directory_path() / ("zep8-ui-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    auto run = [&dir](const std::string& how, const std::string& file) {
+        const std::string command = "XDG_CONFIG_HOME='" + dir.string() +
+                                    "' QT_QPA_PLATFORM=offscreen '" ZEP8_BINARY "' " + how +
+                                    " --simulate /read/close '" + (dir / file).string() +
+                                    "' > /dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    QCOMPARE(run("", "window.zep"), 0);
+    QCOMPARE(run("--headless", "terminal.zep"), 0);
+    const std::string window = ReadBytes(dir / "window.zep");
+    QVERIFY(!window.empty());
+    QVERIFY(window == ReadBytes(dir / "terminal.zep"));
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace zep8
+
+QTEST_MAIN(zep8::MainWindowTest)
+#include "main_window_test.moc"
