@@ -10,6 +10,7 @@
 #include "app/application.h"
 #include "app/command_line.h"
 #include "app/qsettings_store.h"
+#include "ui/startup_fonts.h"
 #include "ui/window_session.h"
 
 namespace {
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
                                          QCoreApplication::applicationFilePath().toStdString()};
         return zep8::RunApplication(args, environment);
     }
+    zep8::StartFontWarmUp();
     QApplication qt(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZEP8"));
     QApplication::setQuitOnLastWindowClosed(true);

@@ -4,6 +4,8 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QResizeEvent>
+#include <algorithm>
+#include <vector>
 
 #include "app/document.h"
 #include "model/tree_row.h"
@@ -65,27 +67,42 @@ CZEP8TreeListView::CZEP8TreeListView(Document& document, Prompter& prompter, QWi
     });
 }
 
-// Tenths of the view's width, but never so narrow that the title is cut.
-int CZEP8TreeListView::ColumnWidth(int column) const {
+// Tenths of the view's width, but no title cut: what the narrow columns need
+// for their titles comes out of the description and error columns.
+std::vector<int> CZEP8TreeListView::ColumnWidths() const {
     const double unit = (width() - 15) / 10.0;
     const QFontMetrics metrics(GetTreeCtrl().header()->font());
-    const int title = metrics.horizontalAdvance(QString::fromUtf8(kColumns[column].title)) + 16;
-    return std::max(title, static_cast<int>(unit * kColumns[column].units));
+    std::vector<int> widths, titles;
+    int missing = 0;
+    for (const ColumnSpec& c : kColumns) {
+        titles.push_back(metrics.horizontalAdvance(QString::fromUtf8(c.title)) + 16);
+        widths.push_back(static_cast<int>(unit * c.units));
+        missing += std::max(0, titles.back() - widths.back());
+        widths.back() = std::max(widths.back(), titles.back());
+    }
+    for (int wide : {4, 0}) {
+        const int take = std::min(missing, std::max(0, widths[wide] - titles[wide]));
+        widths[wide] -= take;
+        missing -= take;
+    }
+    return widths;
 }
 
 void CZEP8TreeListView::InsertColumns() {
     CTreeListCtrl& tree = GetTreeCtrl();
+    const std::vector<int> widths = ColumnWidths();
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
         tree.InsertColumn(i, QString::fromUtf8(kColumns[i].title), kColumns[i].alignment,
-                          ColumnWidth(i));
+                          widths[static_cast<std::size_t>(i)]);
     }
 }
 
 void CZEP8TreeListView::FitColumns() {
     if (columnsSizedByUser_) return;
     CTreeListCtrl& tree = GetTreeCtrl();
-    for (int i = 0; i < tree.columnCount() && i < static_cast<int>(std::size(kColumns)); ++i) {
-        tree.setColumnWidth(i, ColumnWidth(i));
+    const std::vector<int> widths = ColumnWidths();
+    for (int i = 0; i < tree.columnCount() && i < static_cast<int>(widths.size()); ++i) {
+        tree.setColumnWidth(i, widths[static_cast<std::size_t>(i)]);
     }
 }
 

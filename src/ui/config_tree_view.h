@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <vector>
 
 #include "ops/configuration_edit.h"
 #include "ui/tree_list_view.h"
@@ -56,7 +57,7 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
     void ShowParameter(Row row);
     bool RowsMatchDocument() const;
     void FitColumns();
-    int ColumnWidth(int column) const;
+    std::vector<int> ColumnWidths() const;
     Parameter* SelectedParameter(bool tellWhenNone);
 
     void OnRowExpanding(Row row);

@@ -10,7 +10,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -25,6 +24,8 @@
 #include "ui/config_tree_view.h"
 #include "ui/parameter_list_page.h"
 #include "ui/progress_dialog.h"
+#include "ui/startup_fonts.h"
+#include "ui/tree_icons.h"
 
 namespace zep8 {
 namespace {
@@ -78,6 +79,7 @@ QList<QKeySequence> Keys(std::initializer_list<QKeySequence> keys) {
 
 CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& store)
     : document_(document), prompter_(prompter), store_(store) {
+    WaitForFontWarmUp();
     view_ = new CZEP8TreeListView(document, prompter, this);
     setCentralWidget(view_);
     progress_ = new CProgressDialog(this, [this] { document_.device().Abort(); });
@@ -252,22 +254,14 @@ void CMainFrame::BuildToolBar() {
     tools->setMovable(true);
     tools->setFloatable(true);
     tools->setAllowedAreas(Qt::AllToolBarAreas);
-    QStyle* s = style();
     struct Button {
         int id;
-        const char* theme;
-        QStyle::StandardPixmap fallback;
+        const char* icon;
     };
     const Button buttons[] = {
-        {ID_FILE_NEW, "document-new", QStyle::SP_FileIcon},
-        {ID_FILE_OPEN, "document-open", QStyle::SP_DialogOpenButton},
-        {ID_FILE_SAVE, "document-save", QStyle::SP_DialogSaveButton},
-        {0, nullptr, QStyle::SP_CustomBase},
-        {ID_READ_ALL, "go-down", QStyle::SP_ArrowDown},
-        {ID_WRITE_ALL, "go-up", QStyle::SP_ArrowUp},
-        {ID_WRITE_CHANGED, "document-send", QStyle::SP_DialogApplyButton},
-        {0, nullptr, QStyle::SP_CustomBase},
-        {ID_APP_ABOUT, "help-about", QStyle::SP_MessageBoxInformation},
+        {ID_FILE_NEW, "new"},   {ID_FILE_OPEN, "open"},   {ID_FILE_SAVE, "save"},
+        {0, nullptr},           {ID_READ_ALL, "read"},    {ID_WRITE_ALL, "write"},
+        {ID_WRITE_CHANGED, "write_changed"}, {0, nullptr}, {ID_APP_ABOUT, "about"},
     };
     for (const Button& b : buttons) {
         if (b.id == 0) {
@@ -275,7 +269,7 @@ void CMainFrame::BuildToolBar() {
             continue;
         }
         QAction* a = actions_[b.id];
-        a->setIcon(QIcon::fromTheme(QString::fromUtf8(b.theme), s->standardIcon(b.fallback)));
+        a->setIcon(ToolIcon(b.icon));
         tools->addAction(a);
     }
 }

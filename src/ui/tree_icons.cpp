@@ -1,10 +1,15 @@
 #include "ui/tree_icons.h"
 
+#include <QApplication>
 #include <QHash>
+#include <QIconEngine>
+#include <QStyle>
+#include <QStyleOption>
 #include <QPainter>
 #include <QPixmap>
 #include <QString>
 #include <QSvgRenderer>
+#include <string>
 
 // The resource lives in a static library: nothing would pull it in otherwise.
 static void InitTreeIconResource() {
@@ -36,21 +41,49 @@ constexpr IconSource kIcons[] = {
     {43, nullptr, "caption"},
 };
 
-QPixmap Render(QSvgRenderer& renderer, int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    renderer.render(&painter);
-    return pixmap;
-}
+// Draws the SVG at the size asked, when it is first asked: the program starts
+// without rendering images it may never show. QSvgRenderer needs no image
+// format plugin.
+class SvgIconEngine : public QIconEngine {
+  public:
+    explicit SvgIconEngine(QString file) : file_(std::move(file)) {}
 
-// Drawn through QSvgRenderer so no image format plugin is needed.
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+        const QString key = QStringLiteral("%1:%2x%3:%4")
+                                .arg(file_)
+                                .arg(size.width())
+                                .arg(size.height())
+                                .arg(int(mode));
+        if (const auto found = rendered_.constFind(key); found != rendered_.constEnd()) {
+            return *found;
+        }
+        QPixmap image(size);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            QSvgRenderer renderer(file_);
+            renderer.render(&painter);
+        }
+        if (mode == QIcon::Disabled) {
+            QStyleOption option;
+            image = QApplication::style()->generatedIconPixmap(mode, image, &option);
+        }
+        rendered_.insert(key, image);
+        return image;
+    }
+    QIconEngine* clone() const override { return new SvgIconEngine(file_); }
+    QString key() const override { return QStringLiteral("zep8-svg"); }
+
+  private:
+    QString file_;
+    QHash<QString, QPixmap> rendered_;
+};
+
 QIcon DrawnIcon(const char* file) {
-    QSvgRenderer renderer(QStringLiteral(":/tree/icons/%1.svg").arg(QLatin1String(file)));
-    QIcon icon;
-    if (!renderer.isValid()) return icon;
-    for (int size : {16, 24, 32}) icon.addPixmap(Render(renderer, size));
-    return icon;
+    return QIcon(new SvgIconEngine(QStringLiteral(":/tree/icons/%1.svg").arg(QLatin1String(file))));
 }
 
 QIcon MakeIcon(int index) {
@@ -75,6 +108,12 @@ QIcon TreeIcon(int index) {
     QIcon icon = MakeIcon(index);
     cache.insert(index, icon);
     return icon;
+}
+
+QIcon ToolIcon(const char* name) {
+    static const bool loaded = (InitTreeIconResource(), true);
+    (void)loaded;
+    return DrawnIcon((std::string("tool_") + name).c_str());
 }
 
 }  // namespace zep8

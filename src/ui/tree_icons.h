@@ -10,4 +10,8 @@ namespace zep8 {
 // parameter, 42 logging, 43 caption row). 0 and unknown indices: no icon.
 QIcon TreeIcon(int index);
 
+// The toolbar's images, drawn for this program: "new", "open", "save",
+// "read", "write", "write_changed", "about".
+QIcon ToolIcon(const char* name);
+
 }  // namespace zep8

@@ -1,0 +1,32 @@
+#include "ui/startup_fonts.h"
+
+#include <dlfcn.h>
+
+#include <mutex>
+#include <thread>
+
+namespace zep8 {
+namespace {
+
+std::mutex warmUpMutex;
+std::thread warmUp;
+
+}  // namespace
+
+void StartFontWarmUp() {
+    std::lock_guard lock(warmUpMutex);
+    if (warmUp.joinable()) return;
+    // Qt's font database starts with FcInit of the fontconfig it is linked
+    // with; once that has run, Qt's own call returns at once. Looked up at run
+    // time: a build without fontconfig simply skips the warm-up.
+    using Init = int (*)();
+    const auto init = reinterpret_cast<Init>(dlsym(RTLD_DEFAULT, "FcInit"));
+    if (init) warmUp = std::thread(init);
+}
+
+void WaitForFontWarmUp() {
+    std::lock_guard lock(warmUpMutex);
+    if (warmUp.joinable()) warmUp.join();
+}
+
+}  // namespace zep8
