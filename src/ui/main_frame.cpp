@@ -22,6 +22,7 @@
 #include "ui/about_dialog.h"
 #include "ui/change_password.h"
 #include "ui/config_tree_view.h"
+#include "ui/device_dialogs.h"
 #include "ui/parameter_list_page.h"
 #include "ui/progress_dialog.h"
 #include "ui/startup_fonts.h"
@@ -173,13 +174,14 @@ void CMainFrame::BuildMenus() {
                });
     AddCommand(deviceMenu_, ID_CALIBRATION, QStringLiteral("Юстировка\tAlt+C"),
                Keys({QKeySequence(Qt::ALT | Qt::Key_C)}), [this] {
-                   NotYetInWindows();
+                   RunCalibrationWizard(this, document_.device(), prompter_);
                    UpdateViews();
                    if (calibrationEnded_) calibrationEnded_();
                });
     deviceMenu_->addSeparator();
     AddCommand(deviceMenu_, ID_SINGLE_POINT, QStringLiteral("Опрос отдельного параметра\tCtr+Alt+S"),
-               Keys({QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S)}), [this] { NotYetInWindows(); });
+               Keys({QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S)}),
+               [this] { RunSinglePointDialog(this, document_.device(), prompter_); });
     AddCommand(deviceMenu_, ID_CHECK_LINK, QStringLiteral("Проверить связь с прибором\tAlt+N"),
                Keys({QKeySequence(Qt::ALT | Qt::Key_N)}), [this] {
                    WaitCursor wait;
@@ -202,8 +204,10 @@ void CMainFrame::BuildMenus() {
         semi->setChecked(semiAutomatic);
         automatic->setChecked(!semiAutomatic);
     });
-    AddCommand(deviceMenu_, ID_PORT_SETUP, QStringLiteral("Настройка порта"), {},
-               [this] { NotYetInWindows(); });
+    AddCommand(deviceMenu_, ID_PORT_SETUP, QStringLiteral("Настройка порта"), {}, [this] {
+        RunPortSetupDialog(this, document_.device(), prompter_);
+        UpdateViews();
+    });
 
     QMenu* viewMenu = bar->addMenu(QStringLiteral("Пр&осмотр"));
     QAction* statusBarItem = AddCommand(viewMenu, ID_VIEW_STATUS_BAR, QStringLiteral("По&дсказки"),
@@ -461,11 +465,6 @@ void CMainFrame::ExportParameterList() {
     statusBar()->showMessage(QStringLiteral("Список параметров записан в ") +
                              QString::fromStdString(*path));
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(*path)));
-}
-
-void CMainFrame::NotYetInWindows() {
-    prompter_.notify("Это окно появится в следующей версии конфигуратора.", kProgramTitle,
-                     Icon::Information);
 }
 
 void CMainFrame::LoadRecentFiles() {

@@ -103,7 +103,6 @@ class CMainFrame : public QMainWindow {
     void ChangePassword();
     void About();
     void ExportParameterList();
-    void NotYetInWindows();
 
     void LoadRecentFiles();
     void AddRecentFile(const QString& path);

@@ -8,6 +8,7 @@
 #include "link/serial_port.h"
 #include "platform/process_state.h"
 #include "ui/config_tree_view.h"
+#include "ui/device_dialogs.h"
 #include "ui/main_frame.h"
 #include "ui/progress_dialog.h"
 #include "ui/qt_prompter.h"
@@ -19,6 +20,8 @@ namespace zep8 {
 // that thread waits, as a sent window message would.
 class WindowHost : public QObject, public DocumentUi, public SessionHost {
   public:
+    explicit WindowHost(Prompter& prompter) : prompter_(prompter) {}
+
     void Attach(Document* document, CMainFrame* frame) {
         document_ = document;
         frame_ = frame;
@@ -29,6 +32,17 @@ class WindowHost : public QObject, public DocumentUi, public SessionHost {
             if (frame_) frame_->UpdateViews();
         });
     }
+    // The document's dialogs: before the main window exists, they have no parent.
+    bool PortSetupSaysExit(Device& device) override {
+        return RunPortSetupDialog(frame_, device, prompter_);
+    }
+    bool ApplyDialog(Device& device) override {
+        return RunApplyDialog(frame_, device, prompter_);
+    }
+    bool ProgramSettingsDialog(Device& device) override {
+        return RunProgramSettingsDialog(frame_, device, prompter_);
+    }
+
     void NetworkSettingsChanged() override {
         OnWindowThread(Qt::BlockingQueuedConnection, [this] {
             if (document_) document_->NetworkSettingsChanged();
@@ -51,12 +65,13 @@ class WindowHost : public QObject, public DocumentUi, public SessionHost {
         }
     }
 
+    Prompter& prompter_;
     Document* document_ = nullptr;
     CMainFrame* frame_ = nullptr;
 };
 
 WindowSession::WindowSession(RunContext& run, Prompter& prompter)
-    : run_(run), prompter_(prompter), host_(std::make_unique<WindowHost>()) {}
+    : run_(run), prompter_(prompter), host_(std::make_unique<WindowHost>(prompter)) {}
 
 WindowSession::~WindowSession() {
     stop_.set();

@@ -1,0 +1,25 @@
+#pragma once
+
+class QWidget;
+
+namespace zep8 {
+
+class Device;
+class Prompter;
+
+// The dialogs that drive the engines of ops/ on the device. Each opens
+// modally over `parent` and returns when it has closed.
+
+// "Установка сетевых параметров программы": true when the operator left it
+// with "Выход" (at start, that ends the program).
+bool RunPortSetupDialog(QWidget* parent, Device& device, Prompter& prompter);
+// "Изменение сетевых параметров прибора"; true when it ended with OK.
+bool RunApplyDialog(QWidget* parent, Device& device, Prompter& prompter);
+// "Перевод программы на новый режим работы"; true when it ended with OK.
+bool RunProgramSettingsDialog(QWidget* parent, Device& device, Prompter& prompter);
+// "Произвольный доступ к отдельным параметрам (Single Point)".
+void RunSinglePointDialog(QWidget* parent, Device& device, Prompter& prompter);
+// The calibration wizard, from its mode dialog to its end.
+void RunCalibrationWizard(QWidget* parent, Device& device, Prompter& prompter);
+
+}  // namespace zep8
