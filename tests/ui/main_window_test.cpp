@@ -211,6 +211,22 @@ void MainWindowTest::editsAreCheckedBeforeTheyStick() {
     QCOMPARE(parity.value, std::string("Четность"));
     QCOMPARE(w.Cell(parity, 2), QStringLiteral("Четность"));
     QVERIFY(w.document().modified());
+    // New port settings: what was read over the old ones is forgotten.
+    Parameter& speed = *device.netNode.FindParameter("bPS");
+    QCOMPARE(w.Cell(speed, 2), QStringLiteral("Нет данных"));
+
+    // The attribute is behind the password; a cancelled password keeps it.
+    Row attribute = w.RowOf(&filter);
+    w.tree().setCurrentItem(attribute);
+    QVERIFY(w.tree().BeginEdit(attribute, 3));
+    combo = qobject_cast<QComboBox*>(w.tree().OpenEditor());
+    QVERIFY(combo);
+    combo->setCurrentIndex(combo->findText(QStringLiteral("Не редактируемый")));
+    w.prompter.scriptText(std::nullopt);
+    QTest::keyClick(combo, Qt::Key_Tab);
+    QTRY_VERIFY(!w.tree().OpenEditor());
+    QCOMPARE(w.Cell(filter, 3), QStringLiteral("Редактируемый"));
+    QVERIFY(filter.attrEditable);
 }
 
 void MainWindowTest::readEditWriteAndReadOneParameter() {
