@@ -80,6 +80,8 @@ class VirtualModule {
     std::optional<double> value(std::string_view name, int index = 0) const;
     bool setValue(std::string_view name, int index, double value);
     // Bit 0: editable; bit 1: owned by the user (clear: owned by the factory).
+    static constexpr std::uint8_t kEditable = 0x01;
+    static constexpr std::uint8_t kUserOwned = 0x02;
     std::optional<std::uint8_t> attributes(std::string_view name, int index = 0) const;
     bool setAttributes(std::string_view name, int index, std::uint8_t bits);
 
