@@ -10,6 +10,7 @@
 #include "app/installation.h"
 #include "model/catalogue.h"
 #include "model/configuration_file.h"
+#include "ops/channel_polling.h"
 #include "ops/network_apply.h"
 #include "ops/program_settings.h"
 #include "platform/local_time.h"
@@ -106,8 +107,8 @@ Document::Document(std::unique_ptr<LinePort> port, SettingsStore& store, Prompte
 
 Document::~Document() {
     Channels& channels = device_.channelsNode;
-    if (channels.loggingOn) {
-        std::ofstream log(channels.logSwitch.value + ".log", std::ios::app);
+    if (channels.loggingOn && !IsCsvLogName(channels.logSwitch.value)) {
+        std::ofstream log(PollLogPath(channels.logSwitch.value), std::ios::app);
         log << "\nПротоколирование остановлено в \n" << FormatLocalTime("%c") << "\n";
     }
     // A simulated module's port exists only for this run: keep the operator's.

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "model/channels.h"
@@ -30,7 +32,55 @@ std::string PaddedRight(std::string text, std::size_t width) {
     return text;
 }
 
+// A field of the table: quoted when it holds the separator, a quote or a line end.
+std::string CsvField(std::string_view text) {
+    if (text.find_first_of(";\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
 }  // namespace
+
+std::string PollCsvLine(const PollResult& r, std::string_view label) {
+    char time[64];
+    std::snprintf(time, sizeof time, "%04i-%02i-%02iT%02i:%02i:%02i.%03i", r.start.year,
+                  r.start.month, r.start.day, r.start.hour, r.start.minute, r.start.second,
+                  r.start.milliseconds);
+    return std::string(time) + ";" + std::to_string(r.inputIndex + 1) + ";" + CsvField(label) +
+           ";" + CsvField(r.valueText) + ";" + CsvField(r.errorText);
+}
+
+std::string PollLogFolder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    std::filesystem::path folder;
+    if (data && data[0] == '/') {
+        folder = data;
+    } else {
+        const char* home = std::getenv("HOME");
+        folder = std::filesystem::path(home && *home ? home : "/tmp") / ".local" / "share";
+    }
+    folder /= "ARVO";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    return folder.string();
+}
+
+bool IsCsvLogName(std::string_view name) {
+    constexpr std::string_view kCsv = ".csv";
+    return name.size() > kCsv.size() &&
+           EqualsIgnoreCase(name.substr(name.size() - kCsv.size()), kCsv);
+}
+
+std::string PollLogPath(std::string_view baseName) {
+    std::string name(baseName);
+    if (!IsCsvLogName(name)) name += ".log";
+    if (!name.empty() && name.front() == '/') return name;
+    return PollLogFolder() + "/" + name;
+}
 
 std::string PollLogLine(const PollResult& r, std::string_view label) {
     char head[160];
@@ -81,13 +131,30 @@ void ChannelPolling::DeviceGoing() {
 
 std::string ChannelPolling::LogPath() const {
     if (!attached()) return {};
-    return channels_->logSwitch.value + ".log";
+    return PollLogPath(channels_->logSwitch.value);
+}
+
+bool ChannelPolling::CsvLog() const {
+    return attached() && IsCsvLogName(channels_->logSwitch.value);
 }
 
 void ChannelPolling::AppendLog(std::string_view text) const {
+    // The table log holds results only: a spreadsheet reads every line as a row.
+    if (CsvLog()) return;
     // Opened for each write, so the file can be read, moved or removed between lines.
     std::ofstream log(LogPath(), std::ios::app | std::ios::binary);
     log << text;
+    log.flush();
+}
+
+void ChannelPolling::AppendCsv(const PollResult& result, std::string_view label) const {
+    const std::string path = LogPath();
+    std::error_code error;
+    const bool fresh = !std::filesystem::exists(path, error) ||
+                       std::filesystem::file_size(path, error) == 0;
+    std::ofstream log(path, std::ios::app | std::ios::binary);
+    if (fresh) log << kPollCsvHeader << "\n";
+    log << PollCsvLine(result, label) << "\n";
     log.flush();
 }
 
@@ -227,7 +294,13 @@ std::optional<PollRowUpdate> ChannelPolling::Receive(const PollResult& result) {
     const Scanner& s = *scanners_[static_cast<std::size_t>(result.inputIndex)];
     // A result of a scanner that no longer exists has no row to go to.
     if (s.id() != result.scannerId) return std::nullopt;
-    if (channels_->loggingOn) AppendLog(PollLogLine(result, s.label) + "\n");
+    if (channels_->loggingOn) {
+        if (CsvLog()) {
+            AppendCsv(result, s.label);
+        } else {
+            AppendLog(PollLogLine(result, s.label) + "\n");
+        }
+    }
     PollRowUpdate update;
     update.input = result.inputIndex;
     update.label = s.label;

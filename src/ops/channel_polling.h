@@ -79,13 +79,16 @@ class ChannelPolling {
     // nothing when its scanner is gone.
     std::optional<PollRowUpdate> Receive(const PollResult& result);
 
-    // "<base name>.log", relative to the working directory unless absolute.
+    // Where the log goes (see PollLogPath).
     std::string LogPath() const;
+    // The log is a table for a spreadsheet (its name ends with ".csv").
+    bool CsvLog() const;
 
   private:
     void StopPolls();
     void DeviceGoing();
     void AppendLog(std::string_view text) const;
+    void AppendCsv(const PollResult& result, std::string_view label) const;
     std::string PollLine(std::string_view event, int input) const;
 
     Device* device_;
@@ -95,5 +98,17 @@ class ChannelPolling {
 
 // The log line of one result, without its line feed.
 std::string PollLogLine(const PollResult& result, std::string_view label);
+// The same as a line of the table log: time;input;label;value;error, with the
+// local time in ISO 8601 with milliseconds; texts quoted when they need it.
+std::string PollCsvLine(const PollResult& result, std::string_view label);
+inline constexpr std::string_view kPollCsvHeader = "time;input;label;value;error";
+
+// The log file of a base name: "<name>.log", or the name itself when it ends
+// with ".csv". A relative name is taken in PollLogFolder(), since the program's
+// working directory is not for the user's files.
+std::string PollLogPath(std::string_view baseName);
+bool IsCsvLogName(std::string_view baseName);
+// $XDG_DATA_HOME/ARVO (normally ~/.local/share/ARVO), created when missing.
+std::string PollLogFolder();
 
 }  // namespace zep8

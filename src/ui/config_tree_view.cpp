@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/document.h"
+#include "model/number_text.h"
 #include "model/tree_row.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
@@ -61,6 +62,14 @@ CZEP8TreeListView::CZEP8TreeListView(Document& document, Prompter& prompter, QWi
                 OnEditEnded(row, column, oldText, newText);
             });
     connect(&tree, &CTreeListCtrl::contextMenuWanted, this, &CZEP8TreeListView::OnContextMenu);
+    connect(&tree, &CTreeListCtrl::stateIconClicked, this, &CZEP8TreeListView::OnStateIcon);
+    polling_ = std::make_unique<ChannelPolling>(document.device());
+    // Results come on the scanners' threads; the rows change on this one.
+    polling_->SetResultSink([this](PollResult&& result) {
+        QMetaObject::invokeMethod(
+            this, [this, result = std::move(result)] { OnPollResult(result); },
+            Qt::QueuedConnection);
+    });
     connect(tree.header(), &QHeaderView::sectionResized, this, [this] {
         // Once the operator sizes a column, the widths are his.
         if (QApplication::mouseButtons() & Qt::LeftButton) columnsSizedByUser_ = true;
@@ -151,7 +160,40 @@ void CZEP8TreeListView::AddNode(InvisibleElement& node, Row parent) {
     }
     if (auto* channels = dynamic_cast<Channels*>(&node)) {
         for (int i = 0; i < kInputCount; ++i) AddNode(channels->channel(i), row);
+        AddPollBranch(row);
     }
+}
+
+void CZEP8TreeListView::AddPollBranch(Row parent) {
+    CTreeListCtrl& tree = GetTreeCtrl();
+    Channels& channels = document_.device().channelsNode;
+    Row group = nullptr;
+    for (const PollBranchRow& r : polling_->DescribeBranch()) {
+        const bool isGroup = r.kind == PollBranchRow::Kind::Group;
+        const Row row = tree.InsertRow(Q(r.row.text), r.row.image, r.row.selectedImage,
+                                       r.row.editAsText, r.row.editAsChoice,
+                                       isGroup ? parent : group, nullptr);
+        for (int column = 1; column < 5; ++column) {
+            tree.SetCellText(row, column, Q(r.row.columns[static_cast<std::size_t>(column)]));
+        }
+        tree.SetStateIcon(row, r.stateIcon);
+        switch (r.kind) {
+            case PollBranchRow::Kind::Group:
+                group = row;
+                break;
+            case PollBranchRow::Kind::Logging:
+                tree.SetRowObject(row, RowObject::of(&channels.logSwitch));
+                break;
+            case PollBranchRow::Kind::Caption:
+                tree.SetRowCaption(row, true);
+                break;
+            case PollBranchRow::Kind::Poll:
+                tree.SetRowObject(row, RowObject::poller(r.input));
+                break;
+        }
+        if (r.disabled) tree.SetRowDisabled(row, true, false, false);
+    }
+    pollGroup_ = group;
 }
 
 // The rows hold the document's parameters; a rebuilt group has new ones.
@@ -160,7 +202,7 @@ bool CZEP8TreeListView::RowsMatchDocument() const {
     for (QTreeWidgetItemIterator it(const_cast<CTreeListCtrl*>(&tree)); *it; ++it) {
         const RowObject object = tree.GetRowObject(*it);
         Parameter* p = object.parameter();
-        if (!p) continue;
+        if (!p || p == &document_.device().channelsNode.logSwitch) continue;
         const InvisibleElement* owner = tree.GetRowObject((*it)->parent()).node();
         if (!owner) return false;
         bool found = false;
@@ -229,8 +271,19 @@ CZEP8TreeListView::Row CZEP8TreeListView::RowOf(const void* object) const {
 
 void CZEP8TreeListView::OnRowExpanding(Row row) {
     CTreeListCtrl& tree = GetTreeCtrl();
+    if (row == pollGroup_) {
+        polling_->ExpandGroup();
+        for (int i = 0; i < row->childCount(); ++i) {
+            const RowObject object = tree.GetRowObject(row->child(i));
+            if (object.kind == RowObject::Kind::Poller) {
+                tree.SetCellText(row->child(i), 0,
+                                 Q(polling_->DescribePollRow(object.number).row.text));
+            }
+        }
+        return;
+    }
     InvisibleElement* node = tree.GetRowObject(row).node();
-    if (!node) return;  // the root; the poll rows have their own labels
+    if (!node) return;  // the root
     {
         WaitCursor wait;
         editor_.ReadOnExpand(*node, autoRead_);
@@ -243,6 +296,7 @@ void CZEP8TreeListView::OnRowExpanding(Row row) {
 void CZEP8TreeListView::OnEditEnded(Row row, int column, const QString& oldText,
                                     const QString& newText) {
     CTreeListCtrl& tree = GetTreeCtrl();
+    if (EditPollRow(row, column, oldText, newText)) return;
     Parameter* p = tree.GetRowObject(row).parameter();
     InvisibleElement* owner = row->parent() ? tree.GetRowObject(row->parent()).node() : nullptr;
     if (!p || !owner || (column != 2 && column != 3)) return;
@@ -264,6 +318,66 @@ void CZEP8TreeListView::OnEditEnded(Row row, int column, const QString& oldText,
     if (outcome.pending) {
         if (const Row shown = RowOf(p)) tree.SetRowColour(shown, ColourOf(kRowPending), true);
     }
+}
+
+// The poll branch's own cells: the log's name, a poll's label and period.
+bool CZEP8TreeListView::EditPollRow(Row row, int column, const QString& oldText,
+                                    const QString& newText) {
+    CTreeListCtrl& tree = GetTreeCtrl();
+    const RowObject object = tree.GetRowObject(row);
+    Parameter& logSwitch = document_.device().channelsNode.logSwitch;
+    if (object.parameter() == &logSwitch) {
+        if (column == 2 && newText != oldText) {
+            if (logSwitch.AssignValue(newText.toStdString(), prompter_)) {
+                tree.SetCellText(row, 2, Q(logSwitch.value));
+            } else {
+                tree.SetCellText(row, 2, oldText);
+            }
+        }
+        return true;
+    }
+    if (object.kind != RowObject::Kind::Poller) return false;
+    if (newText == oldText) return true;
+    if (column == 0) polling_->EditLabel(object.number, newText.toStdString());
+    if (column == 1 && !polling_->EditPeriod(object.number, newText.toStdString())) {
+        tree.SetCellText(row, 1, oldText);
+    }
+    return true;
+}
+
+void CZEP8TreeListView::OnStateIcon(Row row) {
+    CTreeListCtrl& tree = GetTreeCtrl();
+    const RowObject object = tree.GetRowObject(row);
+    const int icon = tree.GetStateIcon(row);
+    if (object.kind == RowObject::Kind::Poller) {
+        tree.SetStateIcon(row, polling_->TogglePollRow(object.number, icon));
+    } else if (object.parameter() == &document_.device().channelsNode.logSwitch) {
+        const int now = polling_->ToggleLoggingRow(icon);
+        tree.SetStateIcon(row, now);
+        if (now == POLL_ICON_ON) emit logStarted(Q(polling_->LogPath()));
+    }
+}
+
+void CZEP8TreeListView::OnPollResult(const PollResult& result) {
+    const std::optional<PollRowUpdate> update = polling_->Receive(result);
+    if (!update) return;
+    CTreeListCtrl& tree = GetTreeCtrl();
+    if (const Row row = tree.FindRow(nullptr, Q(update->label), RowObject::poller(update->input))) {
+        tree.SetCellText(row, 2, Q(update->valueText));
+        tree.SetCellText(row, 4, Q(update->errorText));
+        tree.SetRowColour(row, ColourOf(update->colour), true);
+    }
+    const PollTime& t = result.start;
+    const QDateTime time(QDate(t.year, t.month, t.day),
+                         QTime(t.hour, t.minute, t.second, t.milliseconds));
+    std::optional<double> value;
+    if (update->errorText.empty()) {
+        const NumberReading number = ReadNumber(update->valueText);
+        if (number.consumed > 0 && number.consumed == update->valueText.size()) {
+            value = number.value;
+        }
+    }
+    emit pollSample(update->input, Q(update->label), time, value);
 }
 
 void CZEP8TreeListView::OnContextMenu(Row row, QPoint globalPos) {

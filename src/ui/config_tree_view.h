@@ -3,6 +3,11 @@
 #include <QPoint>
 #include <vector>
 
+#include <QDateTime>
+#include <memory>
+#include <optional>
+
+#include "ops/channel_polling.h"
 #include "ops/configuration_edit.h"
 #include "ui/tree_list_view.h"
 
@@ -39,12 +44,20 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
     void ForgetSelectedValue();
 
     Row root() const { return root_; }
+    Row pollGroup() const { return pollGroup_; }
+    ChannelPolling& polling() { return *polling_; }
     // The row of a parameter or group, searched through the whole tree.
     Row RowOf(const void* object) const;
 
   signals:
     // An edit changed the configuration.
     void documentModified();
+    // A measured value arrived for a poll row; no value: the read failed or
+    // brought no number.
+    void pollSample(int input, const QString& label, const QDateTime& time,
+                    std::optional<double> value);
+    // Where the poll log goes, for the status bar.
+    void logStarted(const QString& path);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -63,6 +76,10 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
     void OnRowExpanding(Row row);
     void OnEditEnded(Row row, int column, const QString& oldText, const QString& newText);
     void OnContextMenu(Row row, QPoint globalPos);
+    void AddPollBranch(Row parent);
+    void OnStateIcon(Row row);
+    void OnPollResult(const PollResult& result);
+    bool EditPollRow(Row row, int column, const QString& oldText, const QString& newText);
 
     Document& document_;
     Prompter& prompter_;
@@ -71,6 +88,9 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
     bool autoRead_ = true;
     bool showIndexes_ = false;
     bool columnsSizedByUser_ = false;
+    Row pollGroup_ = nullptr;
+    // Last: its scanners stop before anything they report to goes.
+    std::unique_ptr<ChannelPolling> polling_;
 };
 
 }  // namespace zep8
