@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/line_port.h"
+#include "platform/fair_mutex.h"
 #include "model/net_rs485_prg.h"
 
 namespace zep8 {
@@ -78,7 +79,7 @@ class DeviceIO {
     std::unique_ptr<LinePort> port_;
     Prompter& prompter_;
     NetRS485prg programNet_;
-    std::mutex linkLock_;
+    FairMutex linkLock_;
 };
 
 }  // namespace zep8
