@@ -210,7 +210,7 @@ void CCalibrationStep::Start() {
             return;
         }
     }
-    Poll();
+    if (!Poll()) return;
 
     if (errorFlag_) {
         instruction_ = Concat({kMeasureFailed, statusText_});
@@ -225,14 +225,14 @@ void CCalibrationStep::Start() {
     step_ = STEP_VERIFY;
 }
 
-void CCalibrationStep::Poll() {
+bool CCalibrationStep::Poll() {
     statusLine_ = kPollLine;
     Refresh();
     WaitCursor(true);
-    Wait(std::chrono::milliseconds(1000));
+    if (!Wait(std::chrono::milliseconds(1000))) return false;
     bool timedOut = false;
     for (int poll = 1;; ++poll) {
-        Wait(std::chrono::milliseconds(1000));
+        if (!Wait(std::chrono::milliseconds(1000))) return false;
         const bool answered = Send(true, "CLB.S");
         if (poll == kMaxPolls) {
             statusLine_ = kTimeout;
@@ -256,12 +256,13 @@ void CCalibrationStep::Poll() {
         statusText_ = kTimeout;
     }
     WaitCursor(false);
+    return true;
 }
 
 void CCalibrationStep::Verify() {
     statusLine_ = kReceivingLine;
     Refresh();
-    Wait(std::chrono::milliseconds(500));
+    if (!Wait(std::chrono::milliseconds(500))) return;
     instruction_.clear();
 
     if (!SendRetried(true, "CLB.T", {}, kCheckContext)) return;
@@ -484,13 +485,17 @@ std::vector<std::uint8_t> CCalibrationStep::StartData() const {
     return {static_cast<std::uint8_t>(type_)};
 }
 
-void CCalibrationStep::Wait(std::chrono::milliseconds duration) {
-    if (wait_) {
-        wait_(duration);
-    } else {
+bool CCalibrationStep::Wait(std::chrono::milliseconds duration) {
+    if (!wait_) {
         // Cut short when the session goes away.
         device_.port().stopEvent.wait(duration);
+        return true;
     }
+    if (wait_(duration)) return true;
+    // "Отмена" pressed while waiting: the task ends as it would from the button.
+    WaitCursor(false);
+    Cancel();
+    return false;
 }
 
 void CCalibrationStep::WaitCursor(bool on) {

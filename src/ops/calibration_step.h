@@ -69,7 +69,7 @@ class CCalibrationStep {
 
   private:
     void Start();
-    void Poll();
+    bool Poll();
     void Verify();
     void Commit();
     void Finish();
@@ -86,7 +86,7 @@ class CCalibrationStep {
     void FailVerify(std::string instruction);
     std::vector<std::uint8_t> StartData() const;
     void RepeatMode();
-    void Wait(std::chrono::milliseconds duration);
+    bool Wait(std::chrono::milliseconds duration);
     void WaitCursor(bool on);
     void Refresh();
     void SetContinue(bool shown, bool enabled);

@@ -45,8 +45,9 @@ class CalibrationHost {
     virtual void RunStep(CCalibrationStep& step) = 0;
 };
 
-// Waits between the module's calibration steps. Empty: a real wait that the
-// port's stop event cuts short.
-using CalibrationWait = std::function<void(std::chrono::milliseconds)>;
+// Waits between the module's calibration steps; false when the operator
+// pressed "Отмена" during the wait, which then ends at once. Empty: a real
+// wait that the port's stop event cuts short.
+using CalibrationWait = std::function<bool(std::chrono::milliseconds)>;
 
 }  // namespace zep8

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -203,7 +204,10 @@ class CalibrationOnPty : public ::testing::Test {
         return *device->channelsNode.channel(input).FindParameter("in-t");
     }
     CalibrationWait Clock() {
-        return [this](std::chrono::milliseconds d) { waits.push_back(d); };
+        return [this](std::chrono::milliseconds d) {
+            waits.push_back(d);
+            return !cancelAtWait || waits.size() < *cancelAtWait;
+        };
     }
     // The document's "Юстировка": one mode dialog.
     void RunWizard() {
@@ -217,6 +221,7 @@ class CalibrationOnPty : public ::testing::Test {
     std::unique_ptr<Device> device;
     ScriptedHost host;
     std::vector<std::chrono::milliseconds> waits;
+    std::optional<std::size_t> cancelAtWait;  // "Отмена" pressed during this wait (from 1)
 };
 
 // ---- The tables -------------------------------------------------------------
@@ -609,6 +614,22 @@ TEST_F(CalibrationOnPty, TaskThatNeverEndsIsPolledTwelveTimes) {
     EXPECT_EQ(requests("CLB.A"), 1);
 }
 
+TEST_F(CalibrationOnPty, CancelDuringAWaitEndsTheTaskAtOnce) {
+    CalibrationTask::Setup setup;
+    setup.pollsNeeded = 1000;
+    SetUpTask(setup);
+    host.modes = {Choose(3, -1)};
+    cancelAtWait = 4;  // before the third poll
+    RunWizard();
+    EXPECT_EQ(waits.size(), 4u);
+    EXPECT_EQ(requests("CLB.S"), 2);
+    EXPECT_EQ(requests("CLB.A"), 1);
+    EXPECT_FALSE(module().calibration().running());
+    ASSERT_EQ(host.steps.size(), 1u);
+    EXPECT_EQ(host.steps[0].result, DialogResult::Cancel);
+    EXPECT_EQ(prompter.captions().back(), "Возврат в рабочее состояние");
+}
+
 TEST_F(CalibrationOnPty, ModuleErrorsEndTheStartStep) {
     CalibrationTask::Setup setup;
     setup.endStatus = 0x07;
@@ -774,7 +795,7 @@ class CalibrationScripted : public ::testing::Test {
     // Opens a step dialog of `type` and presses "Продолжить" `presses` times.
     CCalibrationStep& Step(int type, int presses) {
         step = std::make_unique<CCalibrationStep>(
-            *device, host, [](std::chrono::milliseconds) {}, type, "R", 0);
+            *device, host, [](std::chrono::milliseconds) { return true; }, type, "R", 0);
         view = std::make_unique<RecordingStepView>(run);
         step->Open(*view);
         for (int i = 0; i < presses; ++i) step->Continue();
