@@ -1,27 +1,30 @@
-#include "platform/prompter.h"
+#include "ui/apply_dialog.h"
 #include "ui/device_dialogs.h"
+#include "ui/new_net_parameters_dialog.h"
+#include "ui/port_setup_dialog.h"
+#include "ui/single_point_dialog.h"
 
 namespace zep8 {
 
-bool RunPortSetupDialog(QWidget*, Device&, Prompter&) {
-    return false;
+bool RunPortSetupDialog(QWidget* parent, Device& device, Prompter& prompter) {
+    // At start there is no main window yet, and nothing to tell the success to.
+    CSetupCarrier dialog(parent, device, prompter, parent != nullptr);
+    return dialog.exec() == PortSetup::CMD_EXIT;
 }
 
-bool RunApplyDialog(QWidget*, Device&, Prompter& prompter) {
-    prompter.notify("Это окно появится в следующей версии конфигуратора.", kProgramTitle,
-                    Icon::Information);
-    return false;
+bool RunApplyDialog(QWidget* parent, Device& device, Prompter&) {
+    CApply dialog(parent, device);
+    return dialog.exec() == QDialog::Accepted;
 }
 
-bool RunProgramSettingsDialog(QWidget*, Device&, Prompter& prompter) {
-    prompter.notify("Это окно появится в следующей версии конфигуратора.", kProgramTitle,
-                    Icon::Information);
-    return false;
+bool RunProgramSettingsDialog(QWidget* parent, Device& device, Prompter&) {
+    CNewNetParameters dialog(parent, device);
+    return dialog.exec() == QDialog::Accepted;
 }
 
-void RunSinglePointDialog(QWidget*, Device&, Prompter& prompter) {
-    prompter.notify("Это окно появится в следующей версии конфигуратора.", kProgramTitle,
-                    Icon::Information);
+void RunSinglePointDialog(QWidget* parent, Device& device, Prompter&) {
+    CSinglePoint dialog(parent, device);
+    dialog.exec();
 }
 
 }  // namespace zep8

@@ -1,0 +1,57 @@
+#include "ui/apply_dialog.h"
+
+#include <QPlainTextEdit>
+
+#include "ops/network_apply.h"
+#include "ui_apply_dialog.h"
+
+namespace zep8 {
+namespace {
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The settings are a few short lines: the field shows all of them and no more.
+void ShowLines(QPlainTextEdit& field, const QString& text) {
+    field.setPlainText(text);
+    field.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // One line more than the text: room for the document's margins.
+    const int lines = static_cast<int>(text.count('\n')) + 1;
+    const QMargins frame = field.contentsMargins();
+    field.setFixedHeight(field.fontMetrics().lineSpacing() * lines + frame.top() + frame.bottom());
+}
+
+}  // namespace
+
+CApply::CApply(QWidget* parent, Device& device)
+    : QDialog(parent), ui_(std::make_unique<Ui::CApply>()), device_(device) {
+    ui_->setupUi(this);
+    setWindowTitle(Q(kApplyCaption));
+    ui_->warningLabel->setText(Q(kApplyWarning));
+    ui_->settingsGroup->setTitle(Q(kNewSettingsGroup));
+    ui_->changeProgramCheck->setText(Q(kApplyChangeProgram));
+    ui_->allDevicesCheck->setText(Q(kApplyAllDevices));
+    ui_->threeTimesCheck->setText(Q(kApplyThreeTimes));
+
+    const ApplyChoices initial;
+    ui_->changeProgramCheck->setChecked(initial.changeProgram);
+    ui_->allDevicesCheck->setChecked(initial.allDevices);
+    ui_->threeTimesCheck->setChecked(initial.threeTimes);
+    ui_->threeTimesCheck->setEnabled(initial.allDevices);
+    ShowLines(*ui_->settingsText, QString::fromStdString(ModuleSettingsText(&device)));
+    ui_->okButton->setFocus();
+}
+
+CApply::~CApply() = default;
+
+void CApply::accept() {
+    ApplyChoices choices;
+    choices.changeProgram = ui_->changeProgramCheck->isChecked();
+    choices.allDevices = ui_->allDevicesCheck->isChecked();
+    choices.threeTimes = ui_->threeTimesCheck->isChecked();
+    ApplyNetworkSettings(device_, choices);
+    QDialog::accept();
+}
+
+}  // namespace zep8
