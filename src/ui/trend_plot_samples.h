@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QtGlobal>
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+namespace zep8 {
+
+// One input's poll results, oldest first, in a ring of fixed size: the oldest
+// result makes room for a new one. A failed read is kept as NaN.
+class CTrendSamples {
+  public:
+    struct Sample {
+        qint64 time;  // milliseconds since the epoch
+        double value;
+    };
+
+    explicit CTrendSamples(std::size_t capacity);
+
+    // Times never go back: an earlier time (the clock was set back) is taken
+    // as the last one, so the times stay sorted for the searches below.
+    void Add(qint64 time, double value);
+    void Clear() { head_ = size_ = 0; }
+
+    std::size_t Size() const { return size_; }
+    std::size_t Capacity() const { return capacity_; }
+    const Sample& At(std::size_t index) const { return ring_[(head_ + index) % ring_.size()]; }
+    const Sample& Last() const { return At(size_ - 1); }
+    // The index of the first sample at or after `time` (Size() when none is).
+    std::size_t LowerBound(qint64 time) const;
+    // Calls `visit` with the samples [begin, end) in order, straight from the
+    // ring's memory (no index arithmetic per sample: an hour is scanned per redraw).
+    template <typename Visit>
+    void ForEach(std::size_t begin, std::size_t end, Visit&& visit) const {
+        std::size_t at = (head_ + begin) % Capacity();
+        for (std::size_t left = end - begin; left > 0;) {
+            const std::size_t piece = std::min(left, ring_.size() - at);
+            for (const Sample* s = ring_.data() + at; s != ring_.data() + at + piece; ++s)
+                visit(*s);
+            left -= piece;
+            at = 0;
+        }
+    }
+
+  private:
+    std::size_t capacity_;
+    std::vector<Sample> ring_;  // allocated with the first sample
+    std::size_t head_ = 0;
+    std::size_t size_ = 0;
+};
+
+// What one curve shows of [from, to]: its continuous runs, each broken at a
+// failed read, and the range of the values inside [from, to].
+struct TrendRuns {
+    std::vector<QList<QPointF>> runs;
+    double low = 0;
+    double high = 0;
+    bool hasValues = false;
+};
+
+// The runs of `samples` between `from` and `to`, with the sample just outside
+// each end so a line runs into the edge. With more than two samples per column
+// of `columns`, each column gives only its lowest and highest value (the shape
+// stays; the count is bounded by the width), and a column with a failed read
+// breaks the curve.
+TrendRuns VisibleRuns(const CTrendSamples& samples, qint64 from, qint64 to, int columns);
+
+}  // namespace zep8

@@ -1,0 +1,178 @@
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
+#include <QtTest>
+#include <optional>
+
+#include "ui/trend_plot.h"
+
+namespace zep8 {
+namespace {
+
+const QDateTime kStart(QDate(2024, 3, 1), QTime(12, 0));
+
+QDateTime At(double seconds) {
+    return kStart.addMSecs(qRound64(seconds * 1000));
+}
+
+QChart* ChartOf(CTrendPlot& plot) {
+    return plot.findChild<QChartView*>()->chart();
+}
+
+QStringList LegendLabels(CTrendPlot& plot) {
+    QStringList labels;
+    for (QLegendMarker* marker : ChartOf(plot)->legend()->markers()) {
+        if (marker->isVisible()) labels << marker->label();
+    }
+    return labels;
+}
+
+// The lines drawn for one input, each a continuous run.
+int RunCount(CTrendPlot& plot, int input) {
+    return static_cast<int>(plot.DrawnRuns(input).size());
+}
+
+QPushButton* Button(CTrendPlot& plot, const QString& text) {
+    for (auto* button : plot.findChildren<QPushButton*>()) {
+        if (button->text() == text) return button;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class TrendPlotTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    // Two polled inputs give two labelled curves; a failed read breaks one of
+    // them instead of dropping to zero, and the read-out names the curve under the pointer.
+    void CurvesLabelsAndGap() {
+        CTrendPlot plot;
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        QCOMPARE(plot.windowTitle(), QStringLiteral("График опроса входов"));
+        for (int i = 0; i < 20; ++i) {
+            plot.AddSample(0, QStringLiteral("Вход 1"), At(i * 0.1), 20 + i * 0.1);
+            std::optional<double> value;
+            if (i != 10) value = 25 + i * 0.1;
+            plot.AddSample(4, QStringLiteral("Печь"), At(i * 0.1), value);
+        }
+        plot.AddSample(0, QStringLiteral("Давление"), At(2.0), 22);
+        QTRY_COMPARE(RunCount(plot, 4), 2);
+
+        QCOMPARE(LegendLabels(plot), (QStringList{"Давление", "Печь"}));
+        QCOMPARE(plot.SampleCount(0), 21);
+        QCOMPARE(plot.SampleCount(4), 20);
+        QCOMPARE(plot.SampleCount(1), 0);
+        QCOMPARE(RunCount(plot, 0), 1);
+        const auto runs = plot.DrawnRuns(4);
+        QCOMPARE(runs[0].size() + runs[1].size(), 19);
+        QCOMPARE(runs[0].last().x(), static_cast<double>(At(0.9).toMSecsSinceEpoch()));
+        QCOMPARE(runs[1].first().x(), static_cast<double>(At(1.1).toMSecsSinceEpoch()));
+        for (const auto& run : runs) {
+            for (const QPointF& point : run) QVERIFY(point.y() >= 25);
+        }
+        QVERIFY(!plot.HasGapAfterLast(4));
+        plot.AddSample(4, QStringLiteral("Печь"), At(2.0), std::nullopt);
+        QVERIFY(plot.HasGapAfterLast(4));
+
+        // The pointer on the second curve at 0.5 s.
+        QChartView* view = plot.findChild<QChartView*>();
+        const QPointF onCurve = ChartOf(plot)->mapToPosition(
+            QPointF(static_cast<double>(At(0.5).toMSecsSinceEpoch()), 25.5));
+        const QPoint inView = view->mapFromScene(ChartOf(plot)->mapToScene(onCurve));
+        QMouseEvent move(QEvent::MouseMove, inView, view->viewport()->mapToGlobal(inView),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &move);
+        bool named = false;
+        for (QLabel* label : plot.findChildren<QLabel*>()) {
+            named = named || label->text() == QStringLiteral("Печь: 25.5   (12:00:00.500)");
+        }
+        QVERIFY(named);
+
+        plot.Clear();
+        QCOMPARE(plot.SampleCount(4), 0);
+        QVERIFY(LegendLabels(plot).isEmpty());
+        QCOMPARE(RunCount(plot, 0), 0);
+    }
+
+    // The time axis shows the last minute and moves with the results; paused,
+    // it stays while the results are still kept; "всё" shows everything kept.
+    void WindowFollowsTimeAndPauseHoldsIt() {
+        CTrendPlot plot;
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        for (int s = 0; s <= 120; ++s) plot.AddSample(2, QStringLiteral("Т"), At(s), s % 7);
+        QTRY_COMPARE(plot.VisibleEnd(), At(120));
+        QCOMPARE(plot.VisibleStart(), At(60));
+
+        QPushButton* pause = Button(plot, QStringLiteral("Пауза"));
+        QVERIFY(pause);
+        pause->click();
+        QCOMPARE(pause->text(), QStringLiteral("Продолжить"));
+        for (int s = 121; s <= 150; ++s) plot.AddSample(2, QStringLiteral("Т"), At(s), s % 7);
+        QTest::qWait(250);
+        QCOMPARE(plot.VisibleEnd(), At(120));
+        QCOMPARE(plot.SampleCount(2), 151);
+
+        pause->click();
+        QCOMPARE(pause->text(), QStringLiteral("Пауза"));
+        QCOMPARE(plot.VisibleEnd(), At(150));
+
+        auto* spans = plot.findChild<QComboBox*>();
+        spans->setCurrentIndex(spans->findText(QStringLiteral("всё")));
+        QCOMPARE(plot.VisibleStart(), At(0));
+        spans->setCurrentIndex(spans->findText(QStringLiteral("10 с")));
+        QCOMPARE(plot.VisibleStart(), At(140));
+    }
+
+    // An hour and more at 10 Hz is kept up to the limit, and drawn with no more
+    // points than the plot has pixel columns to show them, the gap still there.
+    void LongHistoryIsKeptAndDrawnToTheWidth() {
+        CTrendPlot plot;
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        const int count = static_cast<int>(CTrendPlot::kSamplesPerInput) + 600;
+        for (int i = 0; i < count; ++i) {
+            std::optional<double> value;
+            if (i < count - 3000 || i > count - 2900) value = std::sin(i / 300.0);
+            plot.AddSample(7, QStringLiteral("Синус"), At(i * 0.1), value);
+        }
+        QCOMPARE(plot.SampleCount(7), static_cast<int>(CTrendPlot::kSamplesPerInput));
+        plot.SetSpan(CTrendPlot::Span::All);
+        QCOMPARE(plot.VisibleStart(), At((count - CTrendPlot::kSamplesPerInput) * 0.1));
+
+        const auto runs = plot.DrawnRuns(7);
+        QCOMPARE(RunCount(plot, 7), 2);
+        const double width = ChartOf(plot)->plotArea().width();
+        QVERIFY(runs[0].size() + runs[1].size() <= 2 * plot.width());
+        QVERIFY(runs[0].size() + runs[1].size() > width);
+    }
+
+    // The picture is written as a PNG that reads back; an unwritable path says so.
+    void SavesThePicture() {
+        CTrendPlot plot;
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        for (int i = 0; i < 50; ++i) plot.AddSample(1, QStringLiteral("Вход 2"), At(i), i);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("график.png"));
+        QVERIFY(plot.SavePicture(path));
+        QImage image;
+        QVERIFY(image.load(path, "PNG"));
+        QCOMPARE(image.size(), plot.findChild<QChartView*>()->size());
+        QVERIFY(!plot.SavePicture(dir.filePath(QStringLiteral("нет/график.png"))));
+    }
+};
+
+}  // namespace zep8
+
+QTEST_MAIN(zep8::TrendPlotTest)
+#include "trend_plot_test.moc"
