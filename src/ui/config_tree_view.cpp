@@ -350,7 +350,13 @@ void CZEP8TreeListView::OnStateIcon(Row row) {
     const RowObject object = tree.GetRowObject(row);
     const int icon = tree.GetStateIcon(row);
     if (object.kind == RowObject::Kind::Poller) {
-        tree.SetStateIcon(row, polling_->TogglePollRow(object.number, icon));
+        const int now = polling_->TogglePollRow(object.number, icon);
+        tree.SetStateIcon(row, now);
+        // A stopped poll breaks its curve: a restart does not join across the pause.
+        if (now == POLL_ICON_OFF) {
+            emit pollSample(object.number, tree.GetCellText(row, 0),
+                            QDateTime::currentDateTime(), std::nullopt);
+        }
     } else if (object.parameter() == &document_.device().channelsNode.logSwitch) {
         const int now = polling_->ToggleLoggingRow(icon);
         tree.SetStateIcon(row, now);

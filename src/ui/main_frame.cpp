@@ -27,6 +27,7 @@
 #include "ui/progress_dialog.h"
 #include "ui/startup_fonts.h"
 #include "ui/tree_icons.h"
+#include "ui/trend_plot.h"
 
 namespace zep8 {
 namespace {
@@ -92,6 +93,12 @@ CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& st
     setAcceptDrops(true);
     setWindowIcon(QApplication::windowIcon());
     connect(view_, &CZEP8TreeListView::documentModified, this, &CMainFrame::UpdateTitle);
+    connect(view_, &CZEP8TreeListView::pollSample, this,
+            [this](int input, const QString& label, const QDateTime& time,
+                   std::optional<double> value) { plot().AddSample(input, label, time, value); });
+    connect(view_, &CZEP8TreeListView::logStarted, this, [this](const QString& path) {
+        statusBar()->showMessage(QStringLiteral("Протокол опроса пишется в ") + path);
+    });
 
     const ProcessState& state = processState();
     SetAutoRead(!state.hasOption(OPT_SILENT | OPT_NO_DEVICE));
@@ -218,6 +225,11 @@ void CMainFrame::BuildMenus() {
     statusBarItem->setCheckable(true);
     statusBarItem->setChecked(true);
     viewMenu->addSeparator();
+    AddCommand(viewMenu, ID_TREND_PLOT, QStringLiteral("График опроса входов"), {}, [this] {
+        plot().show();
+        plot().raise();
+        plot().activateWindow();
+    });
     QAction* indexes =
         AddCommand(viewMenu, ID_SHOW_INDEXES, QStringLiteral("Показывать линейные индексы"), {},
                    [this] {
@@ -265,7 +277,8 @@ void CMainFrame::BuildToolBar() {
     const Button buttons[] = {
         {ID_FILE_NEW, "new"},   {ID_FILE_OPEN, "open"},   {ID_FILE_SAVE, "save"},
         {0, nullptr},           {ID_READ_ALL, "read"},    {ID_WRITE_ALL, "write"},
-        {ID_WRITE_CHANGED, "write_changed"}, {0, nullptr}, {ID_APP_ABOUT, "about"},
+        {ID_WRITE_CHANGED, "write_changed"}, {0, nullptr}, {ID_TREND_PLOT, "plot"},
+        {ID_APP_ABOUT, "about"},
     };
     for (const Button& b : buttons) {
         if (b.id == 0) {
@@ -285,6 +298,11 @@ void CMainFrame::BuildStatusBar() {
         if (message.isEmpty()) status->showMessage(QString::fromUtf8(kIdlePrompt));
     });
     status->showMessage(QString::fromUtf8(kIdlePrompt));
+}
+
+CTrendPlot& CMainFrame::plot() {
+    if (!plot_) plot_ = new CTrendPlot(this);
+    return *plot_;
 }
 
 void CMainFrame::UpdateCommandState() {

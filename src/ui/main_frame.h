@@ -8,6 +8,7 @@
 namespace zep8 {
 
 class CProgressDialog;
+class CTrendPlot;
 class CZEP8TreeListView;
 class Document;
 class Prompter;
@@ -41,6 +42,7 @@ enum CommandId : int {
     ID_EXPORT_HTML = 32790,
     ID_PROGRAM_NETWORK = 137,
     ID_APPLY_NETWORK = 311,
+    ID_TREND_PLOT = 32800,
 };
 
 // The program's one window: menu, toolbar and status bar around the
@@ -71,6 +73,8 @@ class CMainFrame : public QMainWindow {
 
     CZEP8TreeListView& view() const { return *view_; }
     CProgressDialog& progress() const { return *progress_; }
+    // "График опроса входов", made when first needed.
+    CTrendPlot& plot();
     // Runs when the calibration command ends (the automated run waits for it).
     void SetCalibrationEnded(std::function<void()> ended) { calibrationEnded_ = std::move(ended); }
 
@@ -113,6 +117,7 @@ class CMainFrame : public QMainWindow {
     SettingsStore& store_;
     CZEP8TreeListView* view_ = nullptr;
     CProgressDialog* progress_ = nullptr;
+    CTrendPlot* plot_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* deviceMenu_ = nullptr;
     QAction* recentAnchor_ = nullptr;

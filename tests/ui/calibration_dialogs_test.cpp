@@ -13,49 +13,25 @@
 #include <memory>
 #include <sstream>
 
-#include "app/application.h"
 #include "ops/calibration_mode.h"
-#include "platform/memory_settings_store.h"
-#include "platform/process_state.h"
-#include "platform/recording_prompter.h"
-#include "sim/simulated_module.h"
 #include "ui/calibration_mode_dialog.h"
 #include "ui/calibration_step_dialog.h"
-#include "ui/main_frame.h"
-#include "ui/window_session.h"
+#include "ui/window_run.h"
 
 namespace zep8 {
 namespace {
 
-// One run of the program with its window, in this process.
-struct WindowRun {
-    MemorySettingsStore store;
-    RecordingPrompter prompter;
-    std::ostringstream out, err;
-    RunEnvironment env{out, err, store, ""};
-    std::unique_ptr<RunContext> run;
-    std::unique_ptr<WindowSession> session;
+using testing::WindowRun;
 
-    bool Start(const std::vector<std::string>& args) {
-        processState().reset();
-        run = std::make_unique<RunContext>(ParseCommandLine(args), env);
-        if (run->Prepare() != kRunGoesOn) return false;
-        session = std::make_unique<WindowSession>(*run, prompter);
-        return session->Start();
-    }
-    ~WindowRun() {
-        session.reset();
-        run.reset();
-    }
-    CMainFrame& frame() { return session->frame(); }
-    sim::VirtualModule& module() { return run->simulated->module(); }
-    int requests(std::string_view name) { return module().count(name).received; }
-    QStringList captions() {
-        QStringList all;
-        for (const auto& m : prompter.messages()) all << QString::fromStdString(m.caption);
-        return all;
-    }
-};
+int Requests(WindowRun& w, std::string_view name) {
+    return w.module().count(name).received;
+}
+
+QStringList Captions(WindowRun& w) {
+    QStringList all;
+    for (const auto& m : w.prompter.messages()) all << QString::fromStdString(m.caption);
+    return all;
+}
 
 // Plays the engineer: every 10 ms it hands the calibration dialog on the
 // screen to the test's script. The step blocks the thread between its
@@ -192,7 +168,7 @@ void CalibrationDialogsTest::typeOneToTheEnd() {
     QCOMPARE(w.module().calibration().type(), 1);
     QCOMPARE(w.module().calibration().commits(), 1);
     QVERIFY(!w.module().calibration().running());
-    QCOMPARE(w.captions(), kJumperWarnings);
+    QCOMPARE(Captions(w), kJumperWarnings);
 }
 
 void CalibrationDialogsTest::wrongCodesCountOverDialogs() {
@@ -216,7 +192,7 @@ void CalibrationDialogsTest::wrongCodesCountOverDialogs() {
         QVERIFY(w.Start({"--simulate", "/calibrate"}));
         QTRY_VERIFY_WITH_TIMEOUT(!w.frame().isVisible(), 10000);
         QCOMPARE(tries, 4);
-        QCOMPARE(w.captions(), fourWrong);
+        QCOMPARE(Captions(w), fourWrong);
         QCOMPARE(w.prompter.messages().back().text, "Неправильно введен код");
         QCOMPARE(w.session->ExitCode(0), 0);
     }
@@ -232,7 +208,7 @@ void CalibrationDialogsTest::wrongCodesCountOverDialogs() {
     w.frame().RunCommand(ID_CALIBRATION);
     QCOMPARE(tries, 4);
     QCOMPARE(CCalibrationMode::WrongCodeCount(), 0);
-    QCOMPARE(w.captions(), fourWrong);
+    QCOMPARE(Captions(w), fourWrong);
 }
 
 void CalibrationDialogsTest::cancelEndsTheWaitAtOnce() {
@@ -259,7 +235,7 @@ void CalibrationDialogsTest::cancelEndsTheWaitAtOnce() {
         } else if (pollsBeforeCancel < 0 && Child<QLineEdit>(step, "statusField").text() ==
                                                 "CLB.S: Флаг процесса=0x01. Ждем 3 секунд...") {
             // The step waits for its third poll: the click must get through.
-            pollsBeforeCancel = w.requests("CLB.S");
+            pollsBeforeCancel = Requests(w, "CLB.S");
             sinceCancel.start();
             QTest::mouseClick(&Child<QPushButton>(step, "cancelButton"), Qt::LeftButton);
         }
@@ -268,10 +244,10 @@ void CalibrationDialogsTest::cancelEndsTheWaitAtOnce() {
 
     QCOMPARE(pollsBeforeCancel, 2);
     QVERIFY2(closedAfter >= 0 && closedAfter < 300, qPrintable(QString::number(closedAfter)));
-    QCOMPARE(w.requests("CLB.S"), 2);
-    QCOMPARE(w.requests("CLB.A"), 1);
+    QCOMPARE(Requests(w, "CLB.S"), 2);
+    QCOMPARE(Requests(w, "CLB.A"), 1);
     QVERIFY(!w.module().calibration().running());
-    QCOMPARE(w.captions(), kJumperWarnings);
+    QCOMPARE(Captions(w), kJumperWarnings);
 }
 
 void CalibrationDialogsTest::faultyCoefficientIsMeasuredAgain() {
@@ -312,13 +288,13 @@ void CalibrationDialogsTest::faultyCoefficientIsMeasuredAgain() {
              "После устранения замечаний юстировку повторите.");
     QVERIFY(opening.contains("установите на нем значение 100,000 Ом."));
     QCOMPARE(reopening, opening);
-    QCOMPARE(w.captions(),
+    QCOMPARE(Captions(w),
              (QStringList{kJumperWarnings[0], "Вопрос о повторе калибкровки", kJumperWarnings[1]}));
     const auto repeat = w.prompter.messages()[1];
     QCOMPARE(repeat.text, "Попытка юстировки закончилась неудачно; повторить юстировку?");
     QVERIFY(repeat.buttons == Buttons::YesNo && repeat.icon == Icon::Question);
-    QCOMPARE(w.requests("CLB.P"), 0);
-    QCOMPARE(w.requests("CLB.A"), 2);
+    QCOMPARE(Requests(w, "CLB.P"), 0);
+    QCOMPARE(Requests(w, "CLB.A"), 2);
 }
 
 }  // namespace zep8

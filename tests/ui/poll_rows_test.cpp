@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ui/trend_plot.h"
 #include "ui/window_run.h"
 
 namespace zep8 {
@@ -78,7 +79,9 @@ void PollRowsTest::tickedInputsUpdateTheirRowsAndTheLog() {
     QCOMPARE(tree.GetCellText(first, 0), QStringLiteral("Вход №1"));
     Row logging = group->child(0);
 
-    // Logging on into "polls.log", inputs 1 and 5 every 100 ms.
+    // Inputs with a sensor measure; logging on into "polls.log", inputs 1 and 5 every 100 ms.
+    w.module().setValue("in-t", 0, 6);
+    w.module().setValue("in-t", 4, 6);
     Edit(w, logging, 2, QStringLiteral("polls"));
     Click(w, logging);
     QTRY_COMPARE(tree.GetStateIcon(logging), 3);
@@ -101,13 +104,31 @@ void PollRowsTest::tickedInputsUpdateTheirRowsAndTheLog() {
     QCOMPARE(w.LastMessage().caption, std::string("Неудалось изменить период опроса"));
     QCOMPARE(tree.GetCellText(second, 1), QStringLiteral("1000"));
 
+    // The plot gets what the rows get; a value that is no number is a gap.
+    CTrendPlot& plot = w.frame().plot();
+    QTRY_VERIFY(plot.SampleCount(4) > 0 && !plot.HasGapAfterLast(4));
+    bool number = false;
+    tree.GetCellText(first, 2).toDouble(&number);
+    QVERIFY(number);
+    w.module().setMeasurementException(4, 0xF7);
+    QTRY_VERIFY(plot.HasGapAfterLast(4));
+    QVERIFY(!plot.HasGapAfterLast(0));
+
     // Unticked, they stop: the log stops growing after a read under way.
     for (Row row : {first, fifth}) Click(w, row);
     QTRY_COMPARE(tree.GetStateIcon(fifth), 1);
     QTest::qWait(300);
-    const std::size_t stopped = ReadText(log).size();
+    const std::string stoppedLog = ReadText(log);
     QTest::qWait(400);
-    QCOMPARE(ReadText(log).size(), stopped);
+    QCOMPARE(ReadText(log).size(), stoppedLog.size());
+    auto lines = [&stoppedLog](const std::string& what) {
+        int n = 0;
+        for (std::size_t at = 0; (at = stoppedLog.find(what, at)) != std::string::npos; ++at) ++n;
+        return n;
+    };
+    // One result each that the log has, and the break where the poll stopped.
+    QCOMPARE(plot.SampleCount(0), lines("номером 1 (") + 1);
+    QCOMPARE(plot.SampleCount(4), lines("номером 5 (") + 1);
 
     // A name ending in ".csv" gives a table for a spreadsheet.
     Edit(w, logging, 2, QStringLiteral("polls.csv"));
