@@ -2,7 +2,10 @@
 // at 10 Hz kept (288 000 results, a few failed reads among them), against the
 // 16.7 ms of one frame at 60 Hz. Offscreen.
 //
-//   plot_bench [REDRAWS] [WIDTHxHEIGHT]
+//   plot_bench [REDRAWS] [WIDTHxHEIGHT] [LIVE_SECONDS]
+//
+// Then the whole program with its window on the virtual module, eight inputs
+// polled every 100 ms and the plot open: the CPU share of the window thread.
 //
 // One redraw is what the window does on each tick of its redraw timer while
 // results arrive: after a new result of each input, the curves rebuilt from the
@@ -24,7 +27,18 @@
 #include <optional>
 #include <vector>
 
+#include <QTimer>
+#include <sstream>
+
+#include "app/application.h"
+#include "platform/memory_settings_store.h"
+#include "platform/prompter.h"
+#include "sim/simulated_module.h"
+#include "ui/config_tree_view.h"
+#include "ui/main_frame.h"
+#include "ui/qt_prompter.h"
 #include "ui/trend_plot.h"
+#include "ui/window_session.h"
 
 namespace {
 
@@ -57,6 +71,47 @@ void Feed(zep8::CTrendPlot& plot, qint64 start, int tick) {
     const QDateTime time = QDateTime::fromMSecsSinceEpoch(start + tick * kTickMs);
     for (int input = 0; input < kInputs; ++input) {
         plot.AddSample(input, QStringLiteral("Вход %1").arg(input + 1), time, Reading(input, tick));
+    }
+}
+
+// The window thread's share of one core while the program polls eight
+// inputs at 100 ms, their rows in sight, with the plot open or not.
+void LiveShare(int seconds, bool withPlot) {
+    zep8::MemorySettingsStore store;
+    std::ostringstream out, err;
+    zep8::RunEnvironment env{out, err, store, ""};
+    zep8::RunContext run(zep8::ParseCommandLine({"--simulate"}), env);
+    if (run.Prepare() != zep8::kRunGoesOn) std::exit(1);
+    zep8::QtPrompter prompter;
+    zep8::WindowSession session(run, prompter);
+    if (!session.Start()) std::exit(1);
+    zep8::ChannelPolling& polling = session.frame().view().polling();
+    for (int input = 0; input < kInputs; ++input) {
+        run.simulated->module().setValue("in-t", input, 6);
+        polling.EditPeriod(input, "100");
+        polling.TogglePollRow(input, zep8::POLL_ICON_OFF);
+    }
+    zep8::CTreeListCtrl& tree = session.frame().view().GetTreeCtrl();
+    for (auto* row = session.frame().view().pollGroup(); row; row = row->parent()) {
+        tree.expandItem(row);
+    }
+    tree.scrollToItem(session.frame().view().pollGroup(), QAbstractItemView::PositionAtTop);
+    if (withPlot) session.frame().RunCommand(zep8::ID_TREND_PLOT);
+    QApplication::processEvents();
+    const int before = session.frame().plot().SampleCount(0);
+    const double c0 = ThreadCpuMs();
+    const auto t0 = Clock::now();
+    QTimer::singleShot(seconds * 1000, [] { QApplication::quit(); });
+    QApplication::exec();
+    const double cpu = ThreadCpuMs() - c0, wall = Ms(Clock::now() - t0);
+    // The plot keeps every result whether it is open or not.
+    const int results = (session.frame().plot().SampleCount(0) - before) * kInputs;
+    std::printf("live, 8 inputs at 100 ms, rows in sight, %s: %d results in %.1f s, window "
+                "thread %.1f ms CPU = %.2f %% of a core (target < 2 %%)\n",
+                withPlot ? "plot open" : "no plot  ", results, wall / 1000, cpu,
+                100 * cpu / wall);
+    for (int input = 0; input < kInputs; ++input) {
+        polling.TogglePollRow(input, zep8::POLL_ICON_ON);
     }
 }
 
@@ -126,5 +181,9 @@ int main(int argc, char** argv) {
             c.name, mean, wall[wall.size() / 2], cpuMean, curves / redraws, kFrameMs,
             mean / kFrameMs, grab);
     }
+    plot.hide();
+    const int seconds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 10;
+    LiveShare(seconds, false);
+    LiveShare(seconds, true);
     return 0;
 }

@@ -369,9 +369,14 @@ void CZEP8TreeListView::OnPollResult(const PollResult& result) {
     if (!update) return;
     CTreeListCtrl& tree = GetTreeCtrl();
     if (const Row row = tree.FindRow(nullptr, Q(update->label), RowObject::poller(update->input))) {
+        // Only what changed is drawn again: results come many times a second.
         tree.SetCellText(row, 2, Q(update->valueText));
         tree.SetCellText(row, 4, Q(update->errorText));
-        tree.SetRowColour(row, ColourOf(update->colour), true);
+        const QColor colour = ColourOf(update->colour);
+        if (tree.GetRowColour(row) != colour) {
+            tree.SetRowColour(row, colour, false);
+            tree.viewport()->update(tree.visualItemRect(row));
+        }
     }
     const PollTime& t = result.start;
     const QDateTime time(QDate(t.year, t.month, t.day),

@@ -30,7 +30,9 @@ namespace {
 
 constexpr qint64 kSecond = 1000;
 constexpr qint64 kDay = 24 * 3600 * kSecond;
-constexpr int kRedrawMs = 100;
+// Five pictures a second follow a live poll well enough and keep the window
+// thread's share of a core small: a redraw lays out the chart's axes again.
+constexpr int kRedrawMs = 200;
 constexpr int kSlowestRedrawMs = 1000;
 // How near the pointer must be to a result for the read-out to name it.
 constexpr double kPickPixels = 12;
