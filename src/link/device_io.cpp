@@ -341,10 +341,13 @@ int DeviceIO::ReopenPort(bool showMessage) {
         LoadPortSettings();
         if (!state.hasOption(OPT_SILENT | OPT_NO_DEVICE)) result = port_->Open();
     }
-    if (result != OPEN_OK)
+    if (result != OPEN_OK) {
         state.setExitBits(EXIT_PORT_ERROR);
-    else
+    } else {
         state.clearExitBits(EXIT_PORT_ERROR);
+        std::lock_guard told(failureToldMutex_);
+        lastFailureTold_.clear();
+    }
 
     if (showMessage && result != OPEN_OK && !state.automation()) {
         std::string text = "Не удается открыть порт " + port_->settings.name +
@@ -352,7 +355,18 @@ int DeviceIO::ReopenPort(bool showMessage) {
         if (const std::string reason = port_->OpenFailureReason(); !reason.empty()) {
             text += "\n\n" + reason;
         }
-        prompter_.ask(text, "Ошибка драйвера последовательного порта", Buttons::Ok, Icon::None);
+        // The link search reopens the port several times in a row: the same
+        // failure is told once, until the port opens or fails otherwise.
+        bool news = false;
+        {
+            std::lock_guard told(failureToldMutex_);
+            news = text != lastFailureTold_;
+            lastFailureTold_ = text;
+        }
+        if (news) {
+            prompter_.ask(text, "Ошибка драйвера последовательного порта", Buttons::Ok,
+                          Icon::None);
+        }
     }
     return result;
 }

@@ -80,6 +80,9 @@ class DeviceIO {
     Prompter& prompter_;
     NetRS485prg programNet_;
     FairMutex linkLock_;
+    // The last port failure told to the operator (ReopenPort runs on several threads).
+    std::mutex failureToldMutex_;
+    std::string lastFailureTold_;
 };
 
 }  // namespace zep8

@@ -366,13 +366,23 @@ TEST_F(PortSettingsTest, ReopenReportsAFailureOnce) {
               "параметры\n\nПорт /dev/ttyS0 не найден: такого устройства нет.");
     EXPECT_EQ(prompter.messages()[0].caption, "Ошибка драйвера последовательного порта");
 
+    io.ReopenPort(true);
+    EXPECT_EQ(prompter.count(), 1u);  // the same failure again: told once
     processState().actionFlags = ACTION_AUTOMATION;
+    io.programNet().SetValue("Port", "ttyS1", false);
     io.ReopenPort(true);
     EXPECT_EQ(prompter.count(), 1u);  // automation: no message
+    processState().actionFlags = 0;
 
     port->openResult = OPEN_OK;
     EXPECT_EQ(io.ReopenPort(true), OPEN_OK);
     EXPECT_EQ(processState().exitStatus.load(), 0u);
+    port->openResult = OPEN_CANNOT_OPEN;
+    io.programNet().SetValue("Port", "ttyS0", false);
+    io.ReopenPort(true);
+    EXPECT_EQ(prompter.count(), 2u);  // after an open it is news again
+    port->openResult = OPEN_OK;
+    io.ReopenPort(true);
 
     processState().optionFlags = OPT_SILENT;
     const int opens = port->opens;
