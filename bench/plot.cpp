@@ -106,10 +106,10 @@ void LiveShare(int seconds, bool withPlot) {
     const double cpu = ThreadCpuMs() - c0, wall = Ms(Clock::now() - t0);
     // The plot keeps every result whether it is open or not.
     const int results = (session.frame().plot().SampleCount(0) - before) * kInputs;
-    std::printf("live, 8 inputs at 100 ms, rows in sight, %s: %d results in %.1f s, window "
-                "thread %.1f ms CPU = %.2f %% of a core (target < 2 %%)\n",
-                withPlot ? "plot open" : "no plot  ", results, wall / 1000, cpu,
-                100 * cpu / wall);
+    std::printf(
+        "live, 8 inputs at 100 ms, rows in sight, %s: %d results in %.1f s, window "
+        "thread %.1f ms CPU = %.2f %% of a core (target < 2 %%)\n",
+        withPlot ? "plot open" : "no plot  ", results, wall / 1000, cpu, 100 * cpu / wall);
     for (int input = 0; input < kInputs; ++input) {
         polling.TogglePollRow(input, zep8::POLL_ICON_ON);
     }

@@ -103,8 +103,8 @@ int main(int argc, char** argv) {
                 perSecond);
     std::printf("line limit %.2f reads/s (%.1f characters and %d ms delay per exchange)\n", limit,
                 static_cast<double>(characters) / exchanges, line.responseDelayMs);
-    std::printf("reads per input: fewest %ld, most %ld, fairness %.2f (target 0.9)\n", fewest,
-                most, most > 0 ? static_cast<double>(fewest) / static_cast<double>(most) : 0.0);
+    std::printf("reads per input: fewest %ld, most %ld, fairness %.2f (target 0.9)\n", fewest, most,
+                most > 0 ? static_cast<double>(fewest) / static_cast<double>(most) : 0.0);
     std::printf("ratio %.3f (target 0.9)\n", perSecond / limit);
     std::printf("CPU %.3f ms per read (%.1f %% of one core)\n", cpu * 1000 / reads,
                 cpu * 100 / elapsed);

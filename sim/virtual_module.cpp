@@ -107,7 +107,8 @@ VirtualModule::VirtualModule(const LineSettings& start)
         } else if (p.entry && p.entry->items == CatalogueEntry::Items::Fixed) {
             const auto& items = p.entry->fixedItems;
             const auto it = std::ranges::find(items, p.entry->factoryDefault);
-            for (Slot& s : p.perInput) s.number = it == items.end() ? 0 : double(it - items.begin());
+            for (Slot& s : p.perInput)
+                s.number = it == items.end() ? 0 : double(it - items.begin());
         }
         parameters_.push_back(p);
     }

@@ -86,8 +86,7 @@ int RunInformation(const OptionRecord& options, RunEnvironment& env) {
 bool NeedsPortButHasNone(const OptionRecord& options) {
     const ProcessState& state = processState();
     return state.hasOption(OPT_NO_DEVICE) && !state.hasOption(OPT_NETPARAM_EDIT) &&
-           (options.hasAction(ACTION_READ_ALL | ACTION_WRITE_ALL) ||
-            state.hasOption(OPT_TEST_RUN));
+           (options.hasAction(ACTION_READ_ALL | ACTION_WRITE_ALL) || state.hasOption(OPT_TEST_RUN));
 }
 
 RunContext::RunContext(OptionRecord parsed, RunEnvironment& environment)

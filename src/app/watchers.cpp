@@ -7,14 +7,14 @@ namespace zep8 {
 
 AutomationWatcher::AutomationWatcher(Event& stop, Event& done, bool closeWhenDone,
                                      std::function<void()> close, std::function<void()> unpin) {
-    thread_ = std::thread([&stop, &done, closeWhenDone, close = std::move(close),
-                           unpin = std::move(unpin)] {
-        const int woke = Event::waitAny({&stop, &done}, Event::kInfinite);
-        if (unpin) unpin();
-        if (woke == 1 && closeWhenDone) close();
-        // Later commands of the run are the operator's, not the command line's.
-        processState().actionFlags = 0;
-    });
+    thread_ = std::thread(
+        [&stop, &done, closeWhenDone, close = std::move(close), unpin = std::move(unpin)] {
+            const int woke = Event::waitAny({&stop, &done}, Event::kInfinite);
+            if (unpin) unpin();
+            if (woke == 1 && closeWhenDone) close();
+            // Later commands of the run are the operator's, not the command line's.
+            processState().actionFlags = 0;
+        });
 }
 
 AutomationWatcher::~AutomationWatcher() {

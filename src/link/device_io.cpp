@@ -364,8 +364,7 @@ int DeviceIO::ReopenPort(bool showMessage) {
             lastFailureTold_ = text;
         }
         if (news) {
-            prompter_.ask(text, "Ошибка драйвера последовательного порта", Buttons::Ok,
-                          Icon::None);
+            prompter_.ask(text, "Ошибка драйвера последовательного порта", Buttons::Ok, Icon::None);
         }
     }
     return result;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "link/line_port.h"
-#include "platform/fair_mutex.h"
 #include "model/net_rs485_prg.h"
+#include "platform/fair_mutex.h"
 
 namespace zep8 {
 

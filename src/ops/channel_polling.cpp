@@ -150,8 +150,8 @@ void ChannelPolling::AppendLog(std::string_view text) const {
 void ChannelPolling::AppendCsv(const PollResult& result, std::string_view label) const {
     const std::string path = LogPath();
     std::error_code error;
-    const bool fresh = !std::filesystem::exists(path, error) ||
-                       std::filesystem::file_size(path, error) == 0;
+    const bool fresh =
+        !std::filesystem::exists(path, error) || std::filesystem::file_size(path, error) == 0;
     std::ofstream log(path, std::ios::app | std::ios::binary);
     if (fresh) log << kPollCsvHeader << "\n";
     log << PollCsvLine(result, label) << "\n";

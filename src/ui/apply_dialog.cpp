@@ -3,26 +3,10 @@
 #include <QPlainTextEdit>
 
 #include "ops/network_apply.h"
+#include "ui/widget_helpers.h"
 #include "ui_apply_dialog.h"
 
 namespace zep8 {
-namespace {
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The settings are a few short lines: the field shows all of them and no more.
-void ShowLines(QPlainTextEdit& field, const QString& text) {
-    field.setPlainText(text);
-    field.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // One line more than the text: room for the document's margins.
-    const int lines = static_cast<int>(text.count('\n')) + 1;
-    const QMargins frame = field.contentsMargins();
-    field.setFixedHeight(field.fontMetrics().lineSpacing() * lines + frame.top() + frame.bottom());
-}
-
-}  // namespace
 
 CApply::CApply(QWidget* parent, Device& device)
     : QDialog(parent), ui_(std::make_unique<Ui::CApply>()), device_(device) {

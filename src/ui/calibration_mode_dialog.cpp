@@ -6,14 +6,11 @@
 
 #include "ops/calibration_mode.h"
 #include "ops/calibration_tables.h"
+#include "ui/widget_helpers.h"
 #include "ui_calibration_mode_dialog.h"
 
 namespace zep8 {
 namespace {
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 template <typename Texts>
 void SetItems(QComboBox& list, const Texts& texts, int selection) {

@@ -5,17 +5,10 @@
 #include <QTimer>
 
 #include "ops/calibration_step.h"
+#include "ui/widget_helpers.h"
 #include "ui_calibration_step_dialog.h"
 
 namespace zep8 {
-namespace {
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
-
 CCalibrationStepDialog::CCalibrationStepDialog(QWidget* parent, CCalibrationStep& step)
     : QDialog(parent), ui_(std::make_unique<Ui::CCalibrationStepDialog>()), step_(step) {
     ui_->setupUi(this);

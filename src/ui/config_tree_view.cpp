@@ -12,6 +12,7 @@
 #include "model/tree_row.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
+#include "ui/widget_helpers.h"
 
 namespace zep8 {
 namespace {
@@ -31,22 +32,9 @@ constexpr ColumnSpec kColumns[] = {
     {"Ошибки ввода-вывода", CTreeListCtrl::ALIGN_RIGHT, 3.4},
 };
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 QColor ColourOf(RowColour c) {
     return QColor(c.red, c.green, c.blue);
 }
-
-// The wait cursor while the window thread talks to the module.
-class WaitCursor {
-  public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 
@@ -144,8 +132,8 @@ void CZEP8TreeListView::BuildTree() {
 void CZEP8TreeListView::AddNode(InvisibleElement& node, Row parent) {
     CTreeListCtrl& tree = GetTreeCtrl();
     const TreeRow item = DescribeNodeItem(node, showIndexes_, prompter_);
-    const Row row = tree.InsertRow(Q(item.text), item.image, item.selectedImage, false, false,
-                                   parent, nullptr);
+    const Row row =
+        tree.InsertRow(Q(item.text), item.image, item.selectedImage, false, false, parent, nullptr);
     tree.SetRowObject(row, RowObject::of(&node));
     tree.SetCellText(row, 1, Q(item.columns[1]));
     for (const auto& p : node.parameters()) {
@@ -170,9 +158,9 @@ void CZEP8TreeListView::AddPollBranch(Row parent) {
     Row group = nullptr;
     for (const PollBranchRow& r : polling_->DescribeBranch()) {
         const bool isGroup = r.kind == PollBranchRow::Kind::Group;
-        const Row row = tree.InsertRow(Q(r.row.text), r.row.image, r.row.selectedImage,
-                                       r.row.editAsText, r.row.editAsChoice,
-                                       isGroup ? parent : group, nullptr);
+        const Row row =
+            tree.InsertRow(Q(r.row.text), r.row.image, r.row.selectedImage, r.row.editAsText,
+                           r.row.editAsChoice, isGroup ? parent : group, nullptr);
         for (int column = 1; column < 5; ++column) {
             tree.SetCellText(row, column, Q(r.row.columns[static_cast<std::size_t>(column)]));
         }
@@ -354,8 +342,8 @@ void CZEP8TreeListView::OnStateIcon(Row row) {
         tree.SetStateIcon(row, now);
         // A stopped poll breaks its curve: a restart does not join across the pause.
         if (now == POLL_ICON_OFF) {
-            emit pollSample(object.number, tree.GetCellText(row, 0),
-                            QDateTime::currentDateTime(), std::nullopt);
+            emit pollSample(object.number, tree.GetCellText(row, 0), QDateTime::currentDateTime(),
+                            std::nullopt);
         }
     } else if (object.parameter() == &document_.device().channelsNode.logSwitch) {
         const int now = polling_->ToggleLoggingRow(icon);

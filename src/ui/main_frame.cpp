@@ -9,11 +9,11 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
-#include <QScopeGuard>
 
 #include "app/document.h"
 #include "platform/process_state.h"
@@ -28,6 +28,7 @@
 #include "ui/startup_fonts.h"
 #include "ui/tree_icons.h"
 #include "ui/trend_plot.h"
+#include "ui/widget_helpers.h"
 
 namespace zep8 {
 namespace {
@@ -55,23 +56,10 @@ constexpr Prompt kPrompts[] = {
 };
 
 // Commands that talk to the module: off in a run without one.
-constexpr int kDeviceCommands[] = {ID_READ_ALL,       ID_WRITE_ALL,     ID_WRITE_CHANGED,
-                                   ID_COMPARE,        ID_AUTO_READ,     ID_CHANGE_PASSWORD,
-                                   ID_FACTORY_RESET,  ID_CALIBRATION,   ID_SINGLE_POINT,
-                                   ID_CHECK_LINK,     ID_PORT_SETUP,    ID_CONVERTER_SEMI,
-                                   ID_CONVERTER_AUTO, ID_PROGRAM_NETWORK, ID_APPLY_NETWORK};
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
-}
-
-class WaitCursor {
-  public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
+constexpr int kDeviceCommands[] = {
+    ID_READ_ALL,        ID_WRITE_ALL,      ID_WRITE_CHANGED,  ID_COMPARE,         ID_AUTO_READ,
+    ID_CHANGE_PASSWORD, ID_FACTORY_RESET,  ID_CALIBRATION,    ID_SINGLE_POINT,    ID_CHECK_LINK,
+    ID_PORT_SETUP,      ID_CONVERTER_SEMI, ID_CONVERTER_AUTO, ID_PROGRAM_NETWORK, ID_APPLY_NETWORK};
 
 QList<QKeySequence> Keys(std::initializer_list<QKeySequence> keys) {
     return QList<QKeySequence>(keys);
@@ -143,7 +131,8 @@ void CMainFrame::BuildMenus() {
     AddCommand(fileMenu_, ID_FILE_SAVE_AS, QStringLiteral("Сохранить &как..."), {},
                [this] { SaveDocumentAs(); });
     fileMenu_->addSeparator();
-    recentAnchor_ = AddCommand(fileMenu_, ID_FILE_MRU, QStringLiteral("Последние файлы"), {}, [] {});
+    recentAnchor_ =
+        AddCommand(fileMenu_, ID_FILE_MRU, QStringLiteral("Последние файлы"), {}, [] {});
     fileMenu_->addSeparator();
     AddCommand(fileMenu_, ID_APP_EXIT, QStringLiteral("&Выход"), {}, [this] { close(); });
 
@@ -159,11 +148,14 @@ void CMainFrame::BuildMenus() {
         };
     };
     AddCommand(deviceMenu_, ID_READ_ALL, QStringLiteral("Считать все параметры\tAlt+R"),
-               Keys({QKeySequence(Qt::ALT | Qt::Key_R)}), job([](Document& d) { return d.ReadAll(); }));
+               Keys({QKeySequence(Qt::ALT | Qt::Key_R)}),
+               job([](Document& d) { return d.ReadAll(); }));
     AddCommand(deviceMenu_, ID_WRITE_ALL, QStringLiteral("Записать все параметры\tAlt+W"),
-               Keys({QKeySequence(Qt::ALT | Qt::Key_W)}), job([](Document& d) { return d.WriteAll(); }));
+               Keys({QKeySequence(Qt::ALT | Qt::Key_W)}),
+               job([](Document& d) { return d.WriteAll(); }));
     AddCommand(deviceMenu_, ID_WRITE_CHANGED, QStringLiteral("Записать изменения\tAlt+U"),
-               Keys({QKeySequence(Qt::ALT | Qt::Key_U)}), job([](Document& d) { return d.WriteChanged(); }));
+               Keys({QKeySequence(Qt::ALT | Qt::Key_U)}),
+               job([](Document& d) { return d.WriteChanged(); }));
     AddCommand(deviceMenu_, ID_COMPARE, QStringLiteral("Сравнить с параметрами в приборе"), {},
                job([](Document& d) { return d.Compare(); }));
     QAction* autoRead =
@@ -186,7 +178,8 @@ void CMainFrame::BuildMenus() {
                    if (calibrationEnded_) calibrationEnded_();
                });
     deviceMenu_->addSeparator();
-    AddCommand(deviceMenu_, ID_SINGLE_POINT, QStringLiteral("Опрос отдельного параметра\tCtr+Alt+S"),
+    AddCommand(deviceMenu_, ID_SINGLE_POINT,
+               QStringLiteral("Опрос отдельного параметра\tCtr+Alt+S"),
                Keys({QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S)}),
                [this] { RunSinglePointDialog(this, document_.device(), prompter_); });
     AddCommand(deviceMenu_, ID_CHECK_LINK, QStringLiteral("Проверить связь с прибором\tAlt+N"),
@@ -196,12 +189,12 @@ void CMainFrame::BuildMenus() {
                });
     QMenu* converter = deviceMenu_->addMenu(QStringLiteral("Преобразователь интерфейса"));
     auto* converters = new QActionGroup(this);
-    QAction* semi = AddCommand(converter, ID_CONVERTER_SEMI,
-                               QStringLiteral("Полуавтоматический (PK-2)"), {},
-                               [&doc] { doc.device().port().directionMode = 0; });
-    QAction* automatic = AddCommand(converter, ID_CONVERTER_AUTO,
-                                    QStringLiteral("Автоматический (RT 4410)"), {},
-                                    [&doc] { doc.device().port().directionMode = 1; });
+    QAction* semi =
+        AddCommand(converter, ID_CONVERTER_SEMI, QStringLiteral("Полуавтоматический (PK-2)"), {},
+                   [&doc] { doc.device().port().directionMode = 0; });
+    QAction* automatic =
+        AddCommand(converter, ID_CONVERTER_AUTO, QStringLiteral("Автоматический (RT 4410)"), {},
+                   [&doc] { doc.device().port().directionMode = 1; });
     for (QAction* a : {semi, automatic}) {
         a->setCheckable(true);
         converters->addAction(a);
@@ -217,11 +210,9 @@ void CMainFrame::BuildMenus() {
     });
 
     QMenu* viewMenu = bar->addMenu(QStringLiteral("Пр&осмотр"));
-    QAction* statusBarItem = AddCommand(viewMenu, ID_VIEW_STATUS_BAR, QStringLiteral("По&дсказки"),
-                                        {}, [this] {
-                                            statusBar()->setVisible(
-                                                actions_[ID_VIEW_STATUS_BAR]->isChecked());
-                                        });
+    QAction* statusBarItem =
+        AddCommand(viewMenu, ID_VIEW_STATUS_BAR, QStringLiteral("По&дсказки"), {},
+                   [this] { statusBar()->setVisible(actions_[ID_VIEW_STATUS_BAR]->isChecked()); });
     statusBarItem->setCheckable(true);
     statusBarItem->setChecked(true);
     viewMenu->addSeparator();
@@ -230,12 +221,11 @@ void CMainFrame::BuildMenus() {
         plot().raise();
         plot().activateWindow();
     });
-    QAction* indexes =
-        AddCommand(viewMenu, ID_SHOW_INDEXES, QStringLiteral("Показывать линейные индексы"), {},
-                   [this] {
-                       view_->SetShowIndexes(actions_[ID_SHOW_INDEXES]->isChecked());
-                       UpdateViews();
-                   });
+    QAction* indexes = AddCommand(viewMenu, ID_SHOW_INDEXES,
+                                  QStringLiteral("Показывать линейные индексы"), {}, [this] {
+                                      view_->SetShowIndexes(actions_[ID_SHOW_INDEXES]->isChecked());
+                                      UpdateViews();
+                                  });
     indexes->setCheckable(true);
 
     QMenu* helpMenu = bar->addMenu(QStringLiteral("&Справка"));
@@ -250,12 +240,13 @@ void CMainFrame::BuildMenus() {
                [this] { ExportParameterList(); });
 
     // Reached by their keys only.
-    AddCommand(nullptr, ID_PROGRAM_NETWORK, QString(),
-               Keys({QKeySequence(Qt::ALT | Qt::Key_P), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_P)}),
-               [this] {
-                   document_.ProgramNetworkSettings();
-                   UpdateViews();
-               });
+    AddCommand(
+        nullptr, ID_PROGRAM_NETWORK, QString(),
+        Keys({QKeySequence(Qt::ALT | Qt::Key_P), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_P)}),
+        [this] {
+            document_.ProgramNetworkSettings();
+            UpdateViews();
+        });
     AddCommand(nullptr, ID_APPLY_NETWORK, QString(), Keys({QKeySequence(Qt::ALT | Qt::Key_A)}),
                [this] {
                    document_.ApplyNewNetworkSettings();
@@ -275,9 +266,15 @@ void CMainFrame::BuildToolBar() {
         const char* icon;
     };
     const Button buttons[] = {
-        {ID_FILE_NEW, "new"},   {ID_FILE_OPEN, "open"},   {ID_FILE_SAVE, "save"},
-        {0, nullptr},           {ID_READ_ALL, "read"},    {ID_WRITE_ALL, "write"},
-        {ID_WRITE_CHANGED, "write_changed"}, {0, nullptr}, {ID_TREND_PLOT, "plot"},
+        {ID_FILE_NEW, "new"},
+        {ID_FILE_OPEN, "open"},
+        {ID_FILE_SAVE, "save"},
+        {0, nullptr},
+        {ID_READ_ALL, "read"},
+        {ID_WRITE_ALL, "write"},
+        {ID_WRITE_CHANGED, "write_changed"},
+        {0, nullptr},
+        {ID_TREND_PLOT, "plot"},
         {ID_APP_ABOUT, "about"},
     };
     for (const Button& b : buttons) {
@@ -322,7 +319,8 @@ void CMainFrame::RunCommand(int id) {
 }
 
 void CMainFrame::PostCommand(int id) {
-    QMetaObject::invokeMethod(this, [this, id] { RunCommand(id); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, id] { RunCommand(id); }, Qt::QueuedConnection);
 }
 
 void CMainFrame::SetAutoRead(bool on) {
@@ -399,9 +397,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 bool CMainFrame::SaveModified() {
     if (!document_.modified()) return true;
-    const Answer answer =
-        prompter_.ask("Сохранить изменения в " + document_.title() + "?", kProgramTitle,
-                      Buttons::YesNoCancel, Icon::Question);
+    const Answer answer = prompter_.ask("Сохранить изменения в " + document_.title() + "?",
+                                        kProgramTitle, Buttons::YesNoCancel, Icon::Question);
     if (answer == Answer::Cancel) return false;
     if (answer == Answer::Yes) return SaveDocument();
     return true;

@@ -93,8 +93,8 @@ class CMainFrame : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
-    QAction* AddCommand(QMenu* menu, int id, const QString& text,
-                        const QList<QKeySequence>& keys, std::function<void()> handler);
+    QAction* AddCommand(QMenu* menu, int id, const QString& text, const QList<QKeySequence>& keys,
+                        std::function<void()> handler);
     void BuildMenus();
     void BuildToolBar();
     void BuildStatusBar();

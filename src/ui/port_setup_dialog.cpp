@@ -7,6 +7,7 @@
 
 #include "ops/device.h"
 #include "ops/program_setting_edit.h"
+#include "ui/widget_helpers.h"
 #include "ui_port_setup_dialog.h"
 
 namespace zep8 {
@@ -15,10 +16,6 @@ namespace {
 constexpr int kValueColumn = 1;
 constexpr int kNameColumn = 2;
 constexpr int kColumnWeights[] = {3, 1, 1};
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 

@@ -4,14 +4,11 @@
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 
+#include "ui/widget_helpers.h"
 #include "ui_single_point_dialog.h"
 
 namespace zep8 {
 namespace {
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QStringList Texts(const std::vector<std::string>& texts) {
     QStringList list;

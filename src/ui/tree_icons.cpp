@@ -3,11 +3,11 @@
 #include <QApplication>
 #include <QHash>
 #include <QIconEngine>
-#include <QStyle>
-#include <QStyleOption>
 #include <QPainter>
 #include <QPixmap>
 #include <QString>
+#include <QStyle>
+#include <QStyleOption>
 #include <QSvgRenderer>
 #include <string>
 
@@ -48,7 +48,8 @@ class SvgIconEngine : public QIconEngine {
   public:
     explicit SvgIconEngine(QString file) : file_(std::move(file)) {}
 
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
         painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
     }
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {

@@ -36,9 +36,7 @@ class WindowHost : public QObject, public DocumentUi, public SessionHost {
     bool PortSetupSaysExit(Device& device) override {
         return RunPortSetupDialog(frame_, device, prompter_);
     }
-    bool ApplyDialog(Device& device) override {
-        return RunApplyDialog(frame_, device, prompter_);
-    }
+    bool ApplyDialog(Device& device) override { return RunApplyDialog(frame_, device, prompter_); }
     bool ProgramSettingsDialog(Device& device) override {
         return RunProgramSettingsDialog(frame_, device, prompter_);
     }
@@ -89,8 +87,8 @@ WindowSession::~WindowSession() {
 }
 
 bool WindowSession::Start() {
-    document_ = std::make_unique<Document>(std::make_unique<SerialPort>(), run_.env.store, prompter_,
-                                           *host_, run_.MakeDocumentSetup());
+    document_ = std::make_unique<Document>(std::make_unique<SerialPort>(), run_.env.store,
+                                           prompter_, *host_, run_.MakeDocumentSetup());
     if (!document_->Start()) return false;
 
     frame_ = std::make_unique<CMainFrame>(*document_, prompter_, run_.env.store);
@@ -162,8 +160,8 @@ void WindowSession::StartAutomation() {
         stop_, done_, o.hasAction(ACTION_CLOSE | ACTION_CALIBRATE),
         [frame] { QMetaObject::invokeMethod(frame, &QWidget::close, Qt::QueuedConnection); },
         [frame] {
-            QMetaObject::invokeMethod(frame, [frame] { frame->SetPinned(false); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                frame, [frame] { frame->SetPinned(false); }, Qt::QueuedConnection);
         });
 }
 

@@ -204,10 +204,9 @@ void MainWindowTest::windowedReadSavesWhatTheTerminalRunSaves() {
     const fs::path dir = fs::temp_directory_path() / ("zep8-ui-" + std::to_string(getpid()));
     fs::create_directories(dir);
     auto run = [&dir](const std::string& how, const std::string& file) {
-        const std::string command = "XDG_CONFIG_HOME='" + dir.string() +
-                                    "' QT_QPA_PLATFORM=offscreen '" ZEP8_BINARY "' " + how +
-                                    " --simulate /read/close '" + (dir / file).string() +
-                                    "' > /dev/null 2>&1";
+        const std::string command =
+            "XDG_CONFIG_HOME='" + dir.string() + "' QT_QPA_PLATFORM=offscreen '" ZEP8_BINARY "' " +
+            how + " --simulate /read/close '" + (dir / file).string() + "' > /dev/null 2>&1";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
