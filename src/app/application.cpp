@@ -7,7 +7,7 @@
 #include "app/installation.h"
 #include "app/terminal.h"
 #include "app/watchers.h"
-#include "link/port_access.h"
+#include "link/port_list.h"
 #include "link/serial_port.h"
 #include "model/catalogue.h"
 #include "ops/program_settings.h"

@@ -71,21 +71,4 @@ int DeviceErrorText(const std::uint8_t* data, std::size_t count, std::string& te
     return 1;
 }
 
-std::string ForeignStatusText(int status) {
-    switch (status) {
-        case FOREIGN_TIMEOUT:
-            return "Таймаут при передаче данных (нет связи)";
-        case FOREIGN_LINE_ERRORS:
-            return "Ошибки на линии связи";
-        case FOREIGN_CHECKSUM:
-            return "Ошибка в контрольной сумме";
-        case FOREIGN_ADDRESS:
-            return "Адрес устройства в запросе не соответствует адресу в ответе.";
-        case FOREIGN_MALFORMED:
-            return "Некорректный ответ";
-        default:
-            return "";
-    }
-}
-
 }  // namespace zep8

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "link/device_error_text.h"
+#include "link/foreign_status_text.h"
 #include "link/foreign_frame.h"
 #include "link/frame_codec.h"
 #include "model/catalogue.h"

@@ -11,7 +11,7 @@
 #include <chrono>
 #include <cmath>
 
-#include "link/port_access.h"
+#include "link/port_names.h"
 #include "link/termios_speed.h"
 #include "platform/process_state.h"
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "link/device_error_text.h"
+#include "link/foreign_status_text.h"
 #include "link/foreign_frame.h"
 #include "model/parameter.h"
 #include "platform/process_state.h"

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "link/device_error_text.h"
+#include "link/foreign_status_text.h"
 #include "link/device_io.h"
 #include "link/foreign_frame.h"
 #include "link/serial_port.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "link/device_error_text.h"
+#include "link/foreign_status_text.h"
 #include "platform/process_state.h"
 
 namespace zep8 {

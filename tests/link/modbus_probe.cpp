@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "link/device_error_text.h"
+#include "link/foreign_status_text.h"
 #include "link/device_io.h"
 #include "link/serial_port.h"
 #include "platform/process_state.h"

@@ -11,7 +11,8 @@
 #include <fstream>
 #include <thread>
 
-#include "link/port_access.h"
+#include "link/port_list.h"
+#include "link/port_names.h"
 #include "platform/process_state.h"
 
 namespace zep8 {

@@ -1,6 +1,5 @@
-#include "link/port_access.h"
+#include "link/port_names.h"
 
-#include <dirent.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -11,48 +10,13 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
+#include "link/system_files.h"
 #include "platform/text.h"
 
 namespace zep8 {
 namespace {
-
-std::vector<std::string> DirectoryNames(const std::string& directory) {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(directory.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(dir);
-    }
-    return names;
-}
-
-// "ttyS2" before "ttyS10".
-bool NaturalLess(const std::string& a, const std::string& b) {
-    const auto split = [](const std::string& s) {
-        std::size_t digits = s.size();
-        while (digits > 0 && std::isdigit(static_cast<unsigned char>(s[digits - 1]))) --digits;
-        const long number = digits < s.size() ? std::atol(s.c_str() + digits) : -1;
-        return std::make_pair(s.substr(0, digits), number);
-    };
-    return split(a) < split(b);
-}
-
-std::string ReadFirstLine(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
-}
 
 // The process whose open descriptors include `path`, as "name (процесс N)".
 std::string HolderOf(const std::string& path) {
@@ -141,31 +105,6 @@ std::string DescribeOpenFailure(const std::string& path, int error) {
         default:
             return "Не удаётся открыть порт " + path + ": " + std::strerror(error) + ".";
     }
-}
-
-std::string EnumeratePorts(const std::string& sysClassTty, const std::string& byIdDirectory) {
-    std::vector<std::string> ttys;
-    for (const std::string& name : DirectoryNames(sysClassTty)) {
-        const std::string base = sysClassTty + "/" + name;
-        if (!Exists(base + "/device")) continue;  // consoles and pseudo-terminals
-        // The 8250 driver lists ports without a UART behind them as type 0.
-        if (name.rfind("ttyS", 0) == 0 && ReadFirstLine(base + "/type") == "0") continue;
-        ttys.push_back(name);
-    }
-    std::sort(ttys.begin(), ttys.end(), NaturalLess);
-
-    std::vector<std::string> links;
-    for (const std::string& name : DirectoryNames(byIdDirectory)) {
-        // The list is ":"-separated, so a name with ":" cannot be offered.
-        if (name.find(':') == std::string::npos) links.push_back(byIdDirectory + "/" + name);
-    }
-    std::sort(links.begin(), links.end());
-
-    std::string list;
-    for (const auto& group : {ttys, links}) {
-        for (const std::string& name : group) list += (list.empty() ? "" : ":") + name;
-    }
-    return list;
 }
 
 }  // namespace zep8
