@@ -62,7 +62,8 @@ struct ProcessState {
     std::atomic<std::uint32_t> actionFlags{0};
     std::atomic<std::uint32_t> exitStatus{0};
     std::atomic<int> ProtocolMode{PROTOCOL_OWN};
-    // Consecutive link failures of single-parameter reads and writes.
+    // Consecutive link failures of reads and writes, in a job or alone
+    // (Device::NoteExchange): five in a row stop the job.
     std::atomic<int> failureCounter{0};
     // The module's network settings in the configuration differ from the program's.
     std::atomic<bool> networkChanged{false};
