@@ -200,7 +200,7 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
             stop.set();
         }
     }
-    return ExitCodeFor(state.exitStatus.load(), 0);
+    return ExitCodeFor(state.ExitStatus(), 0);
 }
 
 AutomatedAction AutomatedActionOf(const OptionRecord& options) {

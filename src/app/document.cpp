@@ -97,7 +97,7 @@ Document::Document(std::unique_ptr<LinePort> port, SettingsStore& store, Prompte
     if (state.automation() || !setup_.options.portPath.empty()) ApplyLinkOptions();
 
     linkFound_ = state.hasOption(OPT_NO_DEVICE) || device_.EstablishLink();
-    if (state.hasOption(OPT_SILENT)) state.exitStatus = 0;
+    if (state.hasOption(OPT_SILENT)) state.SetExitStatus(0);
     if (!linkFound_ && !state.automation() && ui_.PortSetupSaysExit(device_)) {
         startupCancelled_ = true;
     }
@@ -144,17 +144,17 @@ bool Document::OpenDocument(const std::string& path) {
         const std::optional<std::string> bytes = ReadFileBytes(path, error);
         if (!bytes) {
             prompter_.notify(error, "Ошибка открытия файла", Icon::Warning);
-            state.exitStatus = EXIT_FILE_ERROR;
+            state.SetExitStatus(EXIT_FILE_ERROR);
             return false;
         }
         if (LoadConfiguration(nodes(), *bytes, prompter_, &device_.abortEvent) !=
             LoadStatus::Loaded) {
             // Nothing may be written from a file that did not load.
-            if (setup_.options.hasAction(ACTION_WRITE_ALL)) state.exitStatus = EXIT_FILE_ERROR;
+            if (setup_.options.hasAction(ACTION_WRITE_ALL)) state.SetExitStatus(EXIT_FILE_ERROR);
             return false;
         }
     } else if (setup_.options.hasAction(ACTION_WRITE_ALL)) {
-        state.exitStatus = EXIT_FILE_ERROR;
+        state.SetExitStatus(EXIT_FILE_ERROR);
         return false;
     }
     // A missing file is taken as the name for what is read next.

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "link/device_error_text.h"
-#include "link/foreign_status_text.h"
 #include "link/foreign_frame.h"
+#include "link/foreign_status_text.h"
 #include "link/frame_codec.h"
 #include "model/catalogue.h"
 #include "model/number_text.h"
@@ -32,14 +32,13 @@ constexpr std::string_view kTimeoutText = "Таймаут при передач�
 // The link's verdict replaces the exit status, as a plain word would, but the
 // failed-parameter bit of a job survives it.
 void SetLinkVerdict(std::uint32_t verdict, bool (*replaces)(std::uint32_t)) {
-    auto& status = processState().exitStatus;
-    std::uint32_t now = status.load();
-    while (replaces(now & ~EXIT_FAILED_PARAMETERS) &&
-           !status.compare_exchange_weak(now, verdict | (now & EXIT_FAILED_PARAMETERS))) {
-    }
+    processState().UpdateExitStatus([verdict, replaces](std::uint32_t now) {
+        const std::uint32_t link = now & ~EXIT_FAILED_PARAMETERS;
+        return replaces(link) ? verdict | (now & EXIT_FAILED_PARAMETERS) : now;
+    });
 }
 
-// exitStatus takes 4 for a dead line unless it already says the line is bad.
+// The exit status takes 4 for a dead line unless it already says the line is bad.
 void NoteTimeout() {
     SetLinkVerdict(EXIT_TIMEOUT, [](std::uint32_t link) { return link != EXIT_GARBAGE; });
 }

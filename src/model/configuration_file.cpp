@@ -163,7 +163,7 @@ LoadStatus LoadConfiguration(const ConfigurationNodes& nodes, std::string_view b
             "Неверный формат данных! Возможно это устаревшая версия файла.\n\n"
             "Попробуйте открыть файл другой версией конфигуратора.",
             "Ошибка открытия файла", Icon::Warning);
-        processState().exitStatus = EXIT_FILE_ERROR;
+        processState().SetExitStatus(EXIT_FILE_ERROR);
         if (abortEvent) abortEvent->set();
         return LoadStatus::FormatError;
     }

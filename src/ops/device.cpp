@@ -151,7 +151,7 @@ bool Device::Compare() {
 
 void Device::Abort() {
     abortEvent.set();
-    processState().exitStatus = EXIT_INTERRUPTED;
+    processState().SetExitStatus(EXIT_INTERRUPTED);
 }
 
 void Device::AddToCounter(ProgressCounter counter, int n) {
@@ -390,7 +390,7 @@ bool Device::EstablishLink() {
             if (flags & IDENTIFY_VERSION_7) state.clearExitBits(EXIT_GARBAGE | EXIT_NOT_ZEP8);
             return true;
         }
-        if (flags & IDENTIFY_ANSWERED) state.exitStatus = EXIT_NOT_ZEP8;
+        if (flags & IDENTIFY_ANSWERED) state.SetExitStatus(EXIT_NOT_ZEP8);
     }
     port().directionMode = 1;
     for (int mode : {PROTOCOL_MODBUS_RTU, PROTOCOL_MODBUS_ASCII, PROTOCOL_DCON}) {

@@ -5,7 +5,7 @@ namespace zep8 {
 void ProcessState::reset() {
     optionFlags = 0;
     actionFlags = 0;
-    exitStatus = 0;
+    exitStatus_ = 0;
     ProtocolMode = PROTOCOL_OWN;
     failureCounter = 0;
     networkChanged = false;

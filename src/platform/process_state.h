@@ -60,7 +60,6 @@ inline constexpr int kInputCount = 8;
 struct ProcessState {
     std::atomic<std::uint16_t> optionFlags{0};
     std::atomic<std::uint32_t> actionFlags{0};
-    std::atomic<std::uint32_t> exitStatus{0};
     std::atomic<int> ProtocolMode{PROTOCOL_OWN};
     // Consecutive link failures of reads and writes, in a job or alone
     // (Device::NoteExchange): five in a row stop the job.
@@ -74,11 +73,33 @@ struct ProcessState {
 
     bool hasOption(std::uint16_t bits) const { return (optionFlags.load() & bits) != 0; }
     bool automation() const { return (actionFlags.load() & ACTION_AUTOMATION) != 0; }
-    void setExitBits(std::uint32_t bits) { exitStatus.fetch_or(bits); }
-    void clearExitBits(std::uint32_t bits) { exitStatus.fetch_and(~bits); }
+    // The run's outcome (ExitStatusBit bits), turned into the exit code at the
+    // end (ExitCodeFor). It is one plain word that the transfer thread, the
+    // pollers, the watchers and the window all write, and the last writer
+    // wins, as the program has always kept it: a verdict replaces what was
+    // there unless it says otherwise. Every write goes through UpdateExitStatus.
+    std::uint32_t ExitStatus() const { return exitStatus_.load(); }
+    template <typename Change>
+    void UpdateExitStatus(Change change) {
+        std::uint32_t now = exitStatus_.load();
+        while (!exitStatus_.compare_exchange_weak(now, change(now))) {
+        }
+    }
+    void SetExitStatus(std::uint32_t word) {
+        UpdateExitStatus([word](std::uint32_t) { return word; });
+    }
+    void setExitBits(std::uint32_t bits) {
+        UpdateExitStatus([bits](std::uint32_t now) { return now | bits; });
+    }
+    void clearExitBits(std::uint32_t bits) {
+        UpdateExitStatus([bits](std::uint32_t now) { return now & ~bits; });
+    }
 
     // Back to the start-up values (tests and a new session).
     void reset();
+
+  private:
+    std::atomic<std::uint32_t> exitStatus_{0};
 };
 
 ProcessState& processState();

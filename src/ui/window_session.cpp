@@ -166,7 +166,7 @@ void WindowSession::StartAutomation() {
 }
 
 int WindowSession::ExitCode(int normalCode) const {
-    return ExitCodeFor(processState().exitStatus.load(), normalCode);
+    return ExitCodeFor(processState().ExitStatus(), normalCode);
 }
 
 int RunWithWindows(const std::vector<std::string>& args, RunEnvironment& env) {
@@ -183,7 +183,7 @@ int RunWithWindows(const std::vector<std::string>& args, RunEnvironment& env) {
         normal = QApplication::exec();
         prompter.setWindow(nullptr);
     }
-    return ExitCodeFor(processState().exitStatus.load(), normal);
+    return ExitCodeFor(processState().ExitStatus(), normal);
 }
 
 }  // namespace zep8

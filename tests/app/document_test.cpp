@@ -114,7 +114,7 @@ TEST_F(DocumentOnModule, StartFindsTheModuleAndReadsIntoAFile) {
 TEST_F(DocumentOnModule, MissingFileForWriteIsAnError) {
     Document& doc = Start({"/write", File("missing.zep")});
     EXPECT_FALSE(doc.OpenDocument(File("missing.zep")));
-    EXPECT_EQ(processState().exitStatus.load(), 1u);
+    EXPECT_EQ(processState().ExitStatus(), 1u);
 }
 
 TEST_F(DocumentOnModule, DamagedDocumentKeepsTheConfiguration) {

@@ -38,14 +38,14 @@ TEST_F(Engine, FourTimeOutsMeanNoLink) {
     EXPECT_FALSE(Read("dev", reply, error));
     EXPECT_EQ(error, "Таймаут при передаче данных (нет связи)");
     EXPECT_EQ(port->sent.size(), 4u);
-    EXPECT_EQ(processState().exitStatus.load(), 4u);
+    EXPECT_EQ(processState().ExitStatus(), 4u);
     for (const auto& frame : port->sent) EXPECT_EQ(frame, port->sent[0]);  // the same frame again
 }
 
 TEST_F(Engine, ATimeOutDoesNotHideEarlierGarbage) {
-    processState().exitStatus = 8;
+    processState().SetExitStatus(8);
     EXPECT_FALSE(Read("dev", reply, error));
-    EXPECT_EQ(processState().exitStatus.load(), 8u);
+    EXPECT_EQ(processState().ExitStatus(), 8u);
 }
 
 TEST_F(Engine, GoodReplyAfterTimeOutsTurnsFourIntoEight) {
@@ -55,7 +55,7 @@ TEST_F(Engine, GoodReplyAfterTimeOutsTurnsFourIntoEight) {
     EXPECT_TRUE(Read("dev", reply, error));
     EXPECT_EQ(error, "");
     EXPECT_EQ(reply, (Bytes{'8', '-', 'P', 'E', 'Z'}));
-    EXPECT_EQ(processState().exitStatus.load(), 8u);
+    EXPECT_EQ(processState().ExitStatus(), 8u);
 }
 
 TEST_F(Engine, BadCheckSumIsNotRepeated) {
@@ -72,15 +72,15 @@ TEST_F(Engine, LostStartsAndLineErrorsHaveTheirOwnLimits) {
     EXPECT_FALSE(Read("dev", reply, error));
     EXPECT_EQ(error, "Потеря начала посылки.");
     EXPECT_EQ(port->sent.size(), 16u);
-    EXPECT_EQ(processState().exitStatus.load(), 8u);
+    EXPECT_EQ(processState().ExitStatus(), 8u);
 
-    processState().exitStatus = 0;
+    processState().SetExitStatus(0);
     port->sent.clear();
     for (int i = 0; i < 17; ++i) port->Add(TRANSFER_LINE_ERROR);
     EXPECT_FALSE(Read("dev", reply, error));
     EXPECT_EQ(error, "Неверны настройки порта.");
     EXPECT_EQ(port->sent.size(), 17u);
-    EXPECT_EQ(processState().exitStatus.load(), 8u);
+    EXPECT_EQ(processState().ExitStatus(), 8u);
 
     // The counters are independent: 3 time-outs, 16 line errors and 15 bad starts still pass.
     port->sent.clear();
@@ -360,7 +360,7 @@ TEST_F(PortSettingsTest, ReopenReportsAFailureOnce) {
     port->openResult = OPEN_CANNOT_OPEN;
     io.programNet().SetValue("Port", "ttyS0", false);
     EXPECT_EQ(io.ReopenPort(true), OPEN_CANNOT_OPEN);
-    EXPECT_EQ(processState().exitStatus.load(), 2u);
+    EXPECT_EQ(processState().ExitStatus(), 2u);
     ASSERT_EQ(prompter.count(), 1u);
     EXPECT_EQ(prompter.messages()[0].text,
               "Не удается открыть порт ttyS0. Связь с сетью отсутствует. Проверьте сетевые "
@@ -377,7 +377,7 @@ TEST_F(PortSettingsTest, ReopenReportsAFailureOnce) {
 
     port->openResult = OPEN_OK;
     EXPECT_EQ(io.ReopenPort(true), OPEN_OK);
-    EXPECT_EQ(processState().exitStatus.load(), 0u);
+    EXPECT_EQ(processState().ExitStatus(), 0u);
     port->openResult = OPEN_CANNOT_OPEN;
     io.programNet().SetValue("Port", "ttyS0", false);
     io.ReopenPort(true);

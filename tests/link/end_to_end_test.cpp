@@ -123,13 +123,13 @@ TEST_F(EndToEnd, SilentModuleMeansNoLink) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Read(dev), STATUS_EXCHANGE_FAILED);
     EXPECT_EQ(dev.errorText, "Таймаут при передаче данных (нет связи)");
-    EXPECT_EQ(processState().exitStatus.load(), 4u);
+    EXPECT_EQ(processState().ExitStatus(), 4u);
     EXPECT_EQ(module.count("dev").received, 4);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 4 * 110ms + 300ms);
 
     // The next good exchange shows that the line works but had trouble.
     EXPECT_EQ(Read(dev), STATUS_OK);
-    EXPECT_EQ(processState().exitStatus.load(), 8u);
+    EXPECT_EQ(processState().ExitStatus(), 8u);
 }
 
 TEST_F(EndToEnd, BadCheckSumIsReportedAtOnce) {
@@ -146,7 +146,7 @@ TEST_F(EndToEnd, SixteenLostStarts) {
     EXPECT_EQ(Read(dev), STATUS_EXCHANGE_FAILED);
     EXPECT_EQ(dev.errorText, "Потеря начала посылки.");
     EXPECT_EQ(module.count("dev").received, 16);
-    EXPECT_EQ(processState().exitStatus.load(), 8u);
+    EXPECT_EQ(processState().ExitStatus(), 8u);
 
     module.injectFault(sim::Fault::LostStart, 15);
     EXPECT_EQ(Read(dev), STATUS_OK);  // the sixteenth try gets through

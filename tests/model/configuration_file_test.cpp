@@ -159,7 +159,7 @@ TEST_F(ConfigurationFile, DocumentVersions) {
     EXPECT_EQ(prompter.messages()[0].text, "Данные в файле испорчены!");
     EXPECT_EQ(prompter.messages()[0].caption, "Ошибка открытия файла!");
     EXPECT_EQ(prompter.messages()[0].icon, Icon::Warning);
-    EXPECT_EQ(processState().exitStatus.load(), 0u);
+    EXPECT_EQ(processState().ExitStatus(), 0u);
 }
 
 TEST_F(ConfigurationFile, UnknownEntriesAreSkippedSilently) {
@@ -207,13 +207,13 @@ TEST_F(ConfigurationFile, EveryCutLeavesTheConfigurationUntouched) {
     target.channels.channel(0).SetValue("in-t", "ТХА(K)", false);
     const std::string before = target.Save();
     for (std::size_t cut = 0; cut < saved.size(); ++cut) {
-        processState().exitStatus = 0;
+        processState().SetExitStatus(0);
         abort.reset();
         prompter.clear();
         ASSERT_EQ(Load(target, saved.substr(0, cut)), LoadStatus::FormatError) << cut;
         ASSERT_EQ(prompter.count(), 1u);
         ASSERT_EQ(target.Save(), before) << cut;
-        ASSERT_EQ(processState().exitStatus.load(), 1u);
+        ASSERT_EQ(processState().ExitStatus(), 1u);
         ASSERT_TRUE(abort.isSet());
     }
     const auto message = prompter.messages()[0];

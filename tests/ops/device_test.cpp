@@ -123,7 +123,7 @@ TEST_F(Session, AbortStopsTheJobAndMarksTheRun) {
     };
     ASSERT_TRUE(device->ReadAll());
     EXPECT_LT(Counter(ProgressCounter::Parameters), 84);
-    EXPECT_EQ(processState().exitStatus.load(), 0x20u);
+    EXPECT_EQ(processState().ExitStatus(), 0x20u);
     EXPECT_FALSE(device->abortEvent.isSet());
 }
 
@@ -216,16 +216,16 @@ TEST_F(Session, EstablishLinkTriesTheOtherConverter) {
     module().injectFault(sim::Fault::Silence, 4);  // the first try (automatic converter) fails
     EXPECT_TRUE(device->EstablishLink());
     EXPECT_EQ(device->port().directionMode.load(), 0);
-    processState().exitStatus = 8;
+    processState().SetExitStatus(8);
     EXPECT_TRUE(device->EstablishLink());
     EXPECT_EQ(device->port().directionMode.load(), 1);
-    EXPECT_EQ(processState().exitStatus.load(), 0u);  // a ZEP8 with version 7 clears the trouble
+    EXPECT_EQ(processState().ExitStatus(), 0u);  // a ZEP8 with version 7 clears the trouble
 }
 
 TEST_F(Session, AnotherModuleIsNotAZep8) {
     module().setIdentity("MB110", "v1.0");
     EXPECT_FALSE(device->EstablishLink());
-    EXPECT_EQ(processState().exitStatus.load(), 0x40u);
+    EXPECT_EQ(processState().ExitStatus(), 0x40u);
     EXPECT_EQ(processState().ProtocolMode.load(), PROTOCOL_OWN);
     EXPECT_EQ(device->port().directionMode.load(), 0);
 }
@@ -262,7 +262,7 @@ TEST_P(LeftOnForeignProtocol, EstablishLinkBringsTheModuleBack) {
     EXPECT_TRUE(device->EstablishLink());
     EXPECT_EQ(module().activeSettings().protocol, sim::Protocol::Own);
     EXPECT_EQ(processState().ProtocolMode.load(), PROTOCOL_OWN);
-    EXPECT_EQ(processState().exitStatus.load() & (EXIT_TIMEOUT | EXIT_NOT_ZEP8), 0u);
+    EXPECT_EQ(processState().ExitStatus() & (EXIT_TIMEOUT | EXIT_NOT_ZEP8), 0u);
     EXPECT_EQ(device->Identify(false), 0x07);
 }
 

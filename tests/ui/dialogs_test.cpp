@@ -216,7 +216,7 @@ void DialogsTest::progressOfDeviceJobs() {
     QCOMPARE(shownParameters, QString::number(parameters));
     QVERIFY(FieldText(dialog, "groupsField").toInt() > 0);
     QCOMPARE(FieldText(dialog, "parametersWithErrorsField"), "0");
-    QCOMPARE(processState().exitStatus.load(), 0u);
+    QCOMPARE(processState().ExitStatus(), 0u);
 
     // A second read, cut short: Escape does nothing, "Прервать" stops the job.
     bool stayedAfterEscape = false;
@@ -230,7 +230,7 @@ void DialogsTest::progressOfDeviceJobs() {
     QVERIFY(device.ReadAll());
     QVERIFY(stayedAfterEscape);
     QVERIFY(FieldText(dialog, "parametersField").toInt() < parameters);
-    QCOMPARE(processState().exitStatus.load() & 0x20u, 0x20u);
+    QCOMPARE(processState().ExitStatus() & 0x20u, 0x20u);
     processState().reset();
 }
 
