@@ -19,29 +19,23 @@
 namespace zep8 {
 namespace {
 
-constexpr const char* kUsage =
-    "Конфигуратор ЗЕП-8\n"
-    "\n"
-    "zep8 [ПАРАМЕТРЫ] [ФАЙЛ.zep]\n"
-    "  /read       считать все параметры прибора и сохранить их в ФАЙЛ.zep\n"
-    "  /write      записать в прибор все параметры из ФАЙЛ.zep\n"
-    "  /aply       применить новые сетевые настройки (с /write и параметрами связи)\n"
-    "  /test       только проверить связь с прибором\n"
-    "  /close      закрыть программу по окончании\n"
-    "  /port:N /bps:N /prty:even|odd|no /addr:N /len:N /sbit:N /alen:8|11\n"
-    "              параметры связи на этот запуск (порт N - это /dev/ttyS(N-1))\n"
-    "  /rs485:auto|off|on   тип преобразователя интерфейса\n"
-    "  /silent /newnetparam /elog:ФАЙЛ /exitevent:ИМЯ\n"
-    "  --port=ПУТЬ  любой последовательный порт, например /dev/ttyUSB0\n"
-    "  --simulate   работать с виртуальным прибором внутри программы\n"
-    "  --headless   без окон, даже когда есть дисплей\n"
-    "  --dump ФАЙЛ.zep  показать конфигурацию таблицей\n"
-    "  --help, --version\n"
-    "\n"
-    "Код завершения: 0 - без ошибок; 200 - нет файла или он испорчен; 201 - порт не\n"
-    "открывается или не указан; 202 - прибор не отвечает; 203 - ошибки на линии (ответы\n"
-    "не разобрать); 204 - задание закончилось с ошибками параметров (см. /elog);\n"
-    "205 - прервано; 206 - ответил не ЗЕП8.\n";
+// --help: the options from the parser's own table, then this platform's.
+std::string Usage() {
+    return "Конфигуратор ЗЕП-8\n"
+           "\n"
+           "zep8 [ПАРАМЕТРЫ] [ФАЙЛ.zep]\n" +
+           OptionHelp() +
+           "  --port=ПУТЬ         любой последовательный порт, например /dev/ttyUSB0\n"
+           "  --simulate          работать с виртуальным прибором внутри программы\n"
+           "  --headless          без окон, даже когда есть дисплей\n"
+           "  --dump ФАЙЛ.zep     показать конфигурацию таблицей\n"
+           "  --help, --version\n"
+           "\n"
+           "Код завершения: 0 - без ошибок; 200 - нет файла или он испорчен; 201 - порт не\n"
+           "открывается или не указан; 202 - прибор не отвечает; 203 - ошибки на линии (ответы\n"
+           "не разобрать); 204 - задание закончилось с ошибками параметров (см. /elog);\n"
+           "205 - прервано; 206 - ответил не ЗЕП8.\n";
+}
 
 // The virtual module speaks what the program will use in this run.
 sim::LineSettings LineOfTheRun(const OptionRecord& o, const SettingsStore& store) {
@@ -66,13 +60,13 @@ sim::LineSettings LineOfTheRun(const OptionRecord& o, const SettingsStore& store
 
 }  // namespace
 
-std::string_view UsageText() {
-    return kUsage;
+std::string UsageText() {
+    return Usage();
 }
 
 int RunInformation(const OptionRecord& options, RunEnvironment& env) {
     if (options.help) {
-        env.out << kUsage;
+        env.out << Usage();
         return 0;
     }
     if (options.version) {
@@ -141,7 +135,7 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
     if (!options.automation()) {
         env.err << "Без окон конфигуратор работает только по командной строке: укажите действие "
                    "(/read, /write, /test).\n\n"
-                << kUsage;
+                << Usage();
         return 0;
     }
     if (const int code = run.Prepare(); code != kRunGoesOn) return code;

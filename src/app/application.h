@@ -56,7 +56,7 @@ AutomatedAction AutomatedActionOf(const OptionRecord& options);
 
 // --help, --version and --dump: the exit code, or kRunGoesOn for a real run.
 int RunInformation(const OptionRecord& options, RunEnvironment& env);
-std::string_view UsageText();
+std::string UsageText();
 
 // An automated read, write or link test without any port to use.
 bool NeedsPortButHasNone(const OptionRecord& options);

@@ -13,16 +13,6 @@
 namespace zep8 {
 namespace {
 
-constexpr std::array<std::string_view, 24> kOptionNames = {
-    "write",     "read",   "port",  "bps",       "prty", "addr",      "len",  "sbit",
-    "alen",      "rs485",  "aply",  "x",         "y",    "w",         "h",    "autoread",
-    "autowrite", "silent", "close", "calibrate", "elog", "exitevent", "test", "newnetparam",
-};
-
-bool IsOptionName(std::string_view name) {
-    return std::find(kOptionNames.begin(), kOptionNames.end(), name) != kOptionNames.end();
-}
-
 int DigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -109,7 +99,8 @@ class Parser {
 
     OptionRecord record;
 
-  private:
+    // What the options' actions do to the record.
+    void actions(std::uint32_t bits) { record.actionFlags |= bits; }
     void automation() { record.actionFlags |= ACTION_AUTOMATION; }
     void linkGiven() { record.actionFlags |= ACTION_AUTOMATION | ACTION_LINK_SETTINGS; }
     // Option bits only accumulate: "silent" and "autoread:on" may both be given.
@@ -120,100 +111,179 @@ class Parser {
     bool netParamEdit() const { return record.hasOption(OPT_NETPARAM_EDIT); }
 };
 
+// One option of the command line: its name, what may follow the colon, its
+// line in --help, and what it does to the record (given the value in lower
+// case and as typed).
+struct OptionSpec {
+    std::string_view name;
+    std::string_view value;
+    std::string_view help;
+    void (*apply)(Parser& p, const std::string& value, std::string_view typed);
+};
+
+void LinkNumber(Parser& p, const std::string& value, auto OptionRecord::*field) {
+    if (ScanField(value, p.record.*field)) p.linkGiven();
+}
+
+void LinkText(Parser& p, const std::string& value, std::string OptionRecord::*field,
+              std::size_t limit) {
+    // Too long for the record: ignored rather than cut to a different value.
+    if (!value.empty() && Utf8Length(value) <= limit) {
+        p.record.*field = value;
+        p.linkGiven();
+    }
+}
+
+void Geometry(Parser& p, const std::string& value, std::int32_t OptionRecord::*field,
+              std::uint8_t bit) {
+    if (ScanField(value, p.record.*field)) {
+        p.record.geometryFlags |= bit;
+        p.automation();
+    }
+}
+
+void OnOff(Parser& p, const std::string& value, std::uint16_t on, std::uint16_t off) {
+    p.automation();
+    if (value == "on") p.setOption(on);
+    if (value == "off") p.setOption(off);
+}
+
+constexpr OptionSpec kOptions[] = {
+    {"write", "", "записать в прибор все параметры из ФАЙЛ.zep",
+     [](Parser& p, const std::string&, std::string_view) {
+         p.actions(ACTION_AUTOMATION | ACTION_WRITE_ALL);
+     }},
+    {"read", "", "считать все параметры прибора и сохранить их в ФАЙЛ.zep",
+     [](Parser& p, const std::string&, std::string_view) {
+         p.actions(ACTION_AUTOMATION | ACTION_READ_ALL);
+     }},
+    {"port", "N", "порт N на этот запуск (это /dev/ttyS(N-1))",
+     [](Parser& p, const std::string& value, std::string_view) {
+         if (p.netParamEdit()) return;
+         p.automation();
+         if (ScanField(value, p.record.portNumber)) {
+             p.record.portPath.clear();
+             p.linkGiven();
+         }
+     }},
+    {"bps", "N", "скорость обмена",
+     [](Parser& p, const std::string& value, std::string_view) {
+         LinkNumber(p, value, &OptionRecord::baudRate);
+     }},
+    {"prty", "even|odd|no", "контроль четности",
+     [](Parser& p, const std::string& value, std::string_view) {
+         p.linkGiven();
+         if (value == "even") {
+             p.record.parity = PARITY_EVEN;
+         } else if (value == "odd") {
+             p.record.parity = PARITY_ODD;
+         } else if (value == "no") {
+             p.record.parity = PARITY_NONE;
+         } else {
+             p.record.actionFlags &= ~ACTION_LINK_SETTINGS;
+         }
+     }},
+    {"addr", "N", "адрес прибора",
+     [](Parser& p, const std::string& value, std::string_view) {
+         LinkText(p, value, &OptionRecord::address, kMaxAddressLength);
+     }},
+    {"len", "N", "длина слова данных",
+     [](Parser& p, const std::string& value, std::string_view) {
+         LinkNumber(p, value, &OptionRecord::dataBits);
+     }},
+    {"sbit", "N", "количество стоп-бит",
+     [](Parser& p, const std::string& value, std::string_view) {
+         LinkText(p, value, &OptionRecord::stopBits, kMaxStopBitsLength);
+     }},
+    {"alen", "8|11", "длина адреса",
+     [](Parser& p, const std::string& value, std::string_view) {
+         LinkNumber(p, value, &OptionRecord::addressLength);
+     }},
+    {"rs485", "auto|off|on", "тип преобразователя интерфейса",
+     [](Parser& p, const std::string& value, std::string_view) {
+         p.automation();
+         if (value == "auto") p.record.converterMode = CONVERTER_AUTO;
+         if (value == "off") p.record.converterMode = CONVERTER_OFF;
+         if (value == "on") p.record.converterMode = CONVERTER_ON;
+     }},
+    {"aply", "", "применить новые сетевые настройки (с /write и параметрами связи)",
+     [](Parser& p, const std::string&, std::string_view) {
+         p.actions(ACTION_AUTOMATION | ACTION_APPLY);
+     }},
+    {"x", "N", "левый край окна",
+     [](Parser& p, const std::string& value, std::string_view) {
+         Geometry(p, value, &OptionRecord::x, GEOMETRY_X);
+     }},
+    {"y", "N", "верхний край окна",
+     [](Parser& p, const std::string& value, std::string_view) {
+         Geometry(p, value, &OptionRecord::y, GEOMETRY_Y);
+     }},
+    {"w", "N", "ширина окна (/w:0/h:0 - свернуть)",
+     [](Parser& p, const std::string& value, std::string_view) {
+         Geometry(p, value, &OptionRecord::width, GEOMETRY_WIDTH);
+     }},
+    {"h", "N", "высота окна",
+     [](Parser& p, const std::string& value, std::string_view) {
+         Geometry(p, value, &OptionRecord::height, GEOMETRY_HEIGHT);
+     }},
+    {"autoread", "on|off", "режим автоматического чтения",
+     [](Parser& p, const std::string& value, std::string_view) {
+         OnOff(p, value, OPT_AUTOREAD_ON, OPT_AUTOREAD_OFF);
+     }},
+    {"autowrite", "on|off", "режим автоматической записи (только отмечается)",
+     [](Parser& p, const std::string& value, std::string_view) {
+         OnOff(p, value, OPT_AUTOWRITE_ON, OPT_AUTOWRITE_OFF);
+     }},
+    {"silent", "", "без сообщений связи, порт открывается только для работы",
+     [](Parser& p, const std::string&, std::string_view) {
+         p.automation();
+         p.setOption(OPT_SILENT | OPT_AUTOREAD_OFF | OPT_AUTOWRITE_OFF);
+     }},
+    {"close", "", "закрыть программу по окончании",
+     [](Parser& p, const std::string&, std::string_view) {
+         p.actions(ACTION_AUTOMATION | ACTION_CLOSE);
+     }},
+    {"calibrate", "", "открыть юстировку и закрыть программу по ее окончании",
+     [](Parser& p, const std::string&, std::string_view) {
+         p.actions(ACTION_AUTOMATION | ACTION_CALIBRATE);
+     }},
+    {"elog", "ФАЙЛ", "протокол ошибок чтения и записи",
+     [](Parser& p, const std::string&, std::string_view typed) {
+         // The log path keeps its case: file names here are case-sensitive.
+         p.record.errorLogPath = std::string(Unquote(typed));
+     }},
+    {"exitevent", "ИМЯ", "событие завершения /zep8.имя для вызывающей программы",
+     [](Parser& p, const std::string& value, std::string_view) {
+         p.record.exitEventName = std::string(Unquote(value));
+     }},
+    {"test", "", "только проверить связь с прибором",
+     [](Parser& p, const std::string&, std::string_view) {
+         p.automation();
+         p.setOption(OPT_TEST_RUN);
+     }},
+    {"newnetparam", "", "заменить сетевые параметры в ФАЙЛ.zep параметрами связи",
+     [](Parser& p, const std::string&, std::string_view) {
+         p.automation();
+         p.setOption(OPT_NETPARAM_EDIT | OPT_NO_DEVICE);
+         p.record.actionFlags &= ~ACTION_LINK_SETTINGS;
+         p.record.portNumber = 0;
+         p.record.portPath.clear();
+     }},
+};
+
+const OptionSpec* FindOption(std::string_view name) {
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.name == name) return &spec;
+    }
+    return nullptr;
+}
+
 void Parser::option(std::string_view token) {
     const std::size_t colon = token.find(':');
     const std::string name = FoldCase(token.substr(0, colon));
-    const std::string_view rawValue =
+    const std::string_view typed =
         colon == std::string_view::npos ? std::string_view() : token.substr(colon + 1);
-    // The log path keeps its case: file names here are case-sensitive.
-    if (name == "elog") {
-        record.errorLogPath = std::string(Unquote(rawValue));
-        return;
-    }
-    const std::string value = FoldCase(rawValue);
-    OptionRecord& r = record;
-
-    if (name == "write") {
-        r.actionFlags |= ACTION_AUTOMATION | ACTION_WRITE_ALL;
-    } else if (name == "read") {
-        r.actionFlags |= ACTION_AUTOMATION | ACTION_READ_ALL;
-    } else if (name == "port") {
-        if (netParamEdit()) return;
-        automation();
-        if (ScanField(value, r.portNumber)) {
-            r.portPath.clear();
-            linkGiven();
-        }
-    } else if (name == "bps") {
-        if (ScanField(value, r.baudRate)) linkGiven();
-    } else if (name == "prty") {
-        linkGiven();
-        if (value == "even") {
-            r.parity = PARITY_EVEN;
-        } else if (value == "odd") {
-            r.parity = PARITY_ODD;
-        } else if (value == "no") {
-            r.parity = PARITY_NONE;
-        } else {
-            r.actionFlags &= ~ACTION_LINK_SETTINGS;
-        }
-    } else if (name == "addr") {
-        // Too long for the record: ignored rather than cut to a different address.
-        if (!value.empty() && Utf8Length(value) <= kMaxAddressLength) {
-            r.address = value;
-            linkGiven();
-        }
-    } else if (name == "len") {
-        if (ScanField(value, r.dataBits)) linkGiven();
-    } else if (name == "sbit") {
-        if (!value.empty() && Utf8Length(value) <= kMaxStopBitsLength) {
-            r.stopBits = value;
-            linkGiven();
-        }
-    } else if (name == "alen") {
-        if (ScanField(value, r.addressLength)) linkGiven();
-    } else if (name == "rs485") {
-        automation();
-        if (value == "auto") r.converterMode = CONVERTER_AUTO;
-        if (value == "off") r.converterMode = CONVERTER_OFF;
-        if (value == "on") r.converterMode = CONVERTER_ON;
-    } else if (name == "aply") {
-        r.actionFlags |= ACTION_AUTOMATION | ACTION_APPLY;
-    } else if (name == "x" || name == "y" || name == "w" || name == "h") {
-        static constexpr std::string_view kNames = "xywh";
-        const auto index = kNames.find(name);
-        std::int32_t* fields[] = {&r.x, &r.y, &r.width, &r.height};
-        if (ScanField(value, *fields[index])) {
-            r.geometryFlags |= static_cast<std::uint8_t>(1u << index);
-            automation();
-        }
-    } else if (name == "autoread") {
-        automation();
-        if (value == "on") setOption(OPT_AUTOREAD_ON);
-        if (value == "off") setOption(OPT_AUTOREAD_OFF);
-    } else if (name == "autowrite") {
-        automation();
-        if (value == "on") setOption(OPT_AUTOWRITE_ON);
-        if (value == "off") setOption(OPT_AUTOWRITE_OFF);
-    } else if (name == "silent") {
-        automation();
-        setOption(OPT_SILENT | OPT_AUTOREAD_OFF | OPT_AUTOWRITE_OFF);
-    } else if (name == "close") {
-        r.actionFlags |= ACTION_AUTOMATION | ACTION_CLOSE;
-    } else if (name == "calibrate") {
-        r.actionFlags |= ACTION_AUTOMATION | ACTION_CALIBRATE;
-    } else if (name == "exitevent") {
-        r.exitEventName = std::string(Unquote(value));
-    } else if (name == "test") {
-        automation();
-        setOption(OPT_TEST_RUN);
-    } else if (name == "newnetparam") {
-        automation();
-        setOption(OPT_NETPARAM_EDIT | OPT_NO_DEVICE);
-        r.actionFlags &= ~ACTION_LINK_SETTINGS;
-        r.portNumber = 0;
-        r.portPath.clear();
-    }
+    if (const OptionSpec* spec = FindOption(name)) spec->apply(*this, FoldCase(typed), typed);
 }
 
 // --port=PATH names the port like "port" does with a number.
@@ -287,7 +357,7 @@ OptionRecord ParseCommandLine(const std::vector<std::string>& args) {
         if (!optionsEnded && arg.front() == '-') isOption = true;
         // An absolute path is a file unless it starts like an option.
         if (!optionsEnded && arg.front() == '/') {
-            isOption = IsOptionName(NameOf(SplitTokens(arg.substr(1)).front()));
+            isOption = FindOption(NameOf(SplitTokens(arg.substr(1)).front())) != nullptr;
         }
         if (!isOption) {
             parser.record.fileArgument = std::string(arg);
@@ -297,6 +367,18 @@ OptionRecord ParseCommandLine(const std::vector<std::string>& args) {
     }
     parser.finish();
     return parser.record;
+}
+
+std::string OptionHelp() {
+    std::string text;
+    for (const OptionSpec& spec : kOptions) {
+        std::string usage = "  /" + std::string(spec.name);
+        if (!spec.value.empty()) usage += ":" + std::string(spec.value);
+        const std::size_t width = Utf8Length(usage);
+        usage.append(width < 22 ? 22 - width : 1, ' ');
+        text += usage + std::string(spec.help) + "\n";
+    }
+    return text;
 }
 
 bool CreateErrorLog(const std::string& path) {

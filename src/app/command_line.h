@@ -73,6 +73,9 @@ WindowStart StartOfWindow(const OptionRecord& options);
 // event do that afterwards.
 OptionRecord ParseCommandLine(const std::vector<std::string>& args);
 
+// The options' lines of --help, from the same table the parser reads.
+std::string OptionHelp();
+
 // Creates the error log empty, truncating an old one. False when it cannot
 // be created; the caller decides what that means for the run.
 bool CreateErrorLog(const std::string& path);

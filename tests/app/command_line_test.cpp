@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "platform/process_state.h"
 
@@ -122,6 +123,18 @@ TEST(CommandLine, ErrorLogIsCreatedEmpty) {
     EXPECT_EQ(std::filesystem::file_size(path), 0u);
     EXPECT_FALSE(CreateErrorLog((dir / "missing" / "errors.log").string()));
     std::filesystem::remove_all(dir);
+}
+
+// --help lists the parser's own options: each listed name is one it takes.
+TEST(CommandLine, HelpListsWhatTheParserTakes) {
+    std::istringstream help(OptionHelp());
+    int listed = 0;
+    for (std::string line; std::getline(help, line);) {
+        const std::string name = line.substr(3, line.find_first_of(": ", 3) - 3);
+        EXPECT_TRUE(Parse({"/" + name}).fileArgument.empty()) << name;
+        ++listed;
+    }
+    EXPECT_EQ(listed, 24);
 }
 
 }  // namespace
