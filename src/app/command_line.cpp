@@ -114,7 +114,7 @@ class Parser {
 // One option of the command line: its name, what may follow the colon, its
 // line in --help, and what it does to the record (given the value in lower
 // case and as typed).
-struct OptionSpec {
+struct OptionEntry {
     std::string_view name;
     std::string_view value;
     std::string_view help;
@@ -148,7 +148,7 @@ void OnOff(Parser& p, const std::string& value, std::uint16_t on, std::uint16_t 
     if (value == "off") p.setOption(off);
 }
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"write", "", "записать в прибор все параметры из ФАЙЛ.zep",
      [](Parser& p, const std::string&, std::string_view) {
          p.actions(ACTION_AUTOMATION | ACTION_WRITE_ALL);
@@ -271,9 +271,9 @@ constexpr OptionSpec kOptions[] = {
      }},
 };
 
-const OptionSpec* FindOption(std::string_view name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.name == name) return &spec;
+const OptionEntry* FindOption(std::string_view name) {
+    for (const OptionEntry& entry : kOptions) {
+        if (entry.name == name) return &entry;
     }
     return nullptr;
 }
@@ -283,7 +283,7 @@ void Parser::option(std::string_view token) {
     const std::string name = FoldCase(token.substr(0, colon));
     const std::string_view typed =
         colon == std::string_view::npos ? std::string_view() : token.substr(colon + 1);
-    if (const OptionSpec* spec = FindOption(name)) spec->apply(*this, FoldCase(typed), typed);
+    if (const OptionEntry* entry = FindOption(name)) entry->apply(*this, FoldCase(typed), typed);
 }
 
 // --port=PATH names the port like "port" does with a number.
@@ -371,12 +371,12 @@ OptionRecord ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string OptionHelp() {
     std::string text;
-    for (const OptionSpec& spec : kOptions) {
-        std::string usage = "  /" + std::string(spec.name);
-        if (!spec.value.empty()) usage += ":" + std::string(spec.value);
+    for (const OptionEntry& entry : kOptions) {
+        std::string usage = "  /" + std::string(entry.name);
+        if (!entry.value.empty()) usage += ":" + std::string(entry.value);
         const std::size_t width = Utf8Length(usage);
         usage.append(width < 22 ? 22 - width : 1, ' ');
-        text += usage + std::string(spec.help) + "\n";
+        text += usage + std::string(entry.help) + "\n";
     }
     return text;
 }
