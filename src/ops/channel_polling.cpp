@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -13,6 +12,7 @@
 #include "platform/local_time.h"
 #include "platform/prompter.h"
 #include "platform/text.h"
+#include "platform/user_folders.h"
 
 namespace zep8 {
 namespace {
@@ -55,18 +55,7 @@ std::string PollCsvLine(const PollResult& r, std::string_view label) {
 }
 
 std::string PollLogFolder() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    std::filesystem::path folder;
-    if (data && data[0] == '/') {
-        folder = data;
-    } else {
-        const char* home = std::getenv("HOME");
-        folder = std::filesystem::path(home && *home ? home : "/tmp") / ".local" / "share";
-    }
-    folder /= "ARVO";
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    return folder.string();
+    return UserDataFolder();
 }
 
 bool IsCsvLogName(std::string_view name) {

@@ -108,7 +108,7 @@ inline constexpr std::string_view kPollCsvHeader = "time;input;label;value;error
 // working directory is not for the user's files.
 std::string PollLogPath(std::string_view baseName);
 bool IsCsvLogName(std::string_view baseName);
-// $XDG_DATA_HOME/ARVO (normally ~/.local/share/ARVO), created when missing.
+// The user's data folder of the program (UserDataFolder).
 std::string PollLogFolder();
 
 }  // namespace zep8

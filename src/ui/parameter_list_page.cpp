@@ -1,19 +1,17 @@
 #include "ui/parameter_list_page.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <initializer_list>
 #include <iterator>
 #include <span>
 #include <string_view>
 
 #include "platform/codepage.h"
+#include "platform/user_folders.h"
 
 namespace zep8 {
 namespace {
@@ -315,12 +313,6 @@ void WriteNotes(PageWriter& page) {
     page.Line("</table>");
 }
 
-std::string HomeFolder() {
-    if (const char* home = std::getenv("HOME"); home && *home) return home;
-    if (const passwd* user = getpwuid(getuid()); user && user->pw_dir) return user->pw_dir;
-    return "/tmp";
-}
-
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = write(fd, bytes.data(), bytes.size());
@@ -349,13 +341,7 @@ std::string ParameterListPage() {
 }
 
 std::string ExportFolder() {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    // A relative path is not a cache folder: the base directory rules ignore it.
-    const std::string base = cache && *cache == '/' ? std::string(cache) : HomeFolder() + "/.cache";
-    const std::string folder = base + "/ARVO";
-    std::error_code ignored;  // a folder that cannot be made fails the write, which says why
-    std::filesystem::create_directories(folder, ignored);
-    return folder;
+    return UserCacheFolder();
 }
 
 std::optional<std::string> WriteParameterListPage(const std::string& folder, std::string& error) {

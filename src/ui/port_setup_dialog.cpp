@@ -3,7 +3,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QThread>
 
 #include "ops/device.h"
 #include "ops/program_setting_edit.h"
@@ -64,22 +63,15 @@ void CSetupCarrier::FillTable() {
     resize(width(), sizeHint().height());
 }
 
-template <typename Call>
-void CSetupCarrier::OnWindowThread(Call call) {
-    if (QThread::currentThread() == thread()) {
-        call();
-    } else {
-        QMetaObject::invokeMethod(this, call, Qt::QueuedConnection);
-    }
-}
-
 void CSetupCarrier::SetStatus(std::string_view text, bool error) {
-    OnWindowThread([this, shown = Q(text), error] { ShowStatus(shown, error); });
+    OnThreadOf(this, Qt::QueuedConnection,
+               [this, shown = Q(text), error] { ShowStatus(shown, error); });
 }
 
 void CSetupCarrier::SetValueCell(int row, std::string_view value) {
-    OnWindowThread(
-        [this, row, shown = Q(value)] { ui_->table->SetCellText(row, kValueColumn, shown); });
+    OnThreadOf(this, Qt::QueuedConnection, [this, row, shown = Q(value)] {
+        ui_->table->SetCellText(row, kValueColumn, shown);
+    });
 }
 
 void CSetupCarrier::PostCommand(int command) {

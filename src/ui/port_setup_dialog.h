@@ -46,8 +46,6 @@ class CSetupCarrier : public QDialog, private PortSetupView {
     void ShowStatus(const QString& text, bool error);
     void OnCommand(int command);
     void OnValueEdited(int row, const QString& text);
-    template <typename Call>
-    void OnWindowThread(Call call);
 
     std::unique_ptr<Ui::CSetupCarrier> ui_;
     Device& device_;

@@ -2,8 +2,10 @@
 
 // Small things every window of the program needs.
 #include <QApplication>
+#include <QObject>
 #include <QPlainTextEdit>
 #include <QString>
+#include <QThread>
 #include <string_view>
 
 namespace zep8 {
@@ -11,6 +13,18 @@ namespace zep8 {
 // The core's UTF-8 texts as Qt's.
 inline QString Q(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Runs `call` on `owner`'s thread: at once when already there, otherwise as
+// a queued call (Qt::QueuedConnection: a post) or one the caller waits for
+// (Qt::BlockingQueuedConnection: a send). Widgets are touched on their thread only.
+template <typename Call>
+void OnThreadOf(QObject* owner, Qt::ConnectionType otherThread, Call call) {
+    if (QThread::currentThread() == owner->thread()) {
+        call();
+    } else {
+        QMetaObject::invokeMethod(owner, call, otherThread);
+    }
 }
 
 // The wait cursor while the window thread talks to the module.

@@ -1,7 +1,6 @@
 #include "ui/window_session.h"
 
 #include <QApplication>
-#include <QThread>
 
 #include "app/exit_code.h"
 #include "app/watchers.h"
@@ -12,6 +11,7 @@
 #include "ui/main_frame.h"
 #include "ui/progress_dialog.h"
 #include "ui/qt_prompter.h"
+#include "ui/widget_helpers.h"
 
 namespace zep8 {
 
@@ -56,11 +56,7 @@ class WindowHost : public QObject, public DocumentUi, public SessionHost {
   private:
     template <typename Call>
     void OnWindowThread(Qt::ConnectionType otherThread, Call call) {
-        if (QThread::currentThread() == thread()) {
-            call();
-        } else {
-            QMetaObject::invokeMethod(this, call, otherThread);
-        }
+        OnThreadOf(this, otherThread, call);
     }
 
     Prompter& prompter_;
