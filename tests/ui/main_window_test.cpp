@@ -18,15 +18,9 @@ namespace zep8 {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadFile;
 using testing::Row;
 using testing::WindowRun;
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -212,9 +206,9 @@ void MainWindowTest::windowedReadSavesWhatTheTerminalRunSaves() {
     };
     QCOMPARE(run("", "window.zep"), 0);
     QCOMPARE(run("--headless", "terminal.zep"), 0);
-    const std::string window = ReadBytes(dir / "window.zep");
+    const std::string window = ReadFile(dir / "window.zep");
     QVERIFY(!window.empty());
-    QVERIFY(window == ReadBytes(dir / "terminal.zep"));
+    QVERIFY(window == ReadFile(dir / "terminal.zep"));
     fs::remove_all(dir);
 }
 

@@ -15,15 +15,9 @@ namespace zep8 {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadFile;
 using testing::Row;
 using testing::WindowRun;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class PollRowsTest : public QObject {
     Q_OBJECT
@@ -91,8 +85,8 @@ void PollRowsTest::tickedInputsUpdateTheirRowsAndTheLog() {
         QTRY_COMPARE(tree.GetStateIcon(row), 3);
     }
     const fs::path log = dir / "ARVO" / "polls.log";
-    QTRY_VERIFY_WITH_TIMEOUT(ReadText(log).find("номером 5 (") != std::string::npos, 3000);
-    QVERIFY(ReadText(log).find("номером 1 (Вход №1)") != std::string::npos);
+    QTRY_VERIFY_WITH_TIMEOUT(ReadFile(log).find("номером 5 (") != std::string::npos, 3000);
+    QVERIFY(ReadFile(log).find("номером 1 (Вход №1)") != std::string::npos);
     QVERIFY(!tree.GetCellText(first, 2).isEmpty() || !tree.GetCellText(first, 4).isEmpty());
 
     // A period below 100 ms is refused and the cell keeps its text.
@@ -118,9 +112,9 @@ void PollRowsTest::tickedInputsUpdateTheirRowsAndTheLog() {
     for (Row row : {first, fifth}) Click(w, row);
     QTRY_COMPARE(tree.GetStateIcon(fifth), 1);
     QTest::qWait(300);
-    const std::string stoppedLog = ReadText(log);
+    const std::string stoppedLog = ReadFile(log);
     QTest::qWait(400);
-    QCOMPARE(ReadText(log).size(), stoppedLog.size());
+    QCOMPARE(ReadFile(log).size(), stoppedLog.size());
     auto lines = [&stoppedLog](const std::string& what) {
         int n = 0;
         for (std::size_t at = 0; (at = stoppedLog.find(what, at)) != std::string::npos; ++at) ++n;
@@ -134,8 +128,8 @@ void PollRowsTest::tickedInputsUpdateTheirRowsAndTheLog() {
     Edit(w, logging, 2, QStringLiteral("polls.csv"));
     Click(w, first);
     const fs::path csv = dir / "ARVO" / "polls.csv";
-    QTRY_VERIFY_WITH_TIMEOUT(ReadText(csv).find("\n2") != std::string::npos, 3000);
-    const std::string table = ReadText(csv);
+    QTRY_VERIFY_WITH_TIMEOUT(ReadFile(csv).find("\n2") != std::string::npos, 3000);
+    const std::string table = ReadFile(csv);
     QVERIFY(table.rfind("time;input;label;value;error\n", 0) == 0);
     const std::size_t begin = table.find('\n') + 1;
     const std::string row = table.substr(begin, table.find('\n', begin) - begin);

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QtTest>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -23,6 +25,14 @@
 namespace zep8::testing {
 
 using Row = CTreeListCtrl::Row;
+
+// A whole file's bytes; empty when it cannot be read.
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
 
 // One run of the program with its window, in this process.
 struct WindowRun {
