@@ -1,5 +1,7 @@
 #include "link/device_io.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "link/device_error_text.h"
@@ -105,7 +107,8 @@ bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::u
     int timeouts = 0, lineErrors = 0, lostStarts = 0;
     std::string received;
     for (;;) {
-        const int result = port_->Transfer(*frame, received);
+        const int result =
+            TransferOnLine(*frame, received, request.address, request.hash != kApplyHash);
         if (request.hash == kApplyHash) {
             NoteReplyAfterTimeout();
             errorText.clear();
@@ -156,6 +159,38 @@ bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::u
     }
     NoteGarbage();
     return Fail(errorText, "Пришла посылка с кодом команды, отличным от посланной и от n.Err.\n");
+}
+
+void DeviceIO::AddTap(ExchangeTap* tap) {
+    std::lock_guard lock(tapsMutex_);
+    taps_.push_back(tap);
+    tapped_ = true;
+}
+
+void DeviceIO::RemoveTap(ExchangeTap* tap) {
+    std::lock_guard lock(tapsMutex_);
+    std::erase(taps_, tap);
+    tapped_ = !taps_.empty();
+}
+
+int DeviceIO::TransferOnLine(std::string_view frame, std::string& received, int address,
+                             bool replyExpected) {
+    if (!tapped_.load(std::memory_order_relaxed)) return port_->Transfer(frame, received);
+    ExchangeRecord record;
+    record.startedAt = std::chrono::system_clock::now();
+    const auto start = std::chrono::steady_clock::now();
+    record.result = port_->Transfer(frame, received);
+    record.took = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - start);
+    record.protocolMode = processState().ProtocolMode.load();
+    record.elevenBitAddress = port_->settings.addressLength == 11;
+    record.replyExpected = replyExpected;
+    record.address = address;
+    record.sent = frame;
+    record.received = received;
+    std::lock_guard lock(tapsMutex_);
+    for (ExchangeTap* tap : taps_) tap->OnExchange(record);
+    return record.result;
 }
 
 int DeviceIO::ExchangeAttributes(int direction, Parameter& p) {
@@ -286,7 +321,7 @@ int DeviceIO::ExchangeForeignFrame(std::span<const std::uint8_t> command,
     int timeouts = 0, lineErrors = 0;
     std::string received;
     for (;;) {
-        const int result = port_->Transfer(frame, received);
+        const int result = TransferOnLine(frame, received, address, true);
         if (result == TRANSFER_TIMEOUT) {
             if (timeouts == kMaxTimeoutRepeats) return FOREIGN_TIMEOUT;
             ++timeouts;

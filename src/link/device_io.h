@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "link/exchange_tap.h"
 #include "link/line_port.h"
 #include "model/net_rs485_prg.h"
 #include "platform/fair_mutex.h"
@@ -67,12 +69,19 @@ class DeviceIO {
     bool OpenPortIfClosed();
     void ClosePort();
 
+    // Taps see every exchange from now on; a tap is removed before it goes.
+    void AddTap(ExchangeTap* tap);
+    void RemoveTap(ExchangeTap* tap);
+
     LinePort& port() { return *port_; }
     NetRS485prg& programNet() { return programNet_; }
     const NetRS485prg& programNet() const { return programNet_; }
     Prompter& prompter() { return prompter_; }
 
   private:
+    // One transfer on the port, shown to the taps. The link lock is held.
+    int TransferOnLine(std::string_view frame, std::string& received, int address,
+                       bool replyExpected);
     int SendForeignCommand(Parameter* parameter);
     bool Fail(std::string& errorText, std::string_view reason);
 
@@ -80,6 +89,9 @@ class DeviceIO {
     Prompter& prompter_;
     NetRS485prg programNet_;
     FairMutex linkLock_;
+    std::mutex tapsMutex_;
+    std::vector<ExchangeTap*> taps_;
+    std::atomic<bool> tapped_{false};  // spares the lock when no tap is there
     // The last port failure told to the operator (ReopenPort runs on several threads).
     std::mutex failureToldMutex_;
     std::string lastFailureTold_;

@@ -184,6 +184,8 @@ std::string NormaliseName(std::string_view name) {
     return std::string(trimmed.empty() ? name : trimmed);
 }
 
+std::span<const CatalogueEntry> CatalogueEntries() { return kCatalogue; }
+
 const CatalogueEntry* FindCatalogueEntry(std::string_view name) {
     const std::string normalised = NormaliseName(name);
     for (const CatalogueEntry& entry : kCatalogue) {

@@ -36,6 +36,9 @@ std::string NormaliseName(std::string_view name);
 // The entry of a name, ignoring letter case and trailing blanks; null when unknown.
 const CatalogueEntry* FindCatalogueEntry(std::string_view name);
 
+// Every entry, in the catalogue's order.
+std::span<const CatalogueEntry> CatalogueEntries();
+
 ParamDescriptor GetDescriptor(std::string_view name);
 
 // The factory value of a configuration parameter, if it has one.
