@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
     SimulatedModule simulated(options.settings);
     simulated.module().setLineTiming(options.lineTiming);
     simulated.transport().setLineCheck(options.lineCheck);
+    simulated.transport().setEcho(options.echo);
     if (options.sineSources) {
         for (int i = 0; i < VirtualModule::kInputs; ++i) {
             simulated.module().setSource(i, MeasurementSource::sine(20.0 + 10 * i, 5, 60));

@@ -164,6 +164,7 @@ void PtyTransport::run() {
             continue;
         }
         hungUp = false;
+        if (echo_) writeAll(std::string_view(chunk, static_cast<std::size_t>(n)));
         const Clock::time_point now = Clock::now();
         if (pending.empty()) firstByte = now;
         lastByte = now;

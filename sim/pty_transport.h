@@ -40,6 +40,10 @@ class PtyTransport {
     void setLineCheck(bool on) { lineCheck_ = on; }
     int mismatchedFrames() const { return mismatchedFrames_; }
 
+    // A two-wire adapter without echo cancellation: every byte the program
+    // sends comes back to it at once, before any answer.
+    void setEcho(bool on) { echo_ = on; }
+
   private:
     void run();
     void respond(std::string_view frame, std::chrono::steady_clock::time_point firstByte);
@@ -53,6 +57,7 @@ class PtyTransport {
     std::string linkPath_;
     std::atomic<bool> lineCheck_{true};
     std::atomic<int> mismatchedFrames_{0};
+    std::atomic<bool> echo_{false};
     Event stop_{Event::Reset::Manual};
     std::thread thread_;
 };

@@ -38,6 +38,8 @@ std::string_view SimUsage() {
            "  --any-speed          answer whatever speed the program set on the port\n"
            "  --sine               measured values swing (one minute per period) instead of\n"
            "                       staying at 20, 21, ... 27\n"
+           "  --echo               send every byte the program sends straight back to it,\n"
+           "                       as a two-wire adapter without echo cancellation does\n"
            "  --link PATH          also make PATH a symbolic link to the port\n"
            "  --help               this text\n"
            "\n"
@@ -64,6 +66,10 @@ ParsedOptions ParseSimOptions(std::span<const std::string_view> args) {
         }
         if (name == "--sine") {
             options.sineSources = true;
+            continue;
+        }
+        if (name == "--echo") {
+            options.echo = true;
             continue;
         }
         if (name == "--any-speed") {

@@ -16,6 +16,7 @@ struct SimOptions {
     bool lineTiming = false;
     bool lineCheck = true;
     bool sineSources = false;
+    bool echo = false;
     bool help = false;
 };
 

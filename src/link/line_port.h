@@ -75,6 +75,14 @@ class LinePort {
     // exchange and put it back afterwards.
     static constexpr int kReadTotalConstant = 50;
     std::atomic<int> readTotalConstant{kReadTotalConstant};
+
+    // When positive, the whole reply wait (ms) of a transfer, in place of the
+    // one worked out from the speed: a probe that tries many settings waits
+    // only as long as its own frames need.
+    std::atomic<int> replyWaitOverride{0};
+    // A two-wire adapter without echo cancellation hears its own request: the
+    // first bytes received are then that request and are dropped.
+    std::atomic<bool> echoSuppression{false};
 };
 
 }  // namespace zep8

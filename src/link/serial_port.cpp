@@ -203,13 +203,14 @@ int SerialPort::Send(std::string_view frame) {
     return TRANSFER_OK;
 }
 
-int SerialPort::Receive(std::string& reply) {
+int SerialPort::Receive(std::string& reply, std::size_t echoLength) {
     const bool rtu = protocolMode_ == PROTOCOL_MODBUS_RTU;
     // The reply time-out was worked out with the usual read total constant.
-    const int wait =
+    int wait =
         timings_.replyTimeout == 0
             ? 0
             : std::max(0, timings_.replyTimeout - kReadTotalConstant + readTotalConstant.load());
+    if (const int override = replyWaitOverride.load(); override > 0) wait = override;
     auto deadline = Clock::now() + std::chrono::milliseconds(wait);
     for (;;) {
         const int woke = Event::waitAny({&stopEvent}, Remaining(deadline), fd_);
@@ -222,7 +223,11 @@ int SerialPort::Receive(std::string& reply) {
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) return TRANSFER_OK;  // the device went away: nothing more to read
         if (LineErrorsGrew()) return TRANSFER_LINE_ERROR;
-        const std::string_view received(buffer, static_cast<std::size_t>(n));
+        std::string_view received(buffer, static_cast<std::size_t>(n));
+        const std::size_t echoed = std::min(echoLength, received.size());
+        received.remove_prefix(echoed);
+        echoLength -= echoed;
+        if (received.empty()) continue;
         reply.append(received.substr(0, kMaxReply - std::min(reply.size(), kMaxReply)));
         if (rtu) {
             deadline = Clock::now() + std::chrono::milliseconds(timings_.rtuSilence);
@@ -242,7 +247,7 @@ int SerialPort::Transfer(std::string_view frame, std::string& reply) {
         errors_.known = false;
         LineErrorsGrew();
         result = Send(frame);
-        if (result == TRANSFER_OK) result = Receive(reply);
+        if (result == TRANSFER_OK) result = Receive(reply, echoSuppression ? frame.size() : 0);
     }
     if (openedHere && fd_ >= 0) {
         ::close(fd_);

@@ -30,7 +30,8 @@ class SerialPort : public LinePort {
 
   private:
     int Send(std::string_view frame);
-    int Receive(std::string& reply);
+    // The first `echoLength` bytes received are the adapter's echo of the request.
+    int Receive(std::string& reply, std::size_t echoLength);
     bool LineErrorsGrew();
 
     int fd_ = -1;
