@@ -356,6 +356,7 @@ void DeviceIO::LoadPortSettings() {
     number("A.Len", settings.addressLength);
     number("LEn", settings.byteSize);
     number("Sbit", settings.stopBits);
+    port_->echoSuppression = programNet_.GetValue("Echo") == kEchoOn;
     const std::string parity = programNet_.GetValue("PrtY");
     const std::vector<std::string> items = GetDescriptor("PrtY").items;
     constexpr int kSchemes[] = {SCHEME_NONE, SCHEME_EVEN, SCHEME_ODD};

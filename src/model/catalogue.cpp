@@ -117,6 +117,8 @@ const CatalogueEntry kCatalogue[] = {
     Number(Entry("RS.dL", "Задержка ответа по RS-485, мс", "WA", PT_INTEGER), 0, 0, 50, "2"),
     Enum(Entry("Prot", "Протокол обмена", "WA", PT_ENUM), kProtocols, "АРВО"),
     WithItems(Entry("Port", "Порт компьютера", "W", PT_ENUM), Items::SerialPorts, {}),
+    // The program's alone: the module has no such parameter.
+    Enum(Entry("Echo", "Эхо передатчика", "W", PT_ENUM), kOnOff, "Выключен"),
     // Inputs, common to all.
     Enum(Entry("Cj-.C", "Режим работы", "WA", PT_ENUM), kOnOff, "Включен"),
     // Per input.

@@ -46,6 +46,8 @@ void LoadProgramSettings(NetRS485prg& node, const SettingsStore& store) {
     if (parity >= 1 && parity <= static_cast<std::int32_t>(items.size())) {
         node.SetValue("PrtY", items[static_cast<std::size_t>(parity - 1)], false);
     }
+    const bool echo = store.readInt(kKey, "echo").value_or(0) != 0;
+    node.SetValue("Echo", echo ? kEchoOn : kEchoOff, false);
     const std::string name = store.readString(kKey, "port_name").value_or("");
     const std::int32_t number = store.readInt(kKey, "port_number").value_or(1);
     node.SetValue("Port", name.empty() ? "COM" + std::to_string(number) : name, false);
@@ -68,6 +70,7 @@ void StoreProgramSettings(const NetRS485prg& node, SettingsStore& store) {
         if (items[i] == parity)
             store.writeInt(kKey, "parity_scheme", static_cast<std::int32_t>(i + 1));
     }
+    store.writeInt(kKey, "echo", node.GetValue("Echo") == kEchoOn ? 1 : 0);
     const std::string port = node.GetValue("Port");
     if (port == kNoData) return;
     if (const std::optional<long long> n = ComNumber(port)) {

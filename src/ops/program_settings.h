@@ -9,7 +9,8 @@ class SettingsStore;
 // "SOFTWARE\ARVO\ZEP8": "address", "address_length", "baud_rate",
 // "byte_size", "stop_bits", "parity_scheme" (1 none, 2 even, 3 odd) and
 // "port_number" (n of "COMn") as numbers; any other port name is kept in the
-// text "port_name".
+// text "port_name"; "echo" (1: drop the adapter's echo of each request, 0 the
+// default) as a number.
 
 // Builds the node's parameters and fills them from the store (defaults for
 // what is missing: COM1, 9600 baud, 8 data bits, no parity, 1 stop bit,

@@ -34,7 +34,8 @@ TEST(Nodes, EachNodeBuildsItsParametersInOrder) {
 
     NetRS485prg program;
     program.InitParameters();
-    EXPECT_EQ(NamesOf(program), (Names{"bPS", "LEn", "PrtY", "Sbit", "A.Len", "Addr", "Port"}));
+    EXPECT_EQ(NamesOf(program),
+              (Names{"bPS", "LEn", "PrtY", "Sbit", "A.Len", "Addr", "Port", "Echo"}));
     EXPECT_EQ(program.caption, "Сетевые параметры программы");
     for (const auto& p : program.parameters()) EXPECT_FALSE(p->hasAttributes) << p->name;
 

@@ -82,7 +82,7 @@ TEST_F(PortSetupTest, ScanFindsTheModuleAtItsSpeed) {
     device->programNet().SetValue("bPS", "9600", false);
     PortSetup setup(*device, view, true, SucceedsAt("38400"));
     setup.Open();
-    EXPECT_EQ(setup.Rows().size(), 7u);
+    EXPECT_EQ(setup.Rows().size(), 8u);
     EXPECT_EQ(setup.Rows()[0].title, "Скорость обмена данными");
     EXPECT_EQ(setup.Rows()[6].name, "Port");
     EXPECT_FALSE(setup.Command(PortSetup::CMD_SCAN));

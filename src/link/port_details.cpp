@@ -1,0 +1,84 @@
+#include "link/port_details.h"
+
+#include <cstdlib>
+
+#include "link/port_list.h"
+#include "link/system_files.h"
+
+namespace zep8 {
+namespace {
+
+std::string Resolved(const std::string& path) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    const std::string result = resolved ? resolved : "";
+    std::free(resolved);
+    return result;
+}
+
+std::string BaseName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A USB serial port's device folder is its interface (cdc_acm) or a port
+// under the interface (usb-serial); the USB device with its identity sits
+// one or two levels up.
+void ReadUsbIdentity(const std::string& deviceFolder, PortDetails& port) {
+    for (const char* up : {"/..", "/../.."}) {
+        const std::string folder = deviceFolder + up;
+        const std::string vendor = ReadFirstLine(folder + "/idVendor");
+        if (vendor.empty()) continue;
+        port.usbVendor = vendor;
+        port.usbProduct = ReadFirstLine(folder + "/idProduct");
+        port.manufacturer = ReadFirstLine(folder + "/manufacturer");
+        port.product = ReadFirstLine(folder + "/product");
+        return;
+    }
+}
+
+}  // namespace
+
+std::vector<PortDetails> DescribePorts(const std::string& sysClassTty,
+                                       const std::string& byIdDirectory) {
+    std::vector<std::string> links;
+    for (const std::string& name : DirectoryNames(byIdDirectory))
+        links.push_back(byIdDirectory + "/" + name);
+
+    std::vector<PortDetails> ports;
+    std::string list = EnumeratePorts(sysClassTty, byIdDirectory);
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t end = list.find(':', start);
+        if (end == std::string::npos) end = list.size();
+        const std::string name = list.substr(start, end - start);
+        start = end + 1;
+        if (name.empty() || name[0] == '/') continue;  // the stable links come with their tty
+        PortDetails port;
+        port.name = name;
+        const std::string device = Resolved(sysClassTty + "/" + name + "/device");
+        if (!device.empty()) {
+            port.driver = BaseName(Resolved(device + "/driver"));
+            ReadUsbIdentity(device, port);
+        }
+        for (const std::string& link : links) {
+            if (BaseName(Resolved(link)) == name) port.byIdLink = link;
+        }
+        ports.push_back(port);
+    }
+    return ports;
+}
+
+std::string PortDetailsLine(const PortDetails& port) {
+    std::string line =
+        port.name + ": драйвер " + (port.driver.empty() ? "неизвестен" : port.driver);
+    if (!port.usbVendor.empty()) {
+        line += ", USB " + port.usbVendor + ":" + port.usbProduct;
+        std::string name = port.manufacturer;
+        if (!port.product.empty()) name += (name.empty() ? "" : " ") + port.product;
+        if (!name.empty()) line += " (" + name + ")";
+    }
+    if (!port.byIdLink.empty()) line += ", " + port.byIdLink;
+    return line;
+}
+
+}  // namespace zep8

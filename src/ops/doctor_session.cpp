@@ -1,0 +1,46 @@
+#include "ops/doctor_session.h"
+
+#include "link/serial_port.h"
+#include "ops/device.h"
+
+namespace zep8 {
+
+DoctorSession::DoctorSession(Device& device, DoctorSessionView& view,
+                             LinkDoctor::PortFactory makePort)
+    : device_(device),
+      view_(view),
+      doctor_(
+          makePort ? std::move(makePort) : [] { return std::make_unique<SerialPort>(); }, *this) {}
+
+DoctorSession::~DoctorSession() {
+    doctor_.Abort();
+    if (thread_.joinable()) thread_.join();
+    if (portWasOpen_ && !applied_) device_.ReopenPort(false);
+}
+
+void DoctorSession::Start() {
+    if (started_) return;
+    started_ = true;
+    portWasOpen_ = device_.port().IsOpen();
+    // The port is opened exclusively: the doctor needs it to itself.
+    device_.ClosePort();
+    const DoctorSetup setup = DoctorSetupFrom(device_.programNet(), device_.port().directionMode);
+    thread_ = std::thread([this, setup] {
+        const bool found = doctor_.Run(setup) == 0;
+        found_ = found;
+        finished_ = true;
+        view_.DoctorFinished(found);
+    });
+}
+
+bool DoctorSession::Apply() {
+    if (!CanApply()) return false;
+    if (thread_.joinable()) thread_.join();
+    ApplyDoctorFindings(doctor_.findings(), device_.programNet());
+    device_.port().directionMode = doctor_.findings().directionMode;
+    device_.ReopenPort(true);
+    applied_ = true;
+    return true;
+}
+
+}  // namespace zep8
