@@ -301,8 +301,8 @@ LinkDoctor::Reply LinkDoctor::AskForeign(int protocol) {
     Reply reply;
     const int result = port_->Transfer(frame, reply.received);
     const std::string& got = reply.received;
-    // A ModBus reply is the request's own echo, so an echo cannot be told apart there.
-    const bool echoable = protocol != PROTOCOL_MODBUS_RTU;
+    // A ModBus reply to this command is the request itself: only DCON tells an echo apart.
+    const bool echoable = protocol == PROTOCOL_DCON;
     if (result == TRANSFER_ABORTED || Aborted()) {
         reply.outcome = Outcome::Aborted;
     } else if (echoable && !line_.echo && !got.empty() && frame.compare(0, got.size(), got) == 0) {

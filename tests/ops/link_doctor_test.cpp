@@ -1,0 +1,90 @@
+// The connection doctor and the echo setting on virtual lines.
+#include "ops/link_doctor.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "link/serial_port.h"
+#include "support/device_on_pty.h"
+
+namespace zep8 {
+namespace {
+
+class RecordingDoctor : public DoctorObserver {
+  public:
+    void DoctorLine(std::string_view line) override {
+        std::lock_guard lock(mutex);
+        text += std::string(line) + "\n";
+    }
+    std::mutex mutex;
+    std::string text;
+};
+
+class EchoingLine : public testing::DeviceOnPty {
+  protected:
+    void SetUp() override {
+        DeviceOnPty::SetUp();
+        simulated.transport().setEcho(true);
+    }
+};
+
+// A two-wire adapter that hears itself: the program takes its own request for
+// the answer until the echo setting drops it; the doctor finds out and says so.
+TEST_F(EchoingLine, FailsWithoutTheSettingReadsEverythingWithItAndTheDoctorProposesIt) {
+    ASSERT_TRUE(device->ReadAll());
+    EXPECT_GT(observer.counter(ProgressCounter::ParametersWithErrors), 0);
+
+    RecordingDoctor report;
+    LinkDoctor doctor([] { return std::make_unique<SerialPort>(); }, report);
+    device->ClosePort();
+    EXPECT_EQ(doctor.Run(DoctorSetupFrom(device->programNet(), 0)), 0u) << report.text;
+    EXPECT_TRUE(doctor.findings().echo);
+    EXPECT_NE(report.text.find("эхо передатчика: не снимать -> снимать"), std::string::npos)
+        << report.text;
+
+    ApplyDoctorFindings(doctor.findings(), device->programNet());
+    EXPECT_EQ(device->programNet().GetValue("Echo"), kEchoOn);
+    device->Rebuild();
+    processState().reset();
+    ASSERT_TRUE(device->ReadAll());
+    EXPECT_EQ(observer.counter(ProgressCounter::ParametersWithErrors), 0);
+    EXPECT_EQ(device->commonNode.GetValue("dev"), "ZEP-8");
+    EXPECT_EQ(device->netNode.GetValue("bPS"), "115200");
+}
+
+// A module left on ModBUS-ASCII at another speed: found
+// by the foreign sweep, brought back, identified; Abort ends a run at once.
+TEST(LinkDoctor, FindsAModuleLeftOnAForeignProtocolAndStopsWhenAborted) {
+    processState().reset();
+    sim::LineSettings line;
+    line.baud = 57600;
+    line.protocol = sim::Protocol::ModbusAscii;
+    sim::SimulatedModule simulated(line);
+    std::string error;
+    ASSERT_TRUE(simulated.start(error)) << error;
+
+    NetRS485prg program;
+    testing::PointProgramAt(program, simulated.portPath(), line);
+    program.SetValue("bPS", "9600", false);
+    RecordingDoctor report;
+    LinkDoctor doctor([] { return std::make_unique<SerialPort>(); }, report);
+    EXPECT_EQ(doctor.Run(DoctorSetupFrom(program, 1)), 0u) << report.text;
+    EXPECT_EQ(doctor.findings().foreignProtocol, PROTOCOL_MODBUS_ASCII);
+    EXPECT_EQ(doctor.findings().settings.baudRate, 57600u);
+    EXPECT_EQ(doctor.findings().directionMode, 1);
+    EXPECT_EQ(simulated.module().activeSettings().protocol, sim::Protocol::Own);
+    EXPECT_NE(report.text.find("Прибор был оставлен на протоколе ModBUS-ASCII"), std::string::npos);
+
+    RecordingDoctor aborted;
+    LinkDoctor stopped([] { return std::make_unique<SerialPort>(); }, aborted);
+    stopped.Abort();
+    EXPECT_EQ(stopped.Run(DoctorSetupFrom(program, 0)),
+              static_cast<std::uint32_t>(EXIT_INTERRUPTED));
+    EXPECT_NE(aborted.text.find(LinkDoctor::kAbortedText), std::string::npos);
+    simulated.stop();
+    processState().reset();
+}
+
+}  // namespace
+}  // namespace zep8
