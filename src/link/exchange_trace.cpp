@@ -20,6 +20,8 @@
 namespace zep8 {
 namespace {
 
+constexpr std::string_view kAnswer = "ответ";
+constexpr std::string_view kNoReplyExpected = "ответа не бывает";
 constexpr std::string_view kAttributesName = "M.s.t.r.";
 constexpr std::string_view kErrorName = "n.Err";
 // Commands of the protocol that are not parameters of the catalogue.
@@ -159,7 +161,7 @@ std::string OwnOutcome(const ExchangeRecord& record, std::uint16_t askedHash) {
         return head + text;
     }
     if (reply->hash != askedHash) return "ответ на другой запрос";
-    return "ответ";
+    return std::string(kAnswer);
 }
 
 std::string TransferOutcome(int result) {
@@ -207,7 +209,7 @@ std::array<TraceRow, 2> DescribeExchange(const ExchangeRecord& record) {
     }
 
     if (!record.replyExpected) {
-        reply.outcome = "ответа не бывает";
+        reply.outcome = kNoReplyExpected;
     } else if (const std::string failed = TransferOutcome(record.result); !failed.empty()) {
         reply.outcome = failed;
     } else if (own) {
@@ -216,8 +218,9 @@ std::array<TraceRow, 2> DescribeExchange(const ExchangeRecord& record) {
         std::vector<std::uint8_t> data;
         const auto address = static_cast<std::uint8_t>(record.address & 0xFF);
         const int status = ParseForeignReply(record.protocolMode, address, record.received, data);
-        reply.outcome = status == FOREIGN_OK ? "ответ" : ForeignStatusText(status);
+        reply.outcome = status == FOREIGN_OK ? std::string(kAnswer) : ForeignStatusText(status);
     }
+    reply.failed = reply.outcome != kAnswer && reply.outcome != kNoReplyExpected;
     return rows;
 }
 

@@ -15,6 +15,7 @@ struct TraceRow {
     std::string decoded;    // address, read/write, name, index, data, value, check sum
     std::string replyMs;    // reply rows only
     std::string outcome;    // reply rows only
+    bool failed = false;    // a reply row of an exchange that did not get its answer
 };
 
 // The request row and the reply row of an exchange.

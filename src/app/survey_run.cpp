@@ -1,0 +1,91 @@
+#include "app/survey_run.h"
+
+#include <cstdio>
+
+#include "app/exit_code.h"
+#include "app/terminal.h"
+#include "link/device_io.h"
+#include "link/line_timings.h"
+#include "link/serial_port.h"
+#include "model/net_rs485_prg.h"
+#include "ops/bus_survey.h"
+#include "ops/program_settings.h"
+#include "platform/process_state.h"
+
+namespace zep8 {
+namespace {
+
+class StreamSurveyObserver : public SurveyObserver {
+  public:
+    StreamSurveyObserver(std::ostream& out, std::ostream& err, const PortSettings& line)
+        : out_(out), err_(err), line_(line) {}
+
+    void SurveyProgress(int done, int total, unsigned baudRate) override {
+        if (baudRate == speed_) return;
+        speed_ = baudRate;
+        const int wait = ProbeReplyWait(baudRate, line_.parityScheme != SCHEME_NONE,
+                                        line_.stopBits == 2);
+        err_ << "zep8: " << baudRate << " бит/с, адреса с шагом 8 ("
+             << line_.addressLength << " бит), ожидание ответа " << wait << " мс; опрошено "
+             << done << " из " << total << std::endl;
+    }
+    void SurveyFound(const SurveyFind& find) override {
+        out_ << SurveyFindText(find) << std::endl;
+    }
+
+  private:
+    std::ostream& out_;
+    std::ostream& err_;
+    const PortSettings& line_;
+    unsigned speed_ = 0;
+};
+
+std::string Seconds(std::chrono::milliseconds ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(ms.count()) / 1000.0);
+    return text;
+}
+
+}  // namespace
+
+void ApplyCommandLineLine(const OptionRecord& o, NetRS485prg& program) {
+    if (!o.portPath.empty()) {
+        program.SetValue("Port", o.portPath, false);
+    } else if (o.portNumber != 0) {
+        program.SetValue("Port", "COM" + std::to_string(o.portNumber), false);
+    }
+    if (o.baudRate) program.SetValue("bPS", std::to_string(o.baudRate), false);
+    if (o.addressLength) program.SetValue("A.Len", std::to_string(o.addressLength), false);
+    if (o.dataBits) program.SetValue("LEn", std::to_string(o.dataBits), false);
+    if (!o.stopBits.empty()) program.SetValue("Sbit", o.stopBits, false);
+    constexpr std::string_view kParities[] = {"", "Четность", "Нечетность", "Отсутствует"};
+    if (o.parity >= PARITY_EVEN && o.parity <= PARITY_NONE)
+        program.SetValue("PrtY", kParities[o.parity], false);
+}
+
+int RunSurvey(RunContext& run) {
+    RunEnvironment& env = run.env;
+    StreamPrompter prompter(env.err);
+    DeviceIO io(std::make_unique<SerialPort>(), prompter);
+    LoadProgramSettings(io.programNet(), env.store);
+    ApplyCommandLineLine(run.options, io.programNet());
+    io.LoadPortSettings();
+    if (run.options.converterMode == CONVERTER_OFF) io.port().directionMode = 1;
+    run.AttachTrace(io);
+
+    const PortSettings& line = io.port().settings;
+    StreamSurveyObserver observer(env.out, env.err, line);
+    BusSurvey survey(io, observer);
+    const SurveyResult result = survey.Run(run.options.allSpeeds);
+    if (!result.failure.empty()) {
+        env.err << "zep8: " << result.failure << "\n";
+        return ExitCodeFor(EXIT_PORT_ERROR, 0);
+    }
+    env.err << "zep8: найдено приборов: " << result.finds.size() << "; запросов " << result.asked
+            << " за " << Seconds(result.took) << " с (нижняя граница "
+            << Seconds(result.lowerBound) << " с)\n";
+    if (result.aborted) return ExitCodeFor(EXIT_INTERRUPTED, 0);
+    return ExitCodeFor(result.finds.empty() ? std::uint32_t{EXIT_TIMEOUT} : 0u, 0);
+}
+
+}  // namespace zep8

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "app/application.h"
+
+namespace zep8 {
+
+// zep8 --survey [--all-speeds]: asks every base address of the bus and lists
+// the modules that answer on standard output. 0 when one answered, 202 when
+// none did, 201 when the port does not open.
+int RunSurvey(RunContext& run);
+
+// The line the command line names, over the program's stored settings: the
+// port (--port=PATH or /port:N) and /baud, /alen, /len, /stop, /parity.
+void ApplyCommandLineLine(const OptionRecord& options, NetRS485prg& program);
+
+}  // namespace zep8

@@ -1,0 +1,135 @@
+#include "ops/bus_survey.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "link/device_io.h"
+#include "link/line_timings.h"
+#include "model/catalogue.h"
+#include "model/net_rs485_prg.h"
+#include "model/parameter.h"
+
+namespace zep8 {
+namespace {
+
+std::string Decoded(std::string_view name, const std::vector<std::uint8_t>& data) {
+    Parameter p(name);
+    if (p.ConvertFromData(data.data(), data.size(), false) == MyConverter::CONVERT_FAILED)
+        return "?";
+    return p.value;
+}
+
+}  // namespace
+
+std::vector<int> BusSurvey::BaseAddresses(int addressLength) {
+    const int end = addressLength == 11 ? 2048 : 256;
+    std::vector<int> addresses;
+    for (int a = 0; a < end; a += 8) addresses.push_back(a);
+    return addresses;
+}
+
+std::vector<unsigned> BusSurvey::Speeds() {
+    std::vector<unsigned> speeds;
+    for (const std::string& item : GetDescriptor("bPS").items)
+        speeds.push_back(static_cast<unsigned>(std::strtoul(item.c_str(), nullptr, 10)));
+    return speeds;
+}
+
+SurveyResult BusSurvey::Run(bool allSpeeds) {
+    const auto start = std::chrono::steady_clock::now();
+    SurveyResult result;
+    const unsigned programSpeed = io_.port().settings.baudRate;
+    std::vector<unsigned> speeds{programSpeed};
+    if (allSpeeds) {
+        // The program's speed first: the likeliest, and the one an operator waits for.
+        for (unsigned speed : Speeds())
+            if (speed != programSpeed) speeds.push_back(speed);
+    }
+    const int perSpeed =
+        static_cast<int>(BaseAddresses(io_.port().settings.addressLength).size());
+    const int total = perSpeed * static_cast<int>(speeds.size());
+
+    const bool wasOpen = io_.port().IsOpen();
+    for (std::size_t i = 0; i < speeds.size() && !aborted_; ++i) {
+        const bool opened = (allSpeeds || !wasOpen) ? io_.ReopenAtSpeed(speeds[i]) == OPEN_OK
+                                                    : true;
+        if (!opened) {
+            const std::string reason = io_.port().OpenFailureReason();
+            result.failure = "Не удается открыть порт " + io_.port().settings.name +
+                             (reason.empty() ? "." : ": " + reason);
+            break;
+        }
+        if (!Survey(speeds[i], result, perSpeed * static_cast<int>(i), total)) break;
+    }
+    // The program's own line again, as it was.
+    if (allSpeeds || !wasOpen) {
+        io_.ClosePort();
+        io_.port().settings.baudRate = programSpeed;
+        if (wasOpen) io_.ReopenAtSpeed(programSpeed);
+    }
+    result.aborted = aborted_;
+    result.took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    return result;
+}
+
+bool BusSurvey::Survey(unsigned baudRate, SurveyResult& result, int done, int total) {
+    const PortSettings& s = io_.port().settings;
+    const int wait = ProbeReplyWait(baudRate, s.parityScheme != SCHEME_NONE &&
+                                                  s.parityScheme != SCHEME_NONE_0,
+                                    s.stopBits == 2);
+    std::vector<std::uint8_t> reply;
+    for (int address : BaseAddresses(s.addressLength)) {
+        if (aborted_) return false;
+        observer_.SurveyProgress(done++, total, baudRate);
+        ++result.asked;
+        result.lowerBound += std::chrono::milliseconds(wait);
+        const DeviceIO::ProbeResult answer = io_.Probe(address, "dev", reply, wait);
+        if (answer == DeviceIO::ProbeResult::Aborted) return false;
+        if (answer != DeviceIO::ProbeResult::Answer &&
+            answer != DeviceIO::ProbeResult::ErrorReply) {
+            continue;
+        }
+        SurveyFind find;
+        find.address = address;
+        find.baudRate = baudRate;
+        find.device = answer == DeviceIO::ProbeResult::Answer ? Decoded("dev", reply) : "?";
+        ++result.asked;
+        find.version = io_.Probe(address, "ver", reply, wait) == DeviceIO::ProbeResult::Answer
+                           ? Decoded("ver", reply)
+                           : "?";
+        result.finds.push_back(find);
+        observer_.SurveyFound(find);
+    }
+    observer_.SurveyProgress(done, total, baudRate);
+    return true;
+}
+
+void SurveyThread::Start(bool allSpeeds, std::function<void(const SurveyResult&)> finished) {
+    if (running_) return;
+    if (thread_.joinable()) thread_.join();
+    survey_.Rearm();
+    running_ = true;
+    thread_ = std::thread([this, allSpeeds, finished = std::move(finished)] {
+        const SurveyResult result = survey_.Run(allSpeeds);
+        running_ = false;
+        if (finished) finished(result);
+    });
+}
+
+void SurveyThread::Stop() {
+    survey_.Abort();
+    if (thread_.joinable()) thread_.join();
+}
+
+void UseSurveyFind(const SurveyFind& find, NetRS485prg& program) {
+    program.SetValue("Addr", std::to_string(find.address), true);
+    program.SetValue("bPS", std::to_string(find.baudRate), true);
+}
+
+std::string SurveyFindText(const SurveyFind& find) {
+    return "адрес " + std::to_string(find.address) + ", " + std::to_string(find.baudRate) +
+           " бит/с: " + find.device + ", версия " + find.version;
+}
+
+}  // namespace zep8
