@@ -41,12 +41,19 @@ void SetLinkVerdict(std::uint32_t verdict, bool (*replaces)(std::uint32_t)) {
 }
 
 // The exit status takes 4 for a dead line unless it already says the line is bad.
+// A port that is not there stays the verdict: what follows on it says nothing new.
 void NoteTimeout() {
-    SetLinkVerdict(EXIT_TIMEOUT, [](std::uint32_t link) { return link != EXIT_GARBAGE; });
+    SetLinkVerdict(EXIT_TIMEOUT, [](std::uint32_t link) {
+        return link != EXIT_GARBAGE && !(link & EXIT_PORT_ERROR);
+    });
 }
 
 void NoteGarbage() {
-    SetLinkVerdict(EXIT_GARBAGE, [](std::uint32_t) { return true; });
+    SetLinkVerdict(EXIT_GARBAGE, [](std::uint32_t link) { return !(link & EXIT_PORT_ERROR); });
+}
+
+void NotePortLost() {
+    SetLinkVerdict(EXIT_PORT_ERROR, [](std::uint32_t) { return true; });
 }
 
 // A reply after time-outs: the line works but something is wrong with it.
@@ -85,7 +92,27 @@ DeviceIO::~DeviceIO() {
 
 bool DeviceIO::Fail(std::string& errorText, std::string_view reason) {
     errorText = reason;
+    std::lock_guard lock(lastFailureMutex_);
+    lastFailure_ = reason;
     return false;
+}
+
+std::string DeviceIO::LastFailure() const {
+    std::lock_guard lock(lastFailureMutex_);
+    return lastFailure_;
+}
+
+bool DeviceIO::RecoverLostLine(bool wasOpen, std::string& errorText) {
+    const std::string lost = port_->OpenFailureReason();
+    // A converter plugged in again answers under the same name.
+    if (wasOpen && port_->Open() == OPEN_OK) return true;
+    if (port_->IsOpen()) port_->Close();
+    const std::string reason = port_->OpenFailureReason();
+    lineGone_ = true;
+    NotePortLost();
+    std::string text = lost.empty() ? "Не удается открыть порт " + port_->settings.name : lost;
+    if (!reason.empty() && reason != lost) text += "\n" + reason;
+    return Fail(errorText, text);
 }
 
 bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::uint8_t> data,
@@ -105,10 +132,24 @@ bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::u
 
     std::lock_guard lock(linkLock_);
     int timeouts = 0, lineErrors = 0, lostStarts = 0;
+    bool reopened = false;
+    // A port lost earlier is opened again as soon as its device is back; the
+    // port stays open for what follows, as ReopenPort would leave it.
+    if (lineGone_ && !port_->IsOpen() && !processState().hasOption(OPT_SILENT)) {
+        if (port_->Open() != OPEN_OK) return RecoverLostLine(false, errorText);
+        reopened = true;
+    }
     std::string received;
     for (;;) {
+        const bool wasOpen = port_->IsOpen();
         const int result =
             TransferOnLine(*frame, received, request.address, request.hash != kApplyHash);
+        if (result == TRANSFER_LINE_GONE) {
+            if (reopened || !RecoverLostLine(wasOpen, errorText)) return false;
+            reopened = true;
+            continue;
+        }
+        if (result != TRANSFER_ABORTED) lineGone_ = false;
         if (request.hash == kApplyHash) {
             NoteReplyAfterTimeout();
             errorText.clear();
@@ -155,6 +196,8 @@ bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::u
     }
     if (parsed.hash == kErrorHash) {
         DeviceErrorText(reply.data(), reply.size(), errorText);
+        std::lock_guard failure(lastFailureMutex_);
+        lastFailure_ = errorText;
         return false;
     }
     NoteGarbage();
@@ -329,6 +372,7 @@ int DeviceIO::ExchangeForeignFrame(std::span<const std::uint8_t> command,
             port_->directionMode = port_->directionMode.load() == 0 ? 1 : 0;
             continue;
         }
+        if (result == TRANSFER_LINE_GONE) return FOREIGN_TIMEOUT;  // nothing can answer
         if (result == TRANSFER_LINE_ERROR) {
             if (lineErrors == kMaxLineErrorRepeats) return FOREIGN_LINE_ERRORS;
             ++lineErrors;
@@ -380,6 +424,7 @@ int DeviceIO::ReopenPort(bool showMessage) {
     if (result != OPEN_OK) {
         state.setExitBits(EXIT_PORT_ERROR);
     } else {
+        lineGone_ = false;
         state.clearExitBits(EXIT_PORT_ERROR);
         std::lock_guard told(failureToldMutex_);
         lastFailureTold_.clear();

@@ -69,6 +69,12 @@ class DeviceIO {
     bool OpenPortIfClosed();
     void ClosePort();
 
+    // The last exchange found the port gone (unplugged, hung up, not openable);
+    // a job stops at once instead of trying every parameter on it.
+    bool LineGone() const { return lineGone_.load(); }
+    // The reason of the last failed exchange, for a run's closing line.
+    std::string LastFailure() const;
+
     // Taps see every exchange from now on; a tap is removed before it goes.
     void AddTap(ExchangeTap* tap);
     void RemoveTap(ExchangeTap* tap);
@@ -84,6 +90,9 @@ class DeviceIO {
                        bool replyExpected);
     int SendForeignCommand(Parameter* parameter);
     bool Fail(std::string& errorText, std::string_view reason);
+    // After TRANSFER_LINE_GONE: reopens a port that was open once (true when
+    // it came back), else fails the exchange with the port's reason.
+    bool RecoverLostLine(bool wasOpen, std::string& errorText);
 
     std::unique_ptr<LinePort> port_;
     Prompter& prompter_;
@@ -95,6 +104,9 @@ class DeviceIO {
     // The last port failure told to the operator (ReopenPort runs on several threads).
     std::mutex failureToldMutex_;
     std::string lastFailureTold_;
+    std::atomic<bool> lineGone_{false};
+    mutable std::mutex lastFailureMutex_;
+    std::string lastFailure_;
 };
 
 }  // namespace zep8

@@ -25,6 +25,9 @@ enum TransferResult : int {
     TRANSFER_ABORTED = -1,
     TRANSFER_TIMEOUT = 2,
     TRANSFER_LINE_ERROR = 3,
+    // The device is gone (hung up, unplugged) or cannot be opened: repeating
+    // the request cannot help; the port's OpenFailureReason says why.
+    TRANSFER_LINE_GONE = 4,
 };
 
 // Parity schemes of the port.

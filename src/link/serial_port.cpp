@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -60,7 +61,10 @@ int SerialPort::Open() {
         openFailure_ = DescribeOpenFailure(path, errno);
         return OPEN_CANNOT_OPEN;
     }
-    if (ioctl(fd_, TIOCEXCL) != 0 && errno == EBUSY) {
+    // TIOCEXCL keeps other users out, but not root; the lock keeps every
+    // other instance of this program out too.
+    const bool exclusive = ioctl(fd_, TIOCEXCL) == 0 || errno != EBUSY;
+    if (!exclusive || (flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)) {
         openFailure_ = DescribeOpenFailure(path, EBUSY);
         ::close(fd_);
         fd_ = -1;
@@ -176,7 +180,7 @@ bool SerialPort::LineErrorsGrew() {
 }
 
 int SerialPort::Send(std::string_view frame) {
-    auto writeAll = [this](std::string_view bytes) {
+    auto writeAll = [this](std::string_view bytes) -> int {
         while (!bytes.empty()) {
             const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
             if (n > 0) {
@@ -184,7 +188,7 @@ int SerialPort::Send(std::string_view frame) {
                 continue;
             }
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && errno != EAGAIN) return TRANSFER_OK;  // the receive step finds out
+            if (n < 0 && errno != EAGAIN) return LineGone(errno);
             if (Event::waitAny({&stopEvent}, Event::kInfinite, fd_, Event::kWritable) == 0) {
                 return TRANSFER_ABORTED;
             }
@@ -196,7 +200,9 @@ int SerialPort::Send(std::string_view frame) {
 
     SetRts(fd_, true);
     for (char byte : frame) {
-        if (writeAll(std::string_view(&byte, 1)) == TRANSFER_ABORTED) return TRANSFER_ABORTED;
+        if (const int sent = writeAll(std::string_view(&byte, 1)); sent != TRANSFER_OK) {
+            return sent;
+        }
         BusyWait(timings_.characterTime);
     }
     SetRts(fd_, false);
@@ -221,7 +227,9 @@ int SerialPort::Receive(std::string& reply, std::size_t echoLength) {
         char buffer[256];
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        if (n <= 0) return TRANSFER_OK;  // the device went away: nothing more to read
+        // Readable with nothing to read, or EIO: the other end hung up. Waiting
+        // again would only spin on the same hang-up.
+        if (n <= 0) return LineGone(n == 0 ? EIO : errno);
         if (LineErrorsGrew()) return TRANSFER_LINE_ERROR;
         std::string_view received(buffer, static_cast<std::size_t>(n));
         const std::size_t echoed = std::min(echoLength, received.size());
@@ -237,10 +245,25 @@ int SerialPort::Receive(std::string& reply, std::size_t echoLength) {
     }
 }
 
+int SerialPort::LineGone(int error) {
+    openFailure_ = "Порт " + PortDevicePath(settings.name) +
+                   (error == ENODEV || error == ENXIO ? " исчез из системы"
+                                                      : " отключился (обрыв связи)") +
+                   ": связь с прибором потеряна.";
+    ::close(fd_);
+    fd_ = -1;
+    return TRANSFER_LINE_GONE;
+}
+
 int SerialPort::Transfer(std::string_view frame, std::string& reply) {
     reply.clear();
     const bool openedHere = fd_ < 0;
-    if (openedHere) Open();
+    if (openedHere && Open() != OPEN_OK) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+        // A device that is there but refuses the settings is no lost line.
+        return openFailure_.empty() ? TRANSFER_ABORTED : TRANSFER_LINE_GONE;
+    }
     int result = TRANSFER_ABORTED;
     if (fd_ >= 0) {
         tcflush(fd_, TCIOFLUSH);

@@ -33,6 +33,8 @@ class SerialPort : public LinePort {
     // The first `echoLength` bytes received are the adapter's echo of the request.
     int Receive(std::string& reply, std::size_t echoLength);
     bool LineErrorsGrew();
+    // Closes a port whose device hung up or went away; says so in openFailure_.
+    int LineGone(int error);
 
     int fd_ = -1;
     std::string openFailure_;

@@ -288,6 +288,16 @@ void Device::NoteExchange(Parameter& p, int status, const char* message) {
             state.setExitBits(EXIT_FAILED_PARAMETERS);
         }
     }
+    // A port that has gone stops the job at once: the next parameter would
+    // only find it gone again.
+    if (status != 0 && LineGone()) {
+        if (!state.automation() && !abortEvent.isSet()) {
+            prompter().notify(p.errorText, "Ошибка связи", Icon::Error);
+        }
+        abortEvent.set();
+        state.failureCounter = 0;
+        return;
+    }
     const bool counts = status < 0 || EqualsIgnoreCase(p.errorText, kTimeoutText);
     if (!counts) {
         state.failureCounter = 0;

@@ -208,13 +208,18 @@ TEST_F(EndToEnd, StopEventEndsAnExchangePromptly) {
 }
 
 TEST_F(EndToEnd, VanishedModuleEndsInTheRightText) {
+    const std::string simulatedPath = transport.slavePath();
     transport.stop();
     transport.close();  // the pseudo-terminal goes away under the open port
     Parameter dev("dev");
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Read(dev), STATUS_EXCHANGE_FAILED);
-    EXPECT_EQ(dev.errorText, "Потеря начала посылки.");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
+    EXPECT_EQ(dev.errorText, "Порт " + simulatedPath +
+                                 " отключился (обрыв связи): связь с прибором потеряна.\nПорт " +
+                                 simulatedPath + " не найден: такого устройства нет.");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    EXPECT_TRUE(io->LineGone());
+    EXPECT_EQ(processState().ExitStatus(), EXIT_PORT_ERROR);
 }
 
 class ForeignEndToEnd : public EndToEnd {

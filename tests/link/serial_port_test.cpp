@@ -226,9 +226,12 @@ TEST_F(PtyPort, VanishedLineEndsTheTransfer) {
         master = -1;
     });
     const auto start = Clock::now();
-    EXPECT_EQ(port.Transfer("#GG\r", reply), TRANSFER_OK);
+    EXPECT_EQ(port.Transfer("#GG\r", reply), TRANSFER_LINE_GONE);
     EXPECT_EQ(reply, "");
     EXPECT_LT(Clock::now() - start, 300ms);
+    // The hang-up closes the port and says so; nothing is left to spin on.
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_NE(port.OpenFailureReason().find("связь с прибором потеряна"), std::string::npos);
 }
 
 TEST_F(PtyPort, SemiAutomaticConverterPacesTheBytes) {
@@ -251,7 +254,7 @@ TEST_F(PtyPort, ATransferOpensAClosedPortForItself) {
     EXPECT_FALSE(port.IsOpen());
 
     port.settings.name = "/dev/ttyNOPE";
-    EXPECT_EQ(port.Transfer("#GG\r", reply), TRANSFER_ABORTED);
+    EXPECT_EQ(port.Transfer("#GG\r", reply), TRANSFER_LINE_GONE);
     EXPECT_NE(port.OpenFailureReason(), "");
 }
 
