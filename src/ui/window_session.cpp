@@ -64,8 +64,11 @@ class WindowHost : public QObject, public DocumentUi, public SessionHost {
     CMainFrame* frame_ = nullptr;
 };
 
-WindowSession::WindowSession(RunContext& run, Prompter& prompter)
-    : run_(run), prompter_(prompter), host_(std::make_unique<WindowHost>(prompter)) {}
+WindowSession::WindowSession(RunContext& run, Prompter& prompter, std::unique_ptr<LinePort> port)
+    : run_(run),
+      prompter_(prompter),
+      port_(port ? std::move(port) : std::make_unique<SerialPort>()),
+      host_(std::make_unique<WindowHost>(prompter)) {}
 
 WindowSession::~WindowSession() {
     stop_.set();
@@ -83,8 +86,8 @@ WindowSession::~WindowSession() {
 }
 
 bool WindowSession::Start() {
-    document_ = std::make_unique<Document>(std::make_unique<SerialPort>(), run_.env.store,
-                                           prompter_, *host_, run_.MakeDocumentSetup());
+    document_ = std::make_unique<Document>(std::move(port_), run_.env.store, prompter_, *host_,
+                                           run_.MakeDocumentSetup());
     if (!document_->Start()) return false;
 
     frame_ = std::make_unique<CMainFrame>(*document_, prompter_, run_.env.store);

@@ -12,6 +12,7 @@ namespace zep8 {
 class AutomationWatcher;
 class CMainFrame;
 class ExitWatcher;
+class LinePort;
 class Prompter;
 class WindowHost;
 
@@ -20,7 +21,9 @@ class WindowHost;
 // let a calling program close it.
 class WindowSession {
   public:
-    WindowSession(RunContext& run, Prompter& prompter);
+    // `port`: the document's line; a plain serial port when empty (a
+    // benchmark passes one that counts what crosses the line).
+    WindowSession(RunContext& run, Prompter& prompter, std::unique_ptr<LinePort> port = nullptr);
     ~WindowSession();
     WindowSession(const WindowSession&) = delete;
     WindowSession& operator=(const WindowSession&) = delete;
@@ -43,6 +46,7 @@ class WindowSession {
     Prompter& prompter_;
     Event stop_{Event::Reset::Manual};
     Event done_{Event::Reset::Manual, true};
+    std::unique_ptr<LinePort> port_;
     std::unique_ptr<WindowHost> host_;
     std::unique_ptr<Document> document_;
     std::unique_ptr<CMainFrame> frame_;
