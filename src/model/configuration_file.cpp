@@ -21,6 +21,7 @@
 #include "platform/event.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
+#include "platform/system_error_text.h"
 
 namespace zep8 {
 namespace {
@@ -125,7 +126,7 @@ std::vector<InvisibleElement*> DeviceNodes(const ConfigurationNodes& nodes) {
 }
 
 std::string SystemError(int error) {
-    return std::strerror(error);
+    return SystemErrorText(error);
 }
 
 }  // namespace

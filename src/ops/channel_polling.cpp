@@ -1,9 +1,12 @@
 #include "ops/channel_polling.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "model/channels.h"
 #include "model/number_text.h"
@@ -11,6 +14,7 @@
 #include "ops/device.h"
 #include "platform/local_time.h"
 #include "platform/prompter.h"
+#include "platform/system_error_text.h"
 #include "platform/text.h"
 #include "platform/user_folders.h"
 
@@ -41,6 +45,24 @@ std::string CsvField(std::string_view text) {
         quoted += c;
     }
     return quoted + "\"";
+}
+
+// Appends `text` in one write; the errno of a failure, else 0.
+int AppendToFile(const std::string& path, std::string_view text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return errno;
+    int error = 0;
+    while (!text.empty()) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+    if (::close(fd) != 0 && error == 0) error = errno;
+    return error;
 }
 
 }  // namespace
@@ -131,9 +153,8 @@ void ChannelPolling::AppendLog(std::string_view text) const {
     // The table log holds results only: a spreadsheet reads every line as a row.
     if (CsvLog()) return;
     // Opened for each write, so the file can be read, moved or removed between lines.
-    std::ofstream log(LogPath(), std::ios::app | std::ios::binary);
-    log << text;
-    log.flush();
+    const std::string path = LogPath();
+    NoteLogWrite(path, AppendToFile(path, text));
 }
 
 void ChannelPolling::AppendCsv(const PollResult& result, std::string_view label) const {
@@ -141,10 +162,24 @@ void ChannelPolling::AppendCsv(const PollResult& result, std::string_view label)
     std::error_code error;
     const bool fresh =
         !std::filesystem::exists(path, error) || std::filesystem::file_size(path, error) == 0;
-    std::ofstream log(path, std::ios::app | std::ios::binary);
-    if (fresh) log << kPollCsvHeader << "\n";
-    log << PollCsvLine(result, label) << "\n";
-    log.flush();
+    std::string text = fresh ? std::string(kPollCsvHeader) + "\n" : std::string();
+    text += PollCsvLine(result, label) + "\n";
+    NoteLogWrite(path, AppendToFile(path, text));
+}
+
+void ChannelPolling::NoteLogWrite(const std::string& path, int error) const {
+    if (error == 0) {
+        logFailureTold_ = false;
+        return;
+    }
+    // Told once until a write succeeds again: every result would repeat it.
+    if (logFailureTold_ || !device_) return;
+    logFailureTold_ = true;
+    device_->prompter().notify("Не удается записать протокол опроса в файл " + path + ": " +
+                                   SystemErrorText(error) +
+                                   ".\nОпрос продолжается; результаты в файл не пишутся, "
+                                   "пока запись не станет возможной.",
+                               "Протокол опроса", Icon::Warning);
 }
 
 std::string ChannelPolling::PollLine(std::string_view event, int input) const {

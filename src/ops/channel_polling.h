@@ -89,11 +89,14 @@ class ChannelPolling {
     void DeviceGoing();
     void AppendLog(std::string_view text) const;
     void AppendCsv(const PollResult& result, std::string_view label) const;
+    // Tells the operator once that the log cannot be written; the polls go on.
+    void NoteLogWrite(const std::string& path, int error) const;
     std::string PollLine(std::string_view event, int input) const;
 
     Device* device_;
     Channels* channels_;
     std::array<std::unique_ptr<Scanner>, kInputCount> scanners_;
+    mutable bool logFailureTold_ = false;  // owner's thread only
 };
 
 // The log line of one result, without its line feed.

@@ -382,3 +382,40 @@ TEST_F(Polling, ConcurrentPollersBulkJobAndSingleReads) {
 
 }  // namespace
 }  // namespace zep8
+
+namespace zep8 {
+namespace {
+
+TEST_F(Polling, AnUnwritableLogIsToldOnceAndThePollsGoOn) {
+    // A file stands where the log's folder should be.
+    std::ofstream(dir / "blocked") << "not a folder";
+    device->channelsNode.logSwitch.value = (dir / "blocked" / "poll").string();
+    EXPECT_EQ(polling->ToggleLoggingRow(POLL_ICON_OFF), POLL_ICON_ON);
+    ASSERT_TRUE(polling->EditPeriod(0, "100"));
+    polling->TogglePollRow(0, POLL_ICON_OFF);
+    for (int n = 0; n < 3; ++n) {
+        std::optional<PollRowUpdate> update = ReceiveNext();
+        ASSERT_TRUE(update);
+        EXPECT_EQ(update->valueText, FormatFixed(0.5, 1));
+    }
+    ASSERT_EQ(prompter.count(), 1u);
+    EXPECT_EQ(prompter.messages()[0].caption, "Протокол опроса");
+    EXPECT_NE(prompter.messages()[0].text.find((dir / "blocked" / "poll.log").string() +
+                                               ": на месте папки в пути лежит файл"),
+              std::string::npos)
+        << prompter.messages()[0].text;
+
+    // Once the log can be written again, results go to it; a later failure is told anew.
+    device->channelsNode.logSwitch.value = (dir / "poll").string();
+    ASSERT_TRUE(ReceiveNext());
+    EXPECT_FALSE(LogLines().empty());
+    device->channelsNode.logSwitch.value = (dir / "missing" / "poll").string();
+    ASSERT_TRUE(ReceiveNext());
+    ASSERT_TRUE(ReceiveNext());
+    ASSERT_EQ(prompter.count(), 2u);
+    EXPECT_NE(prompter.messages()[1].text.find("нет такой папки или файла"), std::string::npos);
+    EXPECT_TRUE(Poller(0).running());
+}
+
+}  // namespace
+}  // namespace zep8

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+namespace zep8 {
+
+// An errno value in the operator's words: the system's own texts are English
+// in the C locale the program runs in.
+std::string SystemErrorText(int error);
+
+}  // namespace zep8
