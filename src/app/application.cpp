@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "app/command_line.h"
+#include "app/doctor_run.h"
 #include "app/document.h"
 #include "app/dump.h"
 #include "app/exit_code.h"
@@ -28,6 +29,7 @@ std::string Usage() {
            "  --port=ПУТЬ         любой последовательный порт, например /dev/ttyUSB0\n"
            "  --simulate          работать с виртуальным прибором внутри программы\n"
            "  --headless          без окон, даже когда есть дисплей\n"
+           "  --doctor            диагностика связи: порт --port=ПУТЬ или порт настроек\n"
            "  --dump ФАЙЛ.zep     показать конфигурацию таблицей\n"
            "  --help, --version\n"
            "\n"
@@ -132,6 +134,10 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
     RunContext run(ParseCommandLine(args), env);
     const OptionRecord& options = run.options;
     if (const int code = RunInformation(options, env); code != kRunGoesOn) return code;
+    if (options.doctor) {
+        if (const int code = run.Prepare(); code != kRunGoesOn) return code;
+        return RunDoctor(run.options, env);
+    }
     if (!options.automation()) {
         env.err << "Без окон конфигуратор работает только по командной строке: укажите действие "
                    "(/read, /write, /test).\n\n"

@@ -308,6 +308,8 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
         record.simulate = true;
     } else if (arg == "--headless") {
         record.headless = true;
+    } else if (arg == "--doctor") {
+        record.doctor = true;
     } else if (arg.starts_with(kPort)) {
         setPortPath(arg.substr(kPort.size()));
     } else if (arg.starts_with(kDump)) {

@@ -36,6 +36,7 @@ struct OptionRecord {
     std::string portPath;  // --port=PATH, case kept
     bool simulate = false;
     bool headless = false;  // --headless: no windows even with a display
+    bool doctor = false;    // --doctor: the connection doctor in the terminal
     bool help = false;
     bool version = false;
     std::string dump;  // --dump FILE

@@ -29,7 +29,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     const zep8::OptionRecord options = zep8::ParseCommandLine(args);
-    const bool information = options.help || options.version || !options.dump.empty();
+    // The doctor reports in the terminal even when a display is there.
+    const bool information =
+        options.help || options.version || !options.dump.empty() || options.doctor;
 
     if (information || options.headless || !DisplayAvailable()) {
         QCoreApplication qt(argc, argv);

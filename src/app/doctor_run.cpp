@@ -1,0 +1,38 @@
+#include "app/doctor_run.h"
+
+#include "app/exit_code.h"
+#include "link/serial_port.h"
+#include "model/net_rs485_prg.h"
+#include "ops/link_doctor.h"
+#include "ops/program_settings.h"
+
+namespace zep8 {
+namespace {
+
+class StreamDoctorObserver : public DoctorObserver {
+  public:
+    explicit StreamDoctorObserver(std::ostream& out) : out_(out) {}
+    void DoctorLine(std::string_view line) override { out_ << line << std::endl; }
+
+  private:
+    std::ostream& out_;
+};
+
+}  // namespace
+
+int RunDoctor(const OptionRecord& options, RunEnvironment& env) {
+    NetRS485prg program;
+    LoadProgramSettings(program, env.store);
+    const int directionMode = options.converterMode == CONVERTER_OFF ? 1 : 0;
+    DoctorSetup setup = DoctorSetupFrom(program, directionMode);
+    if (!options.portPath.empty()) {
+        setup.settings.name = options.portPath;
+    } else if (options.portNumber != 0) {
+        setup.settings.name = "COM" + std::to_string(options.portNumber);
+    }
+    StreamDoctorObserver observer(env.out);
+    LinkDoctor doctor([] { return std::make_unique<SerialPort>(); }, observer);
+    return ExitCodeFor(doctor.Run(setup), 0);
+}
+
+}  // namespace zep8
