@@ -83,19 +83,26 @@ MyConverter::FitResult MyConverter::FitToRange(std::string_view text) const {
         return {fitted, FIT_UNCHANGED};
     }
 
-    std::string digits(text);
-    std::erase(digits, '.');
-    const std::optional<long long> parsed = ReadInteger(digits);
+    // The number of the text's digits with the point left out.
+    auto digitsOf = [](std::string_view t) {
+        std::string digits(t);
+        std::erase(digits, '.');
+        return ReadInteger(digits);
+    };
+    const std::optional<long long> parsed = digitsOf(fitted);
     if (!parsed) return {"", FIT_NOT_A_NUMBER};
     long long n = *parsed;
     const double low = static_cast<float>(d.min);
     const double high = static_cast<float>(d.max);
     int status = FIT_UNCHANGED;
     // Keeps as many significant digits as the range allows; negative
-    // numbers are never shortened.
+    // numbers are never shortened. The number is read again from what is
+    // left, since a point is no digit and a number too long for a long long
+    // is read as its limit.
     while ((n < low || n > high) && n > 9 && !fitted.empty()) {
-        n /= 10;
         DropLastCharacter(fitted);
+        if (!fitted.empty() && fitted.back() == '.') fitted.pop_back();
+        n = digitsOf(fitted).value_or(0);
         status = FIT_CHANGED;
     }
     if (!fitted.empty() && fitted.back() == '.') fitted.pop_back();

@@ -194,5 +194,18 @@ TEST(FitToRange, Results) {
     EXPECT_EQ(interval.FitToRange("12").text, "12");
 }
 
+// A value from a file or a reply, not checked against the range when it came
+// in, is shortened to a number inside the range before it is written.
+TEST(FitToRange, ShortensOutOfRangeValuesIntoTheRange) {
+    Parameter band("in.FG");  // 0..9999, the point travels with the value
+    EXPECT_EQ(band.FitToRange("12345.6").text, "1234");
+    EXPECT_EQ(band.FitToRange("432345718947097600.000").text, "4323");
+    EXPECT_EQ(band.FitToRange("99999abc").text, "9999");
+    std::vector<std::uint8_t> data;
+    band.value = "432345718947097600.000";
+    ASSERT_EQ(band.ConvertToData(data), MyConverter::CONVERT_OK);
+    EXPECT_EQ(MyConverter::DecodePacked(data.data(), data.size()), 4323.0);
+}
+
 }  // namespace
 }  // namespace zep8
