@@ -21,5 +21,7 @@ bool RunProgramSettingsDialog(QWidget* parent, Device& device, Prompter& prompte
 void RunSinglePointDialog(QWidget* parent, Device& device, Prompter& prompter);
 // The calibration wizard, from its mode dialog to its end.
 void RunCalibrationWizard(QWidget* parent, Device& device, Prompter& prompter);
+// "Диагностика связи": the connection doctor on the program's port.
+void RunDoctorDialog(QWidget* parent, Device& device);
 
 }  // namespace zep8

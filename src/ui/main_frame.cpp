@@ -208,6 +208,10 @@ void CMainFrame::BuildMenus() {
         RunPortSetupDialog(this, document_.device(), prompter_);
         UpdateViews();
     });
+    AddCommand(deviceMenu_, ID_LINK_DOCTOR, QStringLiteral("Диагностика связи"), {}, [this] {
+        RunDoctorDialog(this, document_.device());
+        UpdateViews();
+    });
 
     QMenu* viewMenu = bar->addMenu(QStringLiteral("Пр&осмотр"));
     QAction* statusBarItem =

@@ -43,6 +43,7 @@ enum CommandId : int {
     ID_PROGRAM_NETWORK = 137,
     ID_APPLY_NETWORK = 311,
     ID_TREND_PLOT = 32800,
+    ID_LINK_DOCTOR = 32830,
 };
 
 // The program's one window: menu, toolbar and status bar around the
