@@ -1,5 +1,7 @@
 #include "app/application.h"
 
+#include <filesystem>
+
 #include "app/command_line.h"
 #include "app/doctor_run.h"
 #include "app/document.h"
@@ -58,6 +60,28 @@ sim::LineSettings LineOfTheRun(const OptionRecord& o, const SettingsStore& store
                                               : 3;
     line.parity = code == 1 ? sim::Parity::Even : code == 2 ? sim::Parity::Odd : sim::Parity::None;
     return line;
+}
+
+// Why a run failed, in the words closest to the cause: the port's own reason
+// when it could not be used, the file's when that was the trouble, else the
+// last exchange's.
+std::string FailureReason(std::uint32_t status, Device& device, const StreamPrompter& prompter,
+                          const OptionRecord& options) {
+    const int code = ExitCodeFor(status, 0);
+    if (code == ExitCodeFor(EXIT_PORT_ERROR, 0)) {
+        if (std::string open = device.port().OpenFailureReason(); !open.empty()) return open;
+    }
+    if (code == ExitCodeFor(EXIT_FILE_ERROR, 0)) {
+        if (std::string told = prompter.lastText(); !told.empty()) return told;
+        std::error_code error;
+        if (!options.fileArgument.empty() &&
+            !std::filesystem::exists(options.fileArgument, error)) {
+            return "файла " + options.fileArgument + " нет";
+        }
+    }
+    if (std::string failure = device.LastFailure(); !failure.empty()) return failure;
+    if (code == ExitCodeFor(EXIT_INTERRUPTED, 0)) return {};
+    return prompter.lastText();
 }
 
 }  // namespace
@@ -149,8 +173,9 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
     ProcessState& state = processState();
     // Nothing to read from or write to: a caller must not take that for success.
     if (NeedsPortButHasNone(options)) {
-        env.err << "zep8: " << kNeedsPortText << "\n";
-        return ExitCodeFor(EXIT_PORT_ERROR, 0);
+        const int code = ExitCodeFor(EXIT_PORT_ERROR, 0);
+        env.err << FailureLine(code, kNeedsPortText, nullptr) << "\n";
+        return code;
     }
 
     StreamPrompter prompter(env.err);
@@ -158,6 +183,8 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
     DocumentUi ui;
     Event stop(Event::Reset::Manual);
     Event done(Event::Reset::Manual, true);
+    std::string reason;
+    PortSettings port;
     {
         Document document(std::make_unique<SerialPort>(), env.store, prompter, ui,
                           run.MakeDocumentSetup());
@@ -185,7 +212,7 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
                         document.WriteAll();
                         break;
                     case AutomatedAction::Calibrate:
-                        env.err << "zep8: " << kCalibrationNeedsWindowsText << "\n";
+                        reason = kCalibrationNeedsWindowsText;
                         state.setExitBits(EXIT_FAILED_PARAMETERS);
                         break;
                     case AutomatedAction::ReadAll:
@@ -199,8 +226,12 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
             }
             stop.set();
         }
+        port = device.port().settings;
+        if (reason.empty()) reason = FailureReason(state.ExitStatus(), device, prompter, options);
     }
-    return ExitCodeFor(state.ExitStatus(), 0);
+    const int code = ExitCodeFor(state.ExitStatus(), 0);
+    if (code != 0) env.err << FailureLine(code, reason, &port) << "\n";
+    return code;
 }
 
 AutomatedAction AutomatedActionOf(const OptionRecord& options) {

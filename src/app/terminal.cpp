@@ -5,7 +5,13 @@ namespace zep8 {
 Answer StreamPrompter::ask(std::string_view text, std::string_view caption, Buttons buttons, Icon) {
     std::lock_guard lock(mutex_);
     out_ << caption << ": " << text << std::endl;
+    lastText_ = text;
     return SafeAnswer(buttons);
+}
+
+std::string StreamPrompter::lastText() const {
+    std::lock_guard lock(mutex_);
+    return lastText_;
 }
 
 std::optional<std::string> StreamPrompter::enterText(std::string_view prompt,

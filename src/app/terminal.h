@@ -4,6 +4,7 @@
 #include <atomic>
 #include <mutex>
 #include <ostream>
+#include <string>
 
 #include "ops/job_observer.h"
 #include "platform/event.h"
@@ -20,10 +21,13 @@ class StreamPrompter : public Prompter {
                Icon icon) override;
     std::optional<std::string> enterText(std::string_view prompt, std::string_view caption,
                                          bool masked) override;
+    // The text of the last message, for the run's closing line.
+    std::string lastText() const;
 
   private:
     std::ostream& out_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
+    std::string lastText_;
 };
 
 // The automated run's progress display: the job's caption when it starts and

@@ -72,7 +72,10 @@ int SerialPort::Open() {
     }
 
     termios tio{};
-    if (tcgetattr(fd_, &tio) != 0) return OPEN_UNSUPPORTED;
+    if (tcgetattr(fd_, &tio) != 0) {
+        openFailure_ = "Устройство " + path + " не последовательный порт.";
+        return OPEN_UNSUPPORTED;
+    }
     cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
     tio.c_cflag &= ~(CRTSCTS | PARENB | PARODD | CMSPAR | CSIZE | CSTOPB | HUPCL);
@@ -131,6 +134,8 @@ int SerialPort::Open() {
     timings_ = ComputeLineTimings(settings.baudRate, parity, settings.stopBits == 2, protocolMode_);
 
     if (tcsetattr(fd_, TCSANOW, &tio) != 0 || !SetBaudRate(fd_, settings.baudRate)) {
+        openFailure_ = "Порт " + path + " не принимает настройки (скорость " +
+                       std::to_string(settings.baudRate) + " бод).";
         return OPEN_SETTINGS_REFUSED;
     }
     serial_struct serial{};

@@ -257,7 +257,10 @@ void Device::FinishJob() {
     // The window thread handles these before the display closes, so that an
     // automated run finds the file saved and the settings applied when it goes on.
     if (state.networkChanged && !port().stopEvent.isSet() && host_) host_->NetworkSettingsChanged();
-    if (state.automation() && (state.actionFlags.load() & ACTION_READ_ALL) && host_) {
+    // A read cut short by a lost port would replace the file with a partial
+    // configuration; the calling program learns of the loss from the exit code.
+    if (state.automation() && (state.actionFlags.load() & ACTION_READ_ALL) && host_ &&
+        !LineGone()) {
         host_->SaveAfterRead();
     }
     // Once the display closes, the caller owns the port and the done event again.

@@ -2,11 +2,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/inotify.h>
-#include <sys/stat.h>
 #include <pty.h>
 #include <semaphore.h>
 #include <signal.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "app/qsettings_store.h"
+#include "link/serial_port.h"
 #include "model/net_rs485_prg.h"
 #include "ops/program_settings.h"
 #include "sim/simulated_module.h"
@@ -60,10 +61,11 @@ class Zep8Process : public ::testing::Test {
     }
 
     // Runs zep8 with its own settings folder.
-    Outcome Run(const std::string& args) {
-        const std::string command = "XDG_CONFIG_HOME='" + (dir / "config").string() + "' '" +
-                                    ZEP8_BINARY + "' " + args + " > '" + (dir / "out").string() +
-                                    "' 2> '" + (dir / "err").string() + "'";
+    // `shell` runs before zep8 in the same shell (limits, ignored signals).
+    Outcome Run(const std::string& args, const std::string& shell = "") {
+        const std::string command =
+            shell + "XDG_CONFIG_HOME='" + (dir / "config").string() + "' '" + ZEP8_BINARY + "' " +
+            args + " > '" + (dir / "out").string() + "' 2> '" + (dir / "err").string() + "'";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(dir / "out"), Read(dir / "err")};
     }
@@ -245,6 +247,80 @@ TEST_F(Zep8Process, FailedParametersAreTold) {
     module.module().injectFault(sim::Fault::BadChecksum, 1000000);
     EXPECT_EQ(Run(port + "/read/close '" + File("g.zep") + "'").code, 203);
     module.stop();
+}
+
+// The one closing line of a failed run without windows.
+std::string ClosingLine(const std::string& err) {
+    std::string last;
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("zep8: ") && line != "zep8: работаю без окон.") {
+            EXPECT_EQ(last, "") << "a second closing line: " << line;
+            last = line;
+        }
+    }
+    return last;
+}
+
+// A calling program (or a person at a terminal) learns what went wrong,
+// where, and with which line settings, from the last line; the old file stays.
+TEST_F(Zep8Process, FailuresEndWithOneClearLine) {
+    int master, slave;
+    char name[256];
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    close(slave);
+    const Outcome silent = Run(std::string("--headless --port=") + name + " /bps:115200/test");
+    EXPECT_EQ(silent.code, 202);
+    EXPECT_EQ(ClosingLine(silent.err),
+              std::string("zep8: прибор не отвечает: Таймаут при передаче данных (нет связи) (") +
+                  name + ", 115200 бод, 8N1, адрес 16)");
+    close(master);
+
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome missing =
+        Run("--headless --port=/dev/ttyZEP8NONE /bps:9600/read/close '" + File("m.zep") + "'");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);  // no round of lost frames
+    EXPECT_EQ(missing.code, 201);
+    EXPECT_EQ(ClosingLine(missing.err),
+              "zep8: порт не открывается или не указан: Порт /dev/ttyZEP8NONE не найден: "
+              "такого устройства нет. (/dev/ttyZEP8NONE, 9600 бод, 8N1, адрес 16)");
+    EXPECT_FALSE(fs::exists(File("m.zep")));
+
+    // A port held by another program: its name and process are told.
+    sim::SimulatedModule module(sim::LineSettings{});
+    std::string error;
+    ASSERT_TRUE(module.start(error)) << error;
+    SerialPort holder;
+    holder.settings.name = module.portPath();
+    ASSERT_EQ(holder.Open(), OPEN_OK) << holder.OpenFailureReason();
+    const Outcome busy = Run("--headless --port=" + module.portPath() + " /bps:9600/test");
+    EXPECT_EQ(busy.code, 201);
+    const std::string me = Read("/proc/self/comm").substr(0, Read("/proc/self/comm").find('\n'));
+    EXPECT_NE(
+        ClosingLine(busy.err).find("Порт " + module.portPath() + " занят другой программой: " + me +
+                                   " (процесс " + std::to_string(getpid()) + ")."),
+        std::string::npos)
+        << busy.err;
+    holder.Close();
+    EXPECT_EQ(Run("--headless --port=" + module.portPath() + " /bps:9600/test").code, 0);
+    module.stop();
+
+    // The file system refuses the save: the old file is kept whole, and the reason told.
+    ASSERT_EQ(Run("--headless --simulate /read/close '" + File("a.zep") + "'").code, 0);
+    const std::string before = Read(File("a.zep"));
+    ASSERT_GT(before.size(), 2048u);
+    const Outcome full = Run("--headless --simulate /read/close '" + File("a.zep") + "'",
+                             "ulimit -f 2; trap '' XFSZ; ");
+    EXPECT_EQ(full.code, 200);
+    EXPECT_EQ(Read(File("a.zep")), before);
+    EXPECT_NE(ClosingLine(full.err).find("файл больше, чем разрешено записывать"),
+              std::string::npos)
+        << full.err;
+    std::size_t leftovers = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        leftovers += entry.path().filename().string().starts_with("a.zep.");
+    }
+    EXPECT_EQ(leftovers, 0u);
 }
 
 }  // namespace
