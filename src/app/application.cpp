@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/doctor_run.h"
+#include "app/survey_run.h"
 #include "app/document.h"
 #include "app/dump.h"
 #include "app/exit_code.h"
@@ -32,6 +33,8 @@ std::string Usage() {
            "  --simulate          работать с виртуальным прибором внутри программы\n"
            "  --headless          без окон, даже когда есть дисплей\n"
            "  --doctor            диагностика связи: порт --port=ПУТЬ или порт настроек\n"
+           "  --trace             каждый обмен с прибором на stderr: время, кадр, разбор, ответ\n"
+           "  --survey [--all-speeds]  поиск приборов на линии (на всех скоростях)\n"
            "  --dump ФАЙЛ.zep     показать конфигурацию таблицей\n"
            "  --help, --version\n"
            "\n"
@@ -116,12 +119,17 @@ RunContext::~RunContext() {
     if (simulated) simulated->stop();
 }
 
+void RunContext::AttachTrace(DeviceIO& io) {
+    if (trace) io.AddTap(trace.get());
+}
+
 int RunContext::Prepare() {
     ProcessState& state = processState();
     state.optionFlags = options.optionFlags;
     state.actionFlags = options.actionFlags;
     if (!options.errorLogPath.empty()) CreateErrorLog(options.errorLogPath);
     exitEvent = NamedExitEvent::Open(options.exitEventName);
+    if (options.trace) trace = std::make_unique<TraceOutput>(env.err);
     SetPortListProvider([] { return EnumeratePorts(); });
 
     if (options.simulate) {
@@ -144,6 +152,7 @@ DocumentSetup RunContext::MakeDocumentSetup() const {
     setup.options = options;
     setup.password = LoadPassword(env.store).password;
     setup.programPath = env.programPath;
+    setup.trace = trace.get();
     return setup;
 }
 
@@ -161,6 +170,10 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
     if (options.doctor) {
         if (const int code = run.Prepare(); code != kRunGoesOn) return code;
         return RunDoctor(run.options, env);
+    }
+    if (options.survey) {
+        if (const int code = run.Prepare(); code != kRunGoesOn) return code;
+        return RunSurvey(run);
     }
     if (!options.automation()) {
         env.err << "Без окон конфигуратор работает только по командной строке: укажите действие "

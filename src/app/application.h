@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/document.h"
+#include "app/trace_output.h"
 #include "platform/named_exit_event.h"
 
 namespace zep8 {
@@ -42,11 +43,15 @@ class RunContext {
     // kRunGoesOn, or the exit code to end with at once.
     int Prepare();
     DocumentSetup MakeDocumentSetup() const;
+    // --trace: the exchanges of a link of the run's own (the document's get
+    // the trace through its setup) go to standard error.
+    void AttachTrace(DeviceIO& io);
 
     OptionRecord options;
     RunEnvironment& env;
     std::unique_ptr<NamedExitEvent> exitEvent;
     std::unique_ptr<sim::SimulatedModule> simulated;
+    std::unique_ptr<TraceOutput> trace;
 };
 
 // The action the command line posts at start; write wins over calibrate,

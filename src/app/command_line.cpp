@@ -310,6 +310,12 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
         record.headless = true;
     } else if (arg == "--doctor") {
         record.doctor = true;
+    } else if (arg == "--trace") {
+        record.trace = true;
+    } else if (arg == "--survey") {
+        record.survey = true;
+    } else if (arg == "--all-speeds") {
+        record.allSpeeds = true;
     } else if (arg.starts_with(kPort)) {
         setPortPath(arg.substr(kPort.size()));
     } else if (arg.starts_with(kDump)) {

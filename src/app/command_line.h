@@ -37,6 +37,9 @@ struct OptionRecord {
     bool simulate = false;
     bool headless = false;  // --headless: no windows even with a display
     bool doctor = false;    // --doctor: the connection doctor in the terminal
+    bool trace = false;     // --trace: every exchange on standard error
+    bool survey = false;    // --survey: list the modules on the bus
+    bool allSpeeds = false;  // --all-speeds: the survey tries every speed
     bool help = false;
     bool version = false;
     std::string dump;  // --dump FILE

@@ -84,6 +84,7 @@ Document::Document(std::unique_ptr<LinePort> port, SettingsStore& store, Prompte
     device_.SetPassword(setup_.password);
     device_.SetHost(this);
     device_.SetErrorLogPath(setup_.options.errorLogPath);
+    if (setup_.trace) device_.AddTap(setup_.trace);
 
     serviceNode_.InitParameters();
     RecordProgramNames(store_, setup_.info.version);

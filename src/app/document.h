@@ -38,6 +38,8 @@ struct DocumentSetup {
     ProgramInfo info = CurrentProgramInfo();
     // Opens "zep8.chm"; the exit status of the viewer. Empty: xdg-open.
     std::function<int(const std::string&)> openHelp;
+    // --trace: sees the session's exchanges from the first one on.
+    ExchangeTap* trace = nullptr;
 };
 
 // The one configuration of the run: the module's groups in the device

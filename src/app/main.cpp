@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
     const zep8::OptionRecord options = zep8::ParseCommandLine(args);
     // The doctor reports in the terminal even when a display is there.
     const bool information =
-        options.help || options.version || !options.dump.empty() || options.doctor;
+        options.help || options.version || !options.dump.empty() || options.doctor ||
+        options.survey;
 
     if (information || options.headless || !DisplayAvailable()) {
         QCoreApplication qt(argc, argv);

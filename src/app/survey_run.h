@@ -10,7 +10,7 @@ namespace zep8 {
 int RunSurvey(RunContext& run);
 
 // The line the command line names, over the program's stored settings: the
-// port (--port=PATH or /port:N) and /baud, /alen, /len, /stop, /parity.
+// port (--port=PATH or /port:N), its speed, format and address length.
 void ApplyCommandLineLine(const OptionRecord& options, NetRS485prg& program);
 
 }  // namespace zep8

@@ -204,6 +204,40 @@ bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::u
     return Fail(errorText, "Пришла посылка с кодом команды, отличным от посланной и от n.Err.\n");
 }
 
+DeviceIO::ProbeResult DeviceIO::Probe(int address, std::string_view name,
+                                      std::vector<std::uint8_t>& reply, int replyWaitMs) {
+    reply.clear();
+    RequestFrame request;
+    request.hash = hash_name(name);
+    request.address = address;
+    request.elevenBitAddress = port_->settings.addressLength == 11;
+    request.read = true;
+    const std::optional<std::string> frame = BuildRequestText(request);
+    if (!frame) return ProbeResult::Garbage;
+
+    std::lock_guard lock(linkLock_);
+    std::string received;
+    const int saved = port_->replyWaitOverride.exchange(replyWaitMs);
+    const int result = TransferOnLine(*frame, received, address, true);
+    port_->replyWaitOverride = saved;
+    if (result == TRANSFER_ABORTED) return ProbeResult::Aborted;
+    if (result == TRANSFER_TIMEOUT && received.empty()) return ProbeResult::Silence;
+    if (result != TRANSFER_OK || received.size() < 2 || received[0] != kFrameStart)
+        return ProbeResult::Garbage;
+    const ReplyFrame parsed = ParseReplyText(received);
+    if (!parsed.checksumOk) return ProbeResult::Garbage;
+    reply = parsed.data;
+    if (parsed.hash == request.hash) return ProbeResult::Answer;
+    return parsed.hash == kErrorHash ? ProbeResult::ErrorReply : ProbeResult::Garbage;
+}
+
+int DeviceIO::ReopenAtSpeed(unsigned baudRate) {
+    std::lock_guard lock(linkLock_);
+    if (port_->IsOpen()) port_->Close();
+    port_->settings.baudRate = baudRate;
+    return port_->Open();
+}
+
 void DeviceIO::AddTap(ExchangeTap* tap) {
     std::lock_guard lock(tapsMutex_);
     taps_.push_back(tap);

@@ -52,6 +52,16 @@ class DeviceIO {
     bool Exchange(bool read, std::string_view name, std::span<const std::uint8_t> data,
                   std::vector<std::uint8_t>& reply, std::string& errorText, int addressOffset);
 
+    // One read of `name` at the module address `address`, made once and
+    // waiting at most `replyWaitMs`; for searching the bus. It changes no exit
+    // status: silence is the usual answer of an empty address.
+    enum class ProbeResult { Answer, ErrorReply, Silence, Garbage, Aborted };
+    ProbeResult Probe(int address, std::string_view name, std::vector<std::uint8_t>& reply,
+                      int replyWaitMs);
+    // Opens the port again at another speed, the other settings as they are
+    // (ReopenPort brings back the program's settings).
+    int ReopenAtSpeed(unsigned baudRate);
+
     // Reads or writes one parameter with its access attributes around it.
     int TransferParameter(int direction, Parameter* parameter, TraceLog* log = nullptr);
     int ExchangeAttributes(int direction, Parameter& parameter);

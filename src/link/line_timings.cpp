@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "link/frame_codec.h"
 #include "platform/process_state.h"
 
 namespace zep8 {
@@ -19,6 +20,17 @@ LineTimings ComputeLineTimings(unsigned baudRate, bool parity, bool twoStopBits,
     t.replyTimeout = static_cast<std::uint16_t>(t.readTotalMultiplier * 30 + 50);
     t.rtuSilence = static_cast<int>(std::ceil(rtuGap));
     return t;
+}
+
+int ProbeReplyWait(unsigned baudRate, bool parity, bool twoStopBits) {
+    constexpr int kRequestChars = 1 + 2 * static_cast<int>(kFrameOverhead) + 1;
+    constexpr int kLongestReplyChars =
+        1 + 2 * static_cast<int>(kFrameOverhead + kMaxRequestData) + 1;
+    constexpr int kMaxResponseDelayMs = 50;  // "RS.dL" at most
+    constexpr int kSystemMarginMs = 30;      // USB adapters hold bytes up to 16 ms
+    const LineTimings t = ComputeLineTimings(baudRate, parity, twoStopBits, PROTOCOL_OWN);
+    return static_cast<int>(std::ceil((kRequestChars + kLongestReplyChars) * t.characterTime)) +
+           kMaxResponseDelayMs + kSystemMarginMs;
 }
 
 }  // namespace zep8

@@ -15,4 +15,10 @@ struct LineTimings {
 
 LineTimings ComputeLineTimings(unsigned baudRate, bool parity, bool twoStopBits, int protocolMode);
 
+// The shortest wait (ms) that is still sure to see a reply of the own protocol
+// to a request without data: the request and the longest reply on the wire
+// (an automatic converter is still sending when the wait begins), the
+// longest response delay a module can be set to, and the system's latency.
+int ProbeReplyWait(unsigned baudRate, bool parity, bool twoStopBits);
+
 }  // namespace zep8

@@ -36,8 +36,6 @@ std::vector<unsigned> BusSurvey::Speeds() {
 }
 
 SurveyResult BusSurvey::Run(bool allSpeeds) {
-    const auto start = std::chrono::steady_clock::now();
-    SurveyResult result;
     const unsigned programSpeed = io_.port().settings.baudRate;
     std::vector<unsigned> speeds{programSpeed};
     if (allSpeeds) {
@@ -45,6 +43,14 @@ SurveyResult BusSurvey::Run(bool allSpeeds) {
         for (unsigned speed : Speeds())
             if (speed != programSpeed) speeds.push_back(speed);
     }
+    return RunAt(speeds);
+}
+
+SurveyResult BusSurvey::RunAt(const std::vector<unsigned>& speeds) {
+    const auto start = std::chrono::steady_clock::now();
+    SurveyResult result;
+    const unsigned programSpeed = io_.port().settings.baudRate;
+    const bool allSpeeds = speeds.size() != 1 || speeds.front() != programSpeed;
     const int perSpeed =
         static_cast<int>(BaseAddresses(io_.port().settings.addressLength).size());
     const int total = perSpeed * static_cast<int>(speeds.size());
@@ -82,6 +88,7 @@ bool BusSurvey::Survey(unsigned baudRate, SurveyResult& result, int done, int to
     for (int address : BaseAddresses(s.addressLength)) {
         if (aborted_) return false;
         observer_.SurveyProgress(done++, total, baudRate);
+        if (aborted_) return false;
         ++result.asked;
         result.lowerBound += std::chrono::milliseconds(wait);
         const DeviceIO::ProbeResult answer = io_.Probe(address, "dev", reply, wait);

@@ -47,6 +47,8 @@ class BusSurvey {
     BusSurvey(DeviceIO& io, SurveyObserver& observer) : io_(io), observer_(observer) {}
 
     SurveyResult Run(bool allSpeeds);
+    // At these speeds, in this order; the port is left at the program's.
+    SurveyResult RunAt(const std::vector<unsigned>& speeds);
     // From any thread: the survey stops before its next request.
     void Abort() { aborted_ = true; }
 

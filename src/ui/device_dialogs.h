@@ -21,6 +21,8 @@ bool RunProgramSettingsDialog(QWidget* parent, Device& device, Prompter& prompte
 void RunSinglePointDialog(QWidget* parent, Device& device, Prompter& prompter);
 // The calibration wizard, from its mode dialog to its end.
 void RunCalibrationWizard(QWidget* parent, Device& device, Prompter& prompter);
+// "Поиск приборов на линии": the bus survey; the operator may connect to a found module.
+void RunSurveyDialog(QWidget* parent, Device& device);
 // "Диагностика связи": the connection doctor on the program's port.
 void RunDoctorDialog(QWidget* parent, Device& device);
 

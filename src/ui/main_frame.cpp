@@ -23,6 +23,7 @@
 #include "ui/change_password.h"
 #include "ui/config_tree_view.h"
 #include "ui/device_dialogs.h"
+#include "ui/exchange_monitor.h"
 #include "ui/parameter_list_page.h"
 #include "ui/progress_dialog.h"
 #include "ui/startup_fonts.h"
@@ -59,7 +60,8 @@ constexpr Prompt kPrompts[] = {
 constexpr int kDeviceCommands[] = {
     ID_READ_ALL,        ID_WRITE_ALL,      ID_WRITE_CHANGED,  ID_COMPARE,         ID_AUTO_READ,
     ID_CHANGE_PASSWORD, ID_FACTORY_RESET,  ID_CALIBRATION,    ID_SINGLE_POINT,    ID_CHECK_LINK,
-    ID_PORT_SETUP,      ID_CONVERTER_SEMI, ID_CONVERTER_AUTO, ID_PROGRAM_NETWORK, ID_APPLY_NETWORK};
+    ID_PORT_SETUP,      ID_CONVERTER_SEMI, ID_CONVERTER_AUTO, ID_PROGRAM_NETWORK, ID_APPLY_NETWORK,
+    ID_BUS_SURVEY};
 
 QList<QKeySequence> Keys(std::initializer_list<QKeySequence> keys) {
     return QList<QKeySequence>(keys);
@@ -73,6 +75,9 @@ CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& st
     view_ = new CZEP8TreeListView(document, prompter, this);
     setCentralWidget(view_);
     progress_ = new CProgressDialog(this, [this] { document_.device().Abort(); });
+    monitor_ = new ExchangeMonitor(document.device(), prompter, this);
+    addDockWidget(Qt::BottomDockWidgetArea, monitor_);
+    monitor_->hide();
     BuildMenus();
     BuildToolBar();
     BuildStatusBar();
@@ -208,6 +213,10 @@ void CMainFrame::BuildMenus() {
         RunPortSetupDialog(this, document_.device(), prompter_);
         UpdateViews();
     });
+    AddCommand(deviceMenu_, ID_BUS_SURVEY, QStringLiteral("Поиск приборов на линии"), {}, [this] {
+        RunSurveyDialog(this, document_.device());
+        UpdateViews();
+    });
     AddCommand(deviceMenu_, ID_LINK_DOCTOR, QStringLiteral("Диагностика связи"), {}, [this] {
         RunDoctorDialog(this, document_.device());
         UpdateViews();
@@ -224,6 +233,16 @@ void CMainFrame::BuildMenus() {
         plot().show();
         plot().raise();
         plot().activateWindow();
+    });
+    QAction* monitorItem = AddCommand(viewMenu, ID_BUS_MONITOR, QStringLiteral("Монитор обмена"),
+                                      {}, [this] {
+                                          monitor_->setVisible(
+                                              actions_[ID_BUS_MONITOR]->isChecked());
+                                      });
+    monitorItem->setCheckable(true);
+    connect(monitor_, &QDockWidget::visibilityChanged, monitorItem, [this, monitorItem] {
+        // Docked behind another tab counts as shown; only a closed monitor unchecks.
+        monitorItem->setChecked(!monitor_->isHidden());
     });
     QAction* indexes = AddCommand(viewMenu, ID_SHOW_INDEXES,
                                   QStringLiteral("Показывать линейные индексы"), {}, [this] {

@@ -8,6 +8,7 @@
 namespace zep8 {
 
 class CProgressDialog;
+class ExchangeMonitor;
 class CTrendPlot;
 class CZEP8TreeListView;
 class Document;
@@ -44,6 +45,8 @@ enum CommandId : int {
     ID_APPLY_NETWORK = 311,
     ID_TREND_PLOT = 32800,
     ID_LINK_DOCTOR = 32830,
+    ID_BUS_SURVEY = 32831,
+    ID_BUS_MONITOR = 32832,
 };
 
 // The program's one window: menu, toolbar and status bar around the
@@ -73,6 +76,7 @@ class CMainFrame : public QMainWindow {
     void UpdateTitle();
 
     CZEP8TreeListView& view() const { return *view_; }
+    ExchangeMonitor& monitor() const { return *monitor_; }
     CProgressDialog& progress() const { return *progress_; }
     // "График опроса входов", made when first needed.
     CTrendPlot& plot();
@@ -119,6 +123,7 @@ class CMainFrame : public QMainWindow {
     CZEP8TreeListView* view_ = nullptr;
     CProgressDialog* progress_ = nullptr;
     CTrendPlot* plot_ = nullptr;
+    ExchangeMonitor* monitor_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* deviceMenu_ = nullptr;
     QAction* recentAnchor_ = nullptr;

@@ -26,7 +26,6 @@ class CSurveyDialog : public QDialog, private SurveyObserver {
     void StartSurvey();
     bool running() const { return thread_.Running(); }
     const std::vector<SurveyFind>& finds() const { return finds_; }
-    Ui::CSurveyDialog& form() { return *ui_; }
 
   protected:
     void reject() override;

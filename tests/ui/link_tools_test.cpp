@@ -1,0 +1,110 @@
+// The link tools of the window on the virtual module: the bus monitor's rows,
+// pause, clear and save; the survey dialog finding the module and connecting.
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+#include <filesystem>
+
+#include "ui/exchange_monitor.h"
+#include "ui/exchange_monitor_model.h"
+#include "ui/survey_dialog.h"
+#include "ui/window_run.h"
+
+namespace zep8 {
+namespace {
+
+using testing::WindowRun;
+
+template <typename T>
+T* Child(QWidget& dialog, const char* name) {
+    return dialog.findChild<T*>(QString::fromLatin1(name));
+}
+
+class LinkToolsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void monitorShowsPausesClearsAndSavesTheExchanges();
+    void surveyFindsTheModuleAndConnectsToIt();
+};
+
+void LinkToolsTest::monitorShowsPausesClearsAndSavesTheExchanges() {
+    WindowRun w;
+    QVERIFY(w.Start({"--simulate"}));
+    w.frame().show();
+    w.frame().action(ID_BUS_MONITOR)->trigger();
+    ExchangeMonitor& monitor = w.frame().monitor();
+    QVERIFY(monitor.isVisible());
+    ExchangeMonitorModel& rows = monitor.model();
+    Device& device = w.document().device();
+
+    Parameter dev("dev");
+    QCOMPARE(device.TransferParameter(DIRECTION_READ, &dev), int{STATUS_OK});
+    QTRY_VERIFY(rows.rowCount() >= 2);
+    const int last = rows.rowCount() - 1;
+    QCOMPARE(rows.index(last - 1, ExchangeMonitorModel::DIRECTION).data().toString(),
+             QStringLiteral("->"));
+    QVERIFY(rows.index(last - 1, ExchangeMonitorModel::DECODED).data().toString().contains(
+        QStringLiteral("чтение, dev")));
+    QCOMPARE(rows.index(last, ExchangeMonitorModel::OUTCOME).data().toString(),
+             QStringLiteral("ответ"));
+
+    // Paused: exchanges pass unrecorded.
+    const int before = rows.rowCount();
+    monitor.pauseButton()->click();
+    QCOMPARE(device.TransferParameter(DIRECTION_READ, &dev), int{STATUS_OK});
+    QTest::qWait(250);
+    QCOMPARE(rows.rowCount(), before);
+    monitor.pauseButton()->click();
+
+    monitor.clearButton()->click();
+    QCOMPARE(rows.rowCount(), 0);
+    QCOMPARE(device.TransferParameter(DIRECTION_READ, &dev), int{STATUS_OK});
+    QTRY_COMPARE(rows.rowCount(), 2);
+
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("zep8-monitor-" + std::to_string(getpid()) + ".txt");
+    QVERIFY(monitor.SaveTo(QString::fromStdString(file.string())));
+    const std::string text = testing::ReadFile(file);
+    std::filesystem::remove(file);
+    QCOMPARE(std::count(text.begin(), text.end(), '\n'), 2);
+    QVERIFY(text.find("чтение, dev") != std::string::npos);
+
+    // Closed with its close box, the menu item unchecks.
+    monitor.close();
+    QVERIFY(!w.frame().action(ID_BUS_MONITOR)->isChecked());
+}
+
+void LinkToolsTest::surveyFindsTheModuleAndConnectsToIt() {
+    WindowRun w;
+    QVERIFY(w.Start({"--simulate"}));
+    Device& device = w.document().device();
+    // The program has the wrong address; the module answers at 16.
+    device.programNet().SetValue("Addr", "8", true);
+    device.ReopenPort(false);
+
+    CSurveyDialog dialog(device, &w.frame());
+    dialog.show();
+    dialog.StartSurvey();
+    QVERIFY(!Child<QPushButton>(dialog, "startButton")->isEnabled());
+    QVERIFY(Child<QPushButton>(dialog, "abortButton")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.running() && Child<QPushButton>(dialog, "startButton")->isEnabled(), 20000);
+    QCOMPARE(dialog.finds().size(), std::size_t{1});
+    QCOMPARE(Child<QTreeWidget>(dialog, "finds")->topLevelItem(0)->text(0), QStringLiteral("16"));
+    QVERIFY(Child<QLabel>(dialog, "status")->text().startsWith(QStringLiteral("Поиск закончен.")));
+
+    QVERIFY(Child<QPushButton>(dialog, "connectButton")->isEnabled());
+    Child<QPushButton>(dialog, "connectButton")->click();
+    QCOMPARE(dialog.result(), int{QDialog::Accepted});
+    QCOMPARE(device.programNet().GetValue("Addr"), std::string("16"));
+    Parameter dev("dev");
+    QCOMPARE(device.TransferParameter(DIRECTION_READ, &dev), int{STATUS_OK});
+}
+
+}  // namespace
+}  // namespace zep8
+
+QTEST_MAIN(zep8::LinkToolsTest)
+#include "link_tools_test.moc"
