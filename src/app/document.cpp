@@ -92,7 +92,11 @@ Document::Document(std::unique_ptr<LinePort> port, SettingsStore& store, Prompte
     if (!store_.hasKey(kProgramKey)) store_.createKey(kProgramKey);
     if (!setup_.programPath.empty()) CheckInstallationRecord(store_, setup_.programPath, prompter_);
 
+    if (const std::string notice = store_.damageNotice(); !notice.empty()) {
+        prompter_.notify(notice, "Настройки программы", Icon::Warning);
+    }
     LoadProgramSettings(device_.programNet(), store_);
+    loadedProgramSettings_ = ProgramSettingValues();
     device_.Rebuild();
     // A port named on this platform's command line counts in every run.
     if (state.automation() || !setup_.options.portPath.empty()) ApplyLinkOptions();
@@ -104,6 +108,13 @@ Document::Document(std::unique_ptr<LinePort> port, SettingsStore& store, Prompte
     }
     device_.abortEvent.reset();
     if (state.hasOption(OPT_TEST_RUN)) startupCancelled_ = true;
+    store_.startupWritten();
+}
+
+std::vector<std::string> Document::ProgramSettingValues() const {
+    std::vector<std::string> values;
+    for (const auto& p : device_.programNet().parameters()) values.push_back(p->value);
+    return values;
 }
 
 Document::~Document() {
@@ -113,7 +124,11 @@ Document::~Document() {
         log << "\nПротоколирование остановлено в \n" << FormatLocalTime("%c") << "\n";
     }
     // A simulated module's port exists only for this run: keep the operator's.
-    if (!setup_.options.simulate) StoreProgramSettings(device_.programNet(), store_);
+    // Settings that did not change are not written: a settings file that
+    // could not be read stays as it is until the operator changes something.
+    if (!setup_.options.simulate && ProgramSettingValues() != loadedProgramSettings_) {
+        StoreProgramSettings(device_.programNet(), store_);
+    }
 }
 
 ConfigurationNodes Document::nodes() {

@@ -94,6 +94,7 @@ class Document : public SessionHost {
 
   private:
     void ClearModuleValues();
+    std::vector<std::string> ProgramSettingValues() const;
 
     SettingsStore& store_;
     Prompter& prompter_;
@@ -102,6 +103,8 @@ class Document : public SessionHost {
     Device device_;
     CommonParams serviceNode_;
     bool startupCancelled_ = false;
+    // The program's port settings as the store gave them at start.
+    std::vector<std::string> loadedProgramSettings_;
     bool linkFound_ = false;
     bool modified_ = false;
     std::string path_;

@@ -1,8 +1,12 @@
 #include "app/qsettings_store.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QString>
+#include <QTemporaryDir>
 #include <charconv>
 
 #include "platform/text.h"
@@ -45,20 +49,65 @@ bool HasChildren(QSettings& settings, const QString& group) {
 }  // namespace
 
 // QSettings' own user-scope INI file would be ZEP8.ini; the store is ZEP8.conf.
-QSettingsStore::QSettingsStore()
-    : settings_(std::make_unique<QSettings>(
-          QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-              QStringLiteral("/ARVO/ZEP8.conf"),
-          QSettings::IniFormat)) {}
+QSettingsStore::QSettingsStore() {
+    Open(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/ARVO/ZEP8.conf"));
+}
 
-QSettingsStore::QSettingsStore(const std::string& iniFile)
-    : settings_(
-          std::make_unique<QSettings>(QString::fromStdString(iniFile), QSettings::IniFormat)) {}
+QSettingsStore::QSettingsStore(const std::string& iniFile) {
+    Open(QString::fromStdString(iniFile));
+}
 
 QSettingsStore::~QSettingsStore() = default;
 
+void QSettingsStore::Open(const QString& path) {
+    path_ = path;
+    settings_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    // QSettings would write its partial reading of a damaged file over it at
+    // the first sync: the file stays untouched, the run goes on the defaults.
+    if (settings_->status() == QSettings::NoError || !QFileInfo::exists(path)) return;
+    heldDir_ = std::make_unique<QTemporaryDir>();
+    if (!heldDir_->isValid()) {
+        heldDir_.reset();
+        return;
+    }
+    settings_ = std::make_unique<QSettings>(heldDir_->filePath(QStringLiteral("held.conf")),
+                                            QSettings::IniFormat);
+}
+
 std::string QSettingsStore::fileName() const {
-    return settings_->fileName().toStdString();
+    return path_.toStdString();
+}
+
+std::string QSettingsStore::damageNotice() const {
+    std::lock_guard lock(mutex_);
+    if (!heldDir_) return {};
+    return "Файл настроек " + path_.toStdString() +
+           " испорчен или не читается. Программа работает с настройками по умолчанию; файл "
+           "останется как есть, пока вы не измените какую-либо настройку (тогда он будет "
+           "сохранён как " +
+           path_.toStdString() + ".damaged).";
+}
+
+void QSettingsStore::startupWritten() {
+    std::lock_guard lock(mutex_);
+    startupWritten_ = true;
+}
+
+bool QSettingsStore::ReleaseHeld() {
+    settings_->sync();
+    const QString held = settings_->fileName();
+    const QString aside = path_ + QStringLiteral(".damaged");
+    // One copy of the damage is kept: the latest.
+    if (QFileInfo(aside).isDir()) {
+        QDir(aside).removeRecursively();
+    } else {
+        QFile::remove(aside);
+    }
+    if (!QDir().rename(path_, aside) || !QFile::copy(held, path_)) return false;
+    settings_ = std::make_unique<QSettings>(path_, QSettings::IniFormat);
+    heldDir_.reset();
+    return settings_->status() == QSettings::NoError;
 }
 
 bool QSettingsStore::hasKey(std::string_view key) const {
@@ -97,6 +146,7 @@ bool QSettingsStore::writeRaw(std::string_view key, std::string_view name,
     settings_->setValue(path, QString::fromStdString(text));
     settings_->remove(GroupOf(key) + u'/' + kKeyMarker);  // the value keeps the key now
     settings_->sync();
+    if (heldDir_ && startupWritten_) return ReleaseHeld();
     return settings_->status() == QSettings::NoError;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -7,6 +8,7 @@
 #include "platform/settings_store.h"
 
 class QSettings;
+class QTemporaryDir;
 
 namespace zep8 {
 
@@ -34,12 +36,25 @@ class QSettingsStore : public SettingsStore {
     bool writeString(std::string_view key, std::string_view name, std::string_view value) override;
     bool writeInt(std::string_view key, std::string_view name, std::int32_t value) override;
 
+    // A file that QSettings cannot read (or parse) is kept as it is: the store
+    // starts from the defaults in a file of its own, and the operator's first
+    // change moves the damaged file aside to "<file>.damaged" and writes
+    // everything held so far in its place.
+    std::string damageNotice() const override;
+    void startupWritten() override;
+
   private:
+    void Open(const QString& path);
     std::optional<std::string> readRaw(std::string_view key, std::string_view name) const;
     bool writeRaw(std::string_view key, std::string_view name, const std::string& text);
+    // With the mutex held: puts the held settings in the damaged file's place.
+    bool ReleaseHeld();
 
     mutable std::mutex mutex_;
     std::unique_ptr<QSettings> settings_;
+    QString path_;
+    std::unique_ptr<QTemporaryDir> heldDir_;  // while the file is damaged
+    bool startupWritten_ = false;
 };
 
 }  // namespace zep8

@@ -24,6 +24,14 @@ class SettingsStore {
     virtual bool writeString(std::string_view key, std::string_view name,
                              std::string_view value) = 0;
     virtual bool writeInt(std::string_view key, std::string_view name, std::int32_t value) = 0;
+
+    // A store whose file is damaged or unreadable runs on the defaults and
+    // leaves the file alone until the operator changes a setting. The notice
+    // says so (empty when all is well).
+    virtual std::string damageNotice() const { return {}; }
+    // The program's own start-up writes are done: whatever is written from
+    // now on is the operator's change.
+    virtual void startupWritten() {}
 };
 
 }  // namespace zep8

@@ -68,5 +68,39 @@ TEST_F(QSettingsStoreTest, DefaultFileIsInTheUserConfigFolder) {
     EXPECT_EQ(name, (dir_ / "ARVO" / "ZEP8.conf").string());
 }
 
+std::string Contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(QSettingsStoreTest, ADamagedFileIsKeptUntilTheOperatorChangesASetting) {
+    const std::string damaged =
+        std::string("[software/arvo/zep8]\nbaud_rate=int:9600\n\x01\xff no equals sign\n[broken\n");
+    std::ofstream(file_, std::ios::binary) << damaged;
+    {
+        QSettingsStore store(file_);
+        EXPECT_NE(store.damageNotice().find(file_), std::string::npos);
+        EXPECT_FALSE(store.readInt(kKey, "baud_rate"));  // the defaults, not half a file
+        // The program's own start-up writes leave the file alone.
+        ASSERT_TRUE(store.createKey(kKey));
+        EXPECT_TRUE(store.writeString(kKey, "name", "ZEP8v7x"));
+        EXPECT_EQ(Contents(file_), damaged);
+        store.startupWritten();
+        EXPECT_TRUE(store.writeInt(kKey, "baud_rate", 19200));
+        EXPECT_EQ(store.damageNotice(), "");
+        EXPECT_EQ(store.readString(kKey, "name"), "ZEP8v7x");
+    }
+    EXPECT_EQ(Contents(file_ + ".damaged"), damaged);
+    QSettingsStore again(file_);
+    EXPECT_EQ(again.damageNotice(), "");
+    EXPECT_EQ(again.readInt(kKey, "baud_rate"), 19200);
+    EXPECT_EQ(again.readString(kKey, "name"), "ZEP8v7x");
+
+    // A folder where the file should be cannot be read either.
+    std::filesystem::remove(file_);
+    std::filesystem::create_directories(file_);
+    EXPECT_NE(QSettingsStore(file_).damageNotice(), "");
+}
+
 }  // namespace
 }  // namespace zep8

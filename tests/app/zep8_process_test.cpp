@@ -323,5 +323,28 @@ TEST_F(Zep8Process, FailuresEndWithOneClearLine) {
     EXPECT_EQ(leftovers, 0u);
 }
 
+// A settings file that cannot be read: one notice, the defaults, and the file
+// left as it is until a run changes a setting.
+TEST_F(Zep8Process, ADamagedSettingsFileIsToldOnceAndKept) {
+    const fs::path config = dir / "config" / "ARVO" / "ZEP8.conf";
+    fs::create_directories(config.parent_path());
+    const std::string damaged = "[software\n\x01\x02 garbage\n";
+    std::ofstream(config, std::ios::binary) << damaged;
+    const Outcome plain = Run("--headless --simulate /test");
+    EXPECT_EQ(plain.code, 0) << plain.err;
+    const std::string notice = "Файл настроек " + config.string() + " испорчен или не читается";
+    const std::size_t first = plain.err.find(notice);
+    EXPECT_NE(first, std::string::npos) << plain.err;
+    EXPECT_EQ(plain.err.find(notice, first + 1), std::string::npos);
+    EXPECT_EQ(Read(config), damaged);
+
+    // A run that sets the speed is a change: the damage is put aside.
+    EXPECT_EQ(Run("--headless --port=/dev/ttyZEP8NONE /bps:19200/test").code, 201);
+    EXPECT_EQ(Read(config.string() + ".damaged"), damaged);
+    const Outcome after = Run("--headless --port=/dev/ttyZEP8NONE /test");
+    EXPECT_EQ(after.err.find("испорчен"), std::string::npos);
+    EXPECT_NE(ClosingLine(after.err).find("19200 бод"), std::string::npos) << after.err;
+}
+
 }  // namespace
 }  // namespace zep8
