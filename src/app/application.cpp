@@ -72,6 +72,10 @@ std::string FailureReason(std::uint32_t status, Device& device, const StreamProm
                           const OptionRecord& options) {
     const int code = ExitCodeFor(status, 0);
     if (code == ExitCodeFor(EXIT_PORT_ERROR, 0)) {
+        // A port lost during the job: how it went, and why it does not come back.
+        if (std::string lost = device.LastFailure(); device.LineGone() && !lost.empty()) {
+            return lost;
+        }
         if (std::string open = device.port().OpenFailureReason(); !open.empty()) return open;
     }
     if (code == ExitCodeFor(EXIT_FILE_ERROR, 0)) {

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <iostream>
 #include <sstream>
 #include <thread>
 
@@ -344,6 +345,37 @@ TEST_F(Zep8Process, ADamagedSettingsFileIsToldOnceAndKept) {
     const Outcome after = Run("--headless --port=/dev/ttyZEP8NONE /test");
     EXPECT_EQ(after.err.find("испорчен"), std::string::npos);
     EXPECT_NE(ClosingLine(after.err).find("19200 бод"), std::string::npos) << after.err;
+}
+
+// The module's line goes away in the middle of an automated read: the run
+// ends at once with 201 and says how, and the file it was to replace stays.
+TEST_F(Zep8Process, ALineLostDuringAReadEndsTheRunAtOnce) {
+    ASSERT_EQ(Run("--headless --simulate /read/close '" + File("l.zep") + "'").code, 0);
+    const std::string before = Read(File("l.zep"));
+    const std::string link = File("ttyLOST");
+    ASSERT_FALSE(StartSimulator({"--baud", "2400", "--timing", "--link", link}).empty());
+    auto run = std::async(std::launch::async, [&] {
+        const Outcome outcome =
+            Run("--headless --port=" + link + " /bps:2400/read/close '" + File("l.zep") + "'");
+        return std::make_pair(outcome, std::chrono::steady_clock::now());
+    });
+    std::this_thread::sleep_for(1500ms);  // a read at 2400 baud takes far longer
+    kill(simulator, SIGTERM);
+    waitpid(simulator, nullptr, 0);
+    simulator = -1;
+    const auto unplugged = std::chrono::steady_clock::now();
+    ASSERT_EQ(run.wait_for(10s), std::future_status::ready);
+    const auto [outcome, ended] = run.get();
+    std::cout << "[ measured ] automated read, line lost: ended "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(ended - unplugged).count()
+              << " ms after; " << ClosingLine(outcome.err) << "\n";
+    EXPECT_LT(ended - unplugged, 1s);
+    EXPECT_EQ(outcome.code, 201) << outcome.err;
+    EXPECT_EQ(ClosingLine(outcome.err),
+              "zep8: порт не открывается или не указан: Порт " + link +
+                  " отключился (обрыв связи): связь с прибором потеряна. Порт " + link +
+                  " не найден: такого устройства нет. (" + link + ", 2400 бод, 8N1, адрес 16)");
+    EXPECT_EQ(Read(File("l.zep")), before);
 }
 
 }  // namespace
