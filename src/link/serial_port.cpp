@@ -251,10 +251,10 @@ int SerialPort::Receive(std::string& reply, std::size_t echoLength) {
 }
 
 int SerialPort::LineGone(int error) {
-    openFailure_ = "Порт " + PortDevicePath(settings.name) +
-                   (error == ENODEV || error == ENXIO ? " исчез из системы"
-                                                      : " отключился (обрыв связи)") +
-                   ": связь с прибором потеряна.";
+    openFailure_ =
+        "Порт " + PortDevicePath(settings.name) +
+        (error == ENODEV || error == ENXIO ? " исчез из системы" : " отключился (обрыв связи)") +
+        ": связь с прибором потеряна.";
     ::close(fd_);
     fd_ = -1;
     return TRANSFER_LINE_GONE;
