@@ -521,7 +521,10 @@ void LinkDoctor::MeasureRoundTrip() {
         "%.1f мс; нижняя граница линии %.1f мс (кадры %.1f мс и задержка ответа %.0f мс).",
         done, total / done, best, frames + delay, frames, delay);
     Say(text);
-    if (best > frames + delay + kSystemMarginMs) {
+    if (best < frames / 2) {
+        Say("Ответ пришёл быстрее, чем кадры прошли бы по линии: этот порт не передаёт данные с "
+            "заданной скоростью (виртуальная линия).");
+    } else if (best > frames + delay + kSystemMarginMs) {
         Say("Обмен заметно медленнее линии: проверьте задержку USB-адаптера (latency_timer) и "
             "задержку ответа прибора RS.dL.");
     }
