@@ -5,7 +5,6 @@
 #include "app/exit_code.h"
 #include "app/terminal.h"
 #include "link/device_io.h"
-#include "link/line_timings.h"
 #include "link/serial_port.h"
 #include "model/net_rs485_prg.h"
 #include "ops/bus_survey.h"
@@ -17,17 +16,16 @@ namespace {
 
 class StreamSurveyObserver : public SurveyObserver {
   public:
-    StreamSurveyObserver(std::ostream& out, std::ostream& err, const PortSettings& line)
-        : out_(out), err_(err), line_(line) {}
+    StreamSurveyObserver(std::ostream& out, std::ostream& err, const LinePort& port)
+        : out_(out), err_(err), port_(port) {}
 
     void SurveyProgress(int done, int total, unsigned baudRate) override {
         if (baudRate == speed_) return;
         speed_ = baudRate;
-        const int wait = ProbeReplyWait(baudRate, line_.parityScheme != SCHEME_NONE,
-                                        line_.stopBits == 2);
         err_ << "zep8: " << baudRate << " бит/с, адреса с шагом 8 ("
-             << line_.addressLength << " бит), ожидание ответа " << wait << " мс; опрошено "
-             << done << " из " << total << std::endl;
+             << port_.settings.addressLength << " бит), ожидание ответа "
+             << BusSurvey::ReplyWait(port_, baudRate) << " мс; опрошено " << done << " из "
+             << total << std::endl;
     }
     void SurveyFound(const SurveyFind& find) override {
         out_ << SurveyFindText(find) << std::endl;
@@ -36,7 +34,7 @@ class StreamSurveyObserver : public SurveyObserver {
   private:
     std::ostream& out_;
     std::ostream& err_;
-    const PortSettings& line_;
+    const LinePort& port_;
     unsigned speed_ = 0;
 };
 
@@ -73,8 +71,7 @@ int RunSurvey(RunContext& run) {
     if (run.options.converterMode == CONVERTER_OFF) io.port().directionMode = 1;
     run.AttachTrace(io);
 
-    const PortSettings& line = io.port().settings;
-    StreamSurveyObserver observer(env.out, env.err, line);
+    StreamSurveyObserver observer(env.out, env.err, io.port());
     BusSurvey survey(io, observer);
     const SurveyResult result = survey.Run(run.options.allSpeeds);
     if (!result.failure.empty()) {

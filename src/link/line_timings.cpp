@@ -22,14 +22,14 @@ LineTimings ComputeLineTimings(unsigned baudRate, bool parity, bool twoStopBits,
     return t;
 }
 
-int ProbeReplyWait(unsigned baudRate, bool parity, bool twoStopBits) {
-    constexpr int kRequestChars = 1 + 2 * static_cast<int>(kFrameOverhead) + 1;
+int ProbeReplyWait(unsigned baudRate, bool parity, bool twoStopBits, bool requestStillSending) {
+    const int requestChars = requestStillSending ? 1 + 2 * static_cast<int>(kFrameOverhead) + 1 : 0;
     constexpr int kLongestReplyChars =
         1 + 2 * static_cast<int>(kFrameOverhead + kMaxRequestData) + 1;
     constexpr int kMaxResponseDelayMs = 50;  // "RS.dL" at most
     constexpr int kSystemMarginMs = 30;      // USB adapters hold bytes up to 16 ms
     const LineTimings t = ComputeLineTimings(baudRate, parity, twoStopBits, PROTOCOL_OWN);
-    return static_cast<int>(std::ceil((kRequestChars + kLongestReplyChars) * t.characterTime)) +
+    return static_cast<int>(std::ceil((requestChars + kLongestReplyChars) * t.characterTime)) +
            kMaxResponseDelayMs + kSystemMarginMs;
 }
 

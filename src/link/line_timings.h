@@ -16,9 +16,10 @@ struct LineTimings {
 LineTimings ComputeLineTimings(unsigned baudRate, bool parity, bool twoStopBits, int protocolMode);
 
 // The shortest wait (ms) that is still sure to see a reply of the own protocol
-// to a request without data: the request and the longest reply on the wire
-// (an automatic converter is still sending when the wait begins), the
-// longest response delay a module can be set to, and the system's latency.
-int ProbeReplyWait(unsigned baudRate, bool parity, bool twoStopBits);
+// to a request without data: the longest reply on the wire, the longest
+// response delay a module can be set to, and the system's latency; with an
+// automatic converter also the request, which is still being sent when the
+// wait begins (the program keys a semi-automatic one and sends it out first).
+int ProbeReplyWait(unsigned baudRate, bool parity, bool twoStopBits, bool requestStillSending);
 
 }  // namespace zep8

@@ -12,6 +12,10 @@
 namespace zep8 {
 namespace {
 
+bool HasParity(const PortSettings& s) {
+    return s.parityScheme != SCHEME_NONE && s.parityScheme != SCHEME_NONE_0;
+}
+
 std::string Decoded(std::string_view name, const std::vector<std::uint8_t>& data) {
     Parameter p(name);
     if (p.ConvertFromData(data.data(), data.size(), false) == MyConverter::CONVERT_FAILED)
@@ -79,11 +83,14 @@ SurveyResult BusSurvey::RunAt(const std::vector<unsigned>& speeds) {
     return result;
 }
 
+int BusSurvey::ReplyWait(const LinePort& port, unsigned baudRate) {
+    const PortSettings& s = port.settings;
+    return ProbeReplyWait(baudRate, HasParity(s), s.stopBits == 2, port.directionMode.load() != 0);
+}
+
 bool BusSurvey::Survey(unsigned baudRate, SurveyResult& result, int done, int total) {
     const PortSettings& s = io_.port().settings;
-    const int wait = ProbeReplyWait(baudRate, s.parityScheme != SCHEME_NONE &&
-                                                  s.parityScheme != SCHEME_NONE_0,
-                                    s.stopBits == 2);
+    const int wait = ReplyWait(io_.port(), baudRate);
     std::vector<std::uint8_t> reply;
     for (int address : BaseAddresses(s.addressLength)) {
         if (aborted_) return false;

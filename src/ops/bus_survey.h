@@ -10,6 +10,7 @@
 namespace zep8 {
 
 class DeviceIO;
+class LinePort;
 class NetRS485prg;
 
 // A module that answered the survey.
@@ -56,6 +57,8 @@ class BusSurvey {
     void Rearm() { aborted_ = false; }
 
     static std::vector<int> BaseAddresses(int addressLength);
+    // The reply wait of one request at `baudRate` on `port`.
+    static int ReplyWait(const LinePort& port, unsigned baudRate);
     static std::vector<unsigned> Speeds();
 
   private:
