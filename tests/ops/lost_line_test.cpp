@@ -84,11 +84,13 @@ class LostLine : public ::testing::Test {
 
 TEST_F(LostLine, ReadAllStopsAtOnceKeepsWhatItReadAndTheNextJobReopens) {
     observer.onCounter = [this](ProgressCounter counter, int value) {
-        // The general group is in; the line goes during the next one.
+        // The general group is in; the line goes before the next one. (A line
+        // lost in the middle of an exchange: the poll test and PtyPort.)
         if (counter == ProgressCounter::Groups && value == 1) Unplug();
     };
     ASSERT_TRUE(device->ReadAll());
-    const Clock::duration took = Clock::now() - unpluggedAt;
+    const Clock::time_point ended = Clock::now();
+    const Clock::duration took = ended - unpluggedAt;
     std::cout << "[ measured ] read all, line lost: ended " << Ms(took)
               << " ms after; message: " << (prompter.count() ? prompter.messages()[0].text : "")
               << "\n";
