@@ -86,7 +86,12 @@ void CheckCodec(std::string_view text) {
     bytes.push_back(static_cast<std::uint8_t>(sum & 0xFF));
     const std::string rebuilt = Letters(bytes);
     if (!SameFrame(ParseReplyText(rebuilt), parsed)) Fail("a re-encoded reply decodes differently");
-    if (Canonical(text) && rebuilt != text) Fail("a reply does not re-encode to its own frame");
+    // Bytes after the check sum go into the computed sum but are not kept:
+    // only a reply without them can come back the same.
+    const bool nothingAfterSum = (text.size() - 2) / 2 == parsed.data.size() + kFrameOverhead;
+    if (Canonical(text) && nothingAfterSum && rebuilt != text) {
+        Fail("a reply does not re-encode to its own frame");
+    }
 }
 
 void CheckRequest(const std::uint8_t* data, std::size_t size) {
