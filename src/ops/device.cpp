@@ -197,12 +197,12 @@ void Device::TransmitThread() {
 }
 
 bool Device::NetworkDiffersFromProgram() {
-    const auto& program = programNet().parameters();
-    const auto& module = netNode.parameters();
-    // Position by position, "Port" (the last of the program's) left out.
-    for (std::size_t i = 0; i + 1 < program.size() && i < module.size(); ++i) {
-        const std::string& value = module[i]->value;
-        if (!EqualsIgnoreCase(value, kNoData) && value != program[i]->value) return true;
+    for (const auto& own : programNet().parameters()) {
+        // "Port" and "Echo" are the program's alone.
+        const Parameter* module = netNode.FindParameter(own->name);
+        if (!module) continue;
+        const std::string& value = module->value;
+        if (!EqualsIgnoreCase(value, kNoData) && value != own->value) return true;
     }
     return false;
 }
