@@ -82,6 +82,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     if (ParseForeignReply(mode, address, rebuilt, again) != FOREIGN_OK || again != data) {
         Fail("a re-encoded reply is not taken with the same data");
     }
-    if (rebuilt != Normalised(mode, received)) Fail("a reply does not re-encode to its own frame");
+    // DCON's sum covers the address digits as sent: lower-case ones give
+    // another (equally right) sum than the module's upper-case ones.
+    const bool lowerDconAddress =
+        mode == PROTOCOL_DCON && Upper(received.substr(1, 2)) != received.substr(1, 2);
+    if (!lowerDconAddress && rebuilt != Normalised(mode, received)) {
+        Fail("a reply does not re-encode to its own frame");
+    }
     return 0;
 }
