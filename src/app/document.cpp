@@ -24,6 +24,7 @@ namespace zep8 {
 namespace {
 
 constexpr std::string_view kUntitled = "Имя не задано";
+constexpr std::string_view kShowDifferencesValue = "show_differences_before_write";
 
 bool FileExists(const std::string& path) {
     struct stat st {};
@@ -215,6 +216,30 @@ bool Document::ReadAll() {
     const bool ran = device_.ReadAll();
     if (ran) ui_.UpdateViews();
     return ran;
+}
+
+bool Document::Compare() {
+    return device_.Compare([this](const DifferenceList& list) { ui_.ShowDifferences(list); });
+}
+
+bool Document::showDifferencesBeforeWrite() const {
+    return store_.readInt(kProgramKey, kShowDifferencesValue).value_or(0) != 0;
+}
+
+void Document::SetShowDifferencesBeforeWrite(bool on) {
+    if (!store_.hasKey(kProgramKey)) store_.createKey(kProgramKey);
+    store_.writeInt(kProgramKey, kShowDifferencesValue, on ? 1 : 0);
+}
+
+bool Document::Write(bool all) {
+    // An automated run has nobody to ask.
+    if (showDifferencesBeforeWrite() && !processState().automation()) {
+        const std::optional<DifferenceList> differences = device_.CompareBeforeWrite(all);
+        if (!differences) return false;  // interrupted: nothing is written
+        // Nothing would change in the module: no question, the write goes on.
+        if (!differences->empty() && !ui_.ConfirmOverwrite(*differences)) return false;
+    }
+    return all ? device_.WriteAll() : device_.WriteChanged();
 }
 
 void Document::SaveAfterRead() {

@@ -28,6 +28,10 @@ class DocumentUi {
     // The program settings dialog; true when it ended with OK.
     virtual bool ProgramSettingsDialog(Device&) { return false; }
     virtual void UpdateViews() {}
+    // The whole list behind the compare result's "Подробнее...".
+    virtual void ShowDifferences(const DifferenceList&) {}
+    // What a write is about to overwrite; true goes on with it ("Записать").
+    virtual bool ConfirmOverwrite(const DifferenceList&) { return true; }
 };
 
 // What the document needs to know of the run.
@@ -65,9 +69,13 @@ class Document : public SessionHost {
     std::optional<std::string> SaveDocument(const std::string& path);
 
     bool ReadAll();
-    bool WriteAll() { return device_.WriteAll(); }
-    bool WriteChanged() { return device_.WriteChanged(); }
-    bool Compare() { return device_.Compare(); }
+    // With "Показывать отличия перед записью" on (and an operator to ask), the
+    // write first shows what it would overwrite and goes on only when told to.
+    bool WriteAll() { return Write(true); }
+    bool WriteChanged() { return Write(false); }
+    bool Compare();
+    bool showDifferencesBeforeWrite() const;
+    void SetShowDifferencesBeforeWrite(bool on);
     void FactoryReset();
     void ChangePassword(const std::string& oldPassword, const std::string& newPassword,
                         const std::string& again);
@@ -94,6 +102,7 @@ class Document : public SessionHost {
 
   private:
     void ClearModuleValues();
+    bool Write(bool all);
     std::vector<std::string> ProgramSettingValues() const;
 
     SettingsStore& store_;

@@ -55,8 +55,10 @@ TransferCounts ObjectWithParameters::Walk(TransferSession& session, Operation op
 }
 
 TransferCounts ObjectWithParameters::CompareLoop(TransferSession& session) {
-    return Walk(session,
-                [&](Parameter& p) -> std::optional<int> { return session.CompareParameter(p); });
+    return Walk(session, [&](Parameter& p) -> std::optional<int> {
+        if (!session.ComparesParameter(p)) return std::nullopt;
+        return session.CompareParameter(p);
+    });
 }
 
 TransferCounts ObjectWithParameters::ReadLoop(TransferSession& session) {

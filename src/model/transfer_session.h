@@ -31,6 +31,9 @@ class TransferSession {
     virtual int ReadParameter(Parameter& parameter) = 0;
     virtual int WriteParameter(Parameter& parameter) = 0;
     virtual int CompareParameter(Parameter& parameter) = 0;
+    // Whether the compare walk reads `parameter` at all: a compare before a
+    // write reads only what the write would send.
+    virtual bool ComparesParameter(const Parameter&) { return true; }
     virtual const Event& AbortEvent() const = 0;
     virtual void AddToCounter(ProgressCounter counter, int n) = 0;
     virtual Prompter& GetPrompter() = 0;

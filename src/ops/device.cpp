@@ -55,6 +55,8 @@ std::string_view JobCaption(Job job) {
             return "Идет чтение параметра из прибора";
         case Job::WriteOne:
             return "Идет запись параметра в прибор";
+        case Job::CompareBeforeWrite:
+            return "Идет чтение параметров, которые будут перезаписаны в приборе";
     }
     return {};
 }
@@ -100,6 +102,7 @@ bool Device::RunJob(Job job) {
             bulkEvents_[2].set();
             break;
         case Job::Compare:
+        case Job::CompareBeforeWrite:
             bulkEvents_[3].set();
             break;
         case Job::ReadOne:
@@ -133,9 +136,13 @@ bool Device::WriteOne(Parameter& parameter) {
     return RunJob(Job::WriteOne);
 }
 
-bool Device::Compare() {
+bool Device::Compare(const DifferenceViewer& details) {
     differenceCount_ = 0;
     differenceReport_.clear();
+    {
+        std::lock_guard lock(differencesMutex_);
+        differences_.clear();
+    }
     if (!RunJob(Job::Compare)) return false;
     std::string text = "Отличий не обнаружено";
     if (differenceCount_ > 0) {
@@ -145,8 +152,52 @@ bool Device::Compare() {
         }
         text += ":\n" + differenceReport_;
     }
-    prompter().notify(text, "Результат сравнения", Icon::Information);
+    if (differenceCount_ > 0 && details) {
+        const DifferenceList list = differences();
+        prompter().notifyWithDetails(text, "Результат сравнения", Icon::Information,
+                                     [&] { details(list); });
+    } else {
+        prompter().notify(text, "Результат сравнения", Icon::Information);
+    }
     return true;
+}
+
+std::optional<DifferenceList> Device::CompareBeforeWrite(bool all) {
+    {
+        std::lock_guard lock(differencesMutex_);
+        differences_.clear();
+    }
+    compareScope_ = all ? CompareScope::WriteAll : CompareScope::WriteChanged;
+    jobAborted_ = false;
+    const bool ran = RunJob(Job::CompareBeforeWrite);
+    compareScope_ = CompareScope::Everything;
+    if (!ran || jobAborted_) return std::nullopt;
+    return differences();
+}
+
+DifferenceList Device::differences() const {
+    std::lock_guard lock(differencesMutex_);
+    return differences_;
+}
+
+void Device::AddDifference(Difference difference) {
+    std::lock_guard lock(differencesMutex_);
+    differences_.push_back(std::move(difference));
+}
+
+std::string Device::GroupOf(const Parameter& parameter) const {
+    auto holds = [&parameter](const ObjectWithParameters& node) {
+        for (const auto& p : node.parameters()) {
+            if (p.get() == &parameter) return true;
+        }
+        return false;
+    };
+    if (holds(commonNode)) return commonNode.caption;
+    if (holds(netNode)) return netNode.caption;
+    for (int i = 0; i < kInputCount; ++i) {
+        if (holds(channelsNode.channel(i))) return channelsNode.channel(i).caption;
+    }
+    return channelsNode.caption;
 }
 
 void Device::Abort() {
@@ -225,12 +276,18 @@ void Device::RunBulk(Job job) {
             channelsNode.WriteElement(*this, all);
             break;
         }
-        case Job::Compare:
+        case Job::Compare: {
             bulkEvents_[3].reset();
+            const CompareScope scope = compareScope_;
             commonNode.CompareElement(*this);
-            netNode.CompareElement(*this);
+            // Before a write, only the groups that the write goes to.
+            if (scope == CompareScope::Everything || netWriteEnabled) netNode.CompareElement(*this);
             channelsNode.CompareElement(*this);
-            break;
+            jobAborted_ = abortEvent.isSet();
+            // The list that follows shows the result: no pause before it.
+            FinishJob(scope == CompareScope::Everything);
+            return;
+        }
         default:
             break;
     }
@@ -248,9 +305,9 @@ void Device::RunSingle(Job job) {
     FinishJob();
 }
 
-void Device::FinishJob() {
+void Device::FinishJob(bool hold) {
     // The final counters stay on display for a moment, unless the job was cut short.
-    abortEvent.wait(finishHold_);
+    if (hold) abortEvent.wait(finishHold_);
     abortEvent.reset();
 
     ProcessState& state = processState();
@@ -345,14 +402,24 @@ int Device::CompareParameter(Parameter& p) {
     module.index = p.index;
     module.addressOffset = p.addressOffset;
     const int status = TransferParameter(DIRECTION_READ, &module);
+    const bool beforeWrite = compareScope_ != CompareScope::Everything;
     // A parameter that could not be read is an error of the job, not a difference.
+    // Before a write the configuration is left alone, and the operator is shown
+    // what the write would go over unseen.
     if (status != 0) {
-        p.errorText = module.errorText;
+        if (beforeWrite) {
+            AddDifference(UnreadDifference(GroupOf(p), p, module.errorText));
+        } else {
+            p.errorText = module.errorText;
+        }
         return status;
     }
     const bool differs = p.value != module.value || p.attrFactory != module.attrFactory ||
                          p.attrEditable != module.attrEditable;
-    if (differs && ++differenceCount_ <= static_cast<int>(kReportedDifferences)) {
+    if (!differs) return status;
+    AddDifference(MakeDifference(GroupOf(p), p, module));
+    if (beforeWrite) return status;
+    if (++differenceCount_ <= static_cast<int>(kReportedDifferences)) {
         differenceReport_ += "\n" + std::to_string(differenceCount_) + ") Параметер '" + p.name +
                              " (" + p.title + ") в конфигурации: значение=" + p.value + "," +
                              std::string(EditableText(p.attrEditable)) + ",принадлежит " +
@@ -362,6 +429,19 @@ int Device::CompareParameter(Parameter& p) {
                              std::string(OwnerText(module.attrFactory)) + ".\n";
     }
     return status;
+}
+
+bool Device::ComparesParameter(const Parameter& p) {
+    // The same choice as the write walk and WriteParameter make.
+    switch (compareScope_.load()) {
+        case CompareScope::Everything:
+            return true;
+        case CompareScope::WriteAll:
+            return p.writable && p.value != kNoData;
+        case CompareScope::WriteChanged:
+            return p.writable && p.IsPending() && p.value != kNoData;
+    }
+    return true;
 }
 
 int Device::Identify(bool showMessages) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -13,6 +14,7 @@
 #include "model/channels.h"
 #include "model/common.h"
 #include "model/net_rs485.h"
+#include "ops/difference.h"
 #include "ops/job_observer.h"
 #include "platform/event.h"
 
@@ -34,6 +36,9 @@ enum IdentifyFlag : int {
 
 // The major version of a "ver" text ("v7.12" is 7).
 int MajorVersion(std::string_view version);
+
+// Shows the whole list of differences when the operator asks for it.
+using DifferenceViewer = std::function<void(const DifferenceList&)>;
 
 // The session with one module: its three parameter groups, the transfer
 // thread that runs the bulk jobs, and the single-parameter operations.
@@ -58,7 +63,12 @@ class Device : public DeviceIO, public TransferSession {
     bool ReadAll();
     bool WriteAll();
     bool WriteChanged();
-    bool Compare();
+    // The result message offers `details` with the whole list when there is one.
+    bool Compare(const DifferenceViewer& details = {});
+    // Reads what WriteAll (`all`) or WriteChanged would overwrite and lists
+    // where the module differs, the configuration left as it is. Nothing when
+    // the job could not run or was interrupted.
+    std::optional<DifferenceList> CompareBeforeWrite(bool all);
     bool ReadOne(Parameter& parameter);
     bool WriteOne(Parameter& parameter);
     // "Прервать": stops the job before its next parameter.
@@ -67,6 +77,7 @@ class Device : public DeviceIO, public TransferSession {
     int ReadParameter(Parameter& parameter) override;
     int WriteParameter(Parameter& parameter) override;
     int CompareParameter(Parameter& parameter) override;
+    bool ComparesParameter(const Parameter& parameter) override;
     const Event& AbortEvent() const override { return abortEvent; }
     void AddToCounter(ProgressCounter counter, int n) override;
     Prompter& GetPrompter() override { return prompter(); }
@@ -86,14 +97,21 @@ class Device : public DeviceIO, public TransferSession {
 
     int differenceCount() const { return differenceCount_; }
     const std::string& differenceReport() const { return differenceReport_; }
+    // Every difference the last compare found, in the order of the walk.
+    DifferenceList differences() const;
     bool unlocked() const { return unlocked_; }
 
   private:
+    // What the compare walk reads: everything, or what a write would send.
+    enum class CompareScope { Everything, WriteAll, WriteChanged };
+
     bool RunJob(Job job);
     void TransmitThread();
     void RunBulk(Job job);
     void RunSingle(Job job);
-    void FinishJob();
+    void FinishJob(bool hold = true);
+    std::string GroupOf(const Parameter& parameter) const;
+    void AddDifference(Difference difference);
     void NoteExchange(Parameter& parameter, int status, const char* message);
     void LogError(const Parameter& parameter);
     bool NetworkDiffersFromProgram();
@@ -118,6 +136,10 @@ class Device : public DeviceIO, public TransferSession {
     bool unlocked_ = false;
     int differenceCount_ = 0;
     std::string differenceReport_;
+    std::atomic<CompareScope> compareScope_{CompareScope::Everything};
+    std::atomic<bool> jobAborted_{false};
+    mutable std::mutex differencesMutex_;
+    DifferenceList differences_;
     std::thread thread_;
 };
 

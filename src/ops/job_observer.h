@@ -7,7 +7,7 @@
 namespace zep8 {
 
 // The jobs of the transfer thread.
-enum class Job { ReadAll, WriteAll, WriteChanged, Compare, ReadOne, WriteOne };
+enum class Job { ReadAll, WriteAll, WriteChanged, Compare, ReadOne, WriteOne, CompareBeforeWrite };
 
 // The caption the progress display shows while `job` runs.
 std::string_view JobCaption(Job job);

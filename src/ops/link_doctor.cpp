@@ -91,6 +91,13 @@ bool IsZep8(std::string name) {
     return EqualsIgnoreCase(name, "zep8") || EqualsIgnoreCase(name, "зеп8");
 }
 
+// The request came back: alone, cut short, or with an answer behind it.
+bool IsEcho(std::string_view frame, std::string_view received) {
+    if (received.empty()) return false;
+    return received.size() <= frame.size() ? frame.starts_with(received)
+                                           : received.starts_with(frame);
+}
+
 double Milliseconds(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
@@ -274,7 +281,7 @@ LinkDoctor::Reply LinkDoctor::Ask(std::string_view name, int address,
     const std::string& got = reply.received;
     if (result == TRANSFER_ABORTED || Aborted()) {
         reply.outcome = Outcome::Aborted;
-    } else if (!line_.echo && !got.empty() && frame.compare(0, got.size(), got) == 0) {
+    } else if (!line_.echo && IsEcho(frame, got)) {
         reply.outcome = Outcome::Echo;
     } else if (result == TRANSFER_TIMEOUT && got.empty()) {
         reply.outcome = Outcome::Silence;
@@ -305,7 +312,7 @@ LinkDoctor::Reply LinkDoctor::AskForeign(int protocol) {
     const bool echoable = protocol == PROTOCOL_DCON;
     if (result == TRANSFER_ABORTED || Aborted()) {
         reply.outcome = Outcome::Aborted;
-    } else if (echoable && !line_.echo && !got.empty() && frame.compare(0, got.size(), got) == 0) {
+    } else if (echoable && !line_.echo && IsEcho(frame, got)) {
         reply.outcome = Outcome::Echo;
     } else if (result == TRANSFER_TIMEOUT && got.empty()) {
         reply.outcome = Outcome::Silence;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,14 @@ class Prompter {
 
     void notify(std::string_view text, std::string_view caption, Icon icon) {
         ask(text, caption, Buttons::Ok, icon);
+    }
+
+    // A notice with a "Подробнее..." button that runs `details` (on the window
+    // thread, the notice staying open). Where nobody can press it, the plain notice.
+    virtual void notifyWithDetails(std::string_view text, std::string_view caption, Icon icon,
+                                   const std::function<void()>& details) {
+        (void)details;
+        notify(text, caption, icon);
     }
 };
 

@@ -22,6 +22,23 @@ std::optional<std::string> RecordingPrompter::enterText(std::string_view prompt,
     return text;
 }
 
+void RecordingPrompter::notifyWithDetails(std::string_view text, std::string_view caption,
+                                          Icon icon, const std::function<void()>& details) {
+    notify(text, caption, icon);
+    bool press = false;
+    {
+        std::lock_guard lock(mutex_);
+        press = detailPresses_ > 0;
+        if (press) --detailPresses_;
+    }
+    if (press) details();
+}
+
+void RecordingPrompter::scriptDetails() {
+    std::lock_guard lock(mutex_);
+    ++detailPresses_;
+}
+
 void RecordingPrompter::scriptAnswer(Answer answer) {
     std::lock_guard lock(mutex_);
     answers_.push_back(answer);
@@ -47,6 +64,7 @@ void RecordingPrompter::clear() {
     messages_.clear();
     answers_.clear();
     texts_.clear();
+    detailPresses_ = 0;
 }
 
 }  // namespace zep8

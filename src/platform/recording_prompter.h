@@ -25,9 +25,13 @@ class RecordingPrompter : public Prompter {
                Icon icon) override;
     std::optional<std::string> enterText(std::string_view prompt, std::string_view caption,
                                          bool masked) override;
+    // Records the notice; presses "Подробнее..." once when scripted to.
+    void notifyWithDetails(std::string_view text, std::string_view caption, Icon icon,
+                           const std::function<void()>& details) override;
 
     void scriptAnswer(Answer answer);
     void scriptText(std::optional<std::string> text);
+    void scriptDetails();
 
     std::vector<Message> messages() const;
     std::size_t count() const;
@@ -38,6 +42,7 @@ class RecordingPrompter : public Prompter {
     std::vector<Message> messages_;
     std::deque<Answer> answers_;
     std::deque<std::optional<std::string>> texts_;
+    int detailPresses_ = 0;
 };
 
 }  // namespace zep8

@@ -167,6 +167,14 @@ void CMainFrame::BuildMenus() {
         AddCommand(deviceMenu_, ID_AUTO_READ, QStringLiteral("Режим автоматического чтения"), {},
                    [this] { SetAutoRead(actions_[ID_AUTO_READ]->isChecked()); });
     autoRead->setCheckable(true);
+    QAction* showDifferences =
+        AddCommand(deviceMenu_, ID_DIFFERENCES_BEFORE_WRITE,
+                   QStringLiteral("Показывать отличия перед записью"), {}, [this] {
+                       document_.SetShowDifferencesBeforeWrite(
+                           actions_[ID_DIFFERENCES_BEFORE_WRITE]->isChecked());
+                   });
+    showDifferences->setCheckable(true);
+    showDifferences->setChecked(doc.showDifferencesBeforeWrite());
     deviceMenu_->addSeparator();
     AddCommand(deviceMenu_, ID_CHANGE_PASSWORD, QStringLiteral("Смена пароля"), {},
                [this] { ChangePassword(); });

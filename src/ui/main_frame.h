@@ -47,6 +47,7 @@ enum CommandId : int {
     ID_LINK_DOCTOR = 32830,
     ID_BUS_SURVEY = 32831,
     ID_BUS_MONITOR = 32832,
+    ID_DIFFERENCES_BEFORE_WRITE = 32820,
 };
 
 // The program's one window: menu, toolbar and status bar around the

@@ -91,11 +91,27 @@ std::optional<std::string> QtPrompter::enterText(std::string_view prompt, std::s
                           [&] { return ShowTextEntry(promptText, dialogCaption, masked); });
 }
 
+void QtPrompter::notifyWithDetails(std::string_view text, std::string_view caption, Icon icon,
+                                   const std::function<void()>& details) {
+    const QString boxText = ToQString(text);
+    const QString boxCaption = ToQString(caption);
+    OnWindowThread(Answer::Ok,
+                   [&] { return ShowMessage(boxText, boxCaption, Buttons::Ok, icon, details); });
+}
+
 Answer QtPrompter::ShowMessage(const QString& text, const QString& caption, Buttons buttons,
-                               Icon icon) {
+                               Icon icon, const std::function<void()>& details) {
     QMessageBox box(BoxIcon(icon), caption, text, BoxButtons(buttons), window_);
     box.setTextFormat(Qt::PlainText);
     NameButtons(box);
+    if (details) {
+        QPushButton* more = box.addButton(QStringLiteral("Подробнее..."), QMessageBox::ActionRole);
+        // The box's own handling would close it; the details open over it instead.
+        QObject::disconnect(more, &QAbstractButton::clicked, nullptr, nullptr);
+        QObject::connect(more, &QAbstractButton::clicked, &box, [&details] { details(); });
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
     switch (box.exec()) {
         case QMessageBox::Ok:
             return Answer::Ok;

@@ -23,12 +23,16 @@ class QtPrompter : public QObject, public Prompter {
                Icon icon) override;
     std::optional<std::string> enterText(std::string_view prompt, std::string_view caption,
                                          bool masked) override;
+    void notifyWithDetails(std::string_view text, std::string_view caption, Icon icon,
+                           const std::function<void()>& details) override;
 
   private:
     template <typename Result, typename Show>
     Result OnWindowThread(Result unanswered, Show show);
 
-    Answer ShowMessage(const QString& text, const QString& caption, Buttons buttons, Icon icon);
+    // `details`: a "Подробнее..." button that runs it and leaves the box open.
+    Answer ShowMessage(const QString& text, const QString& caption, Buttons buttons, Icon icon,
+                       const std::function<void()>& details = {});
     std::optional<std::string> ShowTextEntry(const QString& prompt, const QString& caption,
                                              bool masked);
 

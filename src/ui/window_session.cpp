@@ -8,6 +8,7 @@
 #include "platform/process_state.h"
 #include "ui/config_tree_view.h"
 #include "ui/device_dialogs.h"
+#include "ui/differences_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/progress_dialog.h"
 #include "ui/qt_prompter.h"
@@ -39,6 +40,12 @@ class WindowHost : public QObject, public DocumentUi, public SessionHost {
     bool ApplyDialog(Device& device) override { return RunApplyDialog(frame_, device, prompter_); }
     bool ProgramSettingsDialog(Device& device) override {
         return RunProgramSettingsDialog(frame_, device, prompter_);
+    }
+    void ShowDifferences(const DifferenceList& differences) override {
+        ShowDifferencesDialog(frame_, differences);
+    }
+    bool ConfirmOverwrite(const DifferenceList& differences) override {
+        return ConfirmOverwriteDialog(frame_, differences);
     }
 
     void NetworkSettingsChanged() override {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zep8 {
+
+class Parameter;
+
+// One parameter whose configuration and module disagree, as a row of the
+// difference table.
+struct Difference {
+    std::string group;      // the caption of its group, such as "Вход №3"
+    std::string parameter;  // the short name, such as "in-t"
+    std::string name;       // its title
+    std::string configValue;
+    std::string moduleValue;
+};
+
+using DifferenceList = std::vector<Difference>;
+
+// The row for `config` against what the module holds; the attributes are
+// added to the values only when they are part of the difference.
+Difference MakeDifference(std::string group, const Parameter& config, const Parameter& module);
+// The row for a parameter whose module value could not be read.
+Difference UnreadDifference(std::string group, const Parameter& config, std::string_view error);
+
+// Rows of cells as tab-separated lines, the way a spreadsheet pastes them:
+// tabs and line breaks inside a cell become spaces.
+std::string TabSeparated(const std::vector<std::vector<std::string>>& rows);
+
+}  // namespace zep8
