@@ -5,6 +5,8 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidgetItem>
 #include <algorithm>
 
@@ -15,8 +17,8 @@ namespace zep8 {
 namespace {
 
 constexpr int kColumns = 5;
-// A value column never grows past this on opening; the tool tip has the rest.
-constexpr int kWidestColumn = 320;
+// A column never grows past this on opening; the tool tip has the rest.
+constexpr int kWidestColumn = 420;
 
 // Over the box that asked (the compare result), else over `parent`.
 QWidget* Owner(QWidget* parent) {
@@ -79,11 +81,20 @@ void CDifferencesDialog::Fill(const DifferenceList& differences) {
     // The walk's order first; a click on a header sorts.
     table.horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     table.setSortingEnabled(true);
+    table.verticalHeader()->setDefaultSectionSize(table.fontMetrics().height() + 8);
     table.resizeColumnsToContents();
-    for (int column = 0; column < kColumns - 1; ++column) {
+    int width = 0;
+    for (int column = 0; column < kColumns; ++column) {
         table.setColumnWidth(column, std::min(table.columnWidth(column), kWidestColumn));
+        width += table.columnWidth(column);
     }
     if (row > 0) table.selectRow(0);
+    // Wide enough for every column when the screen allows it.
+    width += table.verticalScrollBar()->sizeHint().width() + 2 * table.frameWidth() +
+             layout()->contentsMargins().left() + layout()->contentsMargins().right();
+    const QScreen* shown = screen();
+    const int widest = shown ? shown->availableGeometry().width() * 9 / 10 : width;
+    resize(std::clamp(width, this->width(), std::max(widest, this->width())), height());
 }
 
 int CDifferencesDialog::rowCount() const {
