@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "app/installation.h"
@@ -331,8 +332,14 @@ void Document::NetworkSettingsChanged() {
     ApplyNewNetworkSettings();
 }
 
+std::string ManualPath(const std::string& programPath) {
+    const std::filesystem::path file =
+        std::filesystem::path(Directory(programPath)) / "../share/zep8/zep8.html";
+    return file.lexically_normal().string();
+}
+
 void Document::Help() {
-    const std::string file = Directory(setup_.programPath) + "/zep8.chm";
+    const std::string file = ManualPath(setup_.programPath);
     const auto open = setup_.openHelp ? setup_.openHelp : OpenWithDesktop;
     if (!FileExists(file) || open(file) != 0) {
         prompter_.notify("Файл справки не был найден!\nПопробуйте найти его самостоятельно.",

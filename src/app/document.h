@@ -40,11 +40,15 @@ struct DocumentSetup {
     std::string password;     // the operator password loaded at start
     std::string programPath;  // absolute path of the program file
     ProgramInfo info = CurrentProgramInfo();
-    // Opens "zep8.chm"; the exit status of the viewer. Empty: xdg-open.
+    // Opens the manual (ManualPath); the exit status of the viewer. Empty: xdg-open.
     std::function<int(const std::string&)> openHelp;
     // --trace: sees the session's exchanges from the first one on.
     ExchangeTap* trace = nullptr;
 };
+
+// The manual at ../share/zep8/ from the program's folder: installed under a
+// prefix, or in the build tree, where the build copies it (build/src/share).
+std::string ManualPath(const std::string& programPath);
 
 // The one configuration of the run: the module's groups in the device
 // session, the program's service rows, the file they came from, and the

@@ -10,6 +10,7 @@
 #include "app/application.h"
 #include "app/command_line.h"
 #include "app/qsettings_store.h"
+#include "ui/app_icon.h"
 #include "ui/startup_fonts.h"
 #include "ui/window_session.h"
 
@@ -45,6 +46,9 @@ int main(int argc, char** argv) {
     zep8::StartFontWarmUp();
     QApplication qt(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZEP8"));
+    QApplication::setWindowIcon(zep8::ProgramIcon());
+    // Lets the desktop match the window with zep8.desktop and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zep8"));
     QApplication::setQuitOnLastWindowClosed(true);
     zep8::QSettingsStore store;
     zep8::RunEnvironment environment{std::cout, std::cerr, store,

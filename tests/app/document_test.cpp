@@ -67,7 +67,7 @@ class DocumentOnModule : public ::testing::Test {
         processState().optionFlags = setup.options.optionFlags;
         processState().actionFlags = setup.options.actionFlags;
         setup.password = "902417";
-        setup.programPath = (dir / "zep8").string();
+        setup.programPath = (dir / "bin" / "zep8").string();
         setup.info = ProgramInfo{"1.0", "(C)", "Linux"};
         setup.openHelp = [this](const std::string& file) {
             helpOpened = file;
@@ -230,19 +230,28 @@ TEST_F(DocumentOnModule, PasswordChangeTakesEffectNextTime) {
     EXPECT_EQ(prompter.messages().back().text, "Старый пароль введен неверно!");
 }
 
-TEST_F(DocumentOnModule, HelpFileBesideTheProgram) {
+TEST_F(DocumentOnModule, HelpOpensTheManualUnderTheProgramsPrefix) {
     Document& doc = Start({});
     doc.Help();
     EXPECT_EQ(prompter.messages().back().text,
               "Файл справки не был найден!\nПопробуйте найти его самостоятельно.");
     EXPECT_EQ(prompter.messages().back().caption, "Не найден файл...");
     EXPECT_EQ(helpOpened, "");
-    FILE* f = fopen(File("zep8.chm").c_str(), "w");
+    // Installed as PREFIX/bin/zep8 and PREFIX/share/zep8/zep8.html.
+    fs::create_directories(dir / "share" / "zep8");
+    FILE* f = fopen(File("share/zep8/zep8.html").c_str(), "w");
     fclose(f);
     const std::size_t before = prompter.count();
     doc.Help();
-    EXPECT_EQ(helpOpened, File("zep8.chm"));
+    EXPECT_EQ(helpOpened, File("share/zep8/zep8.html"));
     EXPECT_EQ(prompter.count(), before);
+}
+
+// The build tree holds the manual where "Справка" of the built program finds it.
+TEST(Manual, BuiltBesideTheProgram) {
+    EXPECT_EQ(ManualPath("/opt/zep8/bin/zep8"), "/opt/zep8/share/zep8/zep8.html");
+    const fs::path manual = ManualPath(ZEP8_BINARY);
+    EXPECT_TRUE(fs::is_regular_file(manual)) << manual;
 }
 
 TEST_F(DocumentOnModule, AutomatedApplyMovesTheProgramToTheNewAddress) {
