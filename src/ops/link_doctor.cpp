@@ -26,10 +26,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kAnyModule = 255;
 constexpr std::uint16_t kErrorHash = 0x0233;  // "n.Err"
-// A read request without data, and the longest reply the module sends.
+// A read request without data.
 constexpr int kRequestChars = 1 + 2 * static_cast<int>(kFrameOverhead) + 1;
-constexpr int kLongestReplyChars = 1 + 2 * static_cast<int>(kFrameOverhead + kMaxRequestData) + 1;
-constexpr int kMaxResponseDelayMs = 50;  // "RS.dL" at most
 // A USB adapter's latency timer (16 ms) and the scheduler on top of the frames.
 constexpr int kSystemMarginMs = 30;
 constexpr int kQuietListenMs = 300;
@@ -237,10 +235,9 @@ bool LinkDoctor::UseLine(const Line& line) {
 
 int LinkDoctor::ProbeWait(const Line& line) const {
     const PortSettings& s = line.settings;
-    const LineTimings t = ComputeLineTimings(s.baudRate, s.parityScheme != SCHEME_NONE,
-                                             s.stopBits == 2, line.protocol);
-    return static_cast<int>(std::ceil((kRequestChars + kLongestReplyChars) * t.characterTime)) +
-           kMaxResponseDelayMs + kSystemMarginMs;
+    // The request's time counts whatever the converter: an echoing adapter
+    // sends it back ahead of the reply.
+    return ProbeReplyWait(s.baudRate, s.parityScheme != SCHEME_NONE, s.stopBits == 2, true);
 }
 
 void LinkDoctor::CheckQuiet() {
