@@ -1,79 +1,25 @@
 // zep8 --doctor as an operator runs it in the terminal: the report on
 // standard output, the verdict as the exit code.
-#include <gtest/gtest.h>
 #include <pty.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include "support/zep8_process.h"
 
 namespace zep8 {
 namespace {
 
-namespace fs = std::filesystem;
+using testing::Has;
 
 struct Outcome {
     int code = -1;
-    std::string out;
+    std::string out;  // standard output and error together
 };
 
-class DoctorProcess : public ::testing::Test {
+class DoctorProcess : public testing::ProcessTest {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("zep8-doctor-" + std::to_string(getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir / "config");
-    }
-    void TearDown() override {
-        if (simulator > 0) {
-            kill(simulator, SIGTERM);
-            waitpid(simulator, nullptr, 0);
-        }
-        fs::remove_all(dir);
-    }
-
     Outcome Doctor(const std::string& port) {
-        const fs::path out = dir / "out";
-        const std::string command = "XDG_CONFIG_HOME='" + (dir / "config").string() + "' '" +
-                                    ZEP8_BINARY + "' --doctor --port='" + port + "' > '" +
-                                    out.string() + "' 2>&1";
-        const int status = std::system(command.c_str());
-        std::ifstream in(out);
-        std::stringstream text;
-        text << in.rdbuf();
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
+        const testing::ProcessOutcome run = Run("--doctor --port='" + port + "'");
+        return {run.code, run.out + run.err};
     }
-
-    std::string StartSimulator(std::vector<std::string> options) {
-        int pipeFds[2];
-        EXPECT_EQ(pipe(pipeFds), 0);
-        simulator = fork();
-        if (simulator == 0) {
-            dup2(pipeFds[1], 1);
-            close(pipeFds[0]);
-            std::vector<char*> argv{const_cast<char*>(ZEP8_SIM_BINARY)};
-            for (std::string& o : options) argv.push_back(o.data());
-            argv.push_back(nullptr);
-            execv(ZEP8_SIM_BINARY, argv.data());
-            _exit(127);
-        }
-        close(pipeFds[1]);
-        std::string path;
-        char c;
-        while (read(pipeFds[0], &c, 1) == 1 && c != '\n') path += c;
-        close(pipeFds[0]);
-        return path;
-    }
-
-    static bool Has(const std::string& text, const std::string& part) {
-        return text.find(part) != std::string::npos;
-    }
-
-    fs::path dir;
-    pid_t simulator = -1;
 };
 
 // The program's settings are the defaults (9600 baud, address 16); the module
