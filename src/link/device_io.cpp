@@ -221,6 +221,7 @@ DeviceIO::ProbeResult DeviceIO::Probe(int address, std::string_view name,
     const int result = TransferOnLine(*frame, received, address, true);
     port_->replyWaitOverride = saved;
     if (result == TRANSFER_ABORTED) return ProbeResult::Aborted;
+    if (result == TRANSFER_LINE_GONE) return ProbeResult::LineGone;
     if (result == TRANSFER_TIMEOUT && received.empty()) return ProbeResult::Silence;
     if (result != TRANSFER_OK || received.size() < 2 || received[0] != kFrameStart)
         return ProbeResult::Garbage;

@@ -55,7 +55,7 @@ class DeviceIO {
     // One read of `name` at the module address `address`, made once and
     // waiting at most `replyWaitMs`; for searching the bus. It changes no exit
     // status: silence is the usual answer of an empty address.
-    enum class ProbeResult { Answer, ErrorReply, Silence, Garbage, Aborted };
+    enum class ProbeResult { Answer, ErrorReply, Silence, Garbage, Aborted, LineGone };
     ProbeResult Probe(int address, std::string_view name, std::vector<std::uint8_t>& reply,
                       int replyWaitMs);
     // Opens the port again at another speed, the other settings as they are

@@ -169,6 +169,7 @@ std::string TransferOutcome(int result) {
         case TRANSFER_TIMEOUT: return "таймаут";
         case TRANSFER_LINE_ERROR: return "ошибка линии";
         case TRANSFER_ABORTED: return "прервано";
+        case TRANSFER_LINE_GONE: return "порт отключился";
         default: return {};
     }
 }

@@ -100,6 +100,12 @@ bool BusSurvey::Survey(unsigned baudRate, SurveyResult& result, int done, int to
         result.lowerBound += std::chrono::milliseconds(wait);
         const DeviceIO::ProbeResult answer = io_.Probe(address, "dev", reply, wait);
         if (answer == DeviceIO::ProbeResult::Aborted) return false;
+        if (answer == DeviceIO::ProbeResult::LineGone) {
+            const std::string reason = io_.port().OpenFailureReason();
+            result.failure =
+                reason.empty() ? "Порт " + s.name + " отключился во время поиска." : reason;
+            return false;
+        }
         if (answer != DeviceIO::ProbeResult::Answer &&
             answer != DeviceIO::ProbeResult::ErrorReply) {
             continue;
