@@ -25,6 +25,7 @@
 #include "ops/program_settings.h"
 #include "sim/simulated_module.h"
 #include "support/program_line.h"
+#include "support/zep8_process.h"
 
 namespace zep8 {
 namespace {
@@ -32,71 +33,13 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-struct Outcome {
-    int code = -1;
-    std::string out, err;
-};
+using Outcome = testing::ProcessOutcome;
 
 std::string Read(const fs::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return testing::ReadWhole(file);
 }
 
-class Zep8Process : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("zep8-proc-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir / "config");
-    }
-    void TearDown() override {
-        if (simulator > 0) {
-            kill(simulator, SIGTERM);
-            waitpid(simulator, nullptr, 0);
-        }
-        fs::remove_all(dir);
-    }
-
-    // Runs zep8 with its own settings folder.
-    // `shell` runs before zep8 in the same shell (limits, ignored signals).
-    Outcome Run(const std::string& args, const std::string& shell = "") {
-        const std::string command =
-            shell + "XDG_CONFIG_HOME='" + (dir / "config").string() + "' '" + ZEP8_BINARY + "' " +
-            args + " > '" + (dir / "out").string() + "' 2> '" + (dir / "err").string() + "'";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(dir / "out"), Read(dir / "err")};
-    }
-    std::string File(const char* name) { return (dir / name).string(); }
-
-    // A standalone virtual module; returns its port.
-    std::string StartSimulator(const std::vector<std::string>& options) {
-        int pipeFds[2];
-        EXPECT_EQ(pipe(pipeFds), 0);
-        simulator = fork();
-        if (simulator == 0) {
-            dup2(pipeFds[1], 1);
-            close(pipeFds[0]);
-            std::vector<char*> argv{const_cast<char*>(ZEP8_SIM_BINARY)};
-            for (const auto& o : options) argv.push_back(const_cast<char*>(o.c_str()));
-            argv.push_back(nullptr);
-            execv(ZEP8_SIM_BINARY, argv.data());
-            _exit(127);
-        }
-        close(pipeFds[1]);
-        std::string path;
-        char c;
-        while (read(pipeFds[0], &c, 1) == 1 && c != '\n') path += c;
-        close(pipeFds[0]);
-        return path;
-    }
-
-    fs::path dir;
-    pid_t simulator = -1;
-};
+class Zep8Process : public testing::ProcessTest {};
 
 TEST_F(Zep8Process, ReadsIntoAFileAndDumpsIt) {
     const Outcome read = Run("--simulate /read/close '" + File("a.zep") + "'");

@@ -44,11 +44,12 @@ class ProcessTest : public ::testing::Test {
         std::filesystem::remove_all(dir);
     }
 
-    // Runs zep8 with its own settings folder.
-    ProcessOutcome Run(const std::string& args) {
-        const std::string command = "XDG_CONFIG_HOME='" + (dir / "config").string() + "' '" +
-                                    ZEP8_BINARY + "' " + args + " > '" + (dir / "out").string() +
-                                    "' 2> '" + (dir / "err").string() + "'";
+    // Runs zep8 with its own settings folder; `shell` runs before it in the
+    // same shell (limits, ignored signals).
+    ProcessOutcome Run(const std::string& args, const std::string& shell = "") {
+        const std::string command =
+            shell + "XDG_CONFIG_HOME='" + (dir / "config").string() + "' '" + ZEP8_BINARY + "' " +
+            args + " > '" + (dir / "out").string() + "' 2> '" + (dir / "err").string() + "'";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWhole(dir / "out"),
                 ReadWhole(dir / "err")};
