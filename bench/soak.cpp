@@ -296,7 +296,9 @@ int main(int argc, char** argv) {
     writeChanged.start(30000);
     single.start(1000);
     minute.start(60000);
-    QTimer::singleShot(static_cast<int>(minutes * 60000) + 500, [] { QApplication::quit(); });
+    // exit, not quit: quit asks the windows to close, and the main window may
+    // refuse for a question nobody answers.
+    QTimer::singleShot(static_cast<int>(minutes * 60000) + 500, [] { QApplication::exit(0); });
     QApplication::exec();
     soak.Print("end");
 
