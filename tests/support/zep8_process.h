@@ -33,6 +33,8 @@ inline bool Has(const std::string& text, const std::string& part) {
 class ProcessTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        if (!std::filesystem::exists(ZEP8_BINARY) || !std::filesystem::exists(ZEP8_SIM_BINARY))
+            GTEST_SKIP() << "the programs are not built here";
         dir = std::filesystem::temp_directory_path() /
               ("zep8-proc-" + std::to_string(getpid()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
