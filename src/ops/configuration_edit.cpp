@@ -1,7 +1,5 @@
 #include "ops/configuration_edit.h"
 
-#include <cstdio>
-
 #include "model/catalogue.h"
 #include "model/net_rs485.h"
 #include "ops/device.h"
@@ -47,13 +45,9 @@ std::string ConfigurationEditor::RefusalText(const Parameter& p, std::string_vie
     const std::string type = TypeText(d);
     if (!d.hasRange()) return text + type + ")\n";
     if (!type.empty()) text += type + " и\n";
-    const int size = std::snprintf(nullptr, 0, "%s должно быть больше %f и меньше %f)\n",
-                                   text.c_str(), d.min, d.max);
-    std::string formatted(static_cast<std::size_t>(size) + 1, '\0');
-    std::snprintf(formatted.data(), formatted.size(), "%s должно быть больше %f и меньше %f)\n",
-                  text.c_str(), d.min, d.max);
-    formatted.resize(static_cast<std::size_t>(size));
-    return formatted;
+    // std::to_string of a double is "%f".
+    return text + " должно быть больше " + std::to_string(d.min) + " и меньше " +
+           std::to_string(d.max) + ")\n";
 }
 
 EditOutcome ConfigurationEditor::EditValue(Parameter& p, InvisibleElement& owner,
