@@ -49,6 +49,11 @@ struct OptionRecord {
     bool hasOption(std::uint16_t bits) const { return (optionFlags & bits) != 0; }
     // A port was named in any of the ways the command line allows.
     bool portGiven() const { return portNumber != 0 || !portPath.empty() || simulate; }
+    // The port --port=PATH or /port:N names ("COMn"); empty when neither does.
+    std::string portName() const {
+        if (!portPath.empty()) return portPath;
+        return portNumber != 0 ? "COM" + std::to_string(portNumber) : std::string();
+    }
 };
 
 enum GeometryFlag : std::uint8_t {

@@ -25,11 +25,7 @@ int RunDoctor(const OptionRecord& options, RunEnvironment& env) {
     LoadProgramSettings(program, env.store);
     const int directionMode = options.converterMode == CONVERTER_OFF ? 1 : 0;
     DoctorSetup setup = DoctorSetupFrom(program, directionMode);
-    if (!options.portPath.empty()) {
-        setup.settings.name = options.portPath;
-    } else if (options.portNumber != 0) {
-        setup.settings.name = "COM" + std::to_string(options.portNumber);
-    }
+    if (const std::string port = options.portName(); !port.empty()) setup.settings.name = port;
     StreamDoctorObserver observer(env.out);
     LinkDoctor doctor([] { return std::make_unique<SerialPort>(); }, observer);
     return ExitCodeFor(doctor.Run(setup), 0);

@@ -369,9 +369,7 @@ void Document::ApplyLinkOptions() {
         if (toModule) device_.netNode.SetValue(name, text, false);
     }
     if (!editRun && ((linkGiven && o.portNumber != 0) || !o.portPath.empty())) {
-        const std::string port =
-            o.portPath.empty() ? "COM" + std::to_string(o.portNumber) : o.portPath;
-        device_.programNet().SetValue("Port", port, true);
+        device_.programNet().SetValue("Port", o.portName(), true);
         programChanged = true;
     }
     if (programChanged) device_.ReopenPort(true);

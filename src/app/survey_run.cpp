@@ -47,11 +47,7 @@ std::string Seconds(std::chrono::milliseconds ms) {
 }  // namespace
 
 void ApplyCommandLineLine(const OptionRecord& o, NetRS485prg& program) {
-    if (!o.portPath.empty()) {
-        program.SetValue("Port", o.portPath, false);
-    } else if (o.portNumber != 0) {
-        program.SetValue("Port", "COM" + std::to_string(o.portNumber), false);
-    }
+    if (const std::string port = o.portName(); !port.empty()) program.SetValue("Port", port, false);
     if (o.baudRate) program.SetValue("bPS", std::to_string(o.baudRate), false);
     if (o.addressLength) program.SetValue("A.Len", std::to_string(o.addressLength), false);
     if (o.dataBits) program.SetValue("LEn", std::to_string(o.dataBits), false);
