@@ -4,11 +4,11 @@
 
 #include "app/command_line.h"
 #include "app/doctor_run.h"
-#include "app/survey_run.h"
 #include "app/document.h"
 #include "app/dump.h"
 #include "app/exit_code.h"
 #include "app/installation.h"
+#include "app/survey_run.h"
 #include "app/terminal.h"
 #include "app/watchers.h"
 #include "link/port_list.h"
@@ -38,10 +38,11 @@ std::string Usage() {
            "  --dump ФАЙЛ.zep     показать конфигурацию таблицей\n"
            "  --help, --version\n"
            "\n"
-           "Код завершения: 0 - без ошибок; 200 - нет файла или он испорчен; 201 - порт не\n"
-           "открывается или не указан; 202 - прибор не отвечает; 203 - ошибки на линии (ответы\n"
-           "не разобрать); 204 - задание закончилось с ошибками параметров (см. /elog);\n"
-           "205 - прервано; 206 - ответил не ЗЕП8.\n";
+           "Код завершения: 0 - без ошибок; 2 - неизвестный параметр командной строки;\n"
+           "200 - нет файла или он испорчен; 201 - порт не открывается или не указан;\n"
+           "202 - прибор не отвечает; 203 - ошибки на линии (ответы не разобрать);\n"
+           "204 - задание закончилось с ошибками параметров (см. /elog); 205 - прервано;\n"
+           "206 - ответил не ЗЕП8.\n";
 }
 
 // The virtual module speaks what the program will use in this run.
@@ -65,18 +66,17 @@ sim::LineSettings LineOfTheRun(const OptionRecord& o, const SettingsStore& store
     return line;
 }
 
-// Why a run failed, in the words closest to the cause: the port's own reason
-// when it could not be used, the file's when that was the trouble, else the
-// last exchange's.
+// Why a run failed, in the words of the failure its exit code names: the
+// reason the link recorded with that verdict (the port's own, a time-out,
+// garbage on the line), the file's trouble, or the last parameter refused.
 std::string FailureReason(std::uint32_t status, Device& device, const StreamPrompter& prompter,
                           const OptionRecord& options) {
     const int code = ExitCodeFor(status, 0);
-    if (code == ExitCodeFor(EXIT_PORT_ERROR, 0)) {
-        // A port lost during the job: how it went, and why it does not come back.
-        if (std::string lost = device.LastFailure(); device.LineGone() && !lost.empty()) {
-            return lost;
-        }
-        if (std::string open = device.port().OpenFailureReason(); !open.empty()) return open;
+    for (std::uint32_t verdict : {EXIT_PORT_ERROR, EXIT_TIMEOUT, EXIT_GARBAGE}) {
+        if (code != ExitCodeFor(verdict, 0)) continue;
+        if (std::string reason = device.VerdictReason(verdict); !reason.empty()) return reason;
+        if (verdict == EXIT_PORT_ERROR) return device.port().OpenFailureReason();
+        return {};
     }
     if (code == ExitCodeFor(EXIT_FILE_ERROR, 0)) {
         if (std::string told = prompter.lastText(); !told.empty()) return told;
@@ -85,10 +85,13 @@ std::string FailureReason(std::uint32_t status, Device& device, const StreamProm
             !std::filesystem::exists(options.fileArgument, error)) {
             return "файла " + options.fileArgument + " нет";
         }
+        return {};
     }
-    if (std::string failure = device.LastFailure(); !failure.empty()) return failure;
-    if (code == ExitCodeFor(EXIT_INTERRUPTED, 0)) return {};
-    return prompter.lastText();
+    if (code == ExitCodeFor(EXIT_FAILED_PARAMETERS, 0)) {
+        if (std::string failure = device.LastFailure(); !failure.empty()) return failure;
+        return prompter.lastText();
+    }
+    return {};
 }
 
 }  // namespace
@@ -98,6 +101,10 @@ std::string UsageText() {
 }
 
 int RunInformation(const OptionRecord& options, RunEnvironment& env) {
+    if (!options.unknownOption.empty()) {
+        env.err << UnknownOptionText(options.unknownOption) << "\n";
+        return kUsageErrorCode;
+    }
     if (options.help) {
         env.out << Usage();
         return 0;

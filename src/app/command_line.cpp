@@ -320,8 +320,10 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
         setPortPath(arg.substr(kPort.size()));
     } else if (arg.starts_with(kDump)) {
         record.dump = std::string(arg.substr(kDump.size()));
-    } else if (arg == "--dump" && i + 1 < args.size()) {
-        record.dump = args[++i];
+    } else if (arg == "--dump") {
+        if (i + 1 < args.size()) record.dump = args[++i];
+    } else if (record.unknownOption.empty()) {
+        record.unknownOption = std::string(arg);
     }
 }
 
@@ -375,6 +377,11 @@ OptionRecord ParseCommandLine(const std::vector<std::string>& args) {
     }
     parser.finish();
     return parser.record;
+}
+
+std::string UnknownOptionText(std::string_view option) {
+    return "zep8: неизвестный параметр " + std::string(option) +
+           " (список параметров: zep8 --help)";
 }
 
 std::string OptionHelp() {

@@ -35,14 +35,17 @@ struct OptionRecord {
     // Long options of this platform.
     std::string portPath;  // --port=PATH, case kept
     bool simulate = false;
-    bool headless = false;  // --headless: no windows even with a display
-    bool doctor = false;    // --doctor: the connection doctor in the terminal
-    bool trace = false;     // --trace: every exchange on standard error
-    bool survey = false;    // --survey: list the modules on the bus
+    bool headless = false;   // --headless: no windows even with a display
+    bool doctor = false;     // --doctor: the connection doctor in the terminal
+    bool trace = false;      // --trace: every exchange on standard error
+    bool survey = false;     // --survey: list the modules on the bus
     bool allSpeeds = false;  // --all-speeds: the survey tries every speed
     bool help = false;
     bool version = false;
     std::string dump;  // --dump FILE
+    // The first argument starting with "--" that is none of the above; the
+    // run ends before anything opens (UnknownOptionText, kUsageErrorCode).
+    std::string unknownOption;
 
     bool automation() const;
     bool hasAction(std::uint32_t bits) const { return (actionFlags & bits) != 0; }
@@ -78,9 +81,16 @@ WindowStart StartOfWindow(const OptionRecord& options);
 // "/" is options only when its first name is an option's, otherwise it is an
 // absolute file path; "--port=PATH" names a port like "port" does, and
 // "--simulate" counts as a port given; after "--" every argument is a file.
+// A "--" option it does not know is kept in unknownOption.
 // Pure: it touches no file and creates no event; CreateErrorLog and the exit
 // event do that afterwards.
 OptionRecord ParseCommandLine(const std::vector<std::string>& args);
+
+// The exit code of a command line the program does not understand: the
+// usual code of a usage error, apart from the 200s a caller reads as outcomes.
+inline constexpr int kUsageErrorCode = 2;
+// The one line on standard error for an unknown "--" option.
+std::string UnknownOptionText(std::string_view option);
 
 // The options' lines of --help, from the same table the parser reads.
 std::string OptionHelp();

@@ -30,10 +30,15 @@ int main(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     const zep8::OptionRecord options = zep8::ParseCommandLine(args);
+    // A mistyped option must not start a run that does something else: no
+    // window, no module, no port.
+    if (!options.unknownOption.empty()) {
+        std::cerr << zep8::UnknownOptionText(options.unknownOption) << "\n";
+        return zep8::kUsageErrorCode;
+    }
     // The doctor reports in the terminal even when a display is there.
-    const bool information =
-        options.help || options.version || !options.dump.empty() || options.doctor ||
-        options.survey;
+    const bool information = options.help || options.version || !options.dump.empty() ||
+                             options.doctor || options.survey;
 
     if (information || options.headless || !DisplayAvailable()) {
         QCoreApplication qt(argc, argv);

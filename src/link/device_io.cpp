@@ -1,6 +1,7 @@
 #include "link/device_io.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstdio>
 
@@ -30,35 +31,46 @@ constexpr int kMaxLineErrorRepeats = 16;
 constexpr int kMaxLostStartRepeats = 15;
 
 constexpr std::string_view kTimeoutText = "Таймаут при передаче данных (нет связи)";
+constexpr std::string_view kLateReplyText =
+    "Связь неустойчива: после таймаута обмен с прибором прошел.";
 
 // The link's verdict replaces the exit status, as a plain word would, but the
-// failed-parameter bit of a job survives it.
-void SetLinkVerdict(std::uint32_t verdict, bool (*replaces)(std::uint32_t)) {
-    processState().UpdateExitStatus([verdict, replaces](std::uint32_t now) {
+// failed-parameter bit of a job survives it. Returns the verdict when it took
+// its place (for the reason recorded with it), else 0.
+std::uint32_t SetLinkVerdict(std::uint32_t verdict, bool (*replaces)(std::uint32_t)) {
+    bool adopted = false;
+    processState().UpdateExitStatus([&adopted, verdict, replaces](std::uint32_t now) {
         const std::uint32_t link = now & ~EXIT_FAILED_PARAMETERS;
-        return replaces(link) ? verdict | (now & EXIT_FAILED_PARAMETERS) : now;
+        adopted = replaces(link);
+        return adopted ? verdict | (now & EXIT_FAILED_PARAMETERS) : now;
     });
+    return adopted ? verdict : 0;
 }
 
 // The exit status takes 4 for a dead line unless it already says the line is bad.
 // A port that is not there stays the verdict: what follows on it says nothing new.
-void NoteTimeout() {
-    SetLinkVerdict(EXIT_TIMEOUT, [](std::uint32_t link) {
+std::uint32_t NoteTimeout() {
+    return SetLinkVerdict(EXIT_TIMEOUT, [](std::uint32_t link) {
         return link != EXIT_GARBAGE && !(link & EXIT_PORT_ERROR);
     });
 }
 
-void NoteGarbage() {
-    SetLinkVerdict(EXIT_GARBAGE, [](std::uint32_t link) { return !(link & EXIT_PORT_ERROR); });
+std::uint32_t NoteGarbage() {
+    return SetLinkVerdict(EXIT_GARBAGE,
+                          [](std::uint32_t link) { return !(link & EXIT_PORT_ERROR); });
 }
 
-void NotePortLost() {
-    SetLinkVerdict(EXIT_PORT_ERROR, [](std::uint32_t) { return true; });
+std::uint32_t NotePortLost() {
+    return SetLinkVerdict(EXIT_PORT_ERROR, [](std::uint32_t) { return true; });
 }
 
 // A reply after time-outs: the line works but something is wrong with it.
-void NoteReplyAfterTimeout() {
-    SetLinkVerdict(EXIT_GARBAGE, [](std::uint32_t link) { return link == EXIT_TIMEOUT; });
+std::uint32_t NoteReplyAfterTimeout() {
+    return SetLinkVerdict(EXIT_GARBAGE, [](std::uint32_t link) { return link == EXIT_TIMEOUT; });
+}
+
+std::size_t VerdictSlot(std::uint32_t verdict) {
+    return static_cast<std::size_t>(std::countr_zero(verdict));
 }
 
 std::string TraceByte(const char* arrow, std::size_t position, std::uint8_t byte) {
@@ -90,16 +102,30 @@ DeviceIO::~DeviceIO() {
     if (port_->IsOpen()) port_->Close();
 }
 
-bool DeviceIO::Fail(std::string& errorText, std::string_view reason) {
+bool DeviceIO::Fail(std::string& errorText, std::string_view reason, std::uint32_t verdict) {
     errorText = reason;
     std::lock_guard lock(lastFailureMutex_);
     lastFailure_ = reason;
+    if (verdict != 0 && VerdictSlot(verdict) < kVerdicts)
+        verdictReasons_[VerdictSlot(verdict)] = reason;
     return false;
+}
+
+void DeviceIO::RecordVerdict(std::uint32_t verdict, std::string_view reason) {
+    if (verdict == 0 || VerdictSlot(verdict) >= kVerdicts) return;
+    std::lock_guard lock(lastFailureMutex_);
+    verdictReasons_[VerdictSlot(verdict)] = reason;
 }
 
 std::string DeviceIO::LastFailure() const {
     std::lock_guard lock(lastFailureMutex_);
     return lastFailure_;
+}
+
+std::string DeviceIO::VerdictReason(std::uint32_t verdict) const {
+    if (verdict == 0 || VerdictSlot(verdict) >= kVerdicts) return {};
+    std::lock_guard lock(lastFailureMutex_);
+    return verdictReasons_[VerdictSlot(verdict)];
 }
 
 bool DeviceIO::RecoverLostLine(bool wasOpen, std::string& errorText) {
@@ -109,10 +135,9 @@ bool DeviceIO::RecoverLostLine(bool wasOpen, std::string& errorText) {
     if (port_->IsOpen()) port_->Close();
     const std::string reason = port_->OpenFailureReason();
     lineGone_ = true;
-    NotePortLost();
     std::string text = lost.empty() ? "Не удается открыть порт " + port_->settings.name : lost;
     if (!reason.empty() && reason != lost) text += "\n" + reason;
-    return Fail(errorText, text);
+    return Fail(errorText, text, NotePortLost());
 }
 
 bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::uint8_t> data,
@@ -151,43 +176,41 @@ bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::u
         }
         if (result != TRANSFER_ABORTED) lineGone_ = false;
         if (request.hash == kApplyHash) {
-            NoteReplyAfterTimeout();
+            RecordVerdict(NoteReplyAfterTimeout(), kLateReplyText);
             errorText.clear();
             return true;
         }
         if (result == TRANSFER_TIMEOUT) {
             if (timeouts == kMaxTimeoutRepeats) {
-                NoteTimeout();
-                return Fail(errorText, kTimeoutText);
+                return Fail(errorText, kTimeoutText, NoteTimeout());
             }
             ++timeouts;
             continue;
         }
         if (result == TRANSFER_LINE_ERROR) {
             if (lineErrors == kMaxLineErrorRepeats) {
-                NoteGarbage();
-                return Fail(errorText, "Неверны настройки порта.");
+                return Fail(errorText, "Неверны настройки порта.", NoteGarbage());
             }
             ++lineErrors;
             continue;
         }
         if (received.size() >= 2 && received[0] == kFrameStart) break;
         if (lostStarts == kMaxLostStartRepeats) {
-            NoteGarbage();
             // A port that cannot be opened at all says why.
             const std::string reason = port_->IsOpen() ? "" : port_->OpenFailureReason();
-            return Fail(errorText, reason.empty() ? "Потеря начала посылки."
-                                                  : "Потеря начала посылки.\n" + reason);
+            return Fail(
+                errorText,
+                reason.empty() ? "Потеря начала посылки." : "Потеря начала посылки.\n" + reason,
+                NoteGarbage());
         }
         ++lostStarts;
     }
 
-    NoteReplyAfterTimeout();
+    RecordVerdict(NoteReplyAfterTimeout(), kLateReplyText);
     const ReplyFrame parsed = ParseReplyText(received);
     // A reply that cannot be taken is garbage on the line, like a lost frame start.
     if (!parsed.checksumOk) {
-        NoteGarbage();
-        return Fail(errorText, "Ошибка в контрольной сумме ответа");
+        return Fail(errorText, "Ошибка в контрольной сумме ответа", NoteGarbage());
     }
     reply = parsed.data;
     if (parsed.hash == request.hash) {
@@ -200,8 +223,8 @@ bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::u
         lastFailure_ = errorText;
         return false;
     }
-    NoteGarbage();
-    return Fail(errorText, "Пришла посылка с кодом команды, отличным от посланной и от n.Err.\n");
+    return Fail(errorText, "Пришла посылка с кодом команды, отличным от посланной и от n.Err.\n",
+                NoteGarbage());
 }
 
 DeviceIO::ProbeResult DeviceIO::Probe(int address, std::string_view name,
@@ -288,8 +311,8 @@ int DeviceIO::ExchangeAttributes(int direction, Parameter& p) {
         return STATUS_ATTRIBUTES_FAILED;
     }
     if (reply.size() != (p.indexed ? 5u : 3u)) {
-        NoteGarbage();
-        p.errorText = "Ошибка атрибутов; размер ответа не совпадает с ожидаемым.\n";
+        Fail(p.errorText, "Ошибка атрибутов; размер ответа не совпадает с ожидаемым.\n",
+             NoteGarbage());
         return STATUS_ATTRIBUTE_SIZE;
     }
     p.attrEditable = (reply[0] & 0x01) != 0;
@@ -458,9 +481,13 @@ int DeviceIO::ReopenPort(bool showMessage) {
     }
     if (result != OPEN_OK) {
         state.setExitBits(EXIT_PORT_ERROR);
+        const std::string reason = port_->OpenFailureReason();
+        RecordVerdict(EXIT_PORT_ERROR,
+                      reason.empty() ? "Не удается открыть порт " + port_->settings.name : reason);
     } else {
         lineGone_ = false;
         state.clearExitBits(EXIT_PORT_ERROR);
+        RecordVerdict(EXIT_PORT_ERROR, "");
         std::lock_guard told(failureToldMutex_);
         lastFailureTold_.clear();
     }

@@ -82,8 +82,12 @@ class DeviceIO {
     // The last exchange found the port gone (unplugged, hung up, not openable);
     // a job stops at once instead of trying every parameter on it.
     bool LineGone() const { return lineGone_.load(); }
-    // The reason of the last failed exchange, for a run's closing line.
+    // The reason of the last failed exchange.
     std::string LastFailure() const;
+    // The reason recorded with the exit-status bit `verdict` (EXIT_PORT_ERROR,
+    // EXIT_TIMEOUT, EXIT_GARBAGE) when the link last set it, for a run's
+    // closing line; empty once a port that opens has cleared it.
+    std::string VerdictReason(std::uint32_t verdict) const;
 
     // Taps see every exchange from now on; a tap is removed before it goes.
     void AddTap(ExchangeTap* tap);
@@ -99,7 +103,9 @@ class DeviceIO {
     int TransferOnLine(std::string_view frame, std::string& received, int address,
                        bool replyExpected);
     int SendForeignCommand(Parameter* parameter);
-    bool Fail(std::string& errorText, std::string_view reason);
+    // `verdict`: the exit-status bit this failure has just set (0: none).
+    bool Fail(std::string& errorText, std::string_view reason, std::uint32_t verdict = 0);
+    void RecordVerdict(std::uint32_t verdict, std::string_view reason);
     // After TRANSFER_LINE_GONE: reopens a port that was open once (true when
     // it came back), else fails the exchange with the port's reason.
     bool RecoverLostLine(bool wasOpen, std::string& errorText);
@@ -117,6 +123,8 @@ class DeviceIO {
     std::atomic<bool> lineGone_{false};
     mutable std::mutex lastFailureMutex_;
     std::string lastFailure_;
+    static constexpr std::size_t kVerdicts = 7;  // exit-status bits 0x01 ... 0x40
+    std::string verdictReasons_[kVerdicts];
 };
 
 }  // namespace zep8

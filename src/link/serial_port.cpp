@@ -51,7 +51,7 @@ SerialPort::~SerialPort() {
 }
 
 int SerialPort::Open() {
-    if (fd_ >= 0) ::close(fd_);  // left open by a failed Open
+    if (fd_ >= 0) ::close(fd_);  // an open port is opened anew
     fd_ = -1;
     timings_ = LineTimings{};
     openFailure_.clear();
@@ -73,8 +73,7 @@ int SerialPort::Open() {
 
     termios tio{};
     if (tcgetattr(fd_, &tio) != 0) {
-        openFailure_ = "Устройство " + path + " не последовательный порт.";
-        return OPEN_UNSUPPORTED;
+        return Refuse(OPEN_UNSUPPORTED, "Устройство " + path + " не последовательный порт.");
     }
     cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
@@ -102,7 +101,9 @@ int SerialPort::Open() {
             tio.c_cflag |= PARENB | CMSPAR;
             break;
         default:
-            return OPEN_UNSUPPORTED;
+            return Refuse(OPEN_UNSUPPORTED, "Схема контроля четности " +
+                                                std::to_string(settings.parityScheme) +
+                                                " не поддерживается.");
     }
     if (parity) tio.c_iflag |= INPCK;
     switch (settings.byteSize) {
@@ -119,24 +120,28 @@ int SerialPort::Open() {
             tio.c_cflag |= CS8;
             break;
         default:
-            return OPEN_BAD_BYTE_SIZE;
+            return Refuse(OPEN_BAD_BYTE_SIZE, "Длина слова данных " +
+                                                  std::to_string(settings.byteSize) +
+                                                  " бит не поддерживается.");
     }
-    if (settings.stopBits == 2)
+    if (settings.stopBits == 2) {
         tio.c_cflag |= CSTOPB;
-    else if (settings.stopBits != 1)
-        return OPEN_UNSUPPORTED;
+    } else if (settings.stopBits != 1) {
+        return Refuse(OPEN_UNSUPPORTED, "Число стоп-бит " + std::to_string(settings.stopBits) +
+                                            " не поддерживается.");
+    }
     if (std::find(std::begin(kBaudRates), std::end(kBaudRates), settings.baudRate) ==
         std::end(kBaudRates)) {
-        return OPEN_UNSUPPORTED;
+        return Refuse(OPEN_UNSUPPORTED,
+                      "Скорость " + std::to_string(settings.baudRate) + " бод не поддерживается.");
     }
 
     protocolMode_ = processState().ProtocolMode.load();
     timings_ = ComputeLineTimings(settings.baudRate, parity, settings.stopBits == 2, protocolMode_);
 
     if (tcsetattr(fd_, TCSANOW, &tio) != 0 || !SetBaudRate(fd_, settings.baudRate)) {
-        openFailure_ = "Порт " + path + " не принимает настройки (скорость " +
-                       std::to_string(settings.baudRate) + " бод).";
-        return OPEN_SETTINGS_REFUSED;
+        return Refuse(OPEN_SETTINGS_REFUSED, "Порт " + path + " не принимает настройки (скорость " +
+                                                 std::to_string(settings.baudRate) + " бод).");
     }
     serial_struct serial{};
     if (ioctl(fd_, TIOCGSERIAL, &serial) == 0) {
@@ -145,6 +150,14 @@ int SerialPort::Open() {
     }
     Purge(2);
     return OPEN_OK;
+}
+
+// A port that cannot take the settings is not left open on other ones.
+int SerialPort::Refuse(int result, std::string reason) {
+    openFailure_ = std::move(reason);
+    ::close(fd_);
+    fd_ = -1;
+    return result;
 }
 
 int SerialPort::Close() {
@@ -263,12 +276,7 @@ int SerialPort::LineGone(int error) {
 int SerialPort::Transfer(std::string_view frame, std::string& reply) {
     reply.clear();
     const bool openedHere = fd_ < 0;
-    if (openedHere && Open() != OPEN_OK) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-        // A device that is there but refuses the settings is no lost line.
-        return openFailure_.empty() ? TRANSFER_ABORTED : TRANSFER_LINE_GONE;
-    }
+    if (openedHere && Open() != OPEN_OK) return TRANSFER_LINE_GONE;
     int result = TRANSFER_ABORTED;
     if (fd_ >= 0) {
         tcflush(fd_, TCIOFLUSH);

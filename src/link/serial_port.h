@@ -33,6 +33,8 @@ class SerialPort : public LinePort {
     // The first `echoLength` bytes received are the adapter's echo of the request.
     int Receive(std::string& reply, std::size_t echoLength);
     bool LineErrorsGrew();
+    // Ends a failed Open: the port closed, `reason` in openFailure_.
+    int Refuse(int result, std::string reason);
     // Closes a port whose device hung up or went away; says so in openFailure_.
     int LineGone(int error);
 

@@ -97,12 +97,32 @@ TEST(CommandLine, PathsNamesAndLongOptions) {
     EXPECT_EQ(r.portPath, "/dev/serial/by-id/USB-RS485_A1");
     EXPECT_EQ(r.dump, "/tmp/X.zep");
     EXPECT_EQ(r.actionFlags, kLink | ACTION_READ_ALL);
+    EXPECT_EQ(r.unknownOption, "--colour");
 
     EXPECT_EQ(Parse({"/srv/b.zep"}).actionFlags, 0u);
     EXPECT_EQ(Parse({"--dump=/tmp/Y.zep"}).dump, "/tmp/Y.zep");
     // A path whose first folder is named like an option is one; "--" lets it through.
     EXPECT_TRUE(Parse({"/test/a.zep"}).hasOption(OPT_TEST_RUN));
     EXPECT_EQ(Parse({"--", "/test/a.zep"}).fileArgument, "/test/a.zep");
+}
+
+// A "--" option the program does not know is kept (the first one) for the
+// refusal; known ones, "/" options and what follows "--" are not.
+TEST(CommandLine, UnknownLongOptionsAreKept) {
+    const OptionRecord r = Parse({"--simulate", "--frobnicate", "--colour=red", "/read"});
+    EXPECT_EQ(r.unknownOption, "--frobnicate");
+    EXPECT_EQ(UnknownOptionText(r.unknownOption),
+              "zep8: неизвестный параметр --frobnicate (список параметров: zep8 --help)");
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--help", "--version", "--headless", "--doctor",
+                                                "--survey", "--all-speeds", "--trace"},
+                                               {"--port=/dev/ttyUSB0", "--dump=a.zep", "--dump"},
+                                               {"/frobnicate", "-frobnicate", "/srv/a.zep"},
+                                               {"--", "--frobnicate"}}) {
+        EXPECT_EQ(Parse(args).unknownOption, "") << args.front();
+    }
+    EXPECT_EQ(Parse({"--HELP"}).unknownOption, "--HELP");
+    EXPECT_EQ(kUsageErrorCode, 2);
 }
 
 TEST(CommandLine, ModeOptions) {

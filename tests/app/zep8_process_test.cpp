@@ -267,6 +267,30 @@ TEST_F(Zep8Process, FailuresEndWithOneClearLine) {
     EXPECT_EQ(leftovers, 0u);
 }
 
+// A mistyped "--" option ends the run before anything starts: no window, no
+// module, no settings file; only the one line and the usage error's code.
+TEST_F(Zep8Process, AnUnknownLongOptionIsRefused) {
+    const Outcome refused = Run("--frobnicate /test", "QT_QPA_PLATFORM=offscreen ");
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_EQ(refused.err,
+              "zep8: неизвестный параметр --frobnicate (список параметров: zep8 --help)\n");
+    EXPECT_EQ(refused.out, "");
+    EXPECT_FALSE(fs::exists(dir / "config" / "ARVO"));
+}
+
+// A port the settings cannot open: the closing line gives the port's own
+// reason, not a text left by an exchange tried on it.
+TEST_F(Zep8Process, APortThatCannotTakeTheSpeedSaysSo) {
+    const Outcome outcome =
+        Run("--headless --simulate /bps:12345/read/close '" + File("s.zep") + "'");
+    EXPECT_EQ(outcome.code, 201);
+    EXPECT_TRUE(ClosingLine(outcome.err)
+                    .starts_with("zep8: порт не открывается или не указан: Скорость 12345 бод не "
+                                 "поддерживается. (/dev/pts/"))
+        << outcome.err;
+    EXPECT_FALSE(fs::exists(File("s.zep")));
+}
+
 // A settings file that cannot be read: one notice, the defaults, and the file
 // left as it is until a run changes a setting.
 TEST_F(Zep8Process, ADamagedSettingsFileIsToldOnceAndKept) {

@@ -149,9 +149,17 @@ TEST_F(PtyPort, OpenChecksTheSettings) {
         PortSettings saved = port.settings;
         change(port.settings);
         EXPECT_EQ(port.Open(), expected);
+        // Refused settings leave the port closed and say why.
+        EXPECT_EQ(port.IsOpen(), expected == OPEN_OK);
+        EXPECT_EQ(port.OpenFailureReason().empty(), expected == OPEN_OK);
         port.Close();
         port.settings = saved;
     }
+
+    port.settings.baudRate = 12345;
+    EXPECT_EQ(port.Open(), OPEN_UNSUPPORTED);
+    EXPECT_EQ(port.OpenFailureReason(), "Скорость 12345 бод не поддерживается.");
+    port.settings.baudRate = 9600;
 
     port.settings.name = "/dev/ttyNOPE";
     EXPECT_EQ(port.Open(), OPEN_CANNOT_OPEN);
@@ -252,6 +260,11 @@ TEST_F(PtyPort, ATransferOpensAClosedPortForItself) {
     EXPECT_EQ(port.Transfer("#GG\r", reply), TRANSFER_OK);
     EXPECT_EQ(reply, "#\r");
     EXPECT_FALSE(port.IsOpen());
+
+    port.settings.baudRate = 12345;
+    EXPECT_EQ(port.Open(), OPEN_UNSUPPORTED);
+    EXPECT_EQ(port.OpenFailureReason(), "Скорость 12345 бод не поддерживается.");
+    port.settings.baudRate = 9600;
 
     port.settings.name = "/dev/ttyNOPE";
     EXPECT_EQ(port.Transfer("#GG\r", reply), TRANSFER_LINE_GONE);
