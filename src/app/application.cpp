@@ -161,7 +161,7 @@ int RunContext::Prepare() {
 DocumentSetup RunContext::MakeDocumentSetup() const {
     DocumentSetup setup;
     setup.options = options;
-    setup.password = LoadPassword(env.store).password;
+    setup.password = OperatorPassword(env.store);
     setup.programPath = env.programPath;
     setup.trace = trace.get();
     return setup;

@@ -15,6 +15,7 @@
 #include "ops/network_apply.h"
 #include "ops/program_settings.h"
 #include "platform/local_time.h"
+#include "platform/password_hash.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
 #include "platform/settings_store.h"
@@ -283,7 +284,7 @@ void Document::FactoryReset() {
 
 void Document::ChangePassword(const std::string& oldPassword, const std::string& newPassword,
                               const std::string& again) {
-    if (oldPassword != setup_.password) {
+    if (!PasswordMatches(oldPassword, setup_.password)) {
         prompter_.notify("Старый пароль введен неверно!", kProgramTitle, Icon::Error);
         return;
     }
@@ -295,7 +296,7 @@ void Document::ChangePassword(const std::string& oldPassword, const std::string&
     StorePassword(store_, newPassword);
     const PasswordRead stored = LoadPassword(store_);
     // The running program keeps its password until the next start.
-    if (stored.status == PASSWORD_READ_OK && stored.password == newPassword) {
+    if (stored.status == PASSWORD_READ_OK && PasswordMatches(newPassword, stored.password)) {
         prompter_.notify("Пароль изменен", kProgramTitle, Icon::None);
     } else {
         prompter_.notify(

@@ -37,7 +37,7 @@ class DocumentUi {
 // What the document needs to know of the run.
 struct DocumentSetup {
     OptionRecord options;
-    std::string password;     // the operator password loaded at start
+    std::string password;     // the operator password loaded at start, as kept (a hash)
     std::string programPath;  // absolute path of the program file
     ProgramInfo info = CurrentProgramInfo();
     // Opens the manual (ManualPath); the exit status of the viewer. Empty: xdg-open.

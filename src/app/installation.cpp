@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/password_hash.h"
 #include "platform/text.h"
 
 namespace zep8 {
@@ -57,8 +58,18 @@ PasswordRead LoadPassword(const SettingsStore& store) {
 
 int StorePassword(SettingsStore& store, std::string_view password) {
     if (!store.hasKey(kProgramKey)) return PASSWORD_WRITE_KEY_MISSING;
-    return store.writeString(kProgramKey, "password", password) ? PASSWORD_WRITE_OK
-                                                                : PASSWORD_WRITE_FAILED;
+    const std::string hash = HashPassword(password);
+    if (hash.empty()) return PASSWORD_WRITE_FAILED;
+    return store.writeString(kProgramKey, "password", hash) ? PASSWORD_WRITE_OK
+                                                            : PASSWORD_WRITE_FAILED;
+}
+
+std::string OperatorPassword(SettingsStore& store) {
+    PasswordRead read = LoadPassword(store);
+    if (read.status != PASSWORD_READ_OK || IsPasswordHash(read.password)) return read.password;
+    if (StorePassword(store, read.password) != PASSWORD_WRITE_OK) return read.password;
+    const PasswordRead hashed = LoadPassword(store);
+    return hashed.status == PASSWORD_READ_OK ? hashed.password : read.password;
 }
 
 void RecordProgramNames(SettingsStore& store, std::string_view programVersion) {

@@ -25,13 +25,20 @@ enum PasswordWriteStatus : int {
 };
 
 struct PasswordRead {
-    std::string password;  // the default unless the status is PASSWORD_READ_OK
+    // As kept: a hash (PasswordMatches checks a typed password against it), a
+    // plain text of an earlier version, or the default unless the status is
+    // PASSWORD_READ_OK.
+    std::string password;
     int status = PASSWORD_READ_OK;
 };
 
 PasswordRead LoadPassword(const SettingsStore& store);
-// Writes into the existing program key only; it never creates it.
+// Keeps the hash of `password`, never the text itself; writes into the
+// existing program key only, it never creates it.
 int StorePassword(SettingsStore& store, std::string_view password);
+// The password of this run, as LoadPassword reads it; a plain text left by an
+// earlier version is replaced by its hash at once (it stays the password).
+std::string OperatorPassword(SettingsStore& store);
 
 // "name" and "version" of the installation record, each only when absent.
 void RecordProgramNames(SettingsStore& store, std::string_view programVersion);

@@ -9,6 +9,10 @@
 #include <QTemporaryDir>
 #include <charconv>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/text.h"
 
 namespace zep8 {
@@ -46,6 +50,24 @@ bool HasChildren(QSettings& settings, const QString& group) {
     return present;
 }
 
+// The file holds the operator password's hash and the port settings of this
+// user: nobody else on the machine reads it.
+constexpr mode_t kPrivateMode = S_IRUSR | S_IWUSR;
+
+void KeepPrivate(const QString& path) {
+    (void)::chmod(QFile::encodeName(path).constData(), kPrivateMode);
+}
+
+// A new file is made private before QSettings writes it: QSettings writes a
+// temporary file and renames it, keeping the mode of the file it replaces.
+void CreatePrivate(const QString& path) {
+    if (QFileInfo::exists(path)) return;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kPrivateMode);
+    if (fd >= 0) ::close(fd);
+}
+
 }  // namespace
 
 // QSettings' own user-scope INI file would be ZEP8.ini; the store is ZEP8.conf.
@@ -62,6 +84,8 @@ QSettingsStore::~QSettingsStore() = default;
 
 void QSettingsStore::Open(const QString& path) {
     path_ = path;
+    // A file written by an earlier version was readable by every user.
+    if (QFileInfo::exists(path)) KeepPrivate(path);
     settings_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
     // QSettings would write its partial reading of a damaged file over it at
     // the first sync: the file stays untouched, the run goes on the defaults.
@@ -94,8 +118,16 @@ void QSettingsStore::startupWritten() {
     startupWritten_ = true;
 }
 
-bool QSettingsStore::ReleaseHeld() {
+bool QSettingsStore::Sync() {
+    const QString file = settings_->fileName();
+    CreatePrivate(file);
     settings_->sync();
+    KeepPrivate(file);
+    return settings_->status() == QSettings::NoError;
+}
+
+bool QSettingsStore::ReleaseHeld() {
+    Sync();
     const QString held = settings_->fileName();
     const QString aside = path_ + QStringLiteral(".damaged");
     // One copy of the damage is kept: the latest.
@@ -104,7 +136,10 @@ bool QSettingsStore::ReleaseHeld() {
     } else {
         QFile::remove(aside);
     }
-    if (!QDir().rename(path_, aside) || !QFile::copy(held, path_)) return false;
+    if (!QDir().rename(path_, aside)) return false;
+    KeepPrivate(aside);
+    if (!QFile::copy(held, path_)) return false;
+    KeepPrivate(path_);
     settings_ = std::make_unique<QSettings>(path_, QSettings::IniFormat);
     heldDir_.reset();
     return settings_->status() == QSettings::NoError;
@@ -123,8 +158,7 @@ bool QSettingsStore::createKey(std::string_view key) {
     std::lock_guard lock(mutex_);
     if (HasChildren(*settings_, group)) return true;
     settings_->setValue(group + u'/' + kKeyMarker, QString());
-    settings_->sync();
-    return settings_->status() == QSettings::NoError;
+    return Sync();
 }
 
 std::optional<std::string> QSettingsStore::readRaw(std::string_view key,
@@ -145,9 +179,9 @@ bool QSettingsStore::writeRaw(std::string_view key, std::string_view name,
     std::lock_guard lock(mutex_);
     settings_->setValue(path, QString::fromStdString(text));
     settings_->remove(GroupOf(key) + u'/' + kKeyMarker);  // the value keeps the key now
-    settings_->sync();
+    const bool written = Sync();
     if (heldDir_ && startupWritten_) return ReleaseHeld();
-    return settings_->status() == QSettings::NoError;
+    return written;
 }
 
 std::optional<std::string> QSettingsStore::readString(std::string_view key,

@@ -19,7 +19,8 @@ namespace zep8 {
 //
 // INI text has no types, so a 32-bit integer is written as "int:<decimal>";
 // a text that itself starts with "int:" or "str:" is written with "str:" in
-// front. Every write is flushed to the file at once.
+// front. Every write is flushed to the file at once. The file is the user's
+// alone (mode 0600): it holds the operator password's hash.
 class QSettingsStore : public SettingsStore {
   public:
     QSettingsStore();
@@ -47,6 +48,8 @@ class QSettingsStore : public SettingsStore {
     void Open(const QString& path);
     std::optional<std::string> readRaw(std::string_view key, std::string_view name) const;
     bool writeRaw(std::string_view key, std::string_view name, const std::string& text);
+    // With the mutex held: writes the file, readable by its owner only.
+    bool Sync();
     // With the mutex held: puts the held settings in the damaged file's place.
     bool ReleaseHeld();
 

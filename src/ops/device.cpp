@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/password_hash.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
 #include "platform/text.h"
@@ -509,7 +510,7 @@ bool Device::CheckPassword() {
         "атрибут редактирования.",
         "Введите пароль", true);
     if (!entered) return false;  // cancelled: the session stays locked, nothing to say
-    if (*entered != password_) {
+    if (!PasswordMatches(*entered, password_)) {
         prompter().notify("Пароль не верен!", "Нет доступа", Icon::Error);
         return false;
     }

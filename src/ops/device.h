@@ -47,7 +47,8 @@ class Device : public DeviceIO, public TransferSession {
     Device(std::unique_ptr<LinePort> port, Prompter& prompter);
     ~Device() override;
 
-    // The operator password that unlocks factory reset and attribute editing.
+    // The operator password that unlocks factory reset and attribute editing,
+    // as kept (a hash, or the plain default; see PasswordMatches).
     void SetPassword(std::string password) { password_ = std::move(password); }
     void SetObserver(JobObserver* observer) { observer_ = observer; }
     void SetHost(SessionHost* host) { host_ = host; }

@@ -5,13 +5,16 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "app/command_line.h"
 #include "app/installation.h"
+#include "app/qsettings_store.h"
 #include "link/serial_port.h"
 #include "model/configuration_file.h"
 #include "ops/program_settings.h"
 #include "platform/memory_settings_store.h"
+#include "platform/password_hash.h"
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"
 #include "sim/simulated_module.h"
@@ -61,20 +64,21 @@ class DocumentOnModule : public ::testing::Test {
     // An automated run needs the port named, or it talks to no module at all.
     std::string Port() { return "--port=" + simulated.portPath(); }
 
-    Document& Start(const std::vector<std::string>& args) {
+    // `settings`: a store of the test's own instead of the one in memory.
+    Document& Start(const std::vector<std::string>& args, SettingsStore* settings = nullptr) {
         DocumentSetup setup;
         setup.options = ParseCommandLine(args);
         processState().optionFlags = setup.options.optionFlags;
         processState().actionFlags = setup.options.actionFlags;
-        setup.password = "902417";
+        setup.password = settings ? OperatorPassword(*settings) : "902417";
         setup.programPath = (dir / "bin" / "zep8").string();
         setup.info = ProgramInfo{"1.0", "(C)", "Linux"};
         setup.openHelp = [this](const std::string& file) {
             helpOpened = file;
             return 0;
         };
-        document =
-            std::make_unique<Document>(std::make_unique<SerialPort>(), store, prompter, ui, setup);
+        document = std::make_unique<Document>(std::make_unique<SerialPort>(),
+                                              settings ? *settings : store, prompter, ui, setup);
         document->device().SetObserver(&observer);
         document->device().SetFinishHold(std::chrono::milliseconds(0));
         return *document;
@@ -225,9 +229,41 @@ TEST_F(DocumentOnModule, PasswordChangeTakesEffectNextTime) {
               "Новый пароль введен неверно\n (значения не совпадают)!");
     doc.ChangePassword("902417", "4321", "4321");
     EXPECT_EQ(prompter.messages().back().text, "Пароль изменен");
-    EXPECT_EQ(LoadPassword(store).password, "4321");
+    EXPECT_TRUE(PasswordMatches("4321", LoadPassword(store).password));
     doc.ChangePassword("4321", "5", "5");  // the running program still holds the old one
     EXPECT_EQ(prompter.messages().back().text, "Старый пароль введен неверно!");
+}
+
+// The settings file holds a hash of the password, and only its owner reads it.
+TEST_F(DocumentOnModule, ThePasswordIsKeptHashedInAPrivateFile) {
+    const fs::path file = dir / "config" / "ZEP8.conf";
+    QSettingsStore settings(file.string());
+    NetRS485prg program;
+    LoadProgramSettings(program, store);
+    StoreProgramSettings(program, settings);
+    const auto checked = [this](const char* typed) {
+        prompter.scriptText(typed);
+        return document->device().CheckPassword();
+    };
+
+    Document& doc = Start({}, &settings);
+    EXPECT_FALSE(checked("9024170"));
+    EXPECT_TRUE(checked("902417"));  // the default, while none is stored
+    doc.ChangePassword("902417", "s3cret-7", "s3cret-7");
+    EXPECT_EQ(prompter.messages().back().text, "Пароль изменен");
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    std::ifstream in(file);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(text.find("s3cret"), std::string::npos) << text;
+    EXPECT_NE(text.find("$y$"), std::string::npos) << text;
+
+    document.reset();
+    processState().reset();
+    Start({}, &settings);
+    EXPECT_FALSE(checked("902417"));
+    EXPECT_TRUE(checked("s3cret-7"));
+    document.reset();  // before the store it uses
 }
 
 TEST_F(DocumentOnModule, HelpOpensTheManualUnderTheProgramsPrefix) {

@@ -5,10 +5,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "app/qsettings_store.h"
 #include "platform/memory_settings_store.h"
+#include "platform/password_hash.h"
 #include "platform/recording_prompter.h"
 
 namespace zep8 {
@@ -59,7 +61,8 @@ TEST_P(InstallationTest, PasswordReadAndWriteStatuses) {
 
     EXPECT_EQ(StorePassword(store(), "Пароль 2"), PASSWORD_WRITE_OK);
     EXPECT_EQ(LoadPassword(store()).status, PASSWORD_READ_OK);
-    EXPECT_EQ(LoadPassword(store()).password, "Пароль 2");
+    EXPECT_TRUE(IsPasswordHash(LoadPassword(store()).password));
+    EXPECT_TRUE(PasswordMatches("Пароль 2", LoadPassword(store()).password));
 }
 
 TEST_P(InstallationTest, RecordValuesAreWrittenOnlyWhenAbsent) {
@@ -127,6 +130,39 @@ TEST_P(InstallationTest, NoQuestionForTheSameOrAMissingProgram) {
     store().writeString(kInstallationKey, "application", "\"" + link.string() + "\"");
     CheckInstallationRecord(store(), self, prompter_);
     EXPECT_EQ(prompter_.count(), 0u);
+}
+
+// A password an earlier version kept as plain text, in a file every user could
+// read: the file becomes the owner's, and the text gives way to its hash at
+// the first start, staying the password.
+TEST(PasswordFile, APlainPasswordOfAnEarlierVersionIsHashedAtOnce) {
+    const fs::path dir = fs::temp_directory_path() / ("zep8-plain-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string file = (dir / "ZEP8.conf").string();
+    {
+        QSettingsStore old(file);
+        old.createKey(kProgramKey);
+        old.writeString(kProgramKey, "password", "4711");
+    }
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::others_read);
+    std::ifstream before(file);
+    ASSERT_NE(std::string(std::istreambuf_iterator<char>(before), {}).find("4711"),
+              std::string::npos);
+
+    QSettingsStore store(file);
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    const std::string kept = OperatorPassword(store);
+    EXPECT_TRUE(IsPasswordHash(kept));
+    EXPECT_TRUE(PasswordMatches("4711", kept));
+    EXPECT_FALSE(PasswordMatches("47110", kept));
+    EXPECT_EQ(LoadPassword(store).password, kept);
+    std::ifstream after(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}).find("4711"),
+              std::string::npos);
+    EXPECT_EQ(OperatorPassword(store), kept);  // a hash stays as it is
+    fs::remove_all(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, InstallationTest, ::testing::Bool(),
