@@ -332,6 +332,15 @@ std::optional<PollRowUpdate> ChannelPolling::Receive(const PollResult& result) {
     update.valueText = result.valueText;
     update.errorText = result.errorText;
     update.colour = result.errorText.empty() ? kRowNormal : kRowError;
+    if (update.errorText.empty()) {
+        const NumberReading number = ReadNumber(update.valueText);
+        if (number.consumed > 0 && number.consumed == update.valueText.size()) {
+            update.number = number.value;
+        }
+    }
+    if (!update.number) {
+        update.noNumberWhy = update.errorText.empty() ? update.valueText : update.errorText;
+    }
     return update;
 }
 
