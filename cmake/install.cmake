@@ -24,10 +24,15 @@ install(FILES ${ZEP8_DATA}/man/zep8.1 ${ZEP8_DATA}/man/zep8-sim.1
 # The manual lies at ../share/zep8/ from the program, installed or built: "Справка"
 # looks for it there.
 install(DIRECTORY ${ZEP8_DATA}/manual/ DESTINATION ${CMAKE_INSTALL_DATADIR}/zep8)
-add_custom_target(zep8_manual
+# Copied only when it changed, so a build with nothing to do does nothing.
+file(GLOB ZEP8_MANUAL_FILES CONFIGURE_DEPENDS ${ZEP8_DATA}/manual/*)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/zep8_manual.stamp
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${ZEP8_DATA}/manual
             $<TARGET_FILE_DIR:zep8>/../share/zep8
+    COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/zep8_manual.stamp
+    DEPENDS ${ZEP8_MANUAL_FILES}
     COMMENT "Copying the manual beside the built program")
+add_custom_target(zep8_manual DEPENDS ${CMAKE_BINARY_DIR}/zep8_manual.stamp)
 add_dependencies(zep8 zep8_manual)
 
 set(CPACK_GENERATOR DEB)

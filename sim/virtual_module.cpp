@@ -8,6 +8,7 @@
 #include "model/catalogue.h"
 #include "model/my_converter.h"
 #include "model/name_hash.h"
+#include "model/number_text.h"
 #include "platform/codepage.h"
 #include "sim/foreign_frames.h"
 
@@ -101,7 +102,7 @@ VirtualModule::VirtualModule(const LineSettings& start)
         if (p.entry && !p.entry->factoryDefault.empty() && p.entry->type != PT_ENUM) {
             const std::string text(p.entry->factoryDefault);
             for (Slot& s : p.perInput) {
-                s.number = std::stod(text);
+                s.number = ReadNumber(text).value;
                 s.decimals = p.entry->decimals > 0 ? p.entry->decimals : DecimalsOf(text);
             }
         } else if (p.entry && p.entry->items == CatalogueEntry::Items::Fixed) {

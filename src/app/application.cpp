@@ -19,6 +19,7 @@
 #include "platform/process_state.h"
 #include "platform/program_info.h"
 #include "sim/simulated_module.h"
+#include "sim/test_bench.h"
 
 namespace zep8 {
 namespace {
@@ -30,7 +31,9 @@ std::string Usage() {
            "zep8 [ПАРАМЕТРЫ] [ФАЙЛ.zep]\n" +
            OptionHelp() +
            "  --port=ПУТЬ         любой последовательный порт, например /dev/ttyUSB0\n"
-           "  --simulate          работать с виртуальным прибором внутри программы\n"
+           "  --simulate          работать с виртуальным прибором внутри программы: входы 1-4\n"
+           "                      с датчиками, значения медленно меняются (как на стенде)\n"
+           "  --simulate=factory  виртуальный прибор с заводскими установками (без датчиков)\n"
            "  --headless          без окон, даже когда есть дисплей\n"
            "  --doctor            диагностика связи: порт --port=ПУТЬ или порт настроек\n"
            "  --trace             каждый обмен с прибором на stderr: время, кадр, разбор, ответ\n"
@@ -145,6 +148,8 @@ int RunContext::Prepare() {
 
     if (options.simulate) {
         simulated = std::make_unique<sim::SimulatedModule>(LineOfTheRun(options, env.store));
+        // A first look should show the program at work, not a module with no sensors.
+        if (!options.simulateFactory) sim::SetUpTestBench(simulated->module());
         std::string error;
         if (!simulated->start(error)) {
             env.err << "Виртуальный прибор не запущен: " << error << "\n";

@@ -306,6 +306,9 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
         record.version = true;
     } else if (arg == "--simulate") {
         record.simulate = true;
+    } else if (arg == "--simulate=factory") {
+        record.simulate = true;
+        record.simulateFactory = true;
     } else if (arg == "--headless") {
         record.headless = true;
     } else if (arg == "--doctor") {

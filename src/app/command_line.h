@@ -35,11 +35,12 @@ struct OptionRecord {
     // Long options of this platform.
     std::string portPath;  // --port=PATH, case kept
     bool simulate = false;
-    bool headless = false;   // --headless: no windows even with a display
-    bool doctor = false;     // --doctor: the connection doctor in the terminal
-    bool trace = false;      // --trace: every exchange on standard error
-    bool survey = false;     // --survey: list the modules on the bus
-    bool allSpeeds = false;  // --all-speeds: the survey tries every speed
+    bool simulateFactory = false;  // --simulate=factory: the module as it leaves the factory
+    bool headless = false;         // --headless: no windows even with a display
+    bool doctor = false;           // --doctor: the connection doctor in the terminal
+    bool trace = false;            // --trace: every exchange on standard error
+    bool survey = false;           // --survey: list the modules on the bus
+    bool allSpeeds = false;        // --all-speeds: the survey tries every speed
     bool help = false;
     bool version = false;
     std::string dump;  // --dump FILE
@@ -80,10 +81,10 @@ WindowStart StartOfWindow(const OptionRecord& options);
 // Reads the arguments (without the program name). An argument starting with
 // "/" is options only when its first name is an option's, otherwise it is an
 // absolute file path; "--port=PATH" names a port like "port" does, and
-// "--simulate" counts as a port given; after "--" every argument is a file.
-// A "--" option it does not know is kept in unknownOption.
-// Pure: it touches no file and creates no event; CreateErrorLog and the exit
-// event do that afterwards.
+// "--simulate" (or "--simulate=factory") counts as a port given; after "--"
+// every argument is a file. A "--" option it does not know is kept in
+// unknownOption. Pure: it touches no file and creates no event;
+// CreateErrorLog and the exit event do that afterwards.
 OptionRecord ParseCommandLine(const std::vector<std::string>& args);
 
 // The exit code of a command line the program does not understand: the

@@ -10,6 +10,7 @@
 #include "ops/bus_survey.h"
 #include "ops/program_settings.h"
 #include "platform/process_state.h"
+#include "platform/text.h"
 
 namespace zep8 {
 namespace {
@@ -39,9 +40,7 @@ class StreamSurveyObserver : public SurveyObserver {
 };
 
 std::string Seconds(std::chrono::milliseconds ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(ms.count()) / 1000.0);
-    return text;
+    return FormatFixed(static_cast<double>(ms.count()) / 1000.0, 1);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "platform/codepage.h"
 #include "platform/local_time.h"
 #include "platform/process_state.h"
+#include "platform/text.h"
 
 namespace zep8 {
 namespace {
@@ -186,9 +187,7 @@ std::array<TraceRow, 2> DescribeExchange(const ExchangeRecord& record) {
                           std::chrono::duration_cast<std::chrono::system_clock::duration>(
                               record.took));
     reply.direction = "<-";
-    char ms[16];
-    std::snprintf(ms, sizeof ms, "%.1f", static_cast<double>(record.took.count()) / 1000.0);
-    reply.replyMs = ms;
+    reply.replyMs = FormatFixed(static_cast<double>(record.took.count()) / 1000.0, 1);
 
     const bool own = record.protocolMode == PROTOCOL_OWN;
     request.frame = own ? Printable(record.sent) : Hex(record.sent);

@@ -54,7 +54,10 @@ std::vector<std::uint8_t> MyConverter::EncodePacked(double number, int decimals)
     const double scaled = std::floor(std::fabs(number) * kPowersOfTen[d] + 0.5);
     if (scaled >= kPackedLimit) return {};
     const auto m = static_cast<std::uint32_t>(scaled);
-    const auto head = static_cast<std::uint8_t>(((number < 0 ? 1 : 0) << 7) | (d << 4));
+    // A number that rounds to a zero mantissa is sent as plain zero: a
+    // negative zero would read back as "-0.000" and write other bytes.
+    const bool negative = number < 0 && m != 0;
+    const auto head = static_cast<std::uint8_t>(((negative ? 1 : 0) << 7) | (d << 4));
     auto byte = [](std::uint32_t v) { return static_cast<std::uint8_t>(v & 0xFF); };
     if (m < 16) return {byte(head | m)};
     if (m < 4096) return {byte(head | (m >> 8)), byte(m)};
@@ -116,10 +119,17 @@ int MyConverter::ConvertToData(std::vector<std::uint8_t>& data) const {
 
     const ParamDescriptor d = GetDescriptor(name);
     std::string text = value;
+    if (d.type == PT_DECIMAL || d.type == PT_INTEGER) {
+        // A number is sent whole or not at all: "2,5" from a Russian desktop is
+        // 2.5, and "12abc" is refused rather than cut to 12. An empty integer
+        // is the 0 it has always been.
+        const bool emptyInteger = d.type == PT_INTEGER && TrimRightControl(value).empty();
+        const std::optional<std::string> number = TypedNumber(value);
+        if (!number && !emptyInteger) return CONVERT_FAILED;
+        text = number.value_or("");
+    }
     if (d.type == PT_DECIMAL) {
-        // A decimal without a single digit has no number to send.
-        if (!HasDigit(value)) return CONVERT_FAILED;
-        FitResult fit = FitToRange(value);
+        FitResult fit = FitToRange(text);
         if (fit.status == FIT_NOT_A_NUMBER) return CONVERT_FAILED;
         text = std::move(fit.text);
     }

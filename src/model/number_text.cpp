@@ -1,5 +1,6 @@
 #include "model/number_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <climits>
@@ -85,6 +86,16 @@ std::optional<long long> ReadInteger(std::string_view text) {
     }
     const auto value = static_cast<long long>(magnitude);
     return negative ? -value : value;
+}
+
+std::optional<std::string> TypedNumber(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+    std::string number(text);
+    std::replace(number.begin(), number.end(), ',', '.');
+    const NumberReading reading = ReadNumber(number);
+    if (reading.consumed == 0 || reading.consumed != number.size()) return std::nullopt;
+    number.erase(0, number.find_first_not_of(" \t\n\v\f\r"));
+    return number;
 }
 
 }  // namespace zep8

@@ -15,30 +15,36 @@ constexpr double kRangeTolerance = 0.0009;
 // The logging switch of the polling; its value names the log file.
 constexpr std::string_view kLogSwitchName = "    ";
 
-bool AcceptDecimal(const ParamDescriptor& d, std::string_view text, const Parameter& self,
+// A typed decimal is one whole number, with a point or a comma; it is kept
+// with the point.
+bool AcceptDecimal(const ParamDescriptor& d, std::string_view typed, const Parameter& self,
                    Prompter& prompter, std::string& stored) {
-    if (!HasDigit(text)) return false;
-    const double x = static_cast<float>(ReadNumber(text).value);
+    const std::optional<std::string> text = TypedNumber(typed);
+    if (!text) return false;
+    const double x = static_cast<float>(ReadNumber(*text).value);
     if (d.hasRange() && (d.min - x > kRangeTolerance || x - d.max > kRangeTolerance)) {
         return false;
     }
-    MyConverter::FitResult fit = self.FitToRange(text);
+    MyConverter::FitResult fit = self.FitToRange(*text);
     if (fit.status == MyConverter::FIT_NOT_A_NUMBER) return false;
     if (fit.status == MyConverter::FIT_CHANGED) {
-        const std::string message =
-            "Значение было округлено с " + std::string(text) + " до " + fit.text;
+        const std::string message = "Значение было округлено с " + *text + " до " + fit.text;
         prompter.notify(message, "Предупреждение", Icon::Warning);
     }
     stored = std::move(fit.text);
     return true;
 }
 
-bool AcceptInteger(const ParamDescriptor& d, std::string_view text) {
-    const NumberReading reading = ReadNumber(text);
-    if (reading.consumed != text.size()) return false;
-    const double x = reading.value;
+// An empty text is the integer 0; anything else must be one whole number.
+bool AcceptInteger(const ParamDescriptor& d, std::string_view typed, std::string& stored) {
+    if (typed.empty()) return !d.hasRange() || (d.min <= 0 && d.max >= 0);
+    const std::optional<std::string> text = TypedNumber(typed);
+    if (!text) return false;
+    const double x = ReadNumber(*text).value;
     if (d.hasRange() && (x < d.min || x > d.max)) return false;
-    return std::isfinite(x) && std::trunc(x) == x;
+    if (!std::isfinite(x) || std::trunc(x) != x) return false;
+    stored = *text;
+    return true;
 }
 
 }  // namespace
@@ -93,7 +99,7 @@ bool Parameter::AssignValue(std::string_view text, Prompter& prompter) {
             accepted = AcceptDecimal(d, text, *this, prompter, stored);
             break;
         case PT_INTEGER:
-            accepted = AcceptInteger(d, text);
+            accepted = AcceptInteger(d, text, stored);
             break;
         case PT_ASCII:
             accepted = true;

@@ -296,7 +296,8 @@ void ChannelPolling::EditLabel(int input, std::string text) {
 
 bool ChannelPolling::EditPeriod(int input, std::string_view text) {
     if (!attached() || input < 0 || input >= kInputCount) return false;
-    const double number = ReadNumber(text).value;
+    const std::optional<std::string> typed = TypedNumber(text);
+    const double number = typed ? ReadNumber(*typed).value : 0;
     if (!(number >= kMinimumPeriodMs && number <= kMaximumPeriodMs)) {
         device_->prompter().notify(
             "Период опроса должен быть задан числом в миллисекундах.\nПериод опроса не может "
@@ -331,6 +332,15 @@ std::optional<PollRowUpdate> ChannelPolling::Receive(const PollResult& result) {
     update.valueText = result.valueText;
     update.errorText = result.errorText;
     update.colour = result.errorText.empty() ? kRowNormal : kRowError;
+    if (update.errorText.empty()) {
+        const NumberReading number = ReadNumber(update.valueText);
+        if (number.consumed > 0 && number.consumed == update.valueText.size()) {
+            update.number = number.value;
+        }
+    }
+    if (!update.number) {
+        update.noNumberWhy = update.errorText.empty() ? update.valueText : update.errorText;
+    }
     return update;
 }
 

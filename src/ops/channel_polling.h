@@ -40,6 +40,10 @@ struct PollRowUpdate {
     std::string valueText;
     std::string errorText;
     RowColour colour = kRowNormal;
+    // For the plot: the value as a number, or else why there is none (the
+    // error text, or the module's word in place of a value, "Датчик отключен.").
+    std::optional<double> number;
+    std::string noNumberWhy;
 };
 
 // The pollers of the eight inputs and their log. Every operation runs on the

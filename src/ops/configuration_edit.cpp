@@ -4,6 +4,7 @@
 #include "model/net_rs485.h"
 #include "ops/device.h"
 #include "platform/prompter.h"
+#include "platform/text.h"
 
 namespace zep8 {
 namespace {
@@ -45,9 +46,8 @@ std::string ConfigurationEditor::RefusalText(const Parameter& p, std::string_vie
     const std::string type = TypeText(d);
     if (!d.hasRange()) return text + type + ")\n";
     if (!type.empty()) text += type + " и\n";
-    // std::to_string of a double is "%f".
-    return text + " должно быть больше " + std::to_string(d.min) + " и меньше " +
-           std::to_string(d.max) + ")\n";
+    return text + " должно быть больше " + FormatFixed(d.min, 6) + " и меньше " +
+           FormatFixed(d.max, 6) + ")\n";
 }
 
 EditOutcome ConfigurationEditor::EditValue(Parameter& p, InvisibleElement& owner,

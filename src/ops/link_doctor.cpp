@@ -185,10 +185,8 @@ std::uint32_t LinkDoctor::Run(const DoctorSetup& setup) {
         if (port_->IsOpen()) port_->Close();
     }
     state.ProtocolMode = protocolBefore;
-    char took[64];
-    std::snprintf(took, sizeof took, "Диагностика заняла %.1f с.",
-                  Milliseconds(Clock::now() - started) / 1000.0);
-    Say(took);
+    Say("Диагностика заняла " + FormatFixed(Milliseconds(Clock::now() - started) / 1000.0, 1) +
+        " с.");
     return verdict;
 }
 
@@ -350,9 +348,8 @@ LinkDoctor::Reply LinkDoctor::Try(Line line, const std::function<Reply()>& ask,
         return Try(line, ask, what);
     }
     const int wait = port_->replyWaitOverride.load();
-    char took[96];
-    std::snprintf(took, sizeof took, " (%.0f мс, ожидание до %d мс)",
-                  Milliseconds(Clock::now() - sent), wait);
+    const std::string took = " (" + FormatFixed(Milliseconds(Clock::now() - sent), 0) +
+                             " мс, ожидание до " + std::to_string(wait) + " мс)";
     switch (reply.outcome) {
         case Outcome::Answer:
             Say(head + "ответ получен" + took + ".");
@@ -495,7 +492,7 @@ void LinkDoctor::ChooseConverter() {
 void LinkDoctor::MeasureRoundTrip() {
     const int address = line_.settings.baseAddress;
     const std::optional<std::string> delayText = ReadText("RS.dL", address);
-    const double delay = delayText && HasDigit(*delayText) ? std::atof(delayText->c_str()) : 0;
+    const double delay = delayText ? ReadNumber(*delayText).value : 0;
     double best = 1e9, total = 0;
     std::size_t replyData = 0;
     int done = 0;
@@ -518,13 +515,11 @@ void LinkDoctor::MeasureRoundTrip() {
         ComputeLineTimings(s.baudRate, s.parityScheme != SCHEME_NONE, s.stopBits == 2, 0);
     const int replyChars = 1 + 2 * static_cast<int>(kFrameOverhead + replyData) + 1;
     const double frames = (kRequestChars + replyChars) * t.characterTime;
-    char text[256];
-    std::snprintf(
-        text, sizeof text,
-        "Время обмена (запрос \"dev\" и ответ, %d раз): в среднем %.1f мс, лучшее "
-        "%.1f мс; нижняя граница линии %.1f мс (кадры %.1f мс и задержка ответа %.0f мс).",
-        done, total / done, best, frames + delay, frames, delay);
-    Say(text);
+    Say("Время обмена (запрос \"dev\" и ответ, " + std::to_string(done) +
+        " раз): в среднем " + FormatFixed(total / done, 1) + " мс, лучшее " +
+        FormatFixed(best, 1) + " мс; нижняя граница линии " + FormatFixed(frames + delay, 1) +
+        " мс (кадры " + FormatFixed(frames, 1) + " мс и задержка ответа " + FormatFixed(delay, 0) +
+        " мс).");
     if (best < frames / 2) {
         Say("Ответ пришёл быстрее, чем кадры прошли бы по линии: этот порт не передаёт данные с "
             "заданной скоростью (виртуальная линия).");

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "app/document.h"
-#include "model/number_text.h"
 #include "model/tree_row.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
@@ -343,7 +342,7 @@ void CZEP8TreeListView::OnStateIcon(Row row) {
         // A stopped poll breaks its curve: a restart does not join across the pause.
         if (now == POLL_ICON_OFF) {
             emit pollSample(object.number, tree.GetCellText(row, 0), QDateTime::currentDateTime(),
-                            std::nullopt);
+                            std::nullopt, QString());
         }
     } else if (object.parameter() == &document_.device().channelsNode.logSwitch) {
         const int now = polling_->ToggleLoggingRow(icon);
@@ -369,14 +368,7 @@ void CZEP8TreeListView::OnPollResult(const PollResult& result) {
     const PollTime& t = result.start;
     const QDateTime time(QDate(t.year, t.month, t.day),
                          QTime(t.hour, t.minute, t.second, t.milliseconds));
-    std::optional<double> value;
-    if (update->errorText.empty()) {
-        const NumberReading number = ReadNumber(update->valueText);
-        if (number.consumed > 0 && number.consumed == update->valueText.size()) {
-            value = number.value;
-        }
-    }
-    emit pollSample(update->input, Q(update->label), time, value);
+    emit pollSample(update->input, Q(update->label), time, update->number, Q(update->noNumberWhy));
 }
 
 void CZEP8TreeListView::OnContextMenu(Row row, QPoint globalPos) {

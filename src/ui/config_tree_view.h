@@ -53,9 +53,9 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
     // An edit changed the configuration.
     void documentModified();
     // A measured value arrived for a poll row; no value: the read failed or
-    // brought no number.
+    // brought no number, and `why` says which (empty: the poll stopped).
     void pollSample(int input, const QString& label, const QDateTime& time,
-                    std::optional<double> value);
+                    std::optional<double> value, const QString& why);
     // Where the poll log goes, for the status bar.
     void logStarted(const QString& path);
 

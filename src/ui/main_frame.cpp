@@ -86,9 +86,10 @@ CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& st
     setAcceptDrops(true);
     setWindowIcon(QApplication::windowIcon());
     connect(view_, &CZEP8TreeListView::documentModified, this, &CMainFrame::UpdateTitle);
-    connect(view_, &CZEP8TreeListView::pollSample, this,
-            [this](int input, const QString& label, const QDateTime& time,
-                   std::optional<double> value) { plot().AddSample(input, label, time, value); });
+    connect(
+        view_, &CZEP8TreeListView::pollSample, this,
+        [this](int input, const QString& label, const QDateTime& time, std::optional<double> value,
+               const QString& why) { plot().AddSample(input, label, time, value, why); });
     connect(view_, &CZEP8TreeListView::logStarted, this, [this](const QString& path) {
         statusBar()->showMessage(QStringLiteral("Протокол опроса пишется в ") + path);
     });

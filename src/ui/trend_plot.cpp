@@ -154,7 +154,7 @@ CTrendPlot::CTrendPlot(QWidget* parent)
 CTrendPlot::~CTrendPlot() = default;
 
 void CTrendPlot::AddSample(int input, const QString& label, QDateTime time,
-                           std::optional<double> value) {
+                           std::optional<double> value, const QString& why) {
     if (input < 0 || input >= kInputs) return;
     Curve& curve = curves_[input];
     if (!time.isValid()) time = QDateTime::currentDateTime();
@@ -163,10 +163,16 @@ void CTrendPlot::AddSample(int input, const QString& label, QDateTime time,
     const double kept = value && std::isfinite(*value) ? *value : std::nan("");
     curve.samples.Add(time.toMSecsSinceEpoch(), kept);
     latest_ = std::max(latest_.value_or(curve.samples.Last().time), curve.samples.Last().time);
-    if (label != curve.label) {
-        curve.label = label;
-        curve.legend->setName(label.isEmpty() ? DefaultLabel(input) : label);
+    // A break without a reason (the poll stopped) keeps the last one.
+    if (std::isfinite(kept)) {
+        curve.why.clear();
+    } else if (!why.isEmpty()) {
+        curve.why = why;
     }
+    curve.label = label;
+    QString name = label.isEmpty() ? DefaultLabel(input) : label;
+    if (!curve.why.isEmpty()) name += QStringLiteral(": ") + curve.why;
+    if (name != curve.legend->name()) curve.legend->setName(name);
     if (first) ShowInLegend(*chart_, curve.legend, true);
     ScheduleRedraw();
 }

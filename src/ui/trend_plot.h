@@ -41,8 +41,10 @@ class CTrendPlot : public QWidget {
     ~CTrendPlot() override;
 
     // One poll result of `input` (0..7). No value is a failed read: the curve
-    // breaks there. `label` names the curve in the legend.
-    void AddSample(int input, const QString& label, QDateTime time, std::optional<double> value);
+    // breaks there. `label` names the curve in the legend; `why` (a read with
+    // no number) follows it there until the input gives a number again.
+    void AddSample(int input, const QString& label, QDateTime time, std::optional<double> value,
+                   const QString& why = QString());
     void Clear();
 
     void SetSpan(Span span);
@@ -74,6 +76,7 @@ class CTrendPlot : public QWidget {
     struct Curve {
         CTrendSamples samples{kSamplesPerInput};
         QString label;
+        QString why;                    // of the last read that gave no number
         QLineSeries* legend = nullptr;  // no points: the legend entry and the axes' owner
     };
 

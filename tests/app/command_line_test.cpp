@@ -113,12 +113,12 @@ TEST(CommandLine, UnknownLongOptionsAreKept) {
     EXPECT_EQ(r.unknownOption, "--frobnicate");
     EXPECT_EQ(UnknownOptionText(r.unknownOption),
               "zep8: неизвестный параметр --frobnicate (список параметров: zep8 --help)");
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"--help", "--version", "--headless", "--doctor",
-                                                "--survey", "--all-speeds", "--trace"},
-                                               {"--port=/dev/ttyUSB0", "--dump=a.zep", "--dump"},
-                                               {"/frobnicate", "-frobnicate", "/srv/a.zep"},
-                                               {"--", "--frobnicate"}}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--help", "--version", "--headless", "--doctor", "--survey", "--all-speeds",
+              "--trace"},
+             {"--port=/dev/ttyUSB0", "--dump=a.zep", "--simulate=factory", "--dump"},
+             {"/frobnicate", "-frobnicate", "/srv/a.zep"},
+             {"--", "--frobnicate"}}) {
         EXPECT_EQ(Parse(args).unknownOption, "") << args.front();
     }
     EXPECT_EQ(Parse({"--HELP"}).unknownOption, "--HELP");

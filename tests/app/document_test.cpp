@@ -115,6 +115,29 @@ TEST_F(DocumentOnModule, StartFindsTheModuleAndReadsIntoAFile) {
     EXPECT_EQ(again.device().channelsNode.channel(3).GetValue("in.Fd"), "0");
 }
 
+// A file written on a Russian desktop may hold "2,5": the module gets 2.5, and
+// a value with text after its number is not written at all.
+TEST_F(DocumentOnModule, FileValuesWithADecimalCommaAreWrittenWhole) {
+    Document& doc = Start({"/read", "/close", Port(), File("a.zep")});
+    ASSERT_TRUE(doc.OpenDocument(File("a.zep")));
+    ASSERT_TRUE(doc.ReadAll());
+    Channel& third = doc.device().channelsNode.channel(2);
+    third.SetValue("in.SH", "2,5", true);
+    third.SetValue("in.FG", "1,05abc", true);
+    std::ofstream(File("comma.zep"), std::ios::binary) << SaveConfiguration(doc.nodes());
+
+    document.reset();
+    processState().reset();
+    Document& writer = Start({"/write", "/close", Port(), File("comma.zep")});
+    ASSERT_TRUE(writer.OpenDocument(File("comma.zep")));
+    const std::optional<double> bandBefore = module().value("in.FG", 2);
+    writer.WriteAll();
+    EXPECT_EQ(module().value("in.SH", 2), 2.5);
+    EXPECT_EQ(module().value("in.FG", 2), bandBefore);
+    EXPECT_EQ(writer.device().channelsNode.channel(2).FindParameter("in.FG")->errorText,
+              "Неверное значение (неудается закодировать данные)");
+}
+
 TEST_F(DocumentOnModule, MissingFileForWriteIsAnError) {
     Document& doc = Start({"/write", File("missing.zep")});
     EXPECT_FALSE(doc.OpenDocument(File("missing.zep")));

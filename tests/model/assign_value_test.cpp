@@ -74,9 +74,26 @@ TEST_F(AssignValue, IntegerMustBeAWholeNumberInRange) {
     EXPECT_EQ(Assign("in.Fd", "16.0"), "16.0");
     EXPECT_EQ(Assign("in.Fd", "16.5"), "<rejected>");
     EXPECT_EQ(Assign("in.Fd", "12abc"), "<rejected>");
-    EXPECT_EQ(Assign("in.Fd", "12 "), "<rejected>");
+    EXPECT_EQ(Assign("in.Fd", "12 "), "12");
     EXPECT_EQ(Assign("in.Fd", ""), "");  // reads as 0 with nothing left over
     EXPECT_EQ(Assign("in.Fd", "-"), "<rejected>");
+}
+
+// A Russian desktop types a decimal comma. It means the point, and the value
+// is kept with the point; a number with anything after it is refused, never
+// cut to its leading digits.
+TEST_F(AssignValue, DecimalCommaIsThePointAndTrailingTextIsRefused) {
+    EXPECT_EQ(Assign("in.SH", "2,5"), "2.5");
+    EXPECT_EQ(Assign("in.SH", " -2,25 "), "-2.25");
+    EXPECT_EQ(Assign("Itrl", "12,34"), "12.3");
+    EXPECT_EQ(Assign("in.SH", "123,456"), "123.4");
+    EXPECT_EQ(prompter.messages().back().text, "Значение было округлено с 123.456 до 123.4");
+    EXPECT_EQ(Assign("in.Fd", "16,0"), "16.0");
+    for (const char* name : {"in.SH", "in.Fd"}) {
+        for (const char* text : {"2,5,1", "12abc", "1.2.3", "2.,5", "2, 5"}) {
+            EXPECT_EQ(Assign(name, text), "<rejected>") << name << " " << text;
+        }
+    }
 }
 
 TEST_F(AssignValue, EnumerationMatchesExactly) {

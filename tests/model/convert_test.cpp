@@ -49,10 +49,19 @@ TEST(ConvertToData, DecimalsFollowTheLastNonZeroDigit) {
     EXPECT_EQ(ToData("in.SH", "123.456"), (Bytes{0x14, 0xD2}));
 }
 
-TEST(ConvertToData, NumbersIgnoreTrailingBlanksAndStopAtGarbage) {
+// A value loaded from a file is written as a whole number or not at all.
+TEST(ConvertToData, NumbersIgnoreBlanksTakeTheCommaAndRefuseGarbage) {
     EXPECT_EQ(ToData("Addr", "32 \t"), (Bytes{0x00, 0x20}));
-    EXPECT_EQ(ToData("Addr", "32abc"), (Bytes{0x00, 0x20}));
-    EXPECT_EQ(ToData("Addr", "abc"), (Bytes{0x00}));
+    EXPECT_EQ(ToData("in.SH", "2,5"), (Bytes{0x10, 0x19}));
+    EXPECT_EQ(ToData("in.Fd", "16,0"), (Bytes{0x10, 0xA0}));
+    EXPECT_EQ(ToData("in.SL", "1,5"), (Bytes{0x35, 0xDC}));
+    for (const char* text : {"32abc", "abc", "2,5,1", "1.2.3"}) {
+        for (const char* name : {"Addr", "in.SH", "in.SL"}) {
+            int result = 1;
+            ToData(name, text, &result);
+            EXPECT_EQ(result, MyConverter::CONVERT_FAILED) << name << " " << text;
+        }
+    }
 }
 
 TEST(ConvertToData, EnumerationsBySpelledPositionIgnoringCase) {

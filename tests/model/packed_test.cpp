@@ -48,6 +48,10 @@ TEST(PackedDecimal, DecimalsAreClampedAndNegativeZeroIsPositive) {
     EXPECT_EQ(Encode(1.5, 7), Encode(1.5, 3));
     EXPECT_EQ(Encode(2, -1), Encode(2, 0));
     EXPECT_EQ(Encode(-0.0, 0), (Bytes{0x00}));
+    // A negative number that rounds to nothing is zero too, not a "-0.000"
+    // that reads back as other bytes.
+    EXPECT_EQ(Encode(-0.0000001293, 0), (Bytes{0x00}));
+    EXPECT_EQ(Encode(-0.0004, 3), (Bytes{0x30}));
 }
 
 TEST(PackedDecimal, NumbersThatDoNotFitAreRefused) {

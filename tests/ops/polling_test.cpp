@@ -115,6 +115,7 @@ TEST_F(Polling, EightInputsLogExactLinesAndLoggingStopsWithoutStoppingPolls) {
         ASSERT_TRUE(update);
         ++seen[update->input];
         EXPECT_EQ(update->valueText, FormatFixed(10 * update->input + 0.5, 1));
+        EXPECT_EQ(update->number, 10 * update->input + 0.5);
         EXPECT_EQ(update->errorText, "");
         EXPECT_EQ(update->colour, kRowNormal);
         EXPECT_EQ(update->label, Poller(update->input).label);
@@ -241,6 +242,8 @@ TEST_F(Polling, ExceptionCodesAreValuesAndFailuresAreRedErrors) {
     EXPECT_EQ(update->valueText, "Обрыв датчика.");
     EXPECT_EQ(update->errorText, "");
     EXPECT_EQ(update->colour, kRowNormal);
+    EXPECT_FALSE(update->number);  // the plot says why instead
+    EXPECT_EQ(update->noNumberWhy, "Обрыв датчика.");
 
     module().forceError("rEAd", 3);
     results.Clear();
@@ -250,6 +253,7 @@ TEST_F(Polling, ExceptionCodesAreValuesAndFailuresAreRedErrors) {
     } while (update->errorText.empty());
     EXPECT_EQ(update->valueText, "");
     EXPECT_EQ(update->colour, kRowError);
+    EXPECT_EQ(update->noNumberWhy, update->errorText);
     EXPECT_TRUE(Poller(2).running());  // a failed read stops nothing
     polling->TogglePollRow(2, POLL_ICON_ON);
     const std::vector<std::string> lines = LogLines();

@@ -113,7 +113,8 @@ class CalibrationDialogsTest : public QObject {
 
 void CalibrationDialogsTest::typeOneToTheEnd() {
     WindowRun w;
-    QVERIFY(w.Start({"--simulate"}));
+    // No sensor anywhere at first: the calibration sets input 1's and no other.
+    QVERIFY(w.Start({"--simulate=factory"}));
     sim::CalibrationTask::Setup setup;
     setup.pollsNeeded = 2;
     w.module().setCalibration(setup);

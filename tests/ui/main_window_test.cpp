@@ -192,6 +192,24 @@ void MainWindowTest::readEditWriteAndReadOneParameter() {
     w.tree().setCurrentItem(w.RowOf(&filter));
     w.frame().view().ReadSelectedParameter();
     QCOMPARE(w.Cell(filter, 2), QStringLiteral("33"));
+
+    // A Russian operator's decimal comma is the point, all the way to the module.
+    Parameter& shift = *device.channelsNode.channel(2).FindParameter("in.SH");
+    w.Type(shift, "2,5");
+    QCOMPARE(w.Cell(shift, 2), QStringLiteral("2.5"));
+    w.frame().RunCommand(ID_WRITE_CHANGED);
+    QCOMPARE(w.module().value("in.SH", 2).value_or(-1), 2.5);
+    w.tree().setCurrentItem(w.RowOf(&shift));
+    w.frame().view().ReadSelectedParameter();
+    QCOMPARE(w.Cell(shift, 2), QStringLiteral("2.500"));
+    // A number with something after it is refused whole, never cut to 12.
+    w.Type(shift, "12abc");
+    QCOMPARE(w.LastMessage().text,
+             "Параметеру 'in.SH' (" + shift.title +
+                 ")\nне может быть присвоено значение '12abc'.\n (Значение этого параметра "
+                 "должно быть числом и\n должно быть больше -999.000000 и меньше 9999.000000)\n");
+    QCOMPARE(w.Cell(shift, 2), QStringLiteral("2.500"));
+    QCOMPARE(shift.value, std::string("2.500"));
 }
 
 void MainWindowTest::windowedReadSavesWhatTheTerminalRunSaves() {

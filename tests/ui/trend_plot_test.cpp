@@ -103,6 +103,23 @@ class TrendPlotTest : public QObject {
         QCOMPARE(RunCount(plot, 0), 0);
     }
 
+    // An input that answers with no number says why in its legend entry, so
+    // an empty chart explains itself; a stopped poll keeps the reason, a
+    // number again brings the plain label back.
+    void LegendSaysWhyThereIsNoNumber() {
+        CTrendPlot plot;
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        plot.AddSample(0, QStringLiteral("Вход №1"), At(0), std::nullopt,
+                       QStringLiteral("Датчик отключен."));
+        plot.AddSample(1, QStringLiteral("Вход №2"), At(0), 20.5);
+        QCOMPARE(LegendLabels(plot), (QStringList{"Вход №1: Датчик отключен.", "Вход №2"}));
+        plot.AddSample(0, QStringLiteral("Вход №1"), At(1), std::nullopt);
+        QCOMPARE(LegendLabels(plot).first(), QStringLiteral("Вход №1: Датчик отключен."));
+        plot.AddSample(0, QStringLiteral("Вход №1"), At(2), 21.0);
+        QCOMPARE(LegendLabels(plot), (QStringList{"Вход №1", "Вход №2"}));
+    }
+
     // The time axis shows the last minute and moves with the results; paused,
     // it stays while the results are still kept; "всё" shows everything kept.
     void WindowFollowsTimeAndPauseHoldsIt() {
