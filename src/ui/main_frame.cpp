@@ -56,12 +56,12 @@ constexpr Prompt kPrompts[] = {
     {ID_APP_EXIT, "Закрыть программу-конфигуратор", "Закрыть"},
 };
 
-// Commands that talk to the module: off in a run without one.
+// Commands that need the module: off in a run without one. The program's own
+// network settings (Alt+P) and their apply (Alt+A) stay on: a run without the
+// module is how new network settings are prepared.
 constexpr int kDeviceCommands[] = {
-    ID_READ_ALL,        ID_WRITE_ALL,      ID_WRITE_CHANGED,  ID_COMPARE,         ID_AUTO_READ,
-    ID_CHANGE_PASSWORD, ID_FACTORY_RESET,  ID_CALIBRATION,    ID_SINGLE_POINT,    ID_CHECK_LINK,
-    ID_PORT_SETUP,      ID_CONVERTER_SEMI, ID_CONVERTER_AUTO, ID_PROGRAM_NETWORK, ID_APPLY_NETWORK,
-    ID_BUS_SURVEY};
+    ID_READ_ALL,      ID_WRITE_ALL,   ID_WRITE_CHANGED, ID_COMPARE,    ID_AUTO_READ, ID_CHANGE_PASSWORD,
+    ID_FACTORY_RESET, ID_CALIBRATION, ID_SINGLE_POINT,  ID_CHECK_LINK, ID_PORT_SETUP};
 
 QList<QKeySequence> Keys(std::initializer_list<QKeySequence> keys) {
     return QList<QKeySequence>(keys);
