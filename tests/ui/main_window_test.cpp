@@ -228,7 +228,8 @@ void MainWindowTest::qtDialogsSpeakTheDesktopsLanguage() {
     QTimer::singleShot(0, [&buttons] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog) return;
-        for (QPushButton* b : dialog->findChild<QDialogButtonBox*>()->findChildren<QPushButton*>()) {
+        for (QPushButton* b :
+             dialog->findChild<QDialogButtonBox*>()->findChildren<QPushButton*>()) {
             buttons << b->text().remove('&');
         }
         dialog->reject();
