@@ -65,15 +65,17 @@ inline int CaptionWidth(const QString& caption) {
 inline void KeepCaptionWhole(QWidget& window, const QStringList& captions = {}) {
     int wanted = CaptionWidth(window.windowTitle());
     for (const QString& caption : captions) wanted = std::max(wanted, CaptionWidth(caption));
-    auto* box = qobject_cast<QBoxLayout*>(window.layout());
-    if (box && box->sizeConstraint() == QLayout::SetFixedSize &&
-        (box->direction() == QBoxLayout::TopToBottom ||
-         box->direction() == QBoxLayout::BottomToTop)) {
-        // A fixed-size layout sets the window's size itself: the width goes into it.
+    QLayout* layout = window.layout();
+    auto* box = qobject_cast<QBoxLayout*>(layout);
+    if (box && (box->direction() == QBoxLayout::TopToBottom ||
+                box->direction() == QBoxLayout::BottomToTop)) {
+        // Inside the layout, so that its own minimum and a fixed size still hold.
         const QMargins margins = box->contentsMargins();
         box->addStrut(wanted - margins.left() - margins.right());
         return;
     }
+    // A minimum of the window's own replaces the layout's: it takes both.
+    if (layout) wanted = std::max(wanted, layout->minimumSize().width());
     window.setMinimumWidth(std::max(window.minimumWidth(), wanted));
 }
 
