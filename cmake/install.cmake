@@ -53,6 +53,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own dialogs and buttons in the desktop's language; the libraries come from shlibdeps.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-translations-l10n)
 # xdg-open opens the manual and the exported parameter list.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${ZEP8_DATA}/debian/postinst ${ZEP8_DATA}/debian/postrm)

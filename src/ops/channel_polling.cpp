@@ -131,6 +131,10 @@ void ChannelPolling::SetResultSink(const PollResultSink& sink) {
     }
 }
 
+void ChannelPolling::Changed() const {
+    if (changed_) changed_();
+}
+
 void ChannelPolling::DeviceGoing() {
     // The scanners read through the device: they end here, not after it.
     // (The device drops its own hook; this runs inside it.)
@@ -233,6 +237,7 @@ std::vector<PollBranchRow> ChannelPolling::DescribeBranch() const {
     logging.row.columns[1] = channels_->logSwitch.name;
     logging.row.columns[2] = channels_->logSwitch.value;
     logging.disabled = disabled;
+    if (channels_->logSwitch.IsPending()) logging.row.colour = kRowPending;
     // A rebuilt tree shows logging that is still on as on.
     if (!disabled) logging.stateIcon = channels_->loggingOn ? POLL_ICON_ON : POLL_ICON_OFF;
     rows.push_back(logging);
@@ -266,10 +271,12 @@ int ChannelPolling::TogglePollRow(int input, int stateIcon) {
     if (stateIcon == POLL_ICON_OFF) {
         s.Start();
         if (channels_->loggingOn) AppendLog(PollLine("Запущен", input));
+        Changed();
         return POLL_ICON_ON;
     }
     s.Stop();
     if (channels_->loggingOn) AppendLog(PollLine("Остановлен", input));
+    Changed();
     return POLL_ICON_OFF;
 }
 
@@ -278,20 +285,24 @@ int ChannelPolling::ToggleLoggingRow(int stateIcon) {
     if (stateIcon == POLL_ICON_OFF) {
         channels_->loggingOn = true;
         AppendLog("\nПротоколирование запущено " + FormatLocalTime("%c") + "\n");
+        Changed();
         return POLL_ICON_ON;
     }
     // The polls go on; only the log stops.
     AppendLog("\nЛог остановлен в " + FormatLocalTime("%c") + "\nВсе опросы каналов преращены\n");
     channels_->loggingOn = false;
+    Changed();
     return POLL_ICON_OFF;
 }
 
 void ChannelPolling::EditLabel(int input, std::string text) {
     if (!attached() || input < 0 || input >= kInputCount) return;
     Scanner& s = *scanners_[static_cast<std::size_t>(input)];
+    const bool different = s.label != text;
     const bool wasRunning = s.Stop() == 0;
     s.label = std::move(text);
     if (wasRunning) s.Start();
+    if (different) Changed();
 }
 
 bool ChannelPolling::EditPeriod(int input, std::string_view text) {
@@ -306,10 +317,30 @@ bool ChannelPolling::EditPeriod(int input, std::string_view text) {
         return false;
     }
     Scanner& s = *scanners_[static_cast<std::size_t>(input)];
+    const auto period = static_cast<std::int64_t>(std::trunc(number));
+    const bool different = period != s.period();
     const bool wasRunning = s.Stop() == 0;
-    s.SetPeriod(static_cast<std::int64_t>(std::trunc(number)));
+    s.SetPeriod(period);
     if (wasRunning) s.Start();
+    if (different) Changed();
     return true;
+}
+
+EditOutcome ChannelPolling::EditLogName(std::string_view oldText, std::string_view newText) {
+    EditOutcome outcome;
+    if (!attached() || newText == oldText) {
+        outcome.accepted = true;
+        outcome.cellText = std::string(oldText);
+        return outcome;
+    }
+    Parameter& name = channels_->logSwitch;
+    outcome.accepted = name.AssignValue(newText, device_->prompter());
+    if (!outcome.accepted) return outcome;
+    outcome.changedAnything = true;
+    outcome.cellText = name.value;
+    outcome.pending = name.IsPending();
+    Changed();
+    return outcome;
 }
 
 std::optional<PollRowUpdate> ChannelPolling::Receive(const PollResult& result) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "model/tree_row.h"
+#include "ops/configuration_edit.h"
 #include "ops/scanner.h"
 #include "platform/process_state.h"
 
@@ -62,6 +64,10 @@ class ChannelPolling {
     bool attached() const { return channels_ != nullptr; }
     Scanner* scanner(int input);
     void SetResultSink(const PollResultSink& sink);
+    // Called (on the owner's thread) when the operator changed a poll
+    // setting: a label, a period, the log's name, a check box. The
+    // configuration then counts as modified.
+    void SetChangeSink(std::function<void()> sink) { changed_ = std::move(sink); }
 
     // The group row, the logging row, the caption row and the eight poll rows.
     std::vector<PollBranchRow> DescribeBranch() const;
@@ -78,6 +84,9 @@ class ChannelPolling {
     // False (after telling the operator) when the text is not a period of at
     // least 100 ms; the cell then gets its old text back.
     bool EditPeriod(int input, std::string_view text);
+    // The value cell of the logging row: the log's name. Green until the
+    // program ends, as any edited text parameter.
+    EditOutcome EditLogName(std::string_view oldText, std::string_view newText);
 
     // Logs the result (when logging is on) and says what its row shows now;
     // nothing when its scanner is gone.
@@ -96,11 +105,13 @@ class ChannelPolling {
     // Tells the operator once that the log cannot be written; the polls go on.
     void NoteLogWrite(const std::string& path, int error) const;
     std::string PollLine(std::string_view event, int input) const;
+    void Changed() const;
 
     Device* device_;
     Channels* channels_;
     std::array<std::unique_ptr<Scanner>, kInputCount> scanners_;
     mutable bool logFailureTold_ = false;  // owner's thread only
+    std::function<void()> changed_;
 };
 
 // The log line of one result, without its line feed.

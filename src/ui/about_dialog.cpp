@@ -4,6 +4,7 @@
 #include <QIcon>
 
 #include "platform/program_info.h"
+#include "ui/widget_helpers.h"
 #include "ui_about_dialog.h"
 
 namespace zep8 {
@@ -11,6 +12,7 @@ namespace zep8 {
 CAboutDialog::CAboutDialog(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CAboutDialog>()) {
     ui_->setupUi(this);
+    KeepCaptionWhole(*this);
     const ProgramInfo info = CurrentProgramInfo();
     ui_->versionLabel->setText(QStringLiteral("Версия ") + QString::fromStdString(info.version));
     ui_->copyrightLabel->setText(QString::fromStdString(info.copyright));

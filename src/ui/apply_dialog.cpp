@@ -12,6 +12,7 @@ CApply::CApply(QWidget* parent, Device& device)
     : QDialog(parent), ui_(std::make_unique<Ui::CApply>()), device_(device) {
     ui_->setupUi(this);
     setWindowTitle(Q(kApplyCaption));
+    KeepCaptionWhole(*this);
     ui_->warningLabel->setText(Q(kApplyWarning));
     ui_->settingsGroup->setTitle(Q(kNewSettingsGroup));
     ui_->changeProgramCheck->setText(Q(kApplyChangeProgram));

@@ -37,6 +37,7 @@ CCalibrationModeDialog::CCalibrationModeDialog(QWidget* parent, CCalibrationMode
     : QDialog(parent), ui_(std::make_unique<Ui::CCalibrationModeDialog>()), mode_(mode) {
     ui_->setupUi(this);
     setWindowTitle(Q(CCalibrationMode::kCaption));
+    KeepCaptionWhole(*this);
     ui_->codeField->setRange(CCalibrationMode::kCodeMin, CCalibrationMode::kCodeMax);
     LengthenDropDown(*ui_->sensorList);
     LengthenDropDown(*ui_->inputList);

@@ -31,6 +31,7 @@ void CCalibrationStepDialog::ShowTexts(std::string_view instruction, std::string
 
 void CCalibrationStepDialog::SetCaption(std::string_view caption) {
     setWindowTitle(Q(caption));
+    KeepCaptionWhole(*this);
 }
 
 void CCalibrationStepDialog::ShowContinue(bool shown) {

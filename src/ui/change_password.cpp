@@ -1,5 +1,6 @@
 #include "ui/change_password.h"
 
+#include "ui/widget_helpers.h"
 #include "ui_change_password.h"
 
 namespace zep8 {
@@ -7,6 +8,7 @@ namespace zep8 {
 CChangePassword::CChangePassword(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CChangePassword>()) {
     ui_->setupUi(this);
+    KeepCaptionWhole(*this);
 }
 
 CChangePassword::~CChangePassword() = default;

@@ -51,6 +51,7 @@ CZEP8TreeListView::CZEP8TreeListView(Document& document, Prompter& prompter, QWi
     connect(&tree, &CTreeListCtrl::contextMenuWanted, this, &CZEP8TreeListView::OnContextMenu);
     connect(&tree, &CTreeListCtrl::stateIconClicked, this, &CZEP8TreeListView::OnStateIcon);
     polling_ = std::make_unique<ChannelPolling>(document.device());
+    polling_->SetChangeSink([this] { MarkModified(); });
     // Results come on the scanners' threads; the rows change on this one.
     polling_->SetResultSink([this](PollResult&& result) {
         QMetaObject::invokeMethod(
@@ -164,6 +165,7 @@ void CZEP8TreeListView::AddPollBranch(Row parent) {
             tree.SetCellText(row, column, Q(r.row.columns[static_cast<std::size_t>(column)]));
         }
         tree.SetStateIcon(row, r.stateIcon);
+        tree.SetRowColour(row, ColourOf(r.row.colour), false);
         switch (r.kind) {
             case PollBranchRow::Kind::Group:
                 group = row;
@@ -292,10 +294,7 @@ void CZEP8TreeListView::OnEditEnded(Row row, int column, const QString& oldText,
     const std::string after = newText.toStdString();
     const EditOutcome outcome = column == 2 ? editor_.EditValue(*p, *owner, before, after)
                                             : editor_.EditAttribute(*p, before, after);
-    if (outcome.changedAnything) {
-        document_.SetModified(true);
-        emit documentModified();
-    }
+    if (outcome.changedAnything) MarkModified();
     if (!outcome.accepted) {
         tree.SetCellText(row, column, oldText);
         return;
@@ -314,13 +313,11 @@ bool CZEP8TreeListView::EditPollRow(Row row, int column, const QString& oldText,
     const RowObject object = tree.GetRowObject(row);
     Parameter& logSwitch = document_.device().channelsNode.logSwitch;
     if (object.parameter() == &logSwitch) {
-        if (column == 2 && newText != oldText) {
-            if (logSwitch.AssignValue(newText.toStdString(), prompter_)) {
-                tree.SetCellText(row, 2, Q(logSwitch.value));
-            } else {
-                tree.SetCellText(row, 2, oldText);
-            }
-        }
+        if (column != 2) return true;
+        const EditOutcome outcome =
+            polling_->EditLogName(oldText.toStdString(), newText.toStdString());
+        tree.SetCellText(row, 2, outcome.accepted ? Q(outcome.cellText) : oldText);
+        if (outcome.pending) tree.SetRowColour(row, ColourOf(kRowPending), true);
         return true;
     }
     if (object.kind != RowObject::Kind::Poller) return false;
@@ -330,6 +327,11 @@ bool CZEP8TreeListView::EditPollRow(Row row, int column, const QString& oldText,
         tree.SetCellText(row, 1, oldText);
     }
     return true;
+}
+
+void CZEP8TreeListView::MarkModified() {
+    document_.SetModified(true);
+    emit documentModified();
 }
 
 void CZEP8TreeListView::OnStateIcon(Row row) {

@@ -80,6 +80,7 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
     void OnStateIcon(Row row);
     void OnPollResult(const PollResult& result);
     bool EditPollRow(Row row, int column, const QString& oldText, const QString& newText);
+    void MarkModified();
 
     Document& document_;
     Prompter& prompter_;

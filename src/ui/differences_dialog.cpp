@@ -50,6 +50,7 @@ CDifferencesDialog::CDifferencesDialog(QWidget* parent, const DifferenceList& di
         ui_->buttons->addButton(QStringLiteral("Закрыть"), QDialogButtonBox::RejectRole)
             ->setDefault(true);
     }
+    KeepCaptionWhole(*this);
     connect(ui_->buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(ui_->buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

@@ -13,6 +13,7 @@ namespace zep8 {
 CDoctorDialog::CDoctorDialog(QWidget* parent, Device& device, LinkDoctor::PortFactory makePort)
     : QDialog(parent), ui_(std::make_unique<Ui::CDoctorDialog>()) {
     ui_->setupUi(this);
+    KeepCaptionWhole(*this);
     DoctorSessionView& view = *this;
     session_ = std::make_unique<DoctorSession>(device, view, std::move(makePort));
     connect(ui_->closeButton, &QPushButton::clicked, this, [this] { OnClose(); });

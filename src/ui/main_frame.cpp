@@ -56,12 +56,13 @@ constexpr Prompt kPrompts[] = {
     {ID_APP_EXIT, "Закрыть программу-конфигуратор", "Закрыть"},
 };
 
-// Commands that talk to the module: off in a run without one.
-constexpr int kDeviceCommands[] = {
-    ID_READ_ALL,        ID_WRITE_ALL,      ID_WRITE_CHANGED,  ID_COMPARE,         ID_AUTO_READ,
-    ID_CHANGE_PASSWORD, ID_FACTORY_RESET,  ID_CALIBRATION,    ID_SINGLE_POINT,    ID_CHECK_LINK,
-    ID_PORT_SETUP,      ID_CONVERTER_SEMI, ID_CONVERTER_AUTO, ID_PROGRAM_NETWORK, ID_APPLY_NETWORK,
-    ID_BUS_SURVEY};
+// Commands that need the module: off in a run without one. The program's own
+// network settings (Alt+P) and their apply (Alt+A) stay on: a run without the
+// module is how new network settings are prepared.
+constexpr int kDeviceCommands[] = {ID_READ_ALL,      ID_WRITE_ALL,   ID_WRITE_CHANGED,
+                                   ID_COMPARE,       ID_AUTO_READ,   ID_CHANGE_PASSWORD,
+                                   ID_FACTORY_RESET, ID_CALIBRATION, ID_SINGLE_POINT,
+                                   ID_CHECK_LINK,    ID_PORT_SETUP};
 
 QList<QKeySequence> Keys(std::initializer_list<QKeySequence> keys) {
     return QList<QKeySequence>(keys);
@@ -243,11 +244,9 @@ void CMainFrame::BuildMenus() {
         plot().raise();
         plot().activateWindow();
     });
-    QAction* monitorItem = AddCommand(viewMenu, ID_BUS_MONITOR, QStringLiteral("Монитор обмена"),
-                                      {}, [this] {
-                                          monitor_->setVisible(
-                                              actions_[ID_BUS_MONITOR]->isChecked());
-                                      });
+    QAction* monitorItem =
+        AddCommand(viewMenu, ID_BUS_MONITOR, QStringLiteral("Монитор обмена"), {},
+                   [this] { monitor_->setVisible(actions_[ID_BUS_MONITOR]->isChecked()); });
     monitorItem->setCheckable(true);
     connect(monitor_, &QDockWidget::visibilityChanged, monitorItem, [this, monitorItem] {
         // Docked behind another tab counts as shown; only a closed monitor unchecks.

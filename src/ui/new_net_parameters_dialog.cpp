@@ -12,6 +12,7 @@ CNewNetParameters::CNewNetParameters(QWidget* parent, Device& device)
     : QDialog(parent), ui_(std::make_unique<Ui::CNewNetParameters>()), device_(device) {
     ui_->setupUi(this);
     setWindowTitle(Q(kSwitchCaption));
+    KeepCaptionWhole(*this);
     ui_->warningLabel->setText(Q(kSwitchWarning));
     ui_->settingsGroup->setTitle(Q(kNewSettingsGroup));
     ShowLines(*ui_->settingsText, QString::fromStdString(ProgramSettingsText(&device)));

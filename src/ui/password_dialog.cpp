@@ -1,5 +1,6 @@
 #include "ui/password_dialog.h"
 
+#include "ui/widget_helpers.h"
 #include "ui_password_dialog.h"
 
 namespace zep8 {
@@ -9,6 +10,7 @@ CPasswordDialog::CPasswordDialog(QWidget* parent, const QString& prompt, const Q
     : QDialog(parent), ui_(std::make_unique<Ui::CPasswordDialog>()) {
     ui_->setupUi(this);
     setWindowTitle(caption);
+    KeepCaptionWhole(*this);
     ui_->promptLabel->setText(prompt);
     ui_->textField->setEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
     ui_->textField->setFocus();

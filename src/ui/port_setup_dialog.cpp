@@ -26,6 +26,7 @@ CSetupCarrier::CSetupCarrier(QWidget* parent, Device& device, Prompter& prompter
       setup_(std::make_unique<PortSetup>(device, static_cast<PortSetupView&>(*this), mainWindow)) {
     ui_->setupUi(this);
     setWindowTitle(Q(PortSetup::kCaption));
+    KeepCaptionWhole(*this);
     const std::pair<QPushButton*, int> buttons[] = {
         {ui_->connectButton, PortSetup::CMD_CONNECT}, {ui_->scanButton, PortSetup::CMD_SCAN},
         {ui_->offlineButton, PortSetup::CMD_OFFLINE}, {ui_->factoryButton, PortSetup::CMD_FACTORY},

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QThread>
 
+#include "ui/widget_helpers.h"
 #include "ui_progress_dialog.h"
 
 namespace zep8 {
@@ -12,6 +13,13 @@ CProgressDialog::CProgressDialog(QWidget* parent, std::function<void()> abort)
       ui_(std::make_unique<Ui::CProgressDialog>()),
       abort_(std::move(abort)) {
     ui_->setupUi(this);
+    // As wide as the longest job caption, so that the dialog keeps its size.
+    QStringList captions;
+    for (Job job : {Job::ReadAll, Job::WriteAll, Job::WriteChanged, Job::Compare, Job::ReadOne,
+                    Job::WriteOne, Job::CompareBeforeWrite}) {
+        captions << Q(JobCaption(job));
+    }
+    KeepCaptionWhole(*this, captions);
     // The job stops before its next parameter and closes the dialog itself.
     connect(ui_->abortButton, &QPushButton::clicked, this, [this] {
         if (abort_) abort_();

@@ -21,6 +21,7 @@ QStringList Texts(const std::vector<std::string>& texts) {
 CSinglePoint::CSinglePoint(QWidget* parent, Device& device)
     : QDialog(parent), ui_(std::make_unique<Ui::CSinglePoint>()), point_(device) {
     ui_->setupUi(this);
+    KeepCaptionWhole(*this);
     // The names are typed as they are: no completion from the list.
     ui_->nameCombo->setCompleter(nullptr);
     ui_->valueCombo->setCompleter(nullptr);

@@ -20,6 +20,7 @@ CSurveyDialog::CSurveyDialog(Device& device, QWidget* parent)
     : QDialog(parent), device_(device), ui_(std::make_unique<Ui::CSurveyDialog>()),
       thread_(device, *this) {
     ui_->setupUi(this);
+    KeepCaptionWhole(*this);
     ui_->finds->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     ui_->finds->header()->setStretchLastSection(true);
     const PortSettings& line = device_.port().settings;

@@ -2,10 +2,14 @@
 
 // Small things every window of the program needs.
 #include <QApplication>
+#include <QBoxLayout>
+#include <QFontMetrics>
 #include <QObject>
 #include <QPlainTextEdit>
 #include <QString>
+#include <QStringList>
 #include <QThread>
+#include <algorithm>
 #include <string_view>
 
 namespace zep8 {
@@ -44,6 +48,35 @@ inline void ShowLines(QPlainTextEdit& field, const QString& text) {
     const int lines = static_cast<int>(text.count('\n')) + 1;
     const QMargins frame = field.contentsMargins();
     field.setFixedHeight(field.fontMetrics().lineSpacing() * lines + frame.top() + frame.bottom());
+}
+
+// The width a title bar needs for the whole caption. The window manager draws
+// it in a font of its own, unknown here: the application's font made bold, as
+// most title bars draw it, and room for the bar's icon and buttons.
+inline int CaptionWidth(const QString& caption) {
+    constexpr int kTitleBarRoom = 120;
+    QFont font = QApplication::font();
+    font.setBold(true);
+    return QFontMetrics(font).horizontalAdvance(caption) + kTitleBarRoom;
+}
+
+// Keeps a window wide enough for its whole caption, or for the widest of
+// `captions` when its caption changes while it is open.
+inline void KeepCaptionWhole(QWidget& window, const QStringList& captions = {}) {
+    int wanted = CaptionWidth(window.windowTitle());
+    for (const QString& caption : captions) wanted = std::max(wanted, CaptionWidth(caption));
+    QLayout* layout = window.layout();
+    auto* box = qobject_cast<QBoxLayout*>(layout);
+    if (box && (box->direction() == QBoxLayout::TopToBottom ||
+                box->direction() == QBoxLayout::BottomToTop)) {
+        // Inside the layout, so that its own minimum and a fixed size still hold.
+        const QMargins margins = box->contentsMargins();
+        box->addStrut(wanted - margins.left() - margins.right());
+        return;
+    }
+    // A minimum of the window's own replaces the layout's: it takes both.
+    if (layout) wanted = std::max(wanted, layout->minimumSize().width());
+    window.setMinimumWidth(std::max(window.minimumWidth(), wanted));
 }
 
 }  // namespace zep8

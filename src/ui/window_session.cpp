@@ -12,6 +12,7 @@
 #include "ui/main_frame.h"
 #include "ui/progress_dialog.h"
 #include "ui/qt_prompter.h"
+#include "ui/qt_translations.h"
 #include "ui/widget_helpers.h"
 
 namespace zep8 {
@@ -93,6 +94,8 @@ WindowSession::~WindowSession() {
 }
 
 bool WindowSession::Start() {
+    // Before the first window: the port set-up at start may already show.
+    InstallQtTranslations();
     document_ = std::make_unique<Document>(std::move(port_), run_.env.store, prompter_, *host_,
                                            run_.MakeDocumentSetup());
     if (!document_->Start()) return false;

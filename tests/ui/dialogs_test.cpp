@@ -19,6 +19,7 @@
 #include "ui/password_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/qt_prompter.h"
+#include "ui/widget_helpers.h"
 
 namespace zep8 {
 namespace {
@@ -211,6 +212,11 @@ void DialogsTest::progressOfDeviceJobs() {
     watch.stop();
     QVERIFY(!dialog.isVisible());
     QCOMPARE(title, "Идет чтение параметров из прибора");
+    // A caption only: no close, minimise or maximise box; wide enough for the
+    // longest caption in a window manager's title bar.
+    QCOMPARE(dialog.windowFlags(), Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    QVERIFY(dialog.width() >=
+            CaptionWidth(QStringLiteral("Идет запись измененных значений параметров в прибор")));
     const int parameters = FieldText(dialog, "parametersField").toInt();
     QVERIFY(parameters > 20);
     QCOMPARE(shownParameters, QString::number(parameters));

@@ -2,7 +2,10 @@
 // virtual module: command state, edits and their refusals, a whole
 // read-edit-write walk, and the automated read with the window.
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 #include <chrono>
 #include <cstdlib>
@@ -30,6 +33,7 @@ class MainWindowTest : public QObject {
     void editsAreCheckedBeforeTheyStick();
     void readEditWriteAndReadOneParameter();
     void windowedReadSavesWhatTheTerminalRunSaves();
+    void qtDialogsSpeakTheDesktopsLanguage();
 };
 
 void MainWindowTest::commandStateFollowsTheRun() {
@@ -43,6 +47,9 @@ void MainWindowTest::commandStateFollowsTheRun() {
         QVERIFY(!w.frame().action(ID_PORT_SETUP)->isEnabled());
         QVERIFY(!w.frame().action(ID_AUTO_READ)->isChecked());
         QVERIFY(w.frame().action(ID_FILE_OPEN)->isEnabled());
+        // New network settings are prepared without a module.
+        QVERIFY(w.frame().action(ID_PROGRAM_NETWORK)->isEnabled());
+        QVERIFY(w.frame().action(ID_APPLY_NETWORK)->isEnabled());
         QTest::qWait(50);
         QVERIFY(!fs::exists(file));
         QCOMPARE(w.session->ExitCode(0), 201);
@@ -228,6 +235,25 @@ void MainWindowTest::windowedReadSavesWhatTheTerminalRunSaves() {
     QVERIFY(!window.empty());
     QVERIFY(window == ReadFile(dir / "terminal.zep"));
     fs::remove_all(dir);
+}
+
+// The desktop is Russian (the tests run under LC_ALL=ru_RU.UTF-8): Qt's own
+// dialogs say so too.
+void MainWindowTest::qtDialogsSpeakTheDesktopsLanguage() {
+    WindowRun w;
+    QVERIFY(w.Start({"--simulate"}));
+    QStringList buttons;
+    QTimer::singleShot(0, [&buttons] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        for (QPushButton* b :
+             dialog->findChild<QDialogButtonBox*>()->findChildren<QPushButton*>()) {
+            buttons << b->text().remove('&');
+        }
+        dialog->reject();
+    });
+    w.frame().RunCommand(ID_FILE_SAVE_AS);
+    QVERIFY2(buttons.contains(QStringLiteral("Отмена")), qPrintable(buttons.join(", ")));
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // The poll branch of the tree-list on the virtual module: ticking inputs,
-// their rows and log, the table log, a refused period, and closing the window
-// while every input polls.
+// their rows and log, the table log, a refused period, poll settings as edits
+// of the configuration, and closing the window while every input polls.
 #include <QtTest>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "ui/trend_plot.h"
@@ -30,6 +31,7 @@ class PollRowsTest : public QObject {
     }
     void cleanupTestCase() { fs::remove_all(dir); }
     void tickedInputsUpdateTheirRowsAndTheLog();
+    void pollSettingsAreEditsOfTheConfiguration();
     void closingWhileEveryInputPollsEndsCleanly();
 
   private:
@@ -138,6 +140,31 @@ void PollRowsTest::tickedInputsUpdateTheirRowsAndTheLog() {
                  .match(QString::fromStdString(row))
                  .hasMatch(),
              row.c_str());
+}
+
+void PollRowsTest::pollSettingsAreEditsOfTheConfiguration() {
+    WindowRun w;
+    QVERIFY(w.Start({"--simulate"}));
+    Row group = w.frame().view().pollGroup();
+    for (Row up = group; up; up = up->parent()) w.tree().expandItem(up);
+    Row logging = group->child(0), eighth = PollRow(w, 7);
+    const std::function<void()> edits[] = {
+        [&] { Edit(w, logging, 2, QStringLiteral("oven")); },
+        [&] { Click(w, logging); },
+        [&] { Edit(w, eighth, 0, QStringLiteral("Oven")); },
+        [&] { Edit(w, eighth, 1, QStringLiteral("2000")); },
+        [&] { Click(w, eighth); },
+    };
+    for (const auto& edit : edits) {
+        w.document().SetModified(false);
+        edit();
+        QTRY_VERIFY(w.document().modified());
+    }
+    // The log's name is an edited text, green as any other.
+    QCOMPARE(w.tree().GetRowColour(logging), QColor(0, 175, 0));
+    w.prompter.scriptAnswer(Answer::Cancel);
+    QVERIFY(!w.frame().close());
+    QCOMPARE(w.LastMessage().text, "Сохранить изменения в " + w.document().title() + "?");
 }
 
 void PollRowsTest::closingWhileEveryInputPollsEndsCleanly() {
