@@ -26,6 +26,7 @@ CApply::CApply(QWidget* parent, Device& device)
     ui_->threeTimesCheck->setEnabled(initial.allDevices);
     ShowLines(*ui_->settingsText, QString::fromStdString(ModuleSettingsText(&device)));
     ui_->okButton->setFocus();
+    FitHeightToWidth(*this);
 }
 
 CApply::~CApply() = default;

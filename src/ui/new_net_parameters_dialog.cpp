@@ -17,6 +17,7 @@ CNewNetParameters::CNewNetParameters(QWidget* parent, Device& device)
     ui_->settingsGroup->setTitle(Q(kNewSettingsGroup));
     ShowLines(*ui_->settingsText, QString::fromStdString(ProgramSettingsText(&device)));
     ui_->okButton->setFocus();
+    FitHeightToWidth(*this);
 }
 
 CNewNetParameters::~CNewNetParameters() = default;

@@ -79,4 +79,22 @@ inline void KeepCaptionWhole(QWidget& window, const QStringList& captions = {}) 
     window.setMinimumWidth(std::max(window.minimumWidth(), wanted));
 }
 
+// Sizes a window with wrapped texts to its width: Qt would take the height the
+// texts need at their narrowest and keep it once the window is made wider.
+inline void FitHeightToWidth(QWidget& window) {
+    QLayout* layout = window.layout();
+    if (!layout) return;
+    window.ensurePolished();  // the style's fonts and margins count
+    // Before the first show the outer layout still holds the size hints its
+    // items had when the form was set up (a field given its height since,
+    // a text set): ask every child again.
+    for (QWidget* child : window.findChildren<QWidget*>()) child->updateGeometry();
+    layout->invalidate();
+    layout->activate();
+    const int width = std::max(window.sizeHint().width(), window.minimumWidth());
+    const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
+                                                   : window.sizeHint().height();
+    window.resize(width, std::max(height, window.minimumHeight()));
+}
+
 }  // namespace zep8
