@@ -272,7 +272,8 @@ TEST_F(Polling, PeriodEditsAreCheckedAndRestartTheTimer) {
     };
     for (const Case& c : {Case{"99.9", false, 1000}, Case{"abc", false, 1000},
                           Case{"", false, 1000}, Case{"100", true, 100}, Case{"150.7", true, 150},
-                          Case{"300000", true, 300000}, Case{"5000000000", true, 5000000000}}) {
+                          Case{"300000", true, 300000}, Case{"5000000000", true, 5000000000},
+                          Case{"250,5", true, 250}, Case{"2000abc", false, 1000}}) {
         prompter.clear();
         Poller(4).SetPeriod(1000);
         EXPECT_EQ(polling->EditPeriod(4, c.text), c.accepted) << c.text;
