@@ -20,6 +20,9 @@ CProgressDialog::CProgressDialog(QWidget* parent, std::function<void()> abort)
         captions << Q(JobCaption(job));
     }
     KeepCaptionWhole(*this, captions);
+    // Nothing to resize: a window manager that draws a close box whatever the
+    // flags say (openbox) at least leaves out maximising for a fixed size.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     // The job stops before its next parameter and closes the dialog itself.
     connect(ui_->abortButton, &QPushButton::clicked, this, [this] {
         if (abort_) abort_();
