@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     simulated.module().setLineTiming(options.lineTiming);
     simulated.transport().setLineCheck(options.lineCheck);
     simulated.transport().setEcho(options.echo);
+    simulated.module().setIgnoreBroadcast(options.ignoreBroadcast);
     if (options.sineSources) {
         for (int i = 0; i < VirtualModule::kInputs; ++i) {
             simulated.module().setSource(i, MeasurementSource::sine(20.0 + 10 * i, 5, 60));

@@ -40,6 +40,8 @@ std::string_view SimUsage() {
            "                       staying at 20, 21, ... 27\n"
            "  --echo               send every byte the program sends straight back to it,\n"
            "                       as a two-wire adapter without echo cancellation does\n"
+           "  --ignore-broadcast   leave requests to \"any module\" (address 255) unanswered;\n"
+           "                       only the own base address answers\n"
            "  --link PATH          also make PATH a symbolic link to the port\n"
            "  --help               this text\n"
            "\n"
@@ -70,6 +72,10 @@ ParsedOptions ParseSimOptions(std::span<const std::string_view> args) {
         }
         if (name == "--echo") {
             options.echo = true;
+            continue;
+        }
+        if (name == "--ignore-broadcast") {
+            options.ignoreBroadcast = true;
             continue;
         }
         if (name == "--any-speed") {

@@ -17,6 +17,7 @@ struct SimOptions {
     bool lineCheck = true;
     bool sineSources = false;
     bool echo = false;
+    bool ignoreBroadcast = false;
     bool help = false;
 };
 

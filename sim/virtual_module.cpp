@@ -147,7 +147,8 @@ std::optional<Reply> VirtualModule::handleOwnFrame(std::string_view received) {
     request.read = (head[1] & 0x10) != 0;
     // The program sends to 255 to reach a module whatever its base address.
     const bool outsideInputs = request.offset < 0 || request.offset >= kInputs;
-    if (active_.addressBits == 8 && address == kAnyModuleAddress && outsideInputs) {
+    if (active_.addressBits == 8 && address == kAnyModuleAddress && outsideInputs &&
+        !ignoreBroadcast_) {
         request.offset = 0;
     }
     if (request.offset < 0 || request.offset >= kInputs) return std::nullopt;

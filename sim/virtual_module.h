@@ -71,6 +71,11 @@ class VirtualModule {
     void setLineTiming(bool on);
     bool lineTiming() const;
 
+    // Answer only at the own addresses: requests to "any module" (255) go
+    // unanswered, as on a module whose firmware does not know that address.
+    void setIgnoreBroadcast(bool on);
+    bool ignoresBroadcast() const;
+
     // Identity: texts in UTF-8, sent in Windows-1251, last character first.
     void setIdentity(std::string deviceName, std::string version);
     void setRestartCause(std::array<std::uint8_t, 3> bytes);
@@ -163,6 +168,7 @@ class VirtualModule {
     LineSettings active_;
     int refusedApplies_ = 0;
     bool lineTiming_ = false;
+    bool ignoreBroadcast_ = false;
 
     std::string deviceName_ = "ZEP-8";
     std::string version_ = "v7.12";

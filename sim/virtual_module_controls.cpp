@@ -39,6 +39,16 @@ bool VirtualModule::lineTiming() const {
     return lineTiming_;
 }
 
+void VirtualModule::setIgnoreBroadcast(bool on) {
+    std::lock_guard lock(mutex_);
+    ignoreBroadcast_ = on;
+}
+
+bool VirtualModule::ignoresBroadcast() const {
+    std::lock_guard lock(mutex_);
+    return ignoreBroadcast_;
+}
+
 void VirtualModule::setIdentity(std::string deviceName, std::string version) {
     std::lock_guard lock(mutex_);
     deviceName_ = std::move(deviceName);

@@ -46,6 +46,10 @@ TEST(ModuleAddressing, AnswersOnlyItsOwnAddressAndMeasuredValuesAtEachInput) {
     const auto any = module.handleFrame(RequestText("dev", true, {}, 255));
     ASSERT_TRUE(any) << "255 reaches any module";
     EXPECT_EQ(any->bytes.substr(1, 2), "VV") << "and is answered from there";
+
+    module.setIgnoreBroadcast(true);
+    EXPECT_FALSE(module.handleFrame(RequestText("dev", true, {}, 255))) << "unless it ignores 255";
+    EXPECT_TRUE(Ask(module, "dev", true, {}, 16)) << "its own address still answers";
 }
 
 TEST(ModuleAddressing, ElevenBitAddressesUseBothHeaderBytes) {

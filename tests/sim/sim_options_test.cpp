@@ -12,9 +12,9 @@ ParsedOptions Parse(std::vector<std::string_view> args) {
 }
 
 TEST(SimOptions, StartingSettingsFromTheCommandLine) {
-    const ParsedOptions parsed =
-        Parse({"--baud", "115200", "--parity=even", "--address-length", "11", "--address=200",
-               "--delay", "0", "--protocol", "ModBUS-RTU", "--timing", "--link", "/tmp/zep8"});
+    const ParsedOptions parsed = Parse(
+        {"--baud", "115200", "--parity=even", "--address-length", "11", "--address=200", "--delay",
+         "0", "--protocol", "ModBUS-RTU", "--timing", "--ignore-broadcast", "--link", "/tmp/zep8"});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const SimOptions& o = *parsed.options;
     EXPECT_EQ(o.settings.baud, 115200);
@@ -24,6 +24,8 @@ TEST(SimOptions, StartingSettingsFromTheCommandLine) {
     EXPECT_EQ(o.settings.responseDelayMs, 0);
     EXPECT_EQ(o.settings.protocol, Protocol::ModbusRtu);
     EXPECT_TRUE(o.lineTiming);
+    EXPECT_TRUE(o.ignoreBroadcast);
+    EXPECT_FALSE(Parse({}).options->ignoreBroadcast);
     EXPECT_EQ(o.linkPath, "/tmp/zep8");
     EXPECT_EQ(Parse({}).options->settings, LineSettings{});
     EXPECT_EQ(Parse({"--protocol", "АРВО"}).options->settings.protocol, Protocol::Own);
