@@ -16,6 +16,7 @@
 #include "model/net_rs485_prg.h"
 #include "model/number_text.h"
 #include "model/parameter.h"
+#include "ops/bus_survey.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
 
@@ -84,11 +85,6 @@ int Number(const NetRS485prg& program, std::string_view name, int fallback) {
     return HasDigit(text) ? std::atoi(text.c_str()) : fallback;
 }
 
-bool IsZep8(std::string name) {
-    std::erase(name, '-');
-    return EqualsIgnoreCase(name, "zep8") || EqualsIgnoreCase(name, "зеп8");
-}
-
 // The request came back: alone, cut short, or with an answer behind it.
 bool IsEcho(std::string_view frame, std::string_view received) {
     if (received.empty()) return false;
@@ -101,6 +97,11 @@ double Milliseconds(Clock::duration d) {
 }
 
 }  // namespace
+
+bool IsZep8(std::string deviceName) {
+    std::erase(deviceName, '-');
+    return EqualsIgnoreCase(deviceName, "zep8") || EqualsIgnoreCase(deviceName, "зеп8");
+}
 
 DoctorSetup DoctorSetupFrom(const NetRS485prg& program, int directionMode) {
     DoctorSetup setup;
@@ -147,6 +148,8 @@ void LinkDoctor::Abort() {
     aborted_ = true;
     std::lock_guard lock(portMutex_);
     if (port_) port_->stopEvent.set();
+    if (survey_) survey_->Abort();
+    if (surveyPort_) surveyPort_->stopEvent.set();
 }
 
 void LinkDoctor::Say(const std::string& line) {
@@ -172,7 +175,8 @@ std::uint32_t LinkDoctor::Run(const DoctorSetup& setup) {
         verdict = Aborted() ? EXIT_INTERRUPTED : EXIT_PORT_ERROR;
     } else {
         CheckQuiet();
-        const bool found = TryProgramSettings() || SweepSpeeds() || SweepForeign();
+        const bool found =
+            TryProgramSettings() || SweepSpeeds() || SweepForeign() || SweepAddresses();
         if (found && !Aborted()) {
             ChooseConverter();
             MeasureRoundTrip();
@@ -515,11 +519,10 @@ void LinkDoctor::MeasureRoundTrip() {
         ComputeLineTimings(s.baudRate, s.parityScheme != SCHEME_NONE, s.stopBits == 2, 0);
     const int replyChars = 1 + 2 * static_cast<int>(kFrameOverhead + replyData) + 1;
     const double frames = (kRequestChars + replyChars) * t.characterTime;
-    Say("Время обмена (запрос \"dev\" и ответ, " + std::to_string(done) +
-        " раз): в среднем " + FormatFixed(total / done, 1) + " мс, лучшее " +
-        FormatFixed(best, 1) + " мс; нижняя граница линии " + FormatFixed(frames + delay, 1) +
-        " мс (кадры " + FormatFixed(frames, 1) + " мс и задержка ответа " + FormatFixed(delay, 0) +
-        " мс).");
+    Say("Время обмена (запрос \"dev\" и ответ, " + std::to_string(done) + " раз): в среднем " +
+        FormatFixed(total / done, 1) + " мс, лучшее " + FormatFixed(best, 1) +
+        " мс; нижняя граница линии " + FormatFixed(frames + delay, 1) + " мс (кадры " +
+        FormatFixed(frames, 1) + " мс и задержка ответа " + FormatFixed(delay, 0) + " мс).");
     if (best < frames / 2) {
         Say("Ответ пришёл быстрее, чем кадры прошли бы по линии: этот порт не передаёт данные с "
             "заданной скоростью (виртуальная линия).");
@@ -576,8 +579,9 @@ std::uint32_t LinkDoctor::Verdict() {
             "слова, чётность, стоп-биты), провода A и B и согласующий резистор линии.");
         return EXIT_GARBAGE;
     }
-    Say("Итог: прибор не отвечает ни на одной скорости, ни с одной длиной адреса, ни по "
-        "протоколам ModBUS и DCON. Проверьте питание прибора, провода A и B (попробуйте "
+    Say("Итог: прибор не отвечает ни на одной скорости, ни с одной длиной адреса, ни по одному "
+        "адресу, ни по протоколам ModBUS и DCON. Проверьте питание прибора, провода A и B "
+        "(попробуйте "
         "поменять их местами), питание и переключатели преобразователя.");
     return EXIT_TIMEOUT;
 }

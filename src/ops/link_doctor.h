@@ -15,6 +15,7 @@
 
 namespace zep8 {
 
+class BusSurvey;
 class NetRS485prg;
 
 // Receives the doctor's report line by line, on the doctor's thread.
@@ -42,6 +43,9 @@ struct DoctorFindings {
     int foreignProtocol = 0;  // the protocol the module was found on and brought back from
 };
 
+// The module's "dev" names a ZEP8 ("ZEP-8", "ЗЕП8", any letter case).
+bool IsZep8(std::string deviceName);
+
 DoctorSetup DoctorSetupFrom(const NetRS485prg& program, int directionMode);
 // Puts the found speed, format, address, port and echo setting into the
 // program's settings (the converter is the port's, not a stored setting).
@@ -49,8 +53,9 @@ void ApplyDoctorFindings(const DoctorFindings& findings, NetRS485prg& program);
 
 // The connection doctor: examines one port step by step (opening, a quiet
 // line, the program's settings with both converter kinds, every speed and
-// both address lengths, the foreign protocols, an echoing adapter, the round
-// trip) and ends with a verdict. Each try waits only as long as its frames
+// both address lengths, the foreign protocols, every base address at every
+// speed when no module answers 255, an echoing adapter, the round trip) and
+// ends with a verdict. Each try waits only as long as its frames
 // need at its speed and is made once.
 class LinkDoctor {
   public:
@@ -67,6 +72,8 @@ class LinkDoctor {
     const DoctorFindings& findings() const { return findings_; }
     // Folders the port list is read from (tests give their own).
     void SetPortFolders(std::string sysClassTty, std::string byIdDirectory);
+    // The speeds of the address sweep (tests give a few); empty: every speed.
+    void SetSweepSpeeds(std::vector<unsigned> speeds) { sweepSpeeds_ = std::move(speeds); }
 
     static constexpr std::string_view kAbortedText = "Диагностика прервана.";
 
@@ -101,6 +108,10 @@ class LinkDoctor {
     bool TryProgramSettings();
     bool SweepSpeeds();
     bool SweepForeign();
+    // The bus survey's sweep of every base address, for a module that does
+    // not answer 255; the doctor's port is closed meanwhile.
+    bool SweepAddresses();
+    std::vector<unsigned> SweepOrder() const;
     bool Identify(int address);
     void ChooseConverter();
     void MeasureRoundTrip();
@@ -115,6 +126,9 @@ class LinkDoctor {
     std::string byIdDirectory_ = "/dev/serial/by-id";
     std::mutex portMutex_;  // Abort reaches the port from another thread
     std::unique_ptr<LinePort> port_;
+    BusSurvey* survey_ = nullptr;  // the address sweep under way, and its port
+    LinePort* surveyPort_ = nullptr;
+    std::vector<unsigned> sweepSpeeds_;
     std::atomic<bool> aborted_{false};
     DoctorSetup setup_;
     Line line_;

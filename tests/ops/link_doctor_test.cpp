@@ -86,5 +86,40 @@ TEST(LinkDoctor, FindsAModuleLeftOnAForeignProtocolAndStopsWhenAborted) {
     processState().reset();
 }
 
+// A module that ignores "any module" (255): nothing answers the doctor's
+// probes, so it goes on with the survey's sweep, finds the module at its
+// address and speed, and its findings become the program's settings.
+TEST(LinkDoctor, FindsAModuleThatIgnoresAddress255ByTheAddressSweep) {
+    processState().reset();
+    sim::LineSettings line;
+    line.baud = 38400;
+    line.address = 40;
+    sim::SimulatedModule simulated(line);
+    simulated.module().setIgnoreBroadcast(true);
+    std::string error;
+    ASSERT_TRUE(simulated.start(error)) << error;
+
+    NetRS485prg program;
+    testing::PointProgramAt(program, simulated.portPath(), line);
+    program.SetValue("bPS", "115200", false);
+    program.SetValue("Addr", "16", false);
+    RecordingDoctor report;
+    LinkDoctor doctor([] { return std::make_unique<SerialPort>(); }, report);
+    doctor.SetSweepSpeeds({115200, 38400});  // every speed would take most of a minute
+    EXPECT_EQ(doctor.Run(DoctorSetupFrom(program, 0)), 0u) << report.text;
+    EXPECT_NE(report.text.find("На адрес 255 не ответил никто"), std::string::npos) << report.text;
+    EXPECT_NE(report.text.find("  38400 бит/с, адреса 0–248 (пройдено 32 из 64)"),
+              std::string::npos)
+        << report.text;
+    EXPECT_NE(report.text.find("  адрес: 16 -> 40"), std::string::npos) << report.text;
+    EXPECT_NE(report.text.find("  скорость: 115200 -> 38400"), std::string::npos);
+
+    ApplyDoctorFindings(doctor.findings(), program);
+    EXPECT_EQ(program.GetValue("Addr"), "40");
+    EXPECT_EQ(program.GetValue("bPS"), "38400");
+    simulated.stop();
+    processState().reset();
+}
+
 }  // namespace
 }  // namespace zep8
