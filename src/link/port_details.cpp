@@ -1,5 +1,6 @@
 #include "link/port_details.h"
 
+#include <cctype>
 #include <cstdlib>
 
 #include "link/port_list.h"
@@ -66,6 +67,19 @@ std::vector<PortDetails> DescribePorts(const std::string& sysClassTty,
         ports.push_back(port);
     }
     return ports;
+}
+
+std::optional<UsbLatencyTimer> ReadUsbLatencyTimer(const std::string& devicePath,
+                                                   const std::string& usbSerialDevices) {
+    for (const std::string& name : {BaseName(devicePath), BaseName(Resolved(devicePath))}) {
+        if (name.empty()) continue;
+        UsbLatencyTimer timer{usbSerialDevices + "/" + name + "/latency_timer", 0};
+        const std::string text = ReadFirstLine(timer.file);
+        if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) continue;
+        timer.milliseconds = std::atoi(text.c_str());
+        return timer;
+    }
+    return std::nullopt;
 }
 
 std::string PortDetailsLine(const PortDetails& port) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,19 @@ std::vector<PortDetails> DescribePorts(const std::string& sysClassTty = "/sys/cl
 // One line for the operator: "ttyUSB0: драйвер ftdi_sio, USB 0403:6001 (...),
 // /dev/serial/by-id/...".
 std::string PortDetailsLine(const PortDetails& port);
+
+// A USB-serial adapter's latency timer: how long it holds received bytes
+// before handing them on.
+struct UsbLatencyTimer {
+    std::string file;  // ".../ttyUSB0/latency_timer"
+    int milliseconds = 0;
+};
+
+// The timer of the USB-serial port behind `devicePath`, found under
+// `usbSerialDevices` by the path's own name or by the tty it leads to (a
+// stable link); nothing for other ports and for drivers without the timer.
+std::optional<UsbLatencyTimer> ReadUsbLatencyTimer(
+    const std::string& devicePath,
+    const std::string& usbSerialDevices = "/sys/bus/usb-serial/devices");
 
 }  // namespace zep8

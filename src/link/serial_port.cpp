@@ -143,6 +143,9 @@ int SerialPort::Open() {
         return Refuse(OPEN_SETTINGS_REFUSED, "Порт " + path + " не принимает настройки (скорость " +
                                                  std::to_string(settings.baudRate) + " бод).");
     }
+    // A USB adapter holds what it receives up to its latency timer (16 ms by
+    // default); low latency brings the FTDI driver's timer to 1 ms. A driver
+    // without it refuses, and the port works as it is.
     serial_struct serial{};
     if (ioctl(fd_, TIOCGSERIAL, &serial) == 0) {
         serial.flags |= ASYNC_LOW_LATENCY;

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <thread>
 
+#include "link/port_details.h"
 #include "link/port_list.h"
 #include "link/port_names.h"
 #include "platform/process_state.h"
@@ -81,6 +82,32 @@ TEST(PortAccess, EnumeratesRealPortsThenStableLinks) {
     EXPECT_EQ(EnumeratePorts((root / "class").string(), (root / "by-id").string()),
               "ttyS0:ttyS10:ttyUSB0:" + (root / "by-id" / "usb-FTDI_A1-if00-port0").string());
     EXPECT_EQ(EnumeratePorts((root / "none").string(), (root / "none").string()), "");
+    fs::remove_all(root);
+}
+
+// The latency timer of a USB adapter, by the port's name or by a stable link
+// that leads to it; other ports have none.
+TEST(PortAccess, ReadsTheLatencyTimerOfAUsbAdapter) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("zep8-usb-" + std::to_string(getpid()));
+    fs::remove_all(root);
+    const fs::path devices = root / "bus" / "usb-serial" / "devices";
+    fs::create_directories(devices / "ttyUSB0");
+    std::ofstream(devices / "ttyUSB0" / "latency_timer") << "16\n";
+    fs::create_directories(devices / "ttyUSB1");  // a driver without the timer
+    fs::create_directories(root / "dev");
+    std::ofstream(root / "dev" / "ttyUSB0");
+    fs::create_symlink(root / "dev" / "ttyUSB0", root / "dev" / "usb-FTDI_A1-if00-port0");
+
+    for (const fs::path& port :
+         {fs::path("/dev/ttyUSB0"), root / "dev" / "usb-FTDI_A1-if00-port0"}) {
+        const auto timer = ReadUsbLatencyTimer(port.string(), devices.string());
+        ASSERT_TRUE(timer) << port;
+        EXPECT_EQ(timer->milliseconds, 16);
+        EXPECT_EQ(timer->file, (devices / "ttyUSB0" / "latency_timer").string());
+    }
+    EXPECT_FALSE(ReadUsbLatencyTimer("/dev/ttyUSB1", devices.string()));
+    EXPECT_FALSE(ReadUsbLatencyTimer("/dev/ttyS0", devices.string()));
     fs::remove_all(root);
 }
 
