@@ -27,8 +27,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kAnyModule = 255;
 constexpr std::uint16_t kErrorHash = 0x0233;  // "n.Err"
-// A read request without data.
-constexpr int kRequestChars = 1 + 2 * static_cast<int>(kFrameOverhead) + 1;
 // A USB adapter's latency timer (16 ms) and the scheduler on top of the frames.
 constexpr int kSystemMarginMs = 30;
 constexpr int kQuietListenMs = 300;
@@ -181,6 +179,7 @@ std::uint32_t LinkDoctor::Run(const DoctorSetup& setup) {
             ChooseConverter();
             MeasureRoundTrip();
         }
+        if (!Aborted()) AdviseLatency(found ? line_.settings : setup_.settings);
         verdict = Aborted() ? EXIT_INTERRUPTED : Verdict();
     }
     if (verdict == EXIT_INTERRUPTED) Say(std::string(kAbortedText));
@@ -209,6 +208,7 @@ bool LinkDoctor::OpenFirst() {
         return false;
     }
     Say("Порт открыт.");
+    ReportLatencyTimer();
     return true;
 }
 
@@ -514,11 +514,7 @@ void LinkDoctor::MeasureRoundTrip() {
         Say("Время обмена не измерено: прибор перестал отвечать.");
         return;
     }
-    const PortSettings& s = line_.settings;
-    const LineTimings t =
-        ComputeLineTimings(s.baudRate, s.parityScheme != SCHEME_NONE, s.stopBits == 2, 0);
-    const int replyChars = 1 + 2 * static_cast<int>(kFrameOverhead + replyData) + 1;
-    const double frames = (kRequestChars + replyChars) * t.characterTime;
+    const double frames = ExchangeWireMs(line_.settings, replyData);
     Say("Время обмена (запрос \"dev\" и ответ, " + std::to_string(done) + " раз): в среднем " +
         FormatFixed(total / done, 1) + " мс, лучшее " + FormatFixed(best, 1) +
         " мс; нижняя граница линии " + FormatFixed(frames + delay, 1) + " мс (кадры " +

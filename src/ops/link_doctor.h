@@ -73,6 +73,8 @@ class LinkDoctor {
     // Folders the port list is read from (tests give their own).
     void SetPortFolders(std::string sysClassTty, std::string byIdDirectory);
     // The speeds of the address sweep (tests give a few); empty: every speed.
+    // Where the USB-serial adapters' ports are (tests give their own).
+    void SetUsbSerialFolder(std::string folder) { usbSerialDevices_ = std::move(folder); }
     void SetSweepSpeeds(std::vector<unsigned> speeds) { sweepSpeeds_ = std::move(speeds); }
 
     static constexpr std::string_view kAbortedText = "Диагностика прервана.";
@@ -113,6 +115,12 @@ class LinkDoctor {
     bool SweepAddresses();
     std::vector<unsigned> SweepOrder() const;
     bool Identify(int address);
+    // A USB adapter's latency timer, after the port opened asking for low
+    // latency; what a timer left above 1 ms costs at the speed of `s`.
+    void ReportLatencyTimer();
+    void AdviseLatency(const PortSettings& s);
+    // The request "dev" and a reply of `replyData` bytes on the wire.
+    static double ExchangeWireMs(const PortSettings& s, std::size_t replyData);
     void ChooseConverter();
     void MeasureRoundTrip();
     std::uint32_t Verdict();
@@ -124,6 +132,9 @@ class LinkDoctor {
     DoctorObserver& observer_;
     std::string sysClassTty_ = "/sys/class/tty";
     std::string byIdDirectory_ = "/dev/serial/by-id";
+    std::string usbSerialDevices_ = "/sys/bus/usb-serial/devices";
+    std::string latencyFile_;  // the adapter's latency timer, when it has one
+    int latencyMs_ = 0;
     std::mutex portMutex_;  // Abort reaches the port from another thread
     std::unique_ptr<LinePort> port_;
     BusSurvey* survey_ = nullptr;  // the address sweep under way, and its port

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 
 #include "link/serial_port.h"
@@ -83,6 +85,40 @@ TEST(LinkDoctor, FindsAModuleLeftOnAForeignProtocolAndStopsWhenAborted) {
               static_cast<std::uint32_t>(EXIT_INTERRUPTED));
     EXPECT_NE(aborted.text.find(LinkDoctor::kAbortedText), std::string::npos);
     simulated.stop();
+    processState().reset();
+}
+
+// A USB adapter whose latency timer stays at 16 ms: the doctor tells what that
+// costs at the module's speed and how to set it.
+TEST(LinkDoctor, TellsWhatAUsbAdaptersLatencyTimerCosts) {
+    namespace fs = std::filesystem;
+    processState().reset();
+    sim::SimulatedModule simulated(testing::FastLine());
+    std::string error;
+    ASSERT_TRUE(simulated.start(error)) << error;
+    const fs::path root = fs::temp_directory_path() / ("zep8-doctor-" + std::to_string(getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "devices" / "ttyUSB0");
+    std::ofstream(root / "devices" / "ttyUSB0" / "latency_timer") << "16\n";
+    fs::create_symlink(simulated.portPath(), root / "ttyUSB0");
+
+    NetRS485prg program;
+    testing::PointProgramAt(program, (root / "ttyUSB0").string(), testing::FastLine());
+    RecordingDoctor report;
+    LinkDoctor doctor([] { return std::make_unique<SerialPort>(); }, report);
+    doctor.SetUsbSerialFolder((root / "devices").string());
+    EXPECT_EQ(doctor.Run(DoctorSetupFrom(program, 0)), 0u) << report.text;
+    const std::string timer = (root / "devices" / "ttyUSB0" / "latency_timer").string();
+    EXPECT_NE(report.text.find("Таймер задержки USB-адаптера (" + timer + "): 16 мс."),
+              std::string::npos)
+        << report.text;
+    EXPECT_NE(report.text.find("≈16 мс на каждый обмен, в 5 раз больше времени самого обмена на "
+                               "115200 бит/с (3.3 мс)."),
+              std::string::npos)
+        << report.text;
+    EXPECT_NE(report.text.find("echo 1 | sudo tee " + timer + "\n"), std::string::npos);
+    simulated.stop();
+    fs::remove_all(root);
     processState().reset();
 }
 
