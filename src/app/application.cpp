@@ -12,7 +12,7 @@
 #include "app/terminal.h"
 #include "app/watchers.h"
 #include "link/port_list.h"
-#include "link/serial_port.h"
+#include "link/line_by_name.h"
 #include "model/catalogue.h"
 #include "ops/program_settings.h"
 #include "platform/named_exit_event.h"
@@ -215,7 +215,7 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
     std::string reason;
     PortSettings port;
     {
-        Document document(std::make_unique<SerialPort>(), env.store, prompter, ui,
+        Document document(std::make_unique<LineByName>(), env.store, prompter, ui,
                           run.MakeDocumentSetup());
         Device& device = document.device();
         device.SetObserver(&observer);
