@@ -59,7 +59,8 @@ class RemoteLineProcess : public testing::ProcessTest {
         const std::string accepter = mode == "raw" ? "tcp" : "telnet(rfc2217),tcp";
         std::ofstream(File("ser2net.yaml"))
             << "connection: &con1\n  accepter: " << accepter << ",127.0.0.1," << port
-            << "\n  connector: serialdev," << pty << "," << line << ",local\n";
+            << "\n  connector: serialdev," << pty << "," << line
+            << ",local\n  options:\n    chardelay: false\n";
         server = fork();
         if (server == 0) {
             const std::string config = File("ser2net.yaml");
