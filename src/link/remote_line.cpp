@@ -135,8 +135,14 @@ int RemoteLine::Open() {
     protocolMode_ = processState().ProtocolMode.load();
     timings_ =
         ComputeLineTimings(s.baudRate, HasParity(s.parityScheme), s.stopBits == 2, protocolMode_);
-    if (const int connected = Connect(*address); connected != OPEN_OK) return connected;
-    return address_.rfc2217 ? Negotiate() : OPEN_OK;
+    for (int attempt = 1;; ++attempt) {
+        if (const int connected = Connect(*address); connected != OPEN_OK) return connected;
+        if (!address_.rfc2217) return OPEN_OK;
+        const int negotiated = Negotiate();
+        // A server still letting the last client go turns the next one away at once.
+        if (negotiated != OPEN_CANNOT_OPEN || attempt == 3) return negotiated;
+        if (owner_.stopEvent.wait(std::chrono::milliseconds(100))) return negotiated;
+    }
 }
 
 int RemoteLine::Connect(const RemoteAddress& address) {
