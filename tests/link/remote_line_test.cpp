@@ -1,8 +1,16 @@
 #include <gtest/gtest.h>
 
+#include "link/device_io.h"
+#include "link/foreign_status_text.h"
 #include "link/line_by_name.h"
 #include "link/port_names.h"
 #include "link/telnet_stream.h"
+#include "model/parameter.h"
+#include "platform/process_state.h"
+#include "platform/recording_prompter.h"
+#include "sim/pty_transport.h"
+#include "sim/virtual_module.h"
+#include "support/ser2net_server.h"
 
 namespace zep8 {
 namespace {
@@ -65,6 +73,40 @@ TEST(RemoteLine, ARefusedConnectionSaysWhyInRussian) {
         << port.OpenFailureReason();
     std::string reply;
     EXPECT_EQ(port.Transfer("#x\r", reply), TRANSFER_LINE_GONE);
+}
+
+// The ModBUS-RTU return command holds 0xFF, and so does the module's echo of it.
+TEST(RemoteLine, TheModbusReturnCommandCrossesATelnetServer) {
+    if (!testing::Ser2net::Available()) GTEST_SKIP() << "ser2net is not installed";
+    processState().reset();
+    sim::LineSettings line;
+    line.baud = 38400;
+    line.protocol = sim::Protocol::ModbusRtu;
+    sim::VirtualModule module(line);
+    sim::PtyTransport transport(module);
+    std::string error;
+    ASSERT_TRUE(transport.start(error)) << error;
+    testing::Ser2net server;
+    auto port = std::make_unique<LineByName>();
+    port->settings.name = server.Start(transport.slavePath(), "rfc2217", "9600n81");
+    port->settings.baudRate = 38400;
+    port->settings.baseAddress = 16;
+    RecordingPrompter prompter;
+    DeviceIO io(std::move(port), prompter);
+    processState().ProtocolMode = PROTOCOL_MODBUS_RTU;
+    ASSERT_EQ(io.port().Open(), OPEN_OK) << io.port().OpenFailureReason();
+    EXPECT_LT(io.port().RoundTrip(), std::chrono::milliseconds(100));
+    Parameter dev("dev");
+    EXPECT_EQ(io.TransferParameter(DIRECTION_READ, &dev), FOREIGN_OK) << dev.errorText;
+    EXPECT_EQ(module.foreignReturns(), 1);
+
+    processState().ProtocolMode = PROTOCOL_OWN;
+    ASSERT_EQ(io.port().Open(), OPEN_OK);
+    EXPECT_EQ(io.TransferParameter(DIRECTION_READ, &dev), STATUS_OK) << dev.errorText;
+    EXPECT_EQ(dev.value, "ZEP-8");
+    io.port().Close();
+    transport.stop();
+    processState().reset();
 }
 
 }  // namespace
