@@ -49,6 +49,19 @@ TEST_F(RemoteLineProcess, ReadsEveryParameterThroughBothKindsOfServer) {
     EXPECT_TRUE(std::filesystem::exists(File("rfc.zep")));
 }
 
+// The program's settings are the defaults (9600 baud, address 16), and so is
+// the server's speed: every speed the doctor tries must reach the server.
+TEST_F(RemoteLineProcess, TheDoctorFindsTheModuleBehindATelnetServer) {
+    const std::string pty = StartSimulator({"--baud", "38400", "--address", "40"});
+    const std::string url = server.Start(pty, "rfc2217", "9600n81");
+    const auto run = Run("--doctor --port=" + url);
+    EXPECT_EQ(run.code, 0) << run.out << run.err;
+    EXPECT_TRUE(Has(run.out, "Проверяемый порт: " + url)) << run.out;
+    EXPECT_TRUE(Has(run.out, "Настройки прибора: 38400 бит/с, 8-N-1, адрес 40 (8 бит)."))
+        << run.out;
+    EXPECT_TRUE(Has(run.out, "  скорость: 9600 -> 38400")) << run.out;
+}
+
 TEST_F(RemoteLineProcess, AServerThatGoesAwayEndsTheJobAt201) {
     const std::string pty = StartSimulator({"--baud", "9600", "--address", "40", "--timing"});
     const std::string url = server.Start(pty, "rfc2217", "9600n81");
