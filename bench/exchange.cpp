@@ -2,16 +2,25 @@
 // request's and the reply's time on the wire plus the module's response delay.
 // Runs against the virtual module with line timing on, at 9600 and 115200
 // baud, with both kinds of converter, and once more with the bus monitor
-// attached (its cost must not show).
+// attached (its cost must not show). With ser2net installed, also through it
+// on the loopback, raw (tcp://) and with RFC 2217 (rfc2217://).
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "link/device_io.h"
 #include "link/exchange_journal.h"
-#include "link/serial_port.h"
+#include "link/line_by_name.h"
 #include "model/parameter.h"
 #include "platform/recording_prompter.h"
 #include "sim/pty_transport.h"
@@ -22,13 +31,56 @@ namespace {
 using namespace zep8;
 using Clock = std::chrono::steady_clock;
 
+constexpr const char* kSer2net = "/usr/sbin/ser2net";
+
 struct Result {
     double measuredMs;
     double monitoredMs;  // the same exchanges with the bus monitor's journal attached
     double boundMs;
+    double roundTripMs = 0;
 };
 
-Result Measure(int baud, int directionMode, int exchanges) {
+// 0: a free loopback port; else `port` when still free, -1 when taken.
+int BindLoopback(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    socklen_t length = sizeof a;
+    int found = -1;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) == 0) {
+        found = ntohs(a.sin_port);
+    }
+    close(fd);
+    return found;
+}
+
+// ser2net in front of `pty`; the URL of its port, and its process in `server`.
+std::string StartServer(const std::string& scheme, const std::string& pty, int baud,
+                        pid_t& server) {
+    const int port = BindLoopback(0);
+    const std::string config = "/tmp/zep8-exchange-bench-" + std::to_string(getpid()) + ".yaml";
+    std::ofstream(config) << "connection: &con1\n  accepter: "
+                          << (scheme == "tcp" ? "tcp" : "telnet(rfc2217),tcp") << ",127.0.0.1,"
+                          << port << "\n  connector: serialdev," << pty << "," << baud
+                          << "n81,local\n  options:\n    chardelay: false\n";
+    server = fork();
+    if (server == 0) {
+        if (!std::freopen("/dev/null", "w", stderr)) _exit(127);
+        execl(kSer2net, kSer2net, "-n", "-d", "-c", config.c_str(), nullptr);
+        _exit(127);
+    }
+    for (int i = 0; i < 200 && BindLoopback(port) == port; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::remove(config.c_str());
+    return scheme + "://127.0.0.1:" + std::to_string(port);
+}
+
+// `scheme` empty: the pseudo-terminal itself; "tcp" or "rfc2217": through ser2net.
+Result Measure(int baud, int directionMode, int exchanges, const std::string& scheme = "") {
     sim::LineSettings line;
     line.baud = baud;
     sim::VirtualModule module(line);
@@ -39,14 +91,18 @@ Result Measure(int baud, int directionMode, int exchanges) {
         std::fprintf(stderr, "virtual module: %s\n", error.c_str());
         std::exit(1);
     }
-    auto serial = std::make_unique<SerialPort>();
-    serial->settings.name = transport.slavePath();
+    pid_t server = -1;
+    auto serial = std::make_unique<LineByName>();
+    serial->settings.name = scheme.empty()
+                                ? transport.slavePath()
+                                : StartServer(scheme, transport.slavePath(), baud, server);
     serial->settings.baudRate = static_cast<unsigned>(baud);
     serial->directionMode = directionMode;
     RecordingPrompter prompter;
     DeviceIO io(std::move(serial), prompter);
     if (io.port().Open() != OPEN_OK) {
-        std::fprintf(stderr, "cannot open %s\n", transport.slavePath().c_str());
+        std::fprintf(stderr, "cannot open %s: %s\n", io.port().settings.name.c_str(),
+                     io.port().OpenFailureReason().c_str());
         std::exit(1);
     }
 
@@ -80,23 +136,35 @@ Result Measure(int baud, int directionMode, int exchanges) {
     const double bound =
         std::chrono::duration<double, std::milli>(line.wireTime(characters)).count() +
         line.responseDelayMs;
+    const double roundTrip =
+        std::chrono::duration<double, std::milli>(io.port().RoundTrip()).count();
+    io.port().Close();
+    if (server > 0) {
+        kill(server, SIGTERM);
+        waitpid(server, nullptr, 0);
+    }
     transport.stop();
-    return {perExchange(plain), perExchange(monitored), bound};
+    return {perExchange(plain), perExchange(monitored), bound, roundTrip};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int exchanges = argc > 1 ? std::atoi(argv[1]) : 200;
-    std::printf("%-8s %-16s %12s %12s %8s %14s %9s\n", "baud", "converter", "measured ms",
-                "bound ms", "ratio", "monitored ms", "monitor");
+    const bool remote = access(kSer2net, X_OK) == 0;
+    std::printf("%-8s %-16s %12s %12s %8s %14s %9s %14s\n", "baud", "line", "measured ms",
+                "bound ms", "ratio", "monitored ms", "monitor", "round trip ms");
     for (int baud : {9600, 115200}) {
-        for (int mode : {0, 1}) {
-            const Result r = Measure(baud, mode, exchanges);
-            std::printf("%-8d %-16s %12.3f %12.3f %8.3f %14.3f %+8.2f%%\n", baud,
-                        mode == 0 ? "semi-automatic" : "automatic", r.measuredMs, r.boundMs,
+        for (const char* line : {"semi-automatic", "automatic", "tcp", "rfc2217"}) {
+            const std::string kind = line;
+            const bool local = kind == "semi-automatic" || kind == "automatic";
+            if (!local && !remote) continue;
+            const Result r =
+                Measure(baud, kind == "semi-automatic" ? 0 : 1, exchanges, local ? "" : kind);
+            std::printf("%-8d %-16s %12.3f %12.3f %8.3f %14.3f %+8.2f%% %14.3f\n", baud,
+                        local ? line : (kind + "://").c_str(), r.measuredMs, r.boundMs,
                         r.measuredMs / r.boundMs, r.monitoredMs,
-                        100.0 * (r.monitoredMs - r.measuredMs) / r.measuredMs);
+                        100.0 * (r.monitoredMs - r.measuredMs) / r.measuredMs, r.roundTripMs);
         }
     }
     return 0;

@@ -11,8 +11,8 @@
 #include "app/survey_run.h"
 #include "app/terminal.h"
 #include "app/watchers.h"
+#include "link/line_by_name.h"
 #include "link/port_list.h"
-#include "link/serial_port.h"
 #include "model/catalogue.h"
 #include "ops/program_settings.h"
 #include "platform/named_exit_event.h"
@@ -130,6 +130,7 @@ RunContext::RunContext(OptionRecord parsed, RunEnvironment& environment)
     : options(std::move(parsed)), env(environment) {}
 
 RunContext::~RunContext() {
+    SetPortListProvider(nullptr);  // it reads this run's settings store
     if (simulated) simulated->stop();
 }
 
@@ -144,7 +145,12 @@ int RunContext::Prepare() {
     if (!options.errorLogPath.empty()) CreateErrorLog(options.errorLogPath);
     exitEvent = NamedExitEvent::Open(options.exitEventName);
     if (options.trace) trace = std::make_unique<TraceOutput>(env.err);
-    SetPortListProvider([] { return EnumeratePorts(); });
+    SetPortListProvider([&store = env.store] {
+        std::string list = EnumeratePorts();
+        for (const std::string& name : RecentRemotePorts(store))
+            list += (list.empty() ? "" : ":") + name;
+        return list;
+    });
 
     if (options.simulate) {
         simulated = std::make_unique<sim::SimulatedModule>(LineOfTheRun(options, env.store));
@@ -215,7 +221,7 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
     std::string reason;
     PortSettings port;
     {
-        Document document(std::make_unique<SerialPort>(), env.store, prompter, ui,
+        Document document(std::make_unique<LineByName>(), env.store, prompter, ui,
                           run.MakeDocumentSetup());
         Device& device = document.device();
         device.SetObserver(&observer);

@@ -1,7 +1,7 @@
 #include "app/doctor_run.h"
 
 #include "app/exit_code.h"
-#include "link/serial_port.h"
+#include "link/line_by_name.h"
 #include "model/net_rs485_prg.h"
 #include "ops/link_doctor.h"
 #include "ops/program_settings.h"
@@ -27,7 +27,7 @@ int RunDoctor(const OptionRecord& options, RunEnvironment& env) {
     DoctorSetup setup = DoctorSetupFrom(program, directionMode);
     if (const std::string port = options.portName(); !port.empty()) setup.settings.name = port;
     StreamDoctorObserver observer(env.out);
-    LinkDoctor doctor([] { return std::make_unique<SerialPort>(); }, observer);
+    LinkDoctor doctor([] { return std::make_unique<LineByName>(); }, observer);
     return ExitCodeFor(doctor.Run(setup), 0);
 }
 

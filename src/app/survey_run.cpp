@@ -5,7 +5,7 @@
 #include "app/exit_code.h"
 #include "app/terminal.h"
 #include "link/device_io.h"
-#include "link/serial_port.h"
+#include "link/line_by_name.h"
 #include "model/net_rs485_prg.h"
 #include "ops/bus_survey.h"
 #include "ops/program_settings.h"
@@ -59,7 +59,7 @@ void ApplyCommandLineLine(const OptionRecord& o, NetRS485prg& program) {
 int RunSurvey(RunContext& run) {
     RunEnvironment& env = run.env;
     StreamPrompter prompter(env.err);
-    DeviceIO io(std::make_unique<SerialPort>(), prompter);
+    DeviceIO io(std::make_unique<LineByName>(), prompter);
     LoadProgramSettings(io.programNet(), env.store);
     ApplyCommandLineLine(run.options, io.programNet());
     io.LoadPortSettings();

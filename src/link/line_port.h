@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -65,6 +66,9 @@ class LinePort {
     virtual int Transfer(std::string_view frame, std::string& reply) = 0;
     // Why the last Open failed, in words for the operator; empty when it did not.
     virtual std::string OpenFailureReason() const { return {}; }
+    // The network's round trip of a line to a serial device server, measured
+    // when it was opened; zero for a local line.
+    virtual std::chrono::microseconds RoundTrip() const { return {}; }
 
     // Settings take effect at the next Open.
     PortSettings settings;

@@ -64,7 +64,9 @@ std::string PermissionReasonFor(const std::string& path) {
 }  // namespace
 
 std::string PortDevicePath(const std::string& name) {
+    // A serial device server's URL names itself.
     if (!name.empty() && name[0] == '/') return name;
+    if (name.find("://") != std::string::npos) return name;
     if (name.size() > 3 && EqualsIgnoreCase(name.substr(0, 3), "COM") &&
         name.find_first_not_of("0123456789", 3) == std::string::npos) {
         const long n = std::atol(name.c_str() + 3);

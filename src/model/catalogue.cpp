@@ -162,6 +162,13 @@ std::vector<std::string> SerialPortItems() {
     std::size_t start = 0;
     while (start <= list.size()) {
         std::size_t end = list.find(':', start);
+        // A serial device server ("tcp://HOST:PORT") keeps its own two colons.
+        if (end != std::string::npos && list.compare(end, 3, "://") == 0) {
+            std::size_t host = end + 3;
+            if (host < list.size() && list[host] == '[') host = list.find(']', host);  // [::1]
+            const std::size_t portColon = list.find(':', host);
+            end = portColon == std::string::npos ? portColon : list.find(':', portColon + 1);
+        }
         if (end == std::string::npos) end = list.size();
         if (end > start) items.push_back(list.substr(start, end - start));
         start = end + 1;
@@ -186,7 +193,9 @@ std::string NormaliseName(std::string_view name) {
     return std::string(trimmed.empty() ? name : trimmed);
 }
 
-std::span<const CatalogueEntry> CatalogueEntries() { return kCatalogue; }
+std::span<const CatalogueEntry> CatalogueEntries() {
+    return kCatalogue;
+}
 
 const CatalogueEntry* FindCatalogueEntry(std::string_view name) {
     const std::string normalised = NormaliseName(name);

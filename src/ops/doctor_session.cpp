@@ -1,6 +1,6 @@
 #include "ops/doctor_session.h"
 
-#include "link/serial_port.h"
+#include "link/line_by_name.h"
 #include "ops/device.h"
 
 namespace zep8 {
@@ -10,7 +10,7 @@ DoctorSession::DoctorSession(Device& device, DoctorSessionView& view,
     : device_(device),
       view_(view),
       doctor_(
-          makePort ? std::move(makePort) : [] { return std::make_unique<SerialPort>(); }, *this) {}
+          makePort ? std::move(makePort) : [] { return std::make_unique<LineByName>(); }, *this) {}
 
 DoctorSession::~DoctorSession() {
     doctor_.Abort();

@@ -1,9 +1,12 @@
 #include "ops/program_settings.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "link/remote_line.h"
 #include "model/catalogue.h"
 #include "model/net_rs485_prg.h"
 #include "model/number_text.h"
@@ -24,6 +27,20 @@ constexpr NumberSetting kNumbers[] = {
     {"address", "Addr", 16}, {"address_length", "A.Len", 8}, {"baud_rate", "bPS", 9600},
     {"byte_size", "LEn", 8}, {"stop_bits", "Sbit", 1},
 };
+
+constexpr std::string_view kRemotePorts = "remote_ports";  // newline-separated
+constexpr std::size_t kRemembered = 4;
+
+// The port just used goes first; the oldest beyond the few remembered goes.
+void RememberRemotePort(const std::string& name, SettingsStore& store) {
+    std::vector<std::string> names = RecentRemotePorts(store);
+    names.erase(std::remove(names.begin(), names.end(), name), names.end());
+    names.insert(names.begin(), name);
+    if (names.size() > kRemembered) names.resize(kRemembered);
+    std::string text;
+    for (const std::string& n : names) text += (text.empty() ? "" : "\n") + n;
+    store.writeString(kKey, kRemotePorts, text);
+}
 
 // "COMn" gives n; any other name nothing.
 std::optional<long long> ComNumber(std::string_view name) {
@@ -78,7 +95,21 @@ void StoreProgramSettings(const NetRS485prg& node, SettingsStore& store) {
         store.writeString(kKey, "port_name", "");
     } else {
         store.writeString(kKey, "port_name", port);
+        if (IsRemotePortName(port)) RememberRemotePort(port, store);
     }
+}
+
+std::vector<std::string> RecentRemotePorts(const SettingsStore& store) {
+    const std::string text = store.readString(kKey, kRemotePorts).value_or("");
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) names.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
 }
 
 }  // namespace zep8

@@ -4,7 +4,7 @@
 
 #include "app/exit_code.h"
 #include "app/watchers.h"
-#include "link/serial_port.h"
+#include "link/line_by_name.h"
 #include "platform/process_state.h"
 #include "ui/config_tree_view.h"
 #include "ui/device_dialogs.h"
@@ -75,7 +75,7 @@ class WindowHost : public QObject, public DocumentUi, public SessionHost {
 WindowSession::WindowSession(RunContext& run, Prompter& prompter, std::unique_ptr<LinePort> port)
     : run_(run),
       prompter_(prompter),
-      port_(port ? std::move(port) : std::make_unique<SerialPort>()),
+      port_(port ? std::move(port) : std::make_unique<LineByName>()),
       host_(std::make_unique<WindowHost>(prompter)) {}
 
 WindowSession::~WindowSession() {

@@ -134,6 +134,10 @@ TEST(Catalogue, PortItemsComeFromTheProvider) {
     SetPortListProvider([] { return std::string(":ttyS0::ttyUSB0:/dev/serial/by-id/x:"); });
     EXPECT_EQ(GetDescriptor("Port").items,
               (std::vector<std::string>{"ttyS0", "ttyUSB0", "/dev/serial/by-id/x"}));
+    SetPortListProvider(
+        [] { return std::string("ttyS0:tcp://10.0.0.5:4001:rfc2217://[::1]:7001"); });
+    EXPECT_EQ(GetDescriptor("Port").items,
+              (std::vector<std::string>{"ttyS0", "tcp://10.0.0.5:4001", "rfc2217://[::1]:7001"}));
     SetPortListProvider(nullptr);
     EXPECT_TRUE(GetDescriptor("Port").items.empty());
 }

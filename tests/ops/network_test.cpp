@@ -110,6 +110,21 @@ TEST(ProgramSettings, StoredAndLoadedAgain) {
     EXPECT_EQ(third.GetValue("Port"), "COM2");
 }
 
+TEST(ProgramSettings, TheLastFewServersAreRemembered) {
+    MemorySettingsStore store;
+    NetRS485prg node;
+    LoadProgramSettings(node, store);
+    for (const char* port : {"tcp://a:1", "rfc2217://b:2", "ttyUSB0", "tcp://c:3", "tcp://d:4",
+                             "tcp://a:1", "tcp://e:5"}) {
+        node.SetValue("Port", port, true);
+        StoreProgramSettings(node, store);
+    }
+    EXPECT_EQ(RecentRemotePorts(store),
+              (std::vector<std::string>{"tcp://e:5", "tcp://a:1", "tcp://d:4", "tcp://c:3"}));
+    LoadProgramSettings(node, store);
+    EXPECT_EQ(node.GetValue("Port"), "tcp://e:5");
+}
+
 class Apply : public testing::DeviceOnPty {};
 
 TEST_F(Apply, DialogTexts) {
