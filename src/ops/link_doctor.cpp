@@ -12,6 +12,7 @@
 #include "link/line_timings.h"
 #include "link/port_details.h"
 #include "link/port_names.h"
+#include "link/remote_line.h"
 #include "model/catalogue.h"
 #include "model/net_rs485_prg.h"
 #include "model/number_text.h"
@@ -48,6 +49,11 @@ std::string ProtocolName(int protocol) {
 
 std::string ConverterName(int directionMode) {
     return directionMode == 0 ? "полуавтоматический (PK-2)" : "автоматический (RT 4410)";
+}
+
+// Behind a serial device server the server keys the line, whatever the setting.
+std::string ConverterName(int directionMode, std::string_view portName) {
+    return IsRemotePortName(portName) ? "на сервере линии" : ConverterName(directionMode);
 }
 
 std::string ParityText(int scheme) {
@@ -208,6 +214,12 @@ bool LinkDoctor::OpenFirst() {
         return false;
     }
     Say("Порт открыт.");
+    if (IsRemotePortName(setup_.settings.name)) {
+        // The network's share of every reply wait, measured at the connect.
+        const double ms = static_cast<double>(port_->RoundTrip().count()) / 1000.0;
+        Say("Удалённая линия: путь по сети туда и обратно " + FormatFixed(ms, 1) +
+            " мс (добавлен к ожиданию ответа); направление RS-485 переключает сервер.");
+    }
     ReportLatencyTimer();
     return true;
 }
@@ -261,7 +273,7 @@ std::string LinkDoctor::Describe(const Line& line) const {
     const PortSettings& s = line.settings;
     std::string text = std::to_string(s.baudRate) + " бит/с, " + Format(s);
     if (line.protocol != PROTOCOL_OWN) text += ", " + ProtocolName(line.protocol);
-    text += ", преобразователь " + ConverterName(line.directionMode);
+    text += ", преобразователь " + ConverterName(line.directionMode, s.name);
     if (line.echo) text += ", эхо снимается";
     return text;
 }
@@ -378,7 +390,8 @@ bool LinkDoctor::TryProgramSettings() {
     Say("Настройки программы: " + std::to_string(setup_.settings.baudRate) + " бит/с, " +
         Format(setup_.settings) + ", адрес " + std::to_string(setup_.settings.baseAddress) + " (" +
         std::to_string(setup_.settings.addressLength) + " бит), преобразователь " +
-        ConverterName(setup_.directionMode) + (setup_.echo ? ", эхо снимается." : "."));
+        ConverterName(setup_.directionMode, setup_.settings.name) +
+        (setup_.echo ? ", эхо снимается." : "."));
     Line line{setup_.settings, setup_.directionMode, setup_.echo, PROTOCOL_OWN};
     for (const int mode : {setup_.directionMode, setup_.directionMode == 0 ? 1 : 0}) {
         line.directionMode = mode;
@@ -482,6 +495,7 @@ bool LinkDoctor::Identify(int address) {
 }
 
 void LinkDoctor::ChooseConverter() {
+    if (IsRemotePortName(line_.settings.name)) return;  // the server keys the line
     // A semi-automatic converter's keying also drives an automatic one, so the
     // program's own choice is kept whenever it works.
     if (line_.directionMode != setup_.directionMode) {

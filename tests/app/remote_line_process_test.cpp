@@ -57,6 +57,8 @@ TEST_F(RemoteLineProcess, TheDoctorFindsTheModuleBehindATelnetServer) {
     const auto run = Run("--doctor --port=" + url);
     EXPECT_EQ(run.code, 0) << run.out << run.err;
     EXPECT_TRUE(Has(run.out, "Проверяемый порт: " + url)) << run.out;
+    EXPECT_TRUE(Has(run.out, "Удалённая линия: путь по сети туда и обратно ")) << run.out;
+    EXPECT_FALSE(Has(run.out, "Преобразователь: ")) << run.out;
     EXPECT_TRUE(Has(run.out, "Настройки прибора: 38400 бит/с, 8-N-1, адрес 40 (8 бит)."))
         << run.out;
     EXPECT_TRUE(Has(run.out, "  скорость: 9600 -> 38400")) << run.out;
