@@ -4,19 +4,11 @@
 // baud, with both kinds of converter, and once more with the bus monitor
 // attached (its cost must not show). With ser2net installed, also through it
 // on the loopback, raw (tcp://) and with RFC 2217 (rfc2217://).
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "link/device_io.h"
 #include "link/exchange_journal.h"
@@ -25,13 +17,13 @@
 #include "platform/recording_prompter.h"
 #include "sim/pty_transport.h"
 #include "sim/virtual_module.h"
+#include "support/ser2net_server.h"
 
 namespace {
 
 using namespace zep8;
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kSer2net = "/usr/sbin/ser2net";
 
 struct Result {
     double measuredMs;
@@ -39,45 +31,6 @@ struct Result {
     double boundMs;
     double roundTripMs = 0;
 };
-
-// 0: a free loopback port; else `port` when still free, -1 when taken.
-int BindLoopback(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    socklen_t length = sizeof a;
-    int found = -1;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) == 0) {
-        found = ntohs(a.sin_port);
-    }
-    close(fd);
-    return found;
-}
-
-// ser2net in front of `pty`; the URL of its port, and its process in `server`.
-std::string StartServer(const std::string& scheme, const std::string& pty, int baud,
-                        pid_t& server) {
-    const int port = BindLoopback(0);
-    const std::string config = "/tmp/zep8-exchange-bench-" + std::to_string(getpid()) + ".yaml";
-    std::ofstream(config) << "connection: &con1\n  accepter: "
-                          << (scheme == "tcp" ? "tcp" : "telnet(rfc2217),tcp") << ",127.0.0.1,"
-                          << port << "\n  connector: serialdev," << pty << "," << baud
-                          << "n81,local\n  options:\n    chardelay: false\n";
-    server = fork();
-    if (server == 0) {
-        if (!std::freopen("/dev/null", "w", stderr)) _exit(127);
-        execl(kSer2net, kSer2net, "-n", "-d", "-c", config.c_str(), nullptr);
-        _exit(127);
-    }
-    for (int i = 0; i < 200 && BindLoopback(port) == port; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    std::remove(config.c_str());
-    return scheme + "://127.0.0.1:" + std::to_string(port);
-}
 
 // `scheme` empty: the pseudo-terminal itself; "tcp" or "rfc2217": through ser2net.
 Result Measure(int baud, int directionMode, int exchanges, const std::string& scheme = "") {
@@ -91,11 +44,13 @@ Result Measure(int baud, int directionMode, int exchanges, const std::string& sc
         std::fprintf(stderr, "virtual module: %s\n", error.c_str());
         std::exit(1);
     }
-    pid_t server = -1;
+    testing::Ser2net server;
     auto serial = std::make_unique<LineByName>();
-    serial->settings.name = scheme.empty()
-                                ? transport.slavePath()
-                                : StartServer(scheme, transport.slavePath(), baud, server);
+    serial->settings.name =
+        scheme.empty()
+            ? transport.slavePath()
+            : server.Start(transport.slavePath(), scheme == "tcp" ? "raw" : "rfc2217",
+                           std::to_string(baud) + "n81");
     serial->settings.baudRate = static_cast<unsigned>(baud);
     serial->directionMode = directionMode;
     RecordingPrompter prompter;
@@ -139,10 +94,7 @@ Result Measure(int baud, int directionMode, int exchanges, const std::string& sc
     const double roundTrip =
         std::chrono::duration<double, std::milli>(io.port().RoundTrip()).count();
     io.port().Close();
-    if (server > 0) {
-        kill(server, SIGTERM);
-        waitpid(server, nullptr, 0);
-    }
+    server.Stop();
     transport.stop();
     return {perExchange(plain), perExchange(monitored), bound, roundTrip};
 }
@@ -151,7 +103,7 @@ Result Measure(int baud, int directionMode, int exchanges, const std::string& sc
 
 int main(int argc, char** argv) {
     const int exchanges = argc > 1 ? std::atoi(argv[1]) : 200;
-    const bool remote = access(kSer2net, X_OK) == 0;
+    const bool remote = testing::Ser2net::Available();
     std::printf("%-8s %-16s %12s %12s %8s %14s %9s %14s\n", "baud", "line", "measured ms",
                 "bound ms", "ratio", "monitored ms", "monitor", "round trip ms");
     for (int baud : {9600, 115200}) {
