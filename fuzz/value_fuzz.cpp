@@ -21,16 +21,6 @@ namespace {
 
 using namespace zep8;
 
-class SilentPrompter : public Prompter {
-  public:
-    Answer ask(std::string_view, std::string_view, Buttons buttons, Icon) override {
-        return SafeAnswer(buttons);
-    }
-    std::optional<std::string> enterText(std::string_view, std::string_view, bool) override {
-        return std::nullopt;
-    }
-};
-
 [[noreturn]] void Fail(const Parameter& p, std::string_view text, const char* what) {
     std::fprintf(stderr, "%s: %s (value \"%.*s\")\n", p.name.c_str(), what,
                  static_cast<int>(text.size()), text.data());

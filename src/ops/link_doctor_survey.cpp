@@ -13,17 +13,6 @@
 namespace zep8 {
 namespace {
 
-// The survey asks nobody anything; its link still needs someone to ask.
-class SilentPrompter : public Prompter {
-  public:
-    Answer ask(std::string_view, std::string_view, Buttons buttons, Icon) override {
-        return SafeAnswer(buttons);
-    }
-    std::optional<std::string> enterText(std::string_view, std::string_view, bool) override {
-        return std::nullopt;
-    }
-};
-
 // Tells the survey's progress as one line per speed, and stops it at the
 // first ZEP8.
 class SurveyReport : public SurveyObserver {

@@ -57,4 +57,15 @@ constexpr Answer SafeAnswer(Buttons buttons) {
     return Answer::Cancel;
 }
 
+// Nobody to ask: every question gets its safe answer, no text is typed.
+class SilentPrompter : public Prompter {
+  public:
+    Answer ask(std::string_view, std::string_view, Buttons buttons, Icon) override {
+        return SafeAnswer(buttons);
+    }
+    std::optional<std::string> enterText(std::string_view, std::string_view, bool) override {
+        return std::nullopt;
+    }
+};
+
 }  // namespace zep8
