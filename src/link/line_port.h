@@ -90,6 +90,32 @@ class LinePort {
     // A two-wire adapter without echo cancellation hears its own request: the
     // first bytes received are then that request and are dropped.
     std::atomic<bool> echoSuppression{false};
+
+    // The whole reply wait (ms) of a transfer whose line times out a reply
+    // after `replyTimeout` ms with the usual read total constant.
+    int ReplyWait(int replyTimeout) const {
+        if (const int override = replyWaitOverride.load(); override > 0) return override;
+        if (replyTimeout == 0) return 0;
+        const int wait = replyTimeout - kReadTotalConstant + readTotalConstant.load();
+        return wait > 0 ? wait : 0;
+    }
 };
+
+// What bytes received for a reply gave: nothing but the request's echo, more
+// of the reply, or the end of a reply of the own protocol (a carriage return).
+enum class ReplyBytes { None, Taken, Ended };
+
+// Drops what is left of the echo (`echoLeft` counts down) and keeps at most
+// kMaxReply characters of the reply.
+inline ReplyBytes TakeReplyBytes(std::string_view received, std::size_t& echoLeft,
+                                 std::string& reply) {
+    const std::size_t echoed = echoLeft < received.size() ? echoLeft : received.size();
+    received.remove_prefix(echoed);
+    echoLeft -= echoed;
+    if (received.empty()) return ReplyBytes::None;
+    const std::size_t room = reply.size() < kMaxReply ? kMaxReply - reply.size() : 0;
+    reply.append(received.substr(0, room));
+    return received.find('\r') != std::string_view::npos ? ReplyBytes::Ended : ReplyBytes::Taken;
+}
 
 }  // namespace zep8

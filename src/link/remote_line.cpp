@@ -19,11 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::chrono::milliseconds Remaining(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    return std::max(left, std::chrono::milliseconds(0));
-}
-
 // RFC 2217's parity numbers: 1 none, 2 odd, 3 even, 4 mark, 5 space.
 std::uint32_t ComPortParity(int scheme) {
     switch (scheme) {
@@ -165,7 +160,7 @@ int RemoteLine::Connect(const RemoteAddress& address) {
             error = errno;
         } else {
             const int woke =
-                Event::waitAny({&owner_.stopEvent}, Remaining(deadline), fd_, Event::kWritable);
+                Event::waitAny({&owner_.stopEvent}, Event::Remaining(deadline), fd_, Event::kWritable);
             socklen_t length = sizeof error;
             if (woke == 0) {
                 freeaddrinfo(found);
@@ -261,7 +256,7 @@ int RemoteLine::Close() {
     ::shutdown(fd_, SHUT_WR);
     const auto deadline = Clock::now() + kCloseWait;
     for (;;) {
-        if (Event::waitAny({&owner_.stopEvent}, Remaining(deadline), fd_) != 1) break;
+        if (Event::waitAny({&owner_.stopEvent}, Event::Remaining(deadline), fd_) != 1) break;
         char buffer[256];
         const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
         if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) break;
@@ -291,7 +286,7 @@ int RemoteLine::SendAll(std::string_view bytes) {
 }
 
 int RemoteLine::ReadSome(Clock::time_point deadline, std::string& data, bool& timedOut) {
-    const int woke = Event::waitAny({&owner_.stopEvent}, Remaining(deadline), fd_);
+    const int woke = Event::waitAny({&owner_.stopEvent}, Event::Remaining(deadline), fd_);
     if (woke == 0) return TRANSFER_ABORTED;
     if (woke == Event::kTimedOut) {
         timedOut = true;
@@ -320,27 +315,19 @@ int RemoteLine::Receive(std::string& reply, std::size_t echoLength) {
     const bool rtu = protocolMode_ == PROTOCOL_MODBUS_RTU;
     const int network =
         static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(roundTrip_).count());
-    int wait = timings_.replyTimeout == 0
-                   ? 0
-                   : std::max(0, timings_.replyTimeout - LinePort::kReadTotalConstant +
-                                     owner_.readTotalConstant.load());
-    if (const int override = owner_.replyWaitOverride.load(); override > 0) wait = override;
-    auto deadline = Clock::now() + std::chrono::milliseconds(wait + network);
+    auto deadline =
+        Clock::now() + std::chrono::milliseconds(owner_.ReplyWait(timings_.replyTimeout) + network);
     for (;;) {
         std::string received;
         bool timedOut = false;
         if (const int r = ReadSome(deadline, received, timedOut); r != 0) return r;
         if (timedOut) return (rtu && !reply.empty()) ? TRANSFER_OK : TRANSFER_TIMEOUT;
-        std::string_view bytes(received);
-        const std::size_t echoed = std::min(echoLength, bytes.size());
-        bytes.remove_prefix(echoed);
-        echoLength -= echoed;
-        if (bytes.empty()) continue;
-        reply.append(bytes.substr(0, kMaxReply - std::min(reply.size(), kMaxReply)));
+        const ReplyBytes taken = TakeReplyBytes(received, echoLength, reply);
+        if (taken == ReplyBytes::None) continue;
         if (rtu) {
             // The server may hand on a reply in pieces: its gap is not the line's.
             deadline = Clock::now() + std::chrono::milliseconds(timings_.rtuSilence + network + 2);
-        } else if (bytes.find('\r') != std::string_view::npos) {
+        } else if (taken == ReplyBytes::Ended) {
             return TRANSFER_OK;
         }
     }

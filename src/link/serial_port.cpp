@@ -39,11 +39,6 @@ void SetRts(int fd, bool on) {
     (void)ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits);
 }
 
-std::chrono::milliseconds Remaining(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    return std::max(left, std::chrono::milliseconds(0));
-}
-
 }  // namespace
 
 SerialPort::~SerialPort() {
@@ -232,15 +227,9 @@ int SerialPort::Send(std::string_view frame) {
 
 int SerialPort::Receive(std::string& reply, std::size_t echoLength) {
     const bool rtu = protocolMode_ == PROTOCOL_MODBUS_RTU;
-    // The reply time-out was worked out with the usual read total constant.
-    int wait =
-        timings_.replyTimeout == 0
-            ? 0
-            : std::max(0, timings_.replyTimeout - kReadTotalConstant + readTotalConstant.load());
-    if (const int override = replyWaitOverride.load(); override > 0) wait = override;
-    auto deadline = Clock::now() + std::chrono::milliseconds(wait);
+    auto deadline = Clock::now() + std::chrono::milliseconds(ReplyWait(timings_.replyTimeout));
     for (;;) {
-        const int woke = Event::waitAny({&stopEvent}, Remaining(deadline), fd_);
+        const int woke = Event::waitAny({&stopEvent}, Event::Remaining(deadline), fd_);
         if (woke == 0) return TRANSFER_ABORTED;
         if (woke == Event::kTimedOut) {
             return (rtu && !reply.empty()) ? TRANSFER_OK : TRANSFER_TIMEOUT;
@@ -252,15 +241,12 @@ int SerialPort::Receive(std::string& reply, std::size_t echoLength) {
         // again would only spin on the same hang-up.
         if (n <= 0) return LineGone(n == 0 ? EIO : errno);
         if (LineErrorsGrew()) return TRANSFER_LINE_ERROR;
-        std::string_view received(buffer, static_cast<std::size_t>(n));
-        const std::size_t echoed = std::min(echoLength, received.size());
-        received.remove_prefix(echoed);
-        echoLength -= echoed;
-        if (received.empty()) continue;
-        reply.append(received.substr(0, kMaxReply - std::min(reply.size(), kMaxReply)));
+        const ReplyBytes taken = TakeReplyBytes(
+            std::string_view(buffer, static_cast<std::size_t>(n)), echoLength, reply);
+        if (taken == ReplyBytes::None) continue;
         if (rtu) {
             deadline = Clock::now() + std::chrono::milliseconds(timings_.rtuSilence);
-        } else if (received.find('\r') != std::string_view::npos) {
+        } else if (taken == ReplyBytes::Ended) {
             return TRANSFER_OK;
         }
     }

@@ -16,6 +16,14 @@ class Event {
     static constexpr std::chrono::milliseconds kInfinite{-1};
     static constexpr int kTimedOut = -1;
 
+    // The wait left until `deadline`: whole milliseconds, rounded up, never
+    // below 0.
+    static std::chrono::milliseconds Remaining(std::chrono::steady_clock::time_point deadline) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        return left > std::chrono::milliseconds(0) ? left : std::chrono::milliseconds(0);
+    }
+
     explicit Event(Reset mode, bool initiallySet = false);
     ~Event();
     Event(const Event&) = delete;
