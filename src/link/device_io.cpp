@@ -104,10 +104,11 @@ DeviceIO::~DeviceIO() {
 
 bool DeviceIO::Fail(std::string& errorText, std::string_view reason, std::uint32_t verdict) {
     errorText = reason;
-    std::lock_guard lock(lastFailureMutex_);
-    lastFailure_ = reason;
-    if (verdict != 0 && VerdictSlot(verdict) < kVerdicts)
-        verdictReasons_[VerdictSlot(verdict)] = reason;
+    {
+        std::lock_guard lock(lastFailureMutex_);
+        lastFailure_ = reason;
+    }
+    RecordVerdict(verdict, reason);
     return false;
 }
 
