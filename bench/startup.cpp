@@ -72,7 +72,7 @@ int Configurator(int argc, char** argv) {
     if (!session.Start()) return 1;
     // The module must have answered and the tree must be there.
     if (!session.document().linkFound() || !session.frame().view().root() ||
-        !session.frame().view().root()->isExpanded()) {
+        !session.frame().view().GetTreeCtrl().isItemExpanded(session.frame().view().root())) {
         return 2;
     }
     ReportWhenShown(session.frame());

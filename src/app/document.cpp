@@ -138,6 +138,18 @@ ConfigurationNodes Document::nodes() {
     return {serviceNode_, device_.netNode, device_.commonNode, device_.channelsNode};
 }
 
+void Document::SetModified(bool modified) {
+    if (modified_ == modified) return;
+    modified_ = modified;
+    device_.changes.Notify(ChangeNotice::Of(ChangeNotice::Kind::Modified));
+}
+
+void Document::AnnounceFile(std::optional<ChangeNotice> contents) {
+    if (contents) device_.changes.Notify(*contents);
+    device_.changes.Notify(ChangeNotice::Of(ChangeNotice::Kind::Title));
+    device_.changes.Notify(ChangeNotice::Of(ChangeNotice::Kind::Modified));
+}
+
 void Document::ClearModuleValues() {
     device_.netNode.ClearValues();
     device_.commonNode.ClearValues();
@@ -151,7 +163,7 @@ bool Document::NewDocument() {
     path_.clear();
     modified_ = false;
     ClearModuleValues();
-    ui_.UpdateViews();
+    AnnounceFile(ChangeNotice::AllValues());
     return true;
 }
 
@@ -168,6 +180,8 @@ bool Document::OpenDocument(const std::string& path) {
         }
         if (LoadConfiguration(nodes(), *bytes, prompter_, &device_.abortEvent) !=
             LoadStatus::Loaded) {
+            // What was taken from the file before it failed stays shown.
+            device_.changes.Notify(ChangeNotice::AllValues());
             // Nothing may be written from a file that did not load.
             if (setup_.options.hasAction(ACTION_WRITE_ALL)) state.SetExitStatus(EXIT_FILE_ERROR);
             return false;
@@ -186,7 +200,7 @@ bool Document::OpenDocument(const std::string& path) {
         SaveDocument(setup_.options.fileArgument.empty() ? path : setup_.options.fileArgument);
         return false;
     }
-    ui_.UpdateViews();
+    AnnounceFile(ChangeNotice::Of(ChangeNotice::Kind::Rebuilt));
     return true;
 }
 
@@ -209,15 +223,13 @@ std::optional<std::string> Document::SaveDocument(const std::string& path) {
         path_ = path;
         title_ = path.substr(path.rfind('/') + 1);
         modified_ = false;
+        AnnounceFile({});
     }
-    ui_.UpdateViews();
     return error;
 }
 
 bool Document::ReadAll() {
-    const bool ran = device_.ReadAll();
-    if (ran) ui_.UpdateViews();
-    return ran;
+    return device_.ReadAll();
 }
 
 bool Document::Compare() {
@@ -279,7 +291,6 @@ void Document::FactoryReset() {
     const bool writeNet = device_.netWriteEnabled.exchange(true);
     device_.WriteAll();
     device_.netWriteEnabled = writeNet;
-    ui_.UpdateViews();
 }
 
 void Document::ChangePassword(const std::string& oldPassword, const std::string& newPassword,
@@ -315,7 +326,6 @@ void Document::ProgramNetworkSettings() {
         "('No')",
         "Вы уверены что хотите изменить настройки порграммы?", Buttons::YesNo, Icon::Question);
     if (answer == Answer::Yes && ui_.ProgramSettingsDialog(device_)) device_.Rebuild();
-    ui_.UpdateViews();
 }
 
 void Document::ApplyNewNetworkSettings() {
@@ -325,7 +335,7 @@ void Document::ApplyNewNetworkSettings() {
     } else if (setup_.options.hasAction(ACTION_APPLY)) {
         ApplyNetworkSettingsAutomated(device_);
     }
-    ui_.UpdateViews();
+    device_.changes.Notify(ChangeNotice::AllValues());
     state.networkChanged = false;
 }
 

@@ -27,7 +27,6 @@ class DocumentUi {
     virtual bool ApplyDialog(Device&) { return false; }
     // The program settings dialog; true when it ended with OK.
     virtual bool ProgramSettingsDialog(Device&) { return false; }
-    virtual void UpdateViews() {}
     // The whole list behind the compare result's "Подробнее...".
     virtual void ShowDifferences(const DifferenceList&) {}
     // What a write is about to overwrite; true goes on with it ("Записать").
@@ -99,13 +98,18 @@ class Document : public SessionHost {
     const std::string& title() const { return title_; }
     bool modified() const { return modified_; }
     // An edit in the window changed the configuration.
-    void SetModified(bool modified) { modified_ = modified; }
+    void SetModified(bool modified);
+    // Where the document says what changed: values, lists, title, modified flag.
+    ChangeNotices& changes() { return device_.changes; }
     bool startupCancelled() const { return startupCancelled_; }
     bool linkFound() const { return linkFound_; }
     ConfigurationNodes nodes();
 
   private:
     void ClearModuleValues();
+    // The file, its name and the modified flag changed, and with them maybe
+    // the contents.
+    void AnnounceFile(std::optional<ChangeNotice> contents);
     bool Write(bool all);
     std::vector<std::string> ProgramSettingValues() const;
 

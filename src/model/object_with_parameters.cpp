@@ -10,10 +10,12 @@ namespace zep8 {
 
 void ObjectWithParameters::InitParameters() {
     parameters_.clear();
+    ++listGeneration_;
 }
 
 Parameter& ObjectWithParameters::AddParameter(std::string_view name) {
     parameters_.push_back(std::make_unique<Parameter>(name));
+    ++listGeneration_;
     return *parameters_.back();
 }
 

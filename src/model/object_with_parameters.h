@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -51,6 +52,9 @@ class ObjectWithParameters {
 
     const ParameterList& parameters() const { return parameters_; }
     int commonIndex() const { return commonIndex_; }
+    // Counts the times the parameter list was made anew or grew, so that a
+    // view can tell its rows still point at this list's parameters.
+    unsigned listGeneration() const { return listGeneration_.load(); }
 
   protected:
     Parameter& AddParameter(std::string_view name);
@@ -64,6 +68,7 @@ class ObjectWithParameters {
     TransferCounts Walk(TransferSession& session, Operation operation);
 
     ParameterList parameters_;
+    std::atomic<unsigned> listGeneration_{0};
     int commonIndex_ = -1;
 };
 

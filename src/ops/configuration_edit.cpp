@@ -86,6 +86,8 @@ EditOutcome ConfigurationEditor::EditValue(Parameter& p, InvisibleElement& owner
         outcome.updateAllViews = true;
     }
     outcome.pending = p.changed;
+    device_.changes.Notify(outcome.updateAllViews ? ChangeNotice::AllValues()
+                                                  : ChangeNotice::ValueOf(p));
     return outcome;
 }
 
@@ -100,6 +102,7 @@ EditOutcome ConfigurationEditor::EditAttribute(Parameter& p, std::string_view ol
     outcome.accepted = true;
     outcome.cellText = std::string(newText);
     outcome.pending = true;
+    device_.changes.Notify(ChangeNotice::ValueOf(p));
     return outcome;
 }
 
@@ -125,6 +128,7 @@ void ConfigurationEditor::ForgetValue(Parameter& p) {
     p.value = std::string(kNoData);
     p.errorText.clear();
     p.changed = p.attrChanged = p.pendingWrite = false;
+    device_.changes.Notify(ChangeNotice::ValueOf(p));
 }
 
 }  // namespace zep8

@@ -15,7 +15,7 @@ struct EditOutcome {
     bool changedAnything = false;  // the document counts as modified
     bool accepted = false;         // false: the cell gets its old text back
     std::string cellText;          // the text the cell shows when accepted
-    bool updateAllViews = false;   // the program's port settings changed
+    bool updateAllViews = false;   // the program's port settings changed: every value went
     bool pending = false;          // the row waits to be written (green)
 };
 
@@ -40,7 +40,7 @@ class ConfigurationEditor {
     void ReadOnExpand(InvisibleElement& node, bool autoRead);
 
     // "Установить значение в "Нет данных"".
-    static void ForgetValue(Parameter& parameter);
+    void ForgetValue(Parameter& parameter);
 
     // Why `newText` cannot be the value of `parameter`: the type, and the
     // range when it has one.

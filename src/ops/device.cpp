@@ -114,6 +114,7 @@ bool Device::RunJob(Job job) {
             break;
     }
     observer_->WaitForJob();
+    changes.Notify(ChangeNotice::AllValues());
     return true;
 }
 
@@ -527,6 +528,7 @@ void Device::Rebuild() {
     commonNode.InitParameters();
     channelsNode.InitParameters();
     ReopenPort(true);
+    changes.Notify(ChangeNotice::Of(ChangeNotice::Kind::Rebuilt));
 }
 
 }  // namespace zep8

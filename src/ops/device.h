@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "link/device_io.h"
+#include "model/change_notices.h"
 #include "model/channels.h"
 #include "model/common.h"
 #include "model/net_rs485.h"
@@ -89,6 +90,9 @@ class Device : public DeviceIO, public TransferSession {
     // Rebuilds the groups from the catalogue (no data anywhere) and reopens the port.
     void Rebuild();
 
+    // Announces changes of the groups' values and lists; a job's come once it
+    // has ended, on the thread that asked for it.
+    ChangeNotices changes;
     Common commonNode;
     NetRS485 netNode;
     Channels channelsNode;

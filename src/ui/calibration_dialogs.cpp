@@ -45,6 +45,7 @@ class CalibrationDialogs : public CalibrationHost {
 }  // namespace
 
 void RunCalibrationWizard(QWidget* parent, Device& device, Prompter&) {
+    const AnnounceOnClose announce(device);
     CalibrationDialogs dialogs(parent);
     CCalibrationMode mode(device, dialogs, dialogs.Wait());
     dialogs.RunMode(mode);

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QResizeEvent>
+#include <QThread>
 #include <algorithm>
 #include <vector>
 
@@ -50,6 +51,14 @@ CZEP8TreeListView::CZEP8TreeListView(Document& document, Prompter& prompter, QWi
             });
     connect(&tree, &CTreeListCtrl::contextMenuWanted, this, &CZEP8TreeListView::OnContextMenu);
     connect(&tree, &CTreeListCtrl::stateIconClicked, this, &CZEP8TreeListView::OnStateIcon);
+    subscription_ = document.changes().Subscribe([this](const ChangeNotice& notice) {
+        if (QThread::currentThread() == thread()) {
+            OnChange(notice);
+        } else {
+            QMetaObject::invokeMethod(
+                this, [this, notice] { OnChange(notice); }, Qt::QueuedConnection);
+        }
+    });
     polling_ = std::make_unique<ChannelPolling>(document.device());
     polling_->SetChangeSink([this] { MarkModified(); });
     // Results come on the scanners' threads; the rows change on this one.
@@ -117,7 +126,8 @@ void CZEP8TreeListView::OnInitialUpdate() {
 
 void CZEP8TreeListView::BuildTree() {
     CTreeListCtrl& tree = GetTreeCtrl();
-    tree.clear();
+    tree.Clear();
+    builtFrom_.clear();
     root_ = tree.InsertRow(Q("Конфигурация ZEP8 (" + document_.title() + ")"), kRootImage,
                            kRootImage, false, false, nullptr, nullptr);
     Device& device = document_.device();
@@ -135,6 +145,7 @@ void CZEP8TreeListView::AddNode(InvisibleElement& node, Row parent) {
     const Row row =
         tree.InsertRow(Q(item.text), item.image, item.selectedImage, false, false, parent, nullptr);
     tree.SetRowObject(row, RowObject::of(&node));
+    builtFrom_.emplace_back(&node, node.listGeneration());
     tree.SetCellText(row, 1, Q(item.columns[1]));
     for (const auto& p : node.parameters()) {
         const TreeRow r = DescribeParameterRow(*p, node, showIndexes_);
@@ -185,49 +196,43 @@ void CZEP8TreeListView::AddPollBranch(Row parent) {
     pollGroup_ = group;
 }
 
-// The rows hold the document's parameters; a rebuilt group has new ones.
+// The rows hold the document's parameters; a group whose list was made anew
+// since has other ones.
 bool CZEP8TreeListView::RowsMatchDocument() const {
-    const CTreeListCtrl& tree = GetTreeCtrl();
-    for (QTreeWidgetItemIterator it(const_cast<CTreeListCtrl*>(&tree)); *it; ++it) {
-        const RowObject object = tree.GetRowObject(*it);
-        Parameter* p = object.parameter();
-        if (!p || p == &document_.device().channelsNode.logSwitch) continue;
-        const InvisibleElement* owner = tree.GetRowObject((*it)->parent()).node();
-        if (!owner) return false;
-        bool found = false;
-        for (const auto& q : owner->parameters()) found = found || q.get() == p;
-        if (!found) return false;
-    }
-    return true;
+    return std::all_of(builtFrom_.begin(), builtFrom_.end(), [](const auto& built) {
+        return built.first->listGeneration() == built.second;
+    });
 }
 
-void CZEP8TreeListView::OnUpdate() {
+void CZEP8TreeListView::OnChange(const ChangeNotice& notice) {
     if (!root_) return;
     CTreeListCtrl& tree = GetTreeCtrl();
-    tree.EndEdit(false);
-    if (!RowsMatchDocument()) {
+    if (notice.kind == ChangeNotice::Kind::Rebuilt || !RowsMatchDocument()) {
         BuildTree();
         tree.expandItem(root_);
         return;
     }
-    tree.setUpdatesEnabled(false);
-    const Row selected = tree.currentItem();
-    const RowObject selectedObject = selected ? tree.GetRowObject(selected) : RowObject{};
-    const QString selectedText = selected ? tree.GetCellText(selected, 0) : QString();
-
-    tree.SetCellText(root_, 0, Q("Конфигурация ZEP8 (" + document_.title() + ")"));
-    RefreshRows(root_);
-
-    if (selected) {
-        if (const Row again = tree.FindRow(nullptr, selectedText, selectedObject)) {
-            tree.setCurrentItem(again);
-        }
+    switch (notice.kind) {
+        case ChangeNotice::Kind::Value:
+            ShowParameter(tree.model().RowOfPointer(notice.parameter));
+            break;
+        case ChangeNotice::Kind::Values:
+            RefreshRows(notice.node ? tree.model().RowOfPointer(notice.node) : root_);
+            break;
+        case ChangeNotice::Kind::Title:
+            tree.SetCellText(root_, 0, Q("Конфигурация ZEP8 (" + document_.title() + ")"));
+            break;
+        default:
+            break;
     }
-    tree.setUpdatesEnabled(true);
-    tree.viewport()->update();
+}
+
+void CZEP8TreeListView::RefreshAll() {
+    OnChange(ChangeNotice::AllValues());
 }
 
 void CZEP8TreeListView::RefreshRows(Row parent) {
+    if (!parent) return;
     for (int i = 0; i < parent->childCount(); ++i) {
         const Row row = parent->child(i);
         if (GetTreeCtrl().GetRowObject(row).parameter()) {
@@ -239,6 +244,7 @@ void CZEP8TreeListView::RefreshRows(Row parent) {
 }
 
 void CZEP8TreeListView::ShowParameter(Row row) {
+    if (!row) return;
     CTreeListCtrl& tree = GetTreeCtrl();
     const Parameter* p = tree.GetRowObject(row).parameter();
     const InvisibleElement* owner = tree.GetRowObject(row->parent()).node();
@@ -251,11 +257,7 @@ void CZEP8TreeListView::ShowParameter(Row row) {
 }
 
 CZEP8TreeListView::Row CZEP8TreeListView::RowOf(const void* object) const {
-    const CTreeListCtrl& tree = GetTreeCtrl();
-    for (QTreeWidgetItemIterator it(const_cast<CTreeListCtrl*>(&tree)); *it; ++it) {
-        if (tree.GetRowObject(*it).pointer == object) return *it;
-    }
-    return nullptr;
+    return GetTreeCtrl().model().RowOfPointer(object);
 }
 
 void CZEP8TreeListView::OnRowExpanding(Row row) {
@@ -300,7 +302,6 @@ void CZEP8TreeListView::OnEditEnded(Row row, int column, const QString& oldText,
         return;
     }
     tree.SetCellText(row, column, Q(outcome.cellText));
-    if (outcome.updateAllViews) OnUpdate();
     if (outcome.pending) {
         if (const Row shown = RowOf(p)) tree.SetRowColour(shown, ColourOf(kRowPending), true);
     }
@@ -331,7 +332,6 @@ bool CZEP8TreeListView::EditPollRow(Row row, int column, const QString& oldText,
 
 void CZEP8TreeListView::MarkModified() {
     document_.SetModified(true);
-    emit documentModified();
 }
 
 void CZEP8TreeListView::OnStateIcon(Row row) {
@@ -362,10 +362,7 @@ void CZEP8TreeListView::OnPollResult(const PollResult& result) {
         tree.SetCellText(row, 2, Q(update->valueText));
         tree.SetCellText(row, 4, Q(update->errorText));
         const QColor colour = ColourOf(update->colour);
-        if (tree.GetRowColour(row) != colour) {
-            tree.SetRowColour(row, colour, false);
-            tree.viewport()->update(tree.visualItemRect(row));
-        }
+        tree.SetRowColour(row, colour, false);
     }
     const PollTime& t = result.start;
     const QDateTime time(QDate(t.year, t.month, t.day),
@@ -400,21 +397,18 @@ Parameter* CZEP8TreeListView::SelectedParameter(bool tellWhenNone) {
 void CZEP8TreeListView::ReadSelectedParameter() {
     if (Parameter* p = SelectedParameter(true)) {
         document_.device().ReadOne(*p);
-        OnUpdate();
     }
 }
 
 void CZEP8TreeListView::WriteSelectedParameter() {
     if (Parameter* p = SelectedParameter(true)) {
         document_.device().WriteOne(*p);
-        OnUpdate();
     }
 }
 
 void CZEP8TreeListView::ForgetSelectedValue() {
     if (Parameter* p = SelectedParameter(true)) {
-        ConfigurationEditor::ForgetValue(*p);
-        OnUpdate();
+        editor_.ForgetValue(*p);
     }
 }
 

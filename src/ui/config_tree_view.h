@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 
+#include "model/change_notices.h"
+#include "model/object_with_parameters.h"
 #include "ops/channel_polling.h"
 #include "ops/configuration_edit.h"
 #include "ui/tree_list_view.h"
@@ -30,13 +32,13 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
 
     // First display: columns, tree, the root opened.
     void OnInitialUpdate();
-    // After any change of the document: every row's texts and colour, the
-    // selection kept. A document whose groups were built anew gets new rows.
-    void OnUpdate();
 
     void SetAutoRead(bool on) { autoRead_ = on; }
     bool autoRead() const { return autoRead_; }
-    void SetShowIndexes(bool on) { showIndexes_ = on; }
+    void SetShowIndexes(bool on) {
+        showIndexes_ = on;
+        RefreshAll();
+    }
 
     // The three commands of the context menu, on the selected row.
     void ReadSelectedParameter();
@@ -50,8 +52,6 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
     Row RowOf(const void* object) const;
 
   signals:
-    // An edit changed the configuration.
-    void documentModified();
     // A measured value arrived for a poll row; no value: the read failed or
     // brought no number, and `why` says which (empty: the poll stopped).
     void pollSample(int input, const QString& label, const QDateTime& time,
@@ -69,6 +69,10 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
     void RefreshRows(Row parent);
     void ShowParameter(Row row);
     bool RowsMatchDocument() const;
+    // What the document says changed; every row's texts and colour when it
+    // does not say. Selection, open groups and scroll position stay.
+    void OnChange(const ChangeNotice& notice);
+    void RefreshAll();
     void FitColumns();
     std::vector<int> ColumnWidths() const;
     Parameter* SelectedParameter(bool tellWhenNone);
@@ -90,8 +94,11 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
     bool showIndexes_ = false;
     bool columnsSizedByUser_ = false;
     Row pollGroup_ = nullptr;
+    // The nodes the rows were made from, with their lists' generations then.
+    std::vector<std::pair<const ObjectWithParameters*, unsigned>> builtFrom_;
     // Last: its scanners stop before anything they report to goes.
     std::unique_ptr<ChannelPolling> polling_;
+    ChangeNotices::Subscription subscription_;
 };
 
 }  // namespace zep8

@@ -10,6 +10,20 @@ class Prompter;
 // The dialogs that drive the engines of ops/ on the device. Each opens
 // modally over `parent` and returns when it has closed.
 
+// Held while one of them is open: when it closes, the device's change list
+// hears that values may have changed (the program's port settings, what was
+// read on the way).
+class AnnounceOnClose {
+  public:
+    explicit AnnounceOnClose(Device& device) : device_(device) {}
+    ~AnnounceOnClose();
+    AnnounceOnClose(const AnnounceOnClose&) = delete;
+    AnnounceOnClose& operator=(const AnnounceOnClose&) = delete;
+
+  private:
+    Device& device_;
+};
+
 // "Установка сетевых параметров программы": true when the operator left it
 // with "Выход" (at start, that ends the program).
 bool RunPortSetupDialog(QWidget* parent, Device& device, Prompter& prompter);

@@ -79,6 +79,7 @@ void CDoctorDialog::OnApply() {
 }
 
 void RunDoctorDialog(QWidget* parent, Device& device) {
+    const AnnounceOnClose announce(device);
     CDoctorDialog dialog(parent, device);
     dialog.Start();
     dialog.exec();

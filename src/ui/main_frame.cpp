@@ -86,7 +86,13 @@ CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& st
     UpdateCommandState();
     setAcceptDrops(true);
     setWindowIcon(QApplication::windowIcon());
-    connect(view_, &CZEP8TreeListView::documentModified, this, &CMainFrame::UpdateTitle);
+    // The title follows the document's name and its modified flag.
+    changes_ = document.changes().Subscribe([this](const ChangeNotice& notice) {
+        if (notice.kind == ChangeNotice::Kind::Title ||
+            notice.kind == ChangeNotice::Kind::Modified) {
+            UpdateTitle();
+        }
+    });
     connect(
         view_, &CZEP8TreeListView::pollSample, this,
         [this](int input, const QString& label, const QDateTime& time, std::optional<double> value,
@@ -144,14 +150,12 @@ void CMainFrame::BuildMenus() {
     AddCommand(fileMenu_, ID_APP_EXIT, QStringLiteral("&Выход"), {}, [this] { close(); });
 
     deviceMenu_ = bar->addMenu(QStringLiteral("Прибор &ЗЕП8"));
-    // A job of the transfer thread under the wait cursor, then the new values.
+    // A job of the transfer thread under the wait cursor; the document tells
+    // the views what it changed.
     auto job = [this](std::function<bool(Document&)> run) {
         return [this, run = std::move(run)] {
-            {
-                WaitCursor wait;
-                run(document_);
-            }
-            UpdateViews();
+            WaitCursor wait;
+            run(document_);
         };
     };
     AddCommand(deviceMenu_, ID_READ_ALL, QStringLiteral("Считать все параметры\tAlt+R"),
@@ -182,14 +186,10 @@ void CMainFrame::BuildMenus() {
                [this] { ChangePassword(); });
     AddCommand(deviceMenu_, ID_FACTORY_RESET,
                QStringLiteral("Восстановление заводских установок\tAlt+I"),
-               Keys({QKeySequence(Qt::ALT | Qt::Key_I)}), [this] {
-                   document_.FactoryReset();
-                   UpdateViews();
-               });
+               Keys({QKeySequence(Qt::ALT | Qt::Key_I)}), [this] { document_.FactoryReset(); });
     AddCommand(deviceMenu_, ID_CALIBRATION, QStringLiteral("Юстировка\tAlt+C"),
                Keys({QKeySequence(Qt::ALT | Qt::Key_C)}), [this] {
                    RunCalibrationWizard(this, document_.device(), prompter_);
-                   UpdateViews();
                    if (calibrationEnded_) calibrationEnded_();
                });
     deviceMenu_->addSeparator();
@@ -219,18 +219,12 @@ void CMainFrame::BuildMenus() {
         semi->setChecked(semiAutomatic);
         automatic->setChecked(!semiAutomatic);
     });
-    AddCommand(deviceMenu_, ID_PORT_SETUP, QStringLiteral("Настройка порта"), {}, [this] {
-        RunPortSetupDialog(this, document_.device(), prompter_);
-        UpdateViews();
-    });
-    AddCommand(deviceMenu_, ID_BUS_SURVEY, QStringLiteral("Поиск приборов на линии"), {}, [this] {
-        RunSurveyDialog(this, document_.device());
-        UpdateViews();
-    });
-    AddCommand(deviceMenu_, ID_LINK_DOCTOR, QStringLiteral("Диагностика связи"), {}, [this] {
-        RunDoctorDialog(this, document_.device());
-        UpdateViews();
-    });
+    AddCommand(deviceMenu_, ID_PORT_SETUP, QStringLiteral("Настройка порта"), {},
+               [this] { RunPortSetupDialog(this, document_.device(), prompter_); });
+    AddCommand(deviceMenu_, ID_BUS_SURVEY, QStringLiteral("Поиск приборов на линии"), {},
+               [this] { RunSurveyDialog(this, document_.device()); });
+    AddCommand(deviceMenu_, ID_LINK_DOCTOR, QStringLiteral("Диагностика связи"), {},
+               [this] { RunDoctorDialog(this, document_.device()); });
 
     QMenu* viewMenu = bar->addMenu(QStringLiteral("Пр&осмотр"));
     QAction* statusBarItem =
@@ -252,11 +246,9 @@ void CMainFrame::BuildMenus() {
         // Docked behind another tab counts as shown; only a closed monitor unchecks.
         monitorItem->setChecked(!monitor_->isHidden());
     });
-    QAction* indexes = AddCommand(viewMenu, ID_SHOW_INDEXES,
-                                  QStringLiteral("Показывать линейные индексы"), {}, [this] {
-                                      view_->SetShowIndexes(actions_[ID_SHOW_INDEXES]->isChecked());
-                                      UpdateViews();
-                                  });
+    QAction* indexes =
+        AddCommand(viewMenu, ID_SHOW_INDEXES, QStringLiteral("Показывать линейные индексы"), {},
+                   [this] { view_->SetShowIndexes(actions_[ID_SHOW_INDEXES]->isChecked()); });
     indexes->setCheckable(true);
 
     QMenu* helpMenu = bar->addMenu(QStringLiteral("&Справка"));
@@ -274,15 +266,9 @@ void CMainFrame::BuildMenus() {
     AddCommand(
         nullptr, ID_PROGRAM_NETWORK, QString(),
         Keys({QKeySequence(Qt::ALT | Qt::Key_P), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_P)}),
-        [this] {
-            document_.ProgramNetworkSettings();
-            UpdateViews();
-        });
+        [this] { document_.ProgramNetworkSettings(); });
     AddCommand(nullptr, ID_APPLY_NETWORK, QString(), Keys({QKeySequence(Qt::ALT | Qt::Key_A)}),
-               [this] {
-                   document_.ApplyNewNetworkSettings();
-                   UpdateViews();
-               });
+               [this] { document_.ApplyNewNetworkSettings(); });
 }
 
 void CMainFrame::BuildToolBar() {
@@ -364,11 +350,6 @@ void CMainFrame::UpdateTitle() {
                    QString::fromStdString(document_.title()));
 }
 
-void CMainFrame::UpdateViews() {
-    UpdateTitle();
-    view_->OnUpdate();
-}
-
 void CMainFrame::SetPinned(bool pinned) {
     pinned_ = pinned;
     // Changing the flags hides a shown window.
@@ -438,7 +419,6 @@ bool CMainFrame::SaveModified() {
 void CMainFrame::NewDocument() {
     if (!SaveModified()) return;
     document_.NewDocument();
-    UpdateViews();
 }
 
 void CMainFrame::OpenDocument() {
@@ -455,7 +435,6 @@ bool CMainFrame::OpenFile(const QString& path) {
         opened = document_.OpenDocument(path.toStdString());
     }
     if (opened) AddRecentFile(QFileInfo(path).absoluteFilePath());
-    UpdateViews();
     return opened;
 }
 
@@ -465,7 +444,6 @@ bool CMainFrame::SaveDocument() {
         prompter_.notify(*error, "Ошибка сохранения файла", Icon::Error);
         return false;
     }
-    UpdateViews();
     return true;
 }
 
@@ -481,7 +459,6 @@ bool CMainFrame::SaveDocumentAs() {
         return false;
     }
     AddRecentFile(QFileInfo(path).absoluteFilePath());
-    UpdateViews();
     return true;
 }
 

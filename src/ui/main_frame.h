@@ -2,8 +2,11 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <functional>
 #include <map>
 #include <memory>
+
+#include "model/change_notices.h"
 
 namespace zep8 {
 
@@ -72,8 +75,6 @@ class CMainFrame : public QMainWindow {
 
     // "Режим автоматического чтения" checked or not.
     void SetAutoRead(bool on);
-    // After every change of the document: the title and the tree.
-    void UpdateViews();
     void UpdateTitle();
 
     CZEP8TreeListView& view() const { return *view_; }
@@ -135,6 +136,7 @@ class CMainFrame : public QMainWindow {
     QPoint pinnedAt_;
     bool initialUpdateDone_ = false;
     std::function<void()> calibrationEnded_;
+    ChangeNotices::Subscription changes_;
 };
 
 }  // namespace zep8

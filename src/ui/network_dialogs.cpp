@@ -1,3 +1,4 @@
+#include "ops/device.h"
 #include "ui/apply_dialog.h"
 #include "ui/device_dialogs.h"
 #include "ui/new_net_parameters_dialog.h"
@@ -6,23 +7,31 @@
 
 namespace zep8 {
 
+AnnounceOnClose::~AnnounceOnClose() {
+    device_.changes.Notify(ChangeNotice::AllValues());
+}
+
 bool RunPortSetupDialog(QWidget* parent, Device& device, Prompter& prompter) {
     // At start there is no main window yet, and nothing to tell the success to.
+    const AnnounceOnClose announce(device);
     CSetupCarrier dialog(parent, device, prompter, parent != nullptr);
     return dialog.exec() == PortSetup::CMD_EXIT;
 }
 
 bool RunApplyDialog(QWidget* parent, Device& device, Prompter&) {
+    const AnnounceOnClose announce(device);
     CApply dialog(parent, device);
     return dialog.exec() == QDialog::Accepted;
 }
 
 bool RunProgramSettingsDialog(QWidget* parent, Device& device, Prompter&) {
+    const AnnounceOnClose announce(device);
     CNewNetParameters dialog(parent, device);
     return dialog.exec() == QDialog::Accepted;
 }
 
 void RunSinglePointDialog(QWidget* parent, Device& device, Prompter&) {
+    const AnnounceOnClose announce(device);
     CSinglePoint dialog(parent, device);
     dialog.exec();
 }

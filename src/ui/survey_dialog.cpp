@@ -115,6 +115,7 @@ void CSurveyDialog::reject() {
 }
 
 void RunSurveyDialog(QWidget* parent, Device& device) {
+    const AnnounceOnClose announce(device);
     CSurveyDialog dialog(device, parent);
     dialog.StartSurvey();
     dialog.exec();

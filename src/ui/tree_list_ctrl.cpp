@@ -84,30 +84,11 @@ void MoveToolTipTo(QPoint globalPos) {
 
 }  // namespace
 
-RowObject RowObject::of(Parameter* parameter) {
-    if (!parameter) return {};
-    return {Kind::Parameter, parameter, -1};
-}
-
-RowObject RowObject::of(InvisibleElement* node) {
-    if (!node) return {};
-    return {Kind::Node, node, -1};
-}
-
-RowObject RowObject::poller(int number) {
-    return {Kind::Poller, nullptr, number};
-}
-
-Parameter* RowObject::parameter() const {
-    return kind == Kind::Parameter ? static_cast<Parameter*>(pointer) : nullptr;
-}
-
-InvisibleElement* RowObject::node() const {
-    return kind == Kind::Node ? static_cast<InvisibleElement*>(pointer) : nullptr;
-}
-
 CTreeListCtrl::CTreeListCtrl(QWidget* parent)
-    : QTreeWidget(parent), m_delegate(new CTreeListDelegate(this)) {
+    : QTreeView(parent),
+      m_model(new CTreeListModel(this)),
+      m_delegate(new CTreeListDelegate(this)) {
+    setModel(m_model);
     setItemDelegate(m_delegate);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -123,33 +104,27 @@ CTreeListCtrl::CTreeListCtrl(QWidget* parent)
     header()->setTextElideMode(Qt::ElideRight);
     header()->setSectionsMovable(false);
     header()->setSectionResizeMode(QHeaderView::Interactive);
-    setHeaderLabel(QString());
-    connect(this, &QTreeWidget::itemExpanded, this, &CTreeListCtrl::rowExpanding);
+    connect(this, &QTreeView::expanded, this,
+            [this](const QModelIndex& index) { emit rowExpanding(itemFromIndex(index)); });
+    // A rebuild takes every row away, the edited one too: its edit ends unheard.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { DropEdit(); });
     connect(header(), &QHeaderView::sectionResized, this, [this](int column) { FitTitle(column); });
 }
 
 CTreeListCtrl::~CTreeListCtrl() = default;
 
 void CTreeListCtrl::InsertColumn(int index, const QString& title, int alignment, int width) {
-    QTreeWidgetItem* titles = headerItem();
-    if (m_titles.isEmpty()) {
-        index = 0;  // the tree's own first column takes the first title
-    } else {
-        // Column 0 holds the row records: later columns never go before it.
-        const int count = static_cast<int>(m_titles.size());
-        index = std::clamp(index, 1, count);
-        setColumnCount(count + 1);
-        for (int column = count; column > index; --column) {
-            titles->setTextAlignment(column, Qt::Alignment(titles->textAlignment(column - 1)));
-            setColumnWidth(column, columnWidth(column - 1));
-            for (QTreeWidgetItemIterator it(this); *it; ++it)
-                (*it)->setText(column, (*it)->text(column - 1));
-        }
-        for (QTreeWidgetItemIterator it(this); *it; ++it) (*it)->setText(index, QString());
-    }
+    // Column 0 holds the row records: later columns never go before it.
+    index = m_titles.isEmpty() ? 0 : std::clamp(index, 1, static_cast<int>(m_titles.size()));
+    // The widths right of the new column move with their columns.
+    std::vector<int> widths;
+    for (int column = index; column < m_titles.size(); ++column)
+        widths.push_back(columnWidth(column));
+    m_model->InsertColumn(index, TitleAlignment(alignment));
     m_titles.insert(index, title);
-    titles->setTextAlignment(index, TitleAlignment(alignment));
     setColumnWidth(index, width);
+    for (std::size_t i = 0; i < widths.size(); ++i)
+        setColumnWidth(index + 1 + static_cast<int>(i), widths[i]);
     for (int column = index; column < m_titles.size(); ++column) FitTitle(column);
 }
 
@@ -161,128 +136,131 @@ void CTreeListCtrl::FitTitle(int column) {
     const int margin = header()->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header());
     const int room = header()->sectionSize(column) - 2 * margin - 2;
     const QString shown = header()->fontMetrics().elidedText(title, Qt::ElideRight, room);
-    QTreeWidgetItem* titles = headerItem();
-    titles->setText(column, shown);
-    titles->setToolTip(column, shown == title ? QString() : title);
+    m_model->SetTitle(column, shown, shown == title ? QString() : title);
 }
 
 CTreeListCtrl::Row CTreeListCtrl::InsertRow(const QString& text, int image, int selectedImage,
                                             bool textEditing, bool choiceEditing, Row parent,
                                             Row after) {
-    auto* row = new QTreeWidgetItem;
-    // Editable for Qt's editor machinery; BeginEdit decides which cell really is.
-    row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
-    row->setText(0, text);
-    row->setData(0, ROLE_IMAGE, image);
-    row->setData(0, ROLE_SELECTED_IMAGE, selectedImage);
-    row->setData(0, ROLE_TEXT_EDITING, textEditing);
-    row->setData(0, ROLE_CHOICE_EDITING, choiceEditing);
-    if (parent) {
-        const int found = after ? parent->indexOfChild(after) : -1;
-        parent->insertChild(found >= 0 ? found + 1 : parent->childCount(), row);
-    } else {
-        const int found = after ? indexOfTopLevelItem(after) : -1;
-        insertTopLevelItem(found >= 0 ? found + 1 : topLevelItemCount(), row);
-    }
-    return row;
+    return m_model->InsertRow(text, image, selectedImage, textEditing, choiceEditing, parent,
+                              after);
 }
 
 void CTreeListCtrl::SetCellText(Row row, int column, const QString& text) {
-    if (row && column >= 0) row->setText(column, text);
+    m_model->SetCellText(row, column, text);
 }
 
 QString CTreeListCtrl::GetCellText(Row row, int column) const {
-    return row && column >= 0 ? row->text(column) : QString();
-}
-
-template <typename T>
-T CTreeListCtrl::RecordValue(Row row, Role role, T fallback) const {
-    if (!row) return fallback;
-    const QVariant value = row->data(0, role);
-    return value.isValid() ? value.value<T>() : fallback;
+    return row ? row->text(column) : QString();
 }
 
 void CTreeListCtrl::SetRowObject(Row row, RowObject object) {
-    if (!row) return;
-    row->setData(0, ROLE_OBJECT_KIND, static_cast<int>(object.kind));
-    row->setData(0, ROLE_OBJECT_POINTER,
-                 QVariant::fromValue(reinterpret_cast<quintptr>(object.pointer)));
-    row->setData(0, ROLE_OBJECT_NUMBER, object.number);
+    m_model->SetRowObject(row, object);
 }
 
 RowObject CTreeListCtrl::GetRowObject(Row row) const {
-    RowObject object;
-    object.kind = static_cast<RowObject::Kind>(RecordValue(row, ROLE_OBJECT_KIND, 0));
-    object.pointer = reinterpret_cast<void*>(RecordValue<quintptr>(row, ROLE_OBJECT_POINTER, 0));
-    object.number = RecordValue(row, ROLE_OBJECT_NUMBER, -1);
-    return object;
+    return m_model->GetRowObject(row);
 }
 
-void CTreeListCtrl::SetRowColour(Row row, QColor colour, bool redraw) {
-    if (!row) return;
-    row->setData(0, ROLE_COLOUR, colour.isValid() ? colour : QColor(Qt::black));
-    if (redraw) viewport()->update();
+// The model tells the view which cells changed: `redraw` is kept for callers
+// that set several rows before one paint, and costs nothing now.
+void CTreeListCtrl::SetRowColour(Row row, QColor colour, bool) {
+    m_model->SetRowColour(row, colour);
 }
 
 QColor CTreeListCtrl::GetRowColour(Row row) const {
-    return RecordValue(row, ROLE_COLOUR, QColor(Qt::black));
+    return m_model->GetRowColour(row);
 }
 
-void CTreeListCtrl::SetRowBold(Row row, bool on, bool redraw) {
-    if (!row) return;
-    row->setData(0, ROLE_BOLD, on);
-    if (redraw) viewport()->update();
+void CTreeListCtrl::SetRowBold(Row row, bool on, bool) {
+    m_model->SetRowBold(row, on);
 }
 
 bool CTreeListCtrl::IsRowBold(Row row) const {
-    return RecordValue(row, ROLE_BOLD, false);
+    return m_model->IsRowBold(row);
 }
 
-void CTreeListCtrl::SetRowDisabled(Row row, bool on, bool redraw, bool withChildren) {
-    if (!row) return;
-    row->setData(0, ROLE_DISABLED, on);
-    if (withChildren) {
-        for (int i = 0; i < row->childCount(); ++i) SetRowDisabled(row->child(i), on, false, true);
-    }
-    if (redraw) viewport()->update();
+void CTreeListCtrl::SetRowDisabled(Row row, bool on, bool, bool withChildren) {
+    m_model->SetRowDisabled(row, on, withChildren);
 }
 
 bool CTreeListCtrl::IsRowDisabled(Row row) const {
-    return RecordValue(row, ROLE_DISABLED, false);
+    return m_model->IsRowDisabled(row);
 }
 
 void CTreeListCtrl::SetRowCaption(Row row, bool on) {
-    if (row) row->setData(0, ROLE_CAPTION, on);
+    m_model->SetRowCaption(row, on);
 }
 
 bool CTreeListCtrl::IsRowCaption(Row row) const {
-    return RecordValue(row, ROLE_CAPTION, false);
+    return m_model->IsRowCaption(row);
 }
 
 bool CTreeListCtrl::HasTextEditing(Row row) const {
-    return RecordValue(row, ROLE_TEXT_EDITING, false);
+    return m_model->HasTextEditing(row);
 }
 
 bool CTreeListCtrl::HasChoiceEditing(Row row) const {
-    return RecordValue(row, ROLE_CHOICE_EDITING, false);
+    return m_model->HasChoiceEditing(row);
 }
 
 void CTreeListCtrl::SetStateIcon(Row row, int index) {
-    if (row) row->setData(0, ROLE_STATE_ICON, std::max(0, index));
+    m_model->SetStateIcon(row, index);
 }
 
 int CTreeListCtrl::GetStateIcon(Row row) const {
-    return RecordValue(row, ROLE_STATE_ICON, 0);
+    return m_model->GetStateIcon(row);
 }
 
 CTreeListCtrl::Row CTreeListCtrl::FindRow(Row start, const QString& text, RowObject object) const {
-    const int count = start ? start->childCount() : topLevelItemCount();
-    for (int i = 0; i < count; ++i) {
-        Row child = start ? start->child(i) : topLevelItem(i);
-        if (child->text(0) == text && GetRowObject(child) == object) return child;
-        if (Row found = FindRow(child, text, object)) return found;
+    return m_model->FindRow(start, text, object);
+}
+
+void CTreeListCtrl::Clear() {
+    m_model->Clear();
+}
+
+CTreeListCtrl::Row CTreeListCtrl::currentItem() const {
+    return itemFromIndex(currentIndex());
+}
+
+void CTreeListCtrl::setCurrentItem(Row row, int column) {
+    setCurrentIndex(indexFromItem(row, column));
+}
+
+void CTreeListCtrl::expandItem(Row row) {
+    expand(indexFromItem(row));
+}
+
+void CTreeListCtrl::collapseItem(Row row) {
+    collapse(indexFromItem(row));
+}
+
+bool CTreeListCtrl::isItemExpanded(Row row) const {
+    return isExpanded(indexFromItem(row));
+}
+
+void CTreeListCtrl::scrollToItem(Row row, ScrollHint hint) {
+    scrollTo(indexFromItem(row), hint);
+}
+
+QRect CTreeListCtrl::visualItemRect(Row row) const {
+    const QModelIndex first = indexFromItem(row, 0);
+    if (!first.isValid()) return {};
+    // The whole row, as far as its columns reach.
+    QRect rect = visualRect(first);
+    for (int column = 1; column < m_model->columnCount(); ++column) {
+        rect |= visualRect(indexFromItem(row, column));
     }
-    return nullptr;
+    return rect;
+}
+
+QModelIndex CTreeListCtrl::indexFromItem(Row row, int column) const {
+    return m_model->IndexOf(row, column);
+}
+
+CTreeListCtrl::Row CTreeListCtrl::itemFromIndex(const QModelIndex& index) const {
+    return m_model->RowAt(index);
 }
 
 void CTreeListCtrl::SetGridLines(bool on, QColor colour) {
@@ -351,18 +329,22 @@ bool CTreeListCtrl::BeginEdit(Row row, int column) {
     return m_editor != nullptr;
 }
 
+void CTreeListCtrl::DropEdit() {
+    m_editor = nullptr;
+    m_editIndex = QPersistentModelIndex();
+    m_committed.reset();
+}
+
 void CTreeListCtrl::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
     // Qt moves the current row away first, which would end the edit and tell
     // the owner about a row on its way out: the edit is dropped silently.
     for (QModelIndex index = m_editIndex; index.isValid(); index = index.parent()) {
         if (index.parent() == parent && index.row() >= start && index.row() <= end) {
-            m_editor = nullptr;
-            m_editIndex = QPersistentModelIndex();
-            m_committed.reset();
+            DropEdit();
             break;
         }
     }
-    QTreeWidget::rowsAboutToBeRemoved(parent, start, end);
+    QTreeView::rowsAboutToBeRemoved(parent, start, end);
 }
 
 void CTreeListCtrl::EndEdit(bool apply) {
@@ -384,7 +366,7 @@ void CTreeListCtrl::commitData(QWidget* editor) {
 // Whatever the hint, Tab included, an edit never walks on to the next cell.
 void CTreeListCtrl::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint) {
     if (!editor || editor != m_editor) {
-        QTreeWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        QTreeView::closeEditor(editor, QAbstractItemDelegate::NoHint);
         return;
     }
     const QPersistentModelIndex index = m_editIndex;
@@ -395,14 +377,14 @@ void CTreeListCtrl::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditH
     m_committed.reset();
     // The editor goes before the owner hears of the edit, so a message box the
     // owner shows cannot end the same edit a second time.
-    QTreeWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    QTreeView::closeEditor(editor, QAbstractItemDelegate::NoHint);
 
     Row row = itemFromIndex(index);
     if (!row) return;
     const int column = index.column();
     const QString oldText = row->text(column);
     const QString newText = committed.value_or(oldText);
-    row->setText(column, newText);
+    m_model->SetCellText(row, column, newText);
     emit editEnded(row, column, oldText, newText, code);
 }
 
@@ -434,9 +416,7 @@ CTreeListCtrl::Row CTreeListCtrl::RowAt(QPoint viewportPos) const {
 }
 
 bool CTreeListCtrl::OnExpandButton(Row row, QPoint viewportPos) const {
-    if (!row ||
-        (row->childCount() == 0 && row->childIndicatorPolicy() != QTreeWidgetItem::ShowIndicator))
-        return false;
+    if (!row || row->childCount() == 0) return false;
     const int left = visualItemRect(row).left();
     return viewportPos.x() < left && viewportPos.x() >= left - indentation();
 }
@@ -444,8 +424,11 @@ bool CTreeListCtrl::OnExpandButton(Row row, QPoint viewportPos) const {
 void CTreeListCtrl::SelectRowAt(QPoint viewportPos) {
     Row row = RowAt(viewportPos);
     if (!row || OnExpandButton(row, viewportPos)) return;
-    if (currentItem() != row) setCurrentItem(row, std::max(0, currentColumn()));
-    if (!row->isSelected()) row->setSelected(true);
+    if (currentItem() != row) setCurrentItem(row, std::max(0, currentIndex().column()));
+    const QModelIndex index = indexFromItem(row, 0);
+    if (!selectionModel()->isRowSelected(index.row(), index.parent())) {
+        selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
 }
 
 void CTreeListCtrl::mousePressEvent(QMouseEvent* event) {
@@ -455,13 +438,13 @@ void CTreeListCtrl::mousePressEvent(QMouseEvent* event) {
         Row row = RowAt(pos);
         if (StateIconRect(row).contains(pos)) m_pressedStateIcon = indexFromItem(row, 0);
     }
-    QTreeWidget::mousePressEvent(event);
+    QTreeView::mousePressEvent(event);
     if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) SelectRowAt(pos);
 }
 
 void CTreeListCtrl::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
-    QTreeWidget::mouseReleaseEvent(event);
+    QTreeView::mouseReleaseEvent(event);
     if (event->button() != Qt::LeftButton) return;
     SelectRowAt(pos);
     const QPersistentModelIndex pressed = std::exchange(m_pressedStateIcon, {});
@@ -481,7 +464,7 @@ void CTreeListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     const int column = columnAt(pos.x());
     // Only the tree column opens and closes rows on a double click.
-    if (column <= 0) QTreeWidget::mouseDoubleClickEvent(event);
+    if (column <= 0) QTreeView::mouseDoubleClickEvent(event);
     setFocus(Qt::MouseFocusReason);
     Row row = RowAt(pos);
     if (!row || row != currentItem() || column < 0) return;
@@ -507,12 +490,12 @@ bool CTreeListCtrl::viewportEvent(QEvent* event) {
         ShowCellTip(help->pos());
         return true;
     }
-    return QTreeWidget::viewportEvent(event);
+    return QTreeView::viewportEvent(event);
 }
 
 void CTreeListCtrl::ShowCellTip(QPoint viewportPos) {
     const QModelIndex index = indexAt(viewportPos);
-    Row row = itemFromIndex(index);
+    const Row row = itemFromIndex(index);
     const QString text = row ? row->text(index.column()) : QString();
     if (text.isEmpty()) {
         QToolTip::hideText();
@@ -535,12 +518,12 @@ void CTreeListCtrl::ShowCellTip(QPoint viewportPos) {
 void CTreeListCtrl::scrollContentsBy(int dx, int dy) {
     // The editor would otherwise float over another cell.
     if (dx != 0) EndEdit(true);
-    QTreeWidget::scrollContentsBy(dx, dy);
+    QTreeView::scrollContentsBy(dx, dy);
 }
 
 void CTreeListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const {
-    QTreeWidget::drawRow(painter, option, index);
+    QTreeView::drawRow(painter, option, index);
     if (!m_grid) return;
     const QHeaderView* titles = header();
     int left = option.rect.right();

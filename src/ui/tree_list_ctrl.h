@@ -9,42 +9,24 @@
 #include <QString>
 #include <QStringList>
 #include <QStyleOptionViewItem>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <functional>
 #include <optional>
+
+#include "ui/tree_list_model.h"
 
 namespace zep8 {
 
 class CTreeListDelegate;
-class InvisibleElement;
-class Parameter;
-
-// What a row of the tree-list stands for. Compared by value, so a row can be
-// found again after a rebuild from the same object.
-struct RowObject {
-    enum class Kind { None, Parameter, Node, Poller };
-    Kind kind = Kind::None;
-    void* pointer = nullptr;
-    int number = -1;  // the input of a poll row
-
-    static RowObject of(Parameter* parameter);
-    static RowObject of(InvisibleElement* node);
-    static RowObject poller(int number);
-
-    Parameter* parameter() const;
-    InvisibleElement* node() const;
-    bool isNone() const { return kind == Kind::None; }
-    bool operator==(const RowObject&) const = default;
-};
 
 // A tree whose rows also have columns, with in-place editors for the value
-// and attribute cells. What an edit means is left to the owner, which hears
-// of every finished edit through editEnded.
-class CTreeListCtrl : public QTreeWidget {
+// and attribute cells: a view of its own CTreeListModel. What an edit means is
+// left to the owner, which hears of every finished edit through editEnded.
+class CTreeListCtrl : public QTreeView {
     Q_OBJECT
 
   public:
-    using Row = QTreeWidgetItem*;
+    using Row = CTreeListModel::Row;
 
     // Codes of editEnded: which editor finished.
     enum EditCode : int { EDIT_CODE_TEXT = -106, EDIT_CODE_CHOICE = -101 };
@@ -52,20 +34,15 @@ class CTreeListCtrl : public QTreeWidget {
     enum Alignment : int { ALIGN_LEFT = 0, ALIGN_RIGHT = 1, ALIGN_CENTRE = 2 };
     // State icons: the check box left of the row's image.
     enum StateIcon : int { STATE_NONE = 0, STATE_OFF = 1, STATE_PARTIAL = 2, STATE_ON = 3 };
-    // The row record, kept in column 0's item data.
+    // The row record, kept with column 0.
     enum Role : int {
-        ROLE_OBJECT_KIND = Qt::UserRole + 1,
-        ROLE_OBJECT_POINTER,
-        ROLE_OBJECT_NUMBER,
-        ROLE_BOLD,
-        ROLE_DISABLED,
-        ROLE_COLOUR,
-        ROLE_TEXT_EDITING,
-        ROLE_CHOICE_EDITING,
-        ROLE_STATE_ICON,
-        ROLE_IMAGE,
-        ROLE_SELECTED_IMAGE,
-        ROLE_CAPTION,
+        ROLE_BOLD = CTreeListModel::ROLE_BOLD,
+        ROLE_DISABLED = CTreeListModel::ROLE_DISABLED,
+        ROLE_COLOUR = CTreeListModel::ROLE_COLOUR,
+        ROLE_STATE_ICON = CTreeListModel::ROLE_STATE_ICON,
+        ROLE_IMAGE = CTreeListModel::ROLE_IMAGE,
+        ROLE_SELECTED_IMAGE = CTreeListModel::ROLE_SELECTED_IMAGE,
+        ROLE_CAPTION = CTreeListModel::ROLE_CAPTION,
     };
 
     using ImageList = std::function<QIcon(int index)>;
@@ -73,8 +50,11 @@ class CTreeListCtrl : public QTreeWidget {
     explicit CTreeListCtrl(QWidget* parent = nullptr);
     ~CTreeListCtrl() override;
 
+    CTreeListModel& model() const { return *m_model; }
+
     void InsertColumn(int index, const QString& title, int alignment, int width);
     int GetColumnCount() const { return static_cast<int>(m_titles.size()); }
+    int columnCount() const { return m_model->columnCount(); }
     // `parent` null: a top-level row; `after` null: the last child.
     Row InsertRow(const QString& text, int image, int selectedImage, bool textEditing,
                   bool choiceEditing, Row parent = nullptr, Row after = nullptr);
@@ -98,9 +78,23 @@ class CTreeListCtrl : public QTreeWidget {
     bool HasChoiceEditing(Row row) const;
     void SetStateIcon(Row row, int index);
     int GetStateIcon(Row row) const;
-    // Depth first from the first child of `start` (the whole tree when null):
-    // the first row with this object and this column-0 text.
+    // Under `start` (the whole tree when null): the row with this object and
+    // this column-0 text.
     Row FindRow(Row start, const QString& text, RowObject object) const;
+    void RemoveRow(Row row) { m_model->RemoveRow(row); }
+    // Every row goes.
+    void Clear();
+
+    // The rows as the view has them: the current one, open or not, where.
+    Row currentItem() const;
+    void setCurrentItem(Row row, int column = 0);
+    void expandItem(Row row);
+    void collapseItem(Row row);
+    bool isItemExpanded(Row row) const;
+    void scrollToItem(Row row, ScrollHint hint = EnsureVisible);
+    QRect visualItemRect(Row row) const;
+    QModelIndex indexFromItem(Row row, int column = 0) const;
+    Row itemFromIndex(const QModelIndex& index) const;
 
     void SetGridLines(bool on, QColor colour = QColor(200, 200, 200));
     void SetImageList(ImageList images);
@@ -124,16 +118,16 @@ class CTreeListCtrl : public QTreeWidget {
   signals:
     // After the new text is in the cell: the owner validates and may put
     // `oldText` back. A cancelled edit ends with newText == oldText.
-    void editEnded(QTreeWidgetItem* row, int column, const QString& oldText, const QString& newText,
-                   int code);
+    void editEnded(zep8::TreeListRow* row, int column, const QString& oldText,
+                   const QString& newText, int code);
     // A click on a row's check box; delivered through the event queue. The
     // control does not toggle: the owner sets the new state icon.
-    void stateIconClicked(QTreeWidgetItem* row);
+    void stateIconClicked(zep8::TreeListRow* row);
     // A row opens; its children are not painted yet.
-    void rowExpanding(QTreeWidgetItem* row);
+    void rowExpanding(zep8::TreeListRow* row);
     // The right button (or the menu key) asks for a context menu; `row` is the
     // selected row, which the click has made the one under the cursor.
-    void contextMenuWanted(QTreeWidgetItem* row, QPoint globalPos);
+    void contextMenuWanted(zep8::TreeListRow* row, QPoint globalPos);
 
   protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
@@ -150,12 +144,11 @@ class CTreeListCtrl : public QTreeWidget {
 
   private:
     void FitTitle(int column);
+    void DropEdit();
     void SelectRowAt(QPoint viewportPos);
     bool OnExpandButton(Row row, QPoint viewportPos) const;
     void ShowCellTip(QPoint viewportPos);
-    template <typename T>
-    T RecordValue(Row row, Role role, T fallback) const;
-
+    CTreeListModel* m_model;
     CTreeListDelegate* m_delegate;
     QStringList m_titles;  // as inserted; the header may show them shortened
     bool m_grid = false;

@@ -29,11 +29,6 @@ class WindowHost : public QObject, public DocumentUi, public SessionHost {
         frame_ = frame;
     }
 
-    void UpdateViews() override {
-        OnWindowThread(Qt::QueuedConnection, [this] {
-            if (frame_) frame_->UpdateViews();
-        });
-    }
     // The document's dialogs: before the main window exists, they have no parent.
     bool PortSetupSaysExit(Device& device) override {
         return RunPortSetupDialog(frame_, device, prompter_);
@@ -57,7 +52,6 @@ class WindowHost : public QObject, public DocumentUi, public SessionHost {
     void SaveAfterRead() override {
         OnWindowThread(Qt::BlockingQueuedConnection, [this] {
             if (document_) document_->SaveAfterRead();
-            if (frame_) frame_->UpdateTitle();
         });
     }
 

@@ -117,7 +117,7 @@ void TreeListCtrlTest::editsEndInTheCellAndReachTheOwner() {
     QSignalSpy ended(&tree, &CTreeListCtrl::editEnded);
     bool newTextInCell = true;
     connect(&tree, &CTreeListCtrl::editEnded,
-            [&](QTreeWidgetItem* row, int column, const QString& oldText, const QString& newText) {
+            [&](Row row, int column, const QString& oldText, const QString& newText) {
                 newTextInCell = newTextInCell && tree.GetCellText(row, column) == newText;
                 bool number = false;
                 newText.toDouble(&number);
@@ -134,8 +134,8 @@ void TreeListCtrlTest::editsEndInTheCellAndReachTheOwner() {
     QTest::keyClick(combo, Qt::Key_Down);
     QTest::keyClick(combo, Qt::Key_Tab);
     QCOMPARE(ended.count(), 1);
-    QCOMPARE(ended[0], QVariantList({QVariant::fromValue<QTreeWidgetItem*>(parityRow), 2,
-                                     "Отсутствует", "Четность", -101}));
+    QCOMPARE(ended[0], QVariantList({QVariant::fromValue<Row>(parityRow), 2, "Отсутствует",
+                                     "Четность", -101}));
     QCOMPARE(tree.GetCellText(parityRow, 2), "Четность");
     QVERIFY(!tree.OpenEditor());
 
@@ -201,13 +201,13 @@ void TreeListCtrlTest::editsEndInTheCellAndReachTheOwner() {
     DoubleClick(tree, group, 0);
     QVERIFY(!tree.OpenEditor());
     QCOMPARE(ended.count(), 0);
-    QVERIFY(group->isExpanded() == false);  // the double click on the tree column closed it
+    QVERIFY(!tree.isItemExpanded(group));  // the double click on the tree column closed it
 
     // A row removed while edited takes its editor along, and editing goes on.
-    group->setExpanded(true);
+    tree.expandItem(group);
     DoubleClick(tree, filterRow, 2);
     QVERIFY(tree.OpenEditor());
-    delete filterRow;
+    tree.RemoveRow(filterRow);
     QTRY_VERIFY(!tree.OpenEditor());
     DoubleClick(tree, parityRow, 2);
     QVERIFY(tree.OpenEditor());
@@ -265,7 +265,7 @@ void TreeListCtrlTest::rowsLookAndClicks() {
     QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, box.center());
     QCOMPARE(clicked.count(), 0);
     QTRY_COMPARE(clicked.count(), 1);
-    QCOMPARE(clicked[0].at(0).value<QTreeWidgetItem*>(), polls[0]);
+    QCOMPARE(clicked[0].at(0).value<Row>(), polls[0]);
     QCOMPARE(tree.GetStateIcon(polls[0]), int(CTreeListCtrl::STATE_OFF));
     QCOMPARE(tree.currentItem(), polls[0]);
     QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, CellCentre(tree, polls[1], 2));
@@ -283,7 +283,7 @@ void TreeListCtrlTest::rowsLookAndClicks() {
     QTest::mouseRelease(tree.viewport(), Qt::RightButton, {}, onLogging);
     QCOMPARE(tree.currentItem(), logging);
     QCOMPARE(menu.count(), 1);
-    QCOMPARE(menu[0].at(0).value<QTreeWidgetItem*>(), logging);
+    QCOMPARE(menu[0].at(0).value<Row>(), logging);
 
     // Found again by object and label.
     QCOMPARE(tree.FindRow(nullptr, "Нет данных", RowObject::poller(1)), polls[1]);
