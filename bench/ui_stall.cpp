@@ -1,0 +1,487 @@
+// How long the window stops answering while the operator's commands run: the
+// real main window (offscreen) on the virtual module or on a silent line, a
+// 1 ms timer on the window thread, and per scenario the longest gap between
+// two of its ticks (the longest time the window processed no event).
+//
+//   ui_stall [--only TEXT]     (only the scenarios whose name contains TEXT)
+//
+// A scenario ends when its effect is seen (the group's rows filled or failed,
+// the job ended, the message shown, the viewer started), not when its command
+// returns, so the same program measures blocking and asynchronous windows.
+// Target: at most 50 ms in every row.
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "platform/memory_settings_store.h"
+#include "platform/process_state.h"
+#include "platform/recording_prompter.h"
+#include "sim/simulated_module.h"
+#include "ui/config_tree_view.h"
+#include "ui/main_frame.h"
+#include "ui/progress_dialog.h"
+#include "ui/trend_plot.h"
+#include "ui/window_session.h"
+
+namespace {
+
+using namespace zep8;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// ---------------------------------------------------------------------------
+// What reaches into the window's tree and commands. When the window changes,
+// these are the places to port; the rest only runs the event loop and looks
+// at the document.
+
+// Opens the group's row as a click on its arrow would (the row's parents are open).
+void OpenGroupRow(CMainFrame& frame, InvisibleElement& group) {
+    CTreeListCtrl& tree = frame.view().GetTreeCtrl();
+    if (CTreeListCtrl::Row row = frame.view().RowOf(&group)) tree.expandItem(row);
+}
+
+// Opens every row above the group's, so that opening the group is one step.
+void OpenRowsAbove(CMainFrame& frame, InvisibleElement& group) {
+    CTreeListCtrl& tree = frame.view().GetTreeCtrl();
+    if (CTreeListCtrl::Row row = frame.view().RowOf(&group)) {
+        for (CTreeListCtrl::Row up = row->parent(); up; up = up->parent()) tree.expandItem(up);
+    }
+}
+
+CTreeListCtrl::Row PollRow(CMainFrame& frame, int input) {
+    CTreeListCtrl& tree = frame.view().GetTreeCtrl();
+    CTreeListCtrl::Row group = frame.view().pollGroup();
+    for (int i = 0; group && i < group->childCount(); ++i) {
+        const RowObject object = tree.GetRowObject(group->child(i));
+        if (object.kind == RowObject::Kind::Poller && object.number == input) {
+            return group->child(i);
+        }
+    }
+    return nullptr;
+}
+
+// Types the period into the input's row under "Опрос входов" and ticks it.
+void StartPoll(CMainFrame& frame, int input, int periodMs) {
+    CTreeListCtrl& tree = frame.view().GetTreeCtrl();
+    CTreeListCtrl::Row row = PollRow(frame, input);
+    if (!row) return;
+    for (CTreeListCtrl::Row up = row->parent(); up; up = up->parent()) tree.expandItem(up);
+    tree.setCurrentItem(row);
+    if (tree.BeginEdit(row, 1)) {
+        if (auto* edit = qobject_cast<QLineEdit*>(tree.OpenEditor())) {
+            edit->setText(QString::number(periodMs));
+        }
+        tree.EndEdit(true);
+    }
+    if (tree.GetStateIcon(row) != POLL_ICON_ON) emit tree.stateIconClicked(row);
+}
+
+// Unticks the input's row.
+void StopPoll(CMainFrame& frame, int input) {
+    CTreeListCtrl& tree = frame.view().GetTreeCtrl();
+    CTreeListCtrl::Row row = PollRow(frame, input);
+    if (row && tree.GetStateIcon(row) == POLL_ICON_ON) emit tree.stateIconClicked(row);
+}
+
+bool PollTicked(CMainFrame& frame, int input) {
+    CTreeListCtrl::Row row = PollRow(frame, input);
+    return row && frame.view().GetTreeCtrl().GetStateIcon(row) == POLL_ICON_ON;
+}
+
+// A menu command, as its item or its keys would run it.
+void Command(CMainFrame& frame, int id) {
+    frame.RunCommand(id);
+}
+
+// A group read on demand shows the wait cursor until it ends.
+bool WaitCursorShown() {
+    return QApplication::overrideCursor() != nullptr;
+}
+
+// A transfer-thread job (read all) shows its progress until it ends.
+bool JobShown(CMainFrame& frame) {
+    return frame.progress().isVisible();
+}
+
+// ---------------------------------------------------------------------------
+
+// The scenarios' rows.
+constexpr const char* kGroupSilent = "group silent 2400";
+constexpr const char* kGroupModule = "group module 2400";
+constexpr const char* kCheckLink = "check link silent";
+constexpr const char* kHelp = "F1, viewer sleeps 5 s";
+constexpr const char* kReadAll = "read all 9600";
+constexpr const char* kPolls = "8 polls 100 ms + plot";
+constexpr const char* kOpenSave = "open + save .zep";
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// A 1 ms timer on the window thread: the longest time between two ticks.
+class GapMeter {
+  public:
+    GapMeter() {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(1);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const Clock::time_point now = Clock::now();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+        });
+        timer_.start();
+    }
+    void Reset() {
+        last_ = Clock::now();
+        longest_ = {};
+    }
+    // The longest gap so far, the one still open included.
+    double LongestMs() const { return Ms(std::max(longest_, Clock::now() - last_)); }
+
+  private:
+    QTimer timer_;
+    Clock::time_point last_ = Clock::now();
+    Clock::duration longest_{};
+};
+
+// Runs the window's events until `done` holds or `limit` passes; false on the limit.
+bool RunUntil(const std::function<bool()>& done, Clock::duration limit) {
+    const Clock::time_point deadline = Clock::now() + limit;
+    if (done()) return true;
+    QEventLoop loop;
+    QTimer check;
+    check.setInterval(2);
+    bool met = false;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        met = done();
+        if (met || Clock::now() >= deadline) loop.quit();
+    });
+    check.start();
+    loop.exec();
+    return met || done();
+}
+
+void RunFor(Clock::duration time) {
+    RunUntil([] { return false; }, time);
+}
+
+// One run of the program with its window, in this process, on its own settings.
+struct Window {
+    MemorySettingsStore store;
+    RecordingPrompter prompter;
+    std::ostringstream out, err;
+    RunEnvironment env;
+    std::unique_ptr<RunContext> run;
+    std::unique_ptr<WindowSession> session;
+
+    explicit Window(const std::string& programPath) : env{out, err, store, programPath} {}
+    ~Window() {
+        session.reset();
+        run.reset();
+    }
+    bool Start(const std::vector<std::string>& args) {
+        processState().reset();
+        run = std::make_unique<RunContext>(ParseCommandLine(args), env);
+        if (run->Prepare() != kRunGoesOn) return false;
+        session = std::make_unique<WindowSession>(*run, prompter);
+        if (!session->Start()) return false;
+        session->document().device().SetFinishHold(0ms);
+        RunFor(200ms);  // the window shown and settled
+        return true;
+    }
+    CMainFrame& frame() { return session->frame(); }
+    Document& document() { return session->document(); }
+    Device& device() { return document().device(); }
+    sim::VirtualModule& module() { return run->simulated->module(); }
+};
+
+struct Result {
+    std::string name;
+    double gapMs = 0;
+    double tookMs = 0;
+    bool ended = false;
+    std::string note;
+};
+
+// Runs `start` from the window's event loop, as a click would, then the
+// events until `done` holds (after `start` has returned) or `limit` passes.
+Result Measure(GapMeter& meter, const std::string& name, const std::function<void()>& start,
+               const std::function<bool()>& done, Clock::duration limit) {
+    Result r;
+    r.name = name;
+    bool returned = false;
+    meter.Reset();
+    const Clock::time_point t0 = Clock::now();
+    QTimer::singleShot(0, [&] {
+        start();
+        returned = true;
+    });
+    r.ended = RunUntil([&] { return returned && done(); }, limit);
+    QCoreApplication::processEvents();  // what the effect queued
+    r.tookMs = Ms(Clock::now() - t0);
+    r.gapMs = meter.LongestMs();
+    return r;
+}
+
+// Every parameter of the group has a value or an error.
+bool GroupSettled(const InvisibleElement& group) {
+    for (const auto& p : group.parameters()) {
+        if (p->value == kNoData && p->errorText.empty()) return false;
+    }
+    return true;
+}
+
+int GroupFailures(const InvisibleElement& group) {
+    int n = 0;
+    for (const auto& p : group.parameters()) n += p->errorText.empty() ? 0 : 1;
+    return n;
+}
+
+// The files the scenarios need, in a folder of their own.
+struct Scene {
+    fs::path dir;
+    fs::path program;  // the manual lies beside it, as in an installation
+    fs::path viewerStarted;
+    fs::path zep;
+
+    bool Prepare() {
+        char folder[] = "/tmp/zep8-ui-stall-XXXXXX";
+        if (!mkdtemp(folder)) return false;
+        dir = folder;
+        fs::create_directories(dir / "bin");
+        fs::create_directories(dir / "share" / "zep8");
+        program = dir / "bin" / "zep8";
+        viewerStarted = dir / "viewer-started";
+        zep = dir / "stall.zep";
+        std::ofstream(dir / "share" / "zep8" / "zep8.html") << "<html></html>\n";
+        // A viewer that returns only when "closed", five seconds later.
+        const fs::path viewer = dir / "bin" / "xdg-open";
+        std::ofstream(viewer) << "#!/bin/sh\ntouch '" << viewerStarted.string() << "'\nsleep 5\n";
+        fs::permissions(viewer, fs::perms::owner_all);
+        const char* inherited = std::getenv("PATH");
+        const std::string path =
+            (dir / "bin").string() + ":" + (inherited ? inherited : "/usr/bin:/bin");
+        setenv("PATH", path.c_str(), 1);
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+            setenv(name, dir.c_str(), 1);
+        }
+        return true;
+    }
+};
+
+using Results = std::vector<Result>;
+
+// Opens "Вход №1" with auto-read on: the group's rows all filled or failed,
+// or, once an exchange gave up, the read over (no wait cursor) with the
+// failure shown.
+Result OpenGroup(GapMeter& meter, Window& w, const char* name, Clock::duration limit) {
+    InvisibleElement& input = w.device().channelsNode.channel(0);
+    w.frame().SetAutoRead(false);
+    OpenRowsAbove(w.frame(), input);
+    w.frame().SetAutoRead(true);
+    const std::size_t seen = w.prompter.count();
+    Result r = Measure(
+        meter, name, [&] { OpenGroupRow(w.frame(), input); },
+        [&] { return GroupSettled(input) || (!WaitCursorShown() && GroupFailures(input) > 0); },
+        limit);
+    r.note = std::to_string(GroupFailures(input)) + " ошибок в группе, сообщений " +
+             std::to_string(w.prompter.count() - seen);
+    return r;
+}
+
+// The link check, then opening "Вход №1", on a line where nothing answers (a
+// pseudo-terminal with nobody on the other side).
+void SilentLine(GapMeter& meter, const Scene& scene, Results& results,
+                const std::function<bool(const std::string&)>& wanted) {
+    int master = -1, slave = -1;
+    char name[256];
+    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return;
+    close(slave);
+    {
+        Window w(scene.program.string());
+        // "silent": no link check at start; the port opens when needed.
+        if (!w.Start({std::string("--port=") + name, "/bps:2400", "/silent"})) {
+            std::fprintf(stderr, "the window did not start: %s\n", w.err.str().c_str());
+            close(master);
+            return;
+        }
+        if (wanted(kCheckLink)) {
+            const std::size_t seen = w.prompter.count();
+            Result r = Measure(
+                meter, kCheckLink, [&] { Command(w.frame(), ID_CHECK_LINK); },
+                [&] { return w.prompter.count() > seen; }, 30s);
+            if (w.prompter.count() > seen)
+                r.note = "\"" + w.prompter.messages().back().caption + "\"";
+            results.push_back(r);
+        }
+        if (wanted(kGroupSilent)) results.push_back(OpenGroup(meter, w, kGroupSilent, 40s));
+    }
+    close(master);
+}
+
+// Opening "Вход №1" on a module that answers at the pace of a 2400 baud line.
+void SlowModule(GapMeter& meter, const Scene& scene, Results& results) {
+    Window w(scene.program.string());
+    if (!w.Start({"--simulate", "/bps:2400"})) {
+        std::fprintf(stderr, "the window did not start: %s\n", w.err.str().c_str());
+        return;
+    }
+    w.module().setLineTiming(true);
+    results.push_back(OpenGroup(meter, w, kGroupModule, 30s));
+}
+
+Result ReadAll(GapMeter& meter, Window& w) {
+    bool ran = false;
+    Result r = Measure(
+        meter, kReadAll,
+        [&] {
+            ran = true;
+            Command(w.frame(), ID_READ_ALL);
+        },
+        [&] { return ran && !JobShown(w.frame()) && GroupSettled(w.device().commonNode); }, 60s);
+    int failures = GroupFailures(w.device().commonNode) + GroupFailures(w.device().netNode);
+    for (int i = 0; i < kInputCount; ++i)
+        failures += GroupFailures(w.device().channelsNode.channel(i));
+    r.note = std::to_string(failures) + " ошибок";
+    return r;
+}
+
+// Eight inputs every 100 ms with the plot open, for three seconds, then stopped.
+Result Polls(GapMeter& meter, Window& w) {
+    for (int i = 0; i < kInputCount; ++i) w.module().setValue("in-t", i, 6);  // a sensor each
+    Command(w.frame(), ID_TREND_PLOT);
+    RunFor(200ms);
+    Clock::time_point started;
+    bool stopping = false;
+    Result r = Measure(
+        meter, kPolls,
+        [&] {
+            for (int i = 0; i < kInputCount; ++i) StartPoll(w.frame(), i, 100);
+            started = Clock::now();
+        },
+        [&] {
+            if (!stopping && Clock::now() - started >= 3s) {
+                for (int i = 0; i < kInputCount; ++i) StopPoll(w.frame(), i);
+                stopping = true;
+            }
+            if (!stopping) return false;
+            for (int i = 0; i < kInputCount; ++i) {
+                if (PollTicked(w.frame(), i)) return false;
+            }
+            return true;
+        },
+        20s);
+    int samples = 0;
+    for (int i = 0; i < kInputCount; ++i) samples += w.frame().plot().SampleCount(i);
+    r.note = std::to_string(samples) + " точек на графике";
+    return r;
+}
+
+Result Help(GapMeter& meter, Window& w, const Scene& scene) {
+    fs::remove(scene.viewerStarted);
+    Result r = Measure(
+        meter, kHelp, [&] { Command(w.frame(), ID_HELP); },
+        [&] { return fs::exists(scene.viewerStarted); }, 20s);
+    if (!fs::exists(scene.viewerStarted)) r.note = "просмотрщик не запущен";
+    return r;
+}
+
+Result OpenAndSave(GapMeter& meter, Window& w, const Scene& scene) {
+    // The file to open: what was read, saved beforehand.
+    if (const auto error = w.document().SaveDocument(scene.zep.string())) {
+        Result r;
+        r.name = kOpenSave;
+        r.note = *error;
+        return r;
+    }
+    w.document().NewDocument();
+    RunFor(100ms);
+    const auto before = fs::last_write_time(scene.zep);
+    bool opened = false;
+    Result r = Measure(
+        meter, kOpenSave,
+        [&] {
+            opened = w.frame().OpenFile(QString::fromStdString(scene.zep.string()));
+            Command(w.frame(), ID_FILE_SAVE);
+        },
+        [&] {
+            return w.document().path() == scene.zep.string() && !w.document().modified() &&
+                   fs::last_write_time(scene.zep) != before;
+        },
+        20s);
+    if (!opened) r.note = "файл не открылся";
+    return r;
+}
+
+// Read all, polls, F1, open and save on a module at 9600 with line timing.
+void Module9600(GapMeter& meter, const Scene& scene, Results& results,
+                const std::function<bool(const std::string&)>& wanted) {
+    Window w(scene.program.string());
+    if (!w.Start({"--simulate", "/bps:9600"})) {
+        std::fprintf(stderr, "the window did not start: %s\n", w.err.str().c_str());
+        return;
+    }
+    w.module().setLineTiming(true);
+    if (wanted(kReadAll)) results.push_back(ReadAll(meter, w));
+    if (wanted(kPolls)) results.push_back(Polls(meter, w));
+    if (wanted(kHelp)) results.push_back(Help(meter, w, scene));
+    if (wanted(kOpenSave)) results.push_back(OpenAndSave(meter, w, scene));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::string only;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+            only = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: ui_stall [--only TEXT]\n");
+            return 2;
+        }
+    }
+    Scene scene;
+    if (!scene.Prepare()) return 1;
+    QApplication app(argc, argv);
+    GapMeter meter;
+    Results results;
+    auto wanted = [&only](const std::string& name) { return name.find(only) != std::string::npos; };
+    const Clock::time_point start = Clock::now();
+    if (wanted(kGroupSilent) || wanted(kCheckLink)) SilentLine(meter, scene, results, wanted);
+    if (wanted(kGroupModule)) SlowModule(meter, scene, results);
+    if (wanted(kReadAll) || wanted(kPolls) || wanted(kHelp) || wanted(kOpenSave)) {
+        Module9600(meter, scene, results, wanted);
+    }
+
+    std::printf("%-24s %12s %12s  %s\n", "scenario", "longest gap", "took", "");
+    bool met = true;
+    for (const Result& r : results) {
+        std::printf("%-24s %9.0f ms %9.0f ms  %s%s\n", r.name.c_str(), r.gapMs, r.tookMs,
+                    r.ended ? "" : "(time limit) ", r.note.c_str());
+        met = met && r.ended && r.gapMs <= 50;
+    }
+    std::printf("target: at most 50 ms in every row: %s (whole run %.0f s)\n",
+                met ? "met" : "not met", Ms(Clock::now() - start) / 1000);
+    fs::remove_all(scene.dir);
+    return met ? 0 : 1;
+}
