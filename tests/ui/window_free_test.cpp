@@ -27,6 +27,7 @@ class WindowFreeTest : public QObject {
 
   private slots:
     void windowAnswersWhileAGroupIsReadOnASilentLine();
+    void closingStopsTheReadBetweenParameters();
     void linkCheckTellsWhatAnswered();
     void viewerIsNotWaitedFor();
 };
@@ -77,6 +78,27 @@ void WindowFreeTest::windowAnswersWhileAGroupIsReadOnASilentLine() {
         QCOMPARE(w.Cell(*p, 2), QStringLiteral("Нет данных"));
     }
     QCOMPARE(failed, 5);
+}
+
+void WindowFreeTest::closingStopsTheReadBetweenParameters() {
+    WindowRun w;
+    QVERIFY(w.Start({"--simulate"}));
+    Device& device = w.document().device();
+    w.module().injectFault(sim::Fault::Silence, 1000);
+    w.tree().expandItem(w.RowOf(&device.commonNode));
+    w.tree().expandItem(w.RowOf(&device.netNode));  // waits its turn, dropped by the close
+    w.module().resetCounters();
+    QTRY_VERIFY(w.module().total().received > 0);
+    QVERIFY(!w.frame().close());
+    QVERIFY(w.frame().isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!w.frame().isVisible(), 10000);
+    QVERIFY(!w.frame().jobs().busy());
+    // The exchange under way ended; no other one began.
+    int failed = 0;
+    for (const auto& p : device.commonNode.parameters()) failed += p->errorText.empty() ? 0 : 1;
+    QCOMPARE(failed, 1);
+    for (const auto& p : device.netNode.parameters()) QVERIFY(p->errorText.empty());
+    QCOMPARE(w.prompter.count(), std::size_t{0});
 }
 
 void WindowFreeTest::linkCheckTellsWhatAnswered() {
