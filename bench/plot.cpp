@@ -38,6 +38,7 @@
 #include "ui/main_frame.h"
 #include "ui/qt_prompter.h"
 #include "ui/trend_plot.h"
+#include "ui/window_jobs.h"
 #include "ui/window_session.h"
 
 namespace {
@@ -96,6 +97,9 @@ void LiveShare(int seconds, bool withPlot) {
         tree.expandItem(row);
     }
     tree.scrollToItem(session.frame().view().pollGroup(), QAbstractItemView::PositionAtTop);
+    // The opened groups are read first, as before, so that only the polls are measured.
+    while (session.frame().jobs().busy())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (withPlot) session.frame().RunCommand(zep8::ID_TREND_PLOT);
     QApplication::processEvents();
     const int before = session.frame().plot().SampleCount(0);

@@ -1,9 +1,6 @@
 #include "app/document.h"
 
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -20,8 +17,6 @@
 #include "platform/prompter.h"
 #include "platform/settings_store.h"
 
-extern char** environ;
-
 namespace zep8 {
 namespace {
 
@@ -31,19 +26,6 @@ constexpr std::string_view kShowDifferencesValue = "show_differences_before_writ
 bool FileExists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Runs xdg-open on `path` and returns its exit status (127 when it cannot run).
-int OpenWithDesktop(const std::string& path) {
-    const char* argv[] = {"xdg-open", path.c_str(), nullptr};
-    pid_t pid;
-    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
-        0) {
-        return 127;
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) < 0) return 127;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
 }
 
 std::string Directory(const std::string& path) {
@@ -351,10 +333,24 @@ std::string ManualPath(const std::string& programPath) {
 
 void Document::Help() {
     const std::string file = ManualPath(setup_.programPath);
-    const auto open = setup_.openHelp ? setup_.openHelp : OpenWithDesktop;
-    if (!FileExists(file) || open(file) != 0) {
-        prompter_.notify("Файл справки не был найден!\nПопробуйте найти его самостоятельно.",
-                         "Не найден файл...", Icon::Information);
+    // The prompter outlives the document: a viewer may fail after it has gone.
+    Prompter& prompter = prompter_;
+    auto notFound = [&prompter] {
+        prompter.notify("Файл справки не был найден!\nПопробуйте найти его самостоятельно.",
+                        "Не найден файл...", Icon::Information);
+    };
+    if (!FileExists(file)) {
+        notFound();
+    } else if (setup_.openHelp) {
+        setup_.openHelp(file, notFound);
+    } else {
+        std::erase_if(helpViewers_,
+                      [](ChildProcess& viewer) { return viewer.Ended().has_value(); });
+        if (auto viewer = ChildProcess::Start({"xdg-open", file})) {
+            helpViewers_.push_back(std::move(*viewer));
+        } else {
+            notFound();
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include "model/common_params.h"
 #include "model/configuration_file.h"
 #include "ops/device.h"
+#include "platform/child_process.h"
 
 namespace zep8 {
 
@@ -39,8 +40,10 @@ struct DocumentSetup {
     std::string password;     // the operator password loaded at start, as kept (a hash)
     std::string programPath;  // absolute path of the program file
     ProgramInfo info = CurrentProgramInfo();
-    // Opens the manual (ManualPath); the exit status of the viewer. Empty: xdg-open.
-    std::function<int(const std::string&)> openHelp;
+    // Opens the manual (ManualPath) without waiting for the viewer; `failed`
+    // runs on the window thread when the viewer cannot start or ends in a
+    // failure. Empty: xdg-open, of which only a failed start is told.
+    std::function<void(const std::string& file, std::function<void()> failed)> openHelp;
     // --trace: sees the session's exchanges from the first one on.
     ExchangeTap* trace = nullptr;
 };
@@ -126,6 +129,8 @@ class Document : public SessionHost {
     bool modified_ = false;
     std::string path_;
     std::string title_;
+    // Viewers of the manual started without openHelp, collected once ended.
+    std::vector<ChildProcess> helpViewers_;
 };
 
 }  // namespace zep8

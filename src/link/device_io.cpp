@@ -476,6 +476,7 @@ int DeviceIO::ReopenPort(bool showMessage) {
     {
         // A poll or a job on another thread must not find the port half reopened.
         std::lock_guard lock(linkLock_);
+        ++reopenings_;
         if (port_->IsOpen()) port_->Close();
         LoadPortSettings();
         if (!state.hasOption(OPT_SILENT | OPT_NO_DEVICE)) result = port_->Open();

@@ -74,6 +74,9 @@ class DeviceIO {
     // Closes the port, loads the settings and opens it again (unless the run
     // is silent or talks to no module); tells the operator when it fails.
     int ReopenPort(bool showMessage);
+    // How often ReopenPort has run: a value read before it may come from
+    // another line or module.
+    std::uint64_t reopenings() const { return reopenings_.load(); }
     // Opens a closed port for a job (true when it did) and closes it after.
     // Both wait for an exchange under way on another thread, like ReopenPort.
     bool OpenPortIfClosed();
@@ -121,6 +124,7 @@ class DeviceIO {
     std::mutex failureToldMutex_;
     std::string lastFailureTold_;
     std::atomic<bool> lineGone_{false};
+    std::atomic<std::uint64_t> reopenings_{0};
     mutable std::mutex lastFailureMutex_;
     std::string lastFailure_;
     static constexpr std::size_t kVerdicts = 7;  // exit-status bits 0x01 ... 0x40

@@ -117,11 +117,20 @@ bool ConfigurationEditor::IsModuleGroup(const InvisibleElement& node) const {
     return false;
 }
 
-void ConfigurationEditor::ReadOnExpand(InvisibleElement& node, bool autoRead) {
-    if (!autoRead || !IsModuleGroup(node)) return;
+std::shared_ptr<GroupRead> ConfigurationEditor::ReadOnExpand(InvisibleElement& node,
+                                                             bool autoRead) {
+    if (!autoRead || !IsModuleGroup(node) || beingRead_.contains(&node)) return nullptr;
+    std::vector<Parameter*> unread;
     for (const auto& p : node.parameters()) {
-        if (p->value == kNoData && p->errorText.empty()) device_.ReadParameter(*p);
+        if (p->value == kNoData && p->errorText.empty()) unread.push_back(p.get());
     }
+    if (unread.empty()) return nullptr;
+    beingRead_.insert(&node);
+    return std::make_shared<GroupRead>(device_, node, unread);
+}
+
+void ConfigurationEditor::ExpandReadEnded(const InvisibleElement& node) {
+    beingRead_.erase(&node);
 }
 
 void ConfigurationEditor::ForgetValue(Parameter& p) {

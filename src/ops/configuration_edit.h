@@ -1,7 +1,11 @@
 #pragma once
 
+#include <memory>
+#include <set>
 #include <string>
 #include <string_view>
+
+#include "ops/group_read.h"
 
 namespace zep8 {
 
@@ -34,10 +38,13 @@ class ConfigurationEditor {
     EditOutcome EditAttribute(Parameter& parameter, std::string_view oldText,
                               std::string_view newText);
 
-    // Reads, when auto-read is on, the parameters of a group of the module
-    // that hold no data and no error yet. The program's own groups are never
-    // read from the module.
-    void ReadOnExpand(InvisibleElement& node, bool autoRead);
+    // What opening `node` reads, when auto-read is on: the parameters of a
+    // group of the module that hold no data and no error yet. The program's
+    // own groups are never read from the module. Null when there is nothing
+    // to read, or the group's read is under way already; otherwise the group
+    // counts as being read until ExpandReadEnded.
+    std::shared_ptr<GroupRead> ReadOnExpand(InvisibleElement& node, bool autoRead);
+    void ExpandReadEnded(const InvisibleElement& node);
 
     // "Установить значение в "Нет данных"".
     void ForgetValue(Parameter& parameter);
@@ -51,6 +58,7 @@ class ConfigurationEditor {
 
     Device& device_;
     Prompter& prompter_;
+    std::set<const InvisibleElement*> beingRead_;
 };
 
 }  // namespace zep8

@@ -13,6 +13,7 @@
 #include "platform/process_state.h"
 #include "platform/prompter.h"
 #include "ui/widget_helpers.h"
+#include "ui/window_jobs.h"
 
 namespace zep8 {
 namespace {
@@ -38,10 +39,12 @@ QColor ColourOf(RowColour c) {
 
 }  // namespace
 
-CZEP8TreeListView::CZEP8TreeListView(Document& document, Prompter& prompter, QWidget* parent)
+CZEP8TreeListView::CZEP8TreeListView(Document& document, Prompter& prompter, WindowJobs& jobs,
+                                     QWidget* parent)
     : CNewTreeListCtrlView(parent),
       document_(document),
       prompter_(prompter),
+      jobs_(jobs),
       editor_(document.device(), prompter) {
     CTreeListCtrl& tree = GetTreeCtrl();
     connect(&tree, &CTreeListCtrl::rowExpanding, this, &CZEP8TreeListView::OnRowExpanding);
@@ -275,13 +278,24 @@ void CZEP8TreeListView::OnRowExpanding(Row row) {
     }
     InvisibleElement* node = tree.GetRowObject(row).node();
     if (!node) return;  // the root
-    {
-        WaitCursor wait;
-        editor_.ReadOnExpand(*node, autoRead_);
-    }
-    for (int i = 0; i < row->childCount(); ++i) {
-        if (tree.GetRowObject(row->child(i)).parameter()) ShowParameter(row->child(i));
-    }
+    ReadGroup(*node);
+}
+
+// Off the window thread, under the wait cursor; each row shows its value as it comes.
+void CZEP8TreeListView::ReadGroup(InvisibleElement& node) {
+    const std::shared_ptr<GroupRead> read = editor_.ReadOnExpand(node, autoRead_);
+    if (!read) return;
+    jobs_.Run(
+        [this, read](WindowJobs::Context& job) {
+            read->Read(job.stop(), [this, &job, read](std::size_t item, Parameter value) {
+                job.Post([this, read, item, value = std::move(value)] {
+                    if (const Parameter* p = read->Store(item, value)) {
+                        if (const Row row = RowOf(p)) ShowParameter(row);
+                    }
+                });
+            });
+        },
+        [this, &node] { editor_.ExpandReadEnded(node); });
 }
 
 void CZEP8TreeListView::OnEditEnded(Row row, int column, const QString& oldText,

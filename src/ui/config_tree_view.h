@@ -17,6 +17,7 @@ namespace zep8 {
 
 class Document;
 class Prompter;
+class WindowJobs;
 
 // The configuration as one tree-list: the program's groups and the module's
 // groups with a row per parameter (description, name, value, access
@@ -28,7 +29,9 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
   public:
     using Row = CTreeListCtrl::Row;
 
-    CZEP8TreeListView(Document& document, Prompter& prompter, QWidget* parent = nullptr);
+    // A group opened in the tree is read through `jobs`.
+    CZEP8TreeListView(Document& document, Prompter& prompter, WindowJobs& jobs,
+                      QWidget* parent = nullptr);
 
     // First display: columns, tree, the root opened.
     void OnInitialUpdate();
@@ -78,6 +81,7 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
     Parameter* SelectedParameter(bool tellWhenNone);
 
     void OnRowExpanding(Row row);
+    void ReadGroup(InvisibleElement& node);
     void OnEditEnded(Row row, int column, const QString& oldText, const QString& newText);
     void OnContextMenu(Row row, QPoint globalPos);
     void AddPollBranch(Row parent);
@@ -88,6 +92,7 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
 
     Document& document_;
     Prompter& prompter_;
+    WindowJobs& jobs_;
     ConfigurationEditor editor_;
     Row root_ = nullptr;
     bool autoRead_ = true;

@@ -30,6 +30,7 @@
 #include "ui/tree_icons.h"
 #include "ui/trend_plot.h"
 #include "ui/widget_helpers.h"
+#include "ui/window_jobs.h"
 
 namespace zep8 {
 namespace {
@@ -73,7 +74,8 @@ QList<QKeySequence> Keys(std::initializer_list<QKeySequence> keys) {
 CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& store)
     : document_(document), prompter_(prompter), store_(store) {
     WaitForFontWarmUp();
-    view_ = new CZEP8TreeListView(document, prompter, this);
+    jobs_ = std::make_unique<WindowJobs>();
+    view_ = new CZEP8TreeListView(document, prompter, *jobs_, this);
     setCentralWidget(view_);
     progress_ = new CProgressDialog(this, [this] { document_.device().Abort(); });
     monitor_ = new ExchangeMonitor(document.device(), prompter, this);
@@ -199,8 +201,11 @@ void CMainFrame::BuildMenus() {
                [this] { RunSinglePointDialog(this, document_.device(), prompter_); });
     AddCommand(deviceMenu_, ID_CHECK_LINK, QStringLiteral("Проверить связь с прибором\tAlt+N"),
                Keys({QKeySequence(Qt::ALT | Qt::Key_N)}), [this] {
-                   WaitCursor wait;
-                   document_.device().Identify(true);
+                   // The identity is read into parameters of its own: the
+                   // configuration is not touched off the window thread.
+                   Device& device = document_.device();
+                   jobs_->Run([&device](WindowJobs::Context&) { device.Identify(true); },
+                              [this] { UpdateViews(); });
                });
     QMenu* converter = deviceMenu_->addMenu(QStringLiteral("Преобразователь интерфейса"));
     auto* converters = new QActionGroup(this);
@@ -253,10 +258,7 @@ void CMainFrame::BuildMenus() {
 
     QMenu* helpMenu = bar->addMenu(QStringLiteral("&Справка"));
     AddCommand(helpMenu, ID_HELP, QStringLiteral("Справка\tF1"), Keys({QKeySequence(Qt::Key_F1)}),
-               [this] {
-                   WaitCursor wait;
-                   document_.Help();
-               });
+               [this] { document_.Help(); });
     helpMenu->addSeparator();
     AddCommand(helpMenu, ID_APP_ABOUT, QStringLiteral("&О программе..."), {}, [this] { About(); });
     AddCommand(helpMenu, ID_EXPORT_HTML, QStringLiteral("Экспорт списка параметров в HTML"), {},
@@ -396,6 +398,13 @@ void CMainFrame::showEvent(QShowEvent* event) {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     // A job's progress is modal: the close waits for its end.
     if (progress_->isVisible()) {
+        event->ignore();
+        QTimer::singleShot(100, this, &QWidget::close);
+        return;
+    }
+    // A group read stops before its next parameter; the window goes once it has.
+    if (jobs_->busy()) {
+        jobs_->RequestStop();
         event->ignore();
         QTimer::singleShot(100, this, &QWidget::close);
         return;

@@ -17,6 +17,7 @@ class CZEP8TreeListView;
 class Document;
 class Prompter;
 class SettingsStore;
+class WindowJobs;
 
 // Menu commands, by the numbers the program has always used for them.
 enum CommandId : int {
@@ -79,6 +80,8 @@ class CMainFrame : public QMainWindow {
 
     CZEP8TreeListView& view() const { return *view_; }
     ExchangeMonitor& monitor() const { return *monitor_; }
+    // The exchanges the window asks for outside the transfer thread's jobs.
+    WindowJobs& jobs() const { return *jobs_; }
     CProgressDialog& progress() const { return *progress_; }
     // "График опроса входов", made when first needed.
     CTrendPlot& plot();
@@ -122,6 +125,8 @@ class CMainFrame : public QMainWindow {
     Document& document_;
     Prompter& prompter_;
     SettingsStore& store_;
+    // Goes before the widgets: what its jobs post back to them never comes after.
+    std::unique_ptr<WindowJobs> jobs_;
     CZEP8TreeListView* view_ = nullptr;
     CProgressDialog* progress_ = nullptr;
     CTrendPlot* plot_ = nullptr;

@@ -13,6 +13,7 @@
 #include "ui/progress_dialog.h"
 #include "ui/qt_prompter.h"
 #include "ui/qt_translations.h"
+#include "ui/viewer_launcher.h"
 #include "ui/widget_helpers.h"
 
 namespace zep8 {
@@ -70,6 +71,7 @@ WindowSession::WindowSession(RunContext& run, Prompter& prompter, std::unique_pt
     : run_(run),
       prompter_(prompter),
       port_(port ? std::move(port) : std::make_unique<LineByName>()),
+      viewers_(std::make_unique<ViewerLauncher>()),
       host_(std::make_unique<WindowHost>(prompter)) {}
 
 WindowSession::~WindowSession() {
@@ -90,8 +92,13 @@ WindowSession::~WindowSession() {
 bool WindowSession::Start() {
     // Before the first window: the port set-up at start may already show.
     InstallQtTranslations();
+    DocumentSetup setup = run_.MakeDocumentSetup();
+    ViewerLauncher* viewers = viewers_.get();
+    setup.openHelp = [viewers](const std::string& file, std::function<void()> failed) {
+        viewers->Open(file, std::move(failed));
+    };
     document_ = std::make_unique<Document>(std::move(port_), run_.env.store, prompter_, *host_,
-                                           run_.MakeDocumentSetup());
+                                           std::move(setup));
     if (!document_->Start()) return false;
 
     frame_ = std::make_unique<CMainFrame>(*document_, prompter_, run_.env.store);

@@ -14,6 +14,7 @@ class CMainFrame;
 class ExitWatcher;
 class LinePort;
 class Prompter;
+class ViewerLauncher;
 class WindowHost;
 
 // A run of the program with its window: the document, the main window over
@@ -47,6 +48,7 @@ class WindowSession {
     Event stop_{Event::Reset::Manual};
     Event done_{Event::Reset::Manual, true};
     std::unique_ptr<LinePort> port_;
+    std::unique_ptr<ViewerLauncher> viewers_;  // the manual's viewer, not waited for
     std::unique_ptr<WindowHost> host_;
     std::unique_ptr<Document> document_;
     std::unique_ptr<CMainFrame> frame_;

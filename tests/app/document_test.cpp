@@ -73,9 +73,9 @@ class DocumentOnModule : public ::testing::Test {
         setup.password = settings ? OperatorPassword(*settings) : "902417";
         setup.programPath = (dir / "bin" / "zep8").string();
         setup.info = ProgramInfo{"1.0", "(C)", "Linux"};
-        setup.openHelp = [this](const std::string& file) {
+        setup.openHelp = [this](const std::string& file, std::function<void()> failed) {
             helpOpened = file;
-            return 0;
+            helpFailed = std::move(failed);
         };
         document = std::make_unique<Document>(std::make_unique<SerialPort>(),
                                               settings ? *settings : store, prompter, ui, setup);
@@ -94,6 +94,7 @@ class DocumentOnModule : public ::testing::Test {
     std::unique_ptr<Document> document;
     fs::path dir;
     std::string helpOpened;
+    std::function<void()> helpFailed;  // what the viewer calls when it fails
 };
 
 TEST_F(DocumentOnModule, StartFindsTheModuleAndReadsIntoAFile) {
@@ -304,6 +305,11 @@ TEST_F(DocumentOnModule, HelpOpensTheManualUnderTheProgramsPrefix) {
     doc.Help();
     EXPECT_EQ(helpOpened, File("share/zep8/zep8.html"));
     EXPECT_EQ(prompter.count(), before);
+    // A viewer that fails after the command has returned says so as well.
+    ASSERT_TRUE(helpFailed);
+    helpFailed();
+    EXPECT_EQ(prompter.count(), before + 1);
+    EXPECT_EQ(prompter.messages().back().caption, "Не найден файл...");
 }
 
 // The build tree holds the manual where "Справка" of the built program finds it.

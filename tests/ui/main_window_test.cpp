@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "model/net_rs485.h"
+#include "ui/window_jobs.h"
 #include "ui/window_run.h"
 
 namespace zep8 {
@@ -90,8 +91,9 @@ void MainWindowTest::editsAreCheckedBeforeTheyStick() {
     Device& device = w.document().device();
     NetRS485prg& program = device.programNet();
     Parameter& filter = *device.channelsNode.channel(0).FindParameter("in.Fd");
-    // Opening the groups reads them (auto-read is on).
+    // Opening the groups reads them (auto-read is on), the window going on meanwhile.
     w.tree().expandAll();
+    QTRY_VERIFY(!w.frame().jobs().busy());
     QCOMPARE(w.Cell(filter, 2), QStringLiteral("0"));
 
     struct Refusal {
