@@ -290,7 +290,7 @@ void CZEP8TreeListView::ReadGroup(InvisibleElement& node) {
             read->Read(job.stop(), [this, &job, read](std::size_t item, Parameter value) {
                 job.Post([this, read, item, value = std::move(value)] {
                     if (const Parameter* p = read->Store(item, value)) {
-                        if (const Row row = RowOf(p)) ShowParameter(row);
+                        document_.changes().Notify(ChangeNotice::ValueOf(*p));
                     }
                 });
             });

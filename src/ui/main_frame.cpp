@@ -204,8 +204,7 @@ void CMainFrame::BuildMenus() {
                    // The identity is read into parameters of its own: the
                    // configuration is not touched off the window thread.
                    Device& device = document_.device();
-                   jobs_->Run([&device](WindowJobs::Context&) { device.Identify(true); },
-                              [this] { UpdateViews(); });
+                   jobs_->Run([&device](WindowJobs::Context&) { device.Identify(true); });
                });
     QMenu* converter = deviceMenu_->addMenu(QStringLiteral("Преобразователь интерфейса"));
     auto* converters = new QActionGroup(this);
