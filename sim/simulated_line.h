@@ -22,7 +22,7 @@ class SimulatedLine {
 
     const std::string& portPath() const { return transport_.slavePath(); }
     int size() const { return static_cast<int>(modules_.size()); }
-    VirtualModule& module(int i) { return modules_.at(static_cast<std::size_t>(i)); }
+    VirtualModule& module(int i = 0) { return modules_.at(static_cast<std::size_t>(i)); }
     // The module at this base address; nullptr when none is.
     VirtualModule* moduleAt(int address);
     PtyTransport& transport() { return transport_; }
