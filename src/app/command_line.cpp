@@ -7,6 +7,7 @@
 #include <array>
 #include <limits>
 
+#include "ops/address_list.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
 
@@ -93,34 +94,6 @@ std::string NameOf(std::string_view token) {
 
 std::string UsageErrorText(std::string_view what) {
     return "zep8: " + std::string(what) + " (список параметров: zep8 --help)";
-}
-
-constexpr int kLastAddress = 2047;
-constexpr int kAddressStep = 8;  // a module takes its base address and the next seven
-
-// "40,48,56": every item a base address, none twice; the reason otherwise.
-std::string ReadAddressList(std::string_view list, std::vector<int>& addresses) {
-    if (list.empty()) return "после --addresses= нужен список адресов или survey";
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        const std::size_t comma = std::min(list.find(',', start), list.size());
-        const std::string_view item = list.substr(start, comma - start);
-        start = comma + 1;
-        int address = -1;
-        const bool digits = !item.empty() && item.size() <= 4 &&
-                            std::ranges::all_of(item, [](char c) { return c >= '0' && c <= '9'; });
-        if (digits) address = std::stoi(std::string(item));
-        if (address < 0 || address > kLastAddress || address % kAddressStep != 0) {
-            return "неверный адрес \"" + std::string(item) +
-                   "\" в --addresses=: нужны базовые адреса, кратные 8 (0, 8, 16 ...), через " +
-                   "запятую";
-        }
-        if (std::ranges::find(addresses, address) != addresses.end()) {
-            return "адрес " + std::to_string(address) + " указан в --addresses= дважды";
-        }
-        addresses.push_back(address);
-    }
-    return {};
 }
 
 class Parser {
@@ -359,10 +332,14 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
         const std::string_view list = arg.substr(std::min(arg.size(), kAddresses.size()));
         record.addresses.clear();
         record.addressSurvey = FoldCase(list) == "survey";
-        if (!record.addressSurvey) {
-            if (std::string why = ReadAddressList(list, record.addresses); !why.empty())
-                if (record.usageError.empty()) record.usageError = UsageErrorText(why);
+        std::string why;
+        if (list.empty()) why = "после --addresses= нужен список адресов или survey";
+        if (!record.addressSurvey && why.empty()) {
+            if (const auto addresses = ReadAddressList(list, ',', why))
+                record.addresses = *addresses;
         }
+        if (!why.empty() && record.usageError.empty())
+            record.usageError = UsageErrorText("--addresses=: " + why);
     } else if (arg.starts_with(kCsv)) {
         record.csvPath = std::string(arg.substr(kCsv.size()));
     } else if (arg.starts_with(kDump)) {

@@ -138,7 +138,7 @@ TEST(CommandLine, AddressListsForSeveralModules) {
     EXPECT_EQ(RefusalText(Parse({"--addresses=40,48", "/addr:16/write"})),
               "zep8: --addresses= не задается вместе с /addr: (список параметров: zep8 --help)");
     EXPECT_EQ(RefusalText(Parse({"--addresses=40,4x"})),
-              "zep8: неверный адрес \"4x\" в --addresses=: нужны базовые адреса, кратные 8 "
+              "zep8: --addresses=: неверный адрес \"4x\": нужны базовые адреса, кратные 8 "
               "(0, 8, 16 ...), через запятую (список параметров: zep8 --help)");
     for (const char* bad : {"--addresses=", "--addresses", "--addresses=41", "--addresses=40,,48",
                             "--addresses=2048", "--addresses=-8", "--addresses=40,40"}) {
