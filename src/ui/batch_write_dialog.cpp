@@ -70,6 +70,7 @@ CBatchWriteDialog::CBatchWriteDialog(Device& device, Prompter& prompter, QWidget
     connect(ui_->closeButton, &QPushButton::clicked, this, [this] { reject(); });
     connect(ui_->modules, &QListWidget::itemChanged, this, [this] { UpdateButtons(); });
     UpdateButtons();
+    ui_->addresses->setFocus();
 }
 
 CBatchWriteDialog::~CBatchWriteDialog() {
@@ -103,6 +104,7 @@ bool CBatchWriteDialog::AddAddresses(const QString& text) {
         AddModule(address, QStringLiteral("адрес %1").arg(address));
     ui_->addresses->clear();
     UpdateButtons();
+    ui_->writeButton->setFocus();  // the modules are there: writing is next
     return true;
 }
 
