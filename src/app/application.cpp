@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/batch_run.h"
 #include "app/command_line.h"
 #include "app/doctor_run.h"
 #include "app/document.h"
@@ -18,7 +19,7 @@
 #include "platform/named_exit_event.h"
 #include "platform/process_state.h"
 #include "platform/program_info.h"
-#include "sim/simulated_module.h"
+#include "sim/simulated_line.h"
 #include "sim/test_bench.h"
 
 namespace zep8 {
@@ -38,6 +39,10 @@ std::string Usage() {
            "  --doctor            диагностика связи: порт --port=ПУТЬ или порт настроек\n"
            "  --trace             каждый обмен с прибором на stderr: время, кадр, разбор, ответ\n"
            "  --survey [--all-speeds]  поиск приборов на линии (на всех скоростях)\n"
+           "  --csv=ФАЙЛ          список найденных (--survey) или итог записи (--addresses=)\n"
+           "                      в таблицу CSV\n"
+           "  --addresses=40,48,56  /write для нескольких приборов по очереди (адреса через\n"
+           "                      запятую; survey - все найденные поиском); не вместе с /addr:\n"
            "  --dump ФАЙЛ.zep     показать конфигурацию таблицей\n"
            "  --help, --version\n"
            "\n"
@@ -104,8 +109,8 @@ std::string UsageText() {
 }
 
 int RunInformation(const OptionRecord& options, RunEnvironment& env) {
-    if (!options.unknownOption.empty()) {
-        env.err << UnknownOptionText(options.unknownOption) << "\n";
+    if (const std::string refusal = RefusalText(options); !refusal.empty()) {
+        env.err << refusal << "\n";
         return kUsageErrorCode;
     }
     if (options.help) {
@@ -153,9 +158,14 @@ int RunContext::Prepare() {
     });
 
     if (options.simulate) {
-        simulated = std::make_unique<sim::SimulatedModule>(LineOfTheRun(options, env.store));
+        // With an address list, one module at each address on the one line.
+        std::vector<int> addresses = options.addresses;
+        const sim::LineSettings line = LineOfTheRun(options, env.store);
+        if (addresses.empty()) addresses.push_back(line.address);
+        simulated = std::make_unique<sim::SimulatedLine>(line, addresses);
         // A first look should show the program at work, not a module with no sensors.
-        if (!options.simulateFactory) sim::SetUpTestBench(simulated->module());
+        for (int i = 0; i < simulated->size() && !options.simulateFactory; ++i)
+            sim::SetUpTestBench(simulated->module(i));
         std::string error;
         if (!simulated->start(error)) {
             env.err << "Виртуальный прибор не запущен: " << error << "\n";
@@ -197,6 +207,7 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
         if (const int code = run.Prepare(); code != kRunGoesOn) return code;
         return RunSurvey(run);
     }
+    if (options.manyModules() && options.hasAction(ACTION_WRITE_ALL)) return RunBatchWrite(run);
     if (!options.automation()) {
         env.err << "Без окон конфигуратор работает только по командной строке: укажите действие "
                    "(/read, /write, /test).\n\n"

@@ -7,6 +7,7 @@
 #include <array>
 #include <limits>
 
+#include "ops/address_list.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
 
@@ -89,6 +90,10 @@ std::vector<std::string_view> SplitTokens(std::string_view text) {
 
 std::string NameOf(std::string_view token) {
     return FoldCase(token.substr(0, token.find(':')));
+}
+
+std::string UsageErrorText(std::string_view what) {
+    return "zep8: " + std::string(what) + " (список параметров: zep8 --help)";
 }
 
 class Parser {
@@ -300,6 +305,8 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
                         std::size_t& i) {
     constexpr std::string_view kPort = "--port=";
     constexpr std::string_view kDump = "--dump=";
+    constexpr std::string_view kAddresses = "--addresses=";
+    constexpr std::string_view kCsv = "--csv=";
     if (arg == "--help") {
         record.help = true;
     } else if (arg == "--version") {
@@ -321,6 +328,20 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
         record.allSpeeds = true;
     } else if (arg.starts_with(kPort)) {
         setPortPath(arg.substr(kPort.size()));
+    } else if (arg.starts_with(kAddresses) || arg == "--addresses") {
+        const std::string_view list = arg.substr(std::min(arg.size(), kAddresses.size()));
+        record.addresses.clear();
+        record.addressSurvey = FoldCase(list) == "survey";
+        std::string why;
+        if (list.empty()) why = "после --addresses= нужен список адресов или survey";
+        if (!record.addressSurvey && why.empty()) {
+            if (const auto addresses = ReadAddressList(list, ',', why))
+                record.addresses = *addresses;
+        }
+        if (!why.empty() && record.usageError.empty())
+            record.usageError = UsageErrorText("--addresses=: " + why);
+    } else if (arg.starts_with(kCsv)) {
+        record.csvPath = std::string(arg.substr(kCsv.size()));
     } else if (arg.starts_with(kDump)) {
         record.dump = std::string(arg.substr(kDump.size()));
     } else if (arg == "--dump") {
@@ -332,6 +353,12 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
 
 void Parser::finish() {
     OptionRecord& r = record;
+    // One address and a list of them cannot both hold.
+    if (r.manyModules() && !r.address.empty() && r.usageError.empty())
+        r.usageError = UsageErrorText("--addresses= не задается вместе с /addr:");
+    if (r.manyModules() && (r.hasAction(ACTION_READ_ALL) || r.hasOption(OPT_TEST_RUN)) &&
+        r.usageError.empty())
+        r.usageError = UsageErrorText("--addresses= задается с /write, не с /read и /test");
     if (r.automation() && !r.portGiven()) r.optionFlags |= OPT_NO_DEVICE;
     const std::uint8_t size = GEOMETRY_WIDTH | GEOMETRY_HEIGHT;
     r.startMinimised = (r.geometryFlags & size) == size && r.width == 0 && r.height == 0;
@@ -385,6 +412,11 @@ OptionRecord ParseCommandLine(const std::vector<std::string>& args) {
 std::string UnknownOptionText(std::string_view option) {
     return "zep8: неизвестный параметр " + std::string(option) +
            " (список параметров: zep8 --help)";
+}
+
+std::string RefusalText(const OptionRecord& options) {
+    if (!options.unknownOption.empty()) return UnknownOptionText(options.unknownOption);
+    return options.usageError;
 }
 
 std::string OptionHelp() {

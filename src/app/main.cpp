@@ -32,13 +32,14 @@ int main(int argc, char** argv) {
     const zep8::OptionRecord options = zep8::ParseCommandLine(args);
     // A mistyped option must not start a run that does something else: no
     // window, no module, no port.
-    if (!options.unknownOption.empty()) {
-        std::cerr << zep8::UnknownOptionText(options.unknownOption) << "\n";
+    if (const std::string refusal = zep8::RefusalText(options); !refusal.empty()) {
+        std::cerr << refusal << "\n";
         return zep8::kUsageErrorCode;
     }
-    // The doctor reports in the terminal even when a display is there.
+    // The doctor, the survey and a job for several modules report in the
+    // terminal even when a display is there.
     const bool information = options.help || options.version || !options.dump.empty() ||
-                             options.doctor || options.survey;
+                             options.doctor || options.survey || options.manyModules();
 
     if (information || options.headless || !DisplayAvailable()) {
         QCoreApplication qt(argc, argv);

@@ -39,5 +39,8 @@ void RunCalibrationWizard(QWidget* parent, Device& device, Prompter& prompter);
 void RunSurveyDialog(QWidget* parent, Device& device);
 // "Диагностика связи": the connection doctor on the program's port.
 void RunDoctorDialog(QWidget* parent, Device& device);
+// "Записать конфигурацию в несколько приборов": the open configuration to
+// several modules on the line, each verified.
+void RunBatchWriteDialog(QWidget* parent, Device& device, Prompter& prompter);
 
 }  // namespace zep8

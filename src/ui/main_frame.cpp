@@ -171,6 +171,11 @@ void CMainFrame::BuildMenus() {
                job([](Document& d) { return d.WriteChanged(); }));
     AddCommand(deviceMenu_, ID_COMPARE, QStringLiteral("Сравнить с параметрами в приборе"), {},
                job([](Document& d) { return d.Compare(); }));
+    AddCommand(deviceMenu_, ID_BATCH_WRITE,
+               QStringLiteral("Записать конфигурацию в несколько приборов"), {}, [this] {
+                   RunBatchWriteDialog(this, document_.device(), prompter_);
+                   UpdateViews();
+               });
     QAction* autoRead =
         AddCommand(deviceMenu_, ID_AUTO_READ, QStringLiteral("Режим автоматического чтения"), {},
                    [this] { SetAutoRead(actions_[ID_AUTO_READ]->isChecked()); });

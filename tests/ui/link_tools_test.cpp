@@ -95,6 +95,15 @@ void LinkToolsTest::surveyFindsTheModuleAndConnectsToIt() {
     QCOMPARE(Child<QTreeWidget>(dialog, "finds")->topLevelItem(0)->text(0), QStringLiteral("16"));
     QVERIFY(Child<QLabel>(dialog, "status")->text().startsWith(QStringLiteral("Поиск закончен.")));
 
+    // "Сохранить список..." keeps what was found as a table.
+    QVERIFY(Child<QPushButton>(dialog, "saveButton")->isEnabled());
+    QTemporaryDir folder;
+    const QString list = folder.filePath(QStringLiteral("приборы.csv"));
+    QVERIFY(dialog.SaveList(list));
+    QVERIFY(QString::fromStdString(testing::ReadFile(list.toStdString()))
+                .startsWith(QStringLiteral("адрес;скорость;формат;прибор;версия;время ответа\n"
+                                           "16;9600;8N1;ZEP-8;v7.12;")));
+
     QVERIFY(Child<QPushButton>(dialog, "connectButton")->isEnabled());
     Child<QPushButton>(dialog, "connectButton")->click();
     QCOMPARE(dialog.result(), int{QDialog::Accepted});
