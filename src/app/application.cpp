@@ -8,6 +8,7 @@
 #include "app/dump.h"
 #include "app/exit_code.h"
 #include "app/installation.h"
+#include "app/report_run.h"
 #include "app/survey_run.h"
 #include "app/terminal.h"
 #include "app/watchers.h"
@@ -39,6 +40,8 @@ std::string Usage() {
            "  --trace             каждый обмен с прибором на stderr: время, кадр, разбор, ответ\n"
            "  --survey [--all-speeds]  поиск приборов на линии (на всех скоростях)\n"
            "  --dump ФАЙЛ.zep     показать конфигурацию таблицей\n"
+           "  --report=ФАЙЛ.html [ФАЙЛ.zep]  отчёт о приборе (с портом или --simulate):\n"
+           "                      параметры, значения входов, отличия от ФАЙЛ.zep\n"
            "  --help, --version\n"
            "\n"
            "Код завершения: 0 - без ошибок; 2 - неизвестный параметр командной строки;\n"
@@ -188,7 +191,18 @@ void ApplyConverterOption(const OptionRecord& options, Device& device) {
 int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
     RunContext run(ParseCommandLine(args), env);
     const OptionRecord& options = run.options;
+    // A report asked for together with something else does neither.
+    if (options.report && !options.help && !options.version) {
+        if (const std::string refusal = ReportUsageError(options); !refusal.empty()) {
+            env.err << refusal << "\n";
+            return kUsageErrorCode;
+        }
+    }
     if (const int code = RunInformation(options, env); code != kRunGoesOn) return code;
+    if (options.report) {
+        if (const int code = run.Prepare(); code != kRunGoesOn) return code;
+        return RunReport(run);
+    }
     if (options.doctor) {
         if (const int code = run.Prepare(); code != kRunGoesOn) return code;
         return RunDoctor(run.options, env);

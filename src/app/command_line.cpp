@@ -300,6 +300,7 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
                         std::size_t& i) {
     constexpr std::string_view kPort = "--port=";
     constexpr std::string_view kDump = "--dump=";
+    constexpr std::string_view kReport = "--report=";
     if (arg == "--help") {
         record.help = true;
     } else if (arg == "--version") {
@@ -323,6 +324,10 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
         setPortPath(arg.substr(kPort.size()));
     } else if (arg.starts_with(kDump)) {
         record.dump = std::string(arg.substr(kDump.size()));
+    } else if (arg.starts_with(kReport) || arg == "--report") {
+        record.report = true;
+        if (arg.size() > kReport.size())
+            record.reportPath = std::string(arg.substr(kReport.size()));
     } else if (arg == "--dump") {
         if (i + 1 < args.size()) record.dump = args[++i];
     } else if (record.unknownOption.empty()) {

@@ -44,6 +44,9 @@ struct OptionRecord {
     bool help = false;
     bool version = false;
     std::string dump;  // --dump FILE
+    // --report=FILE: the service report of the module(s) as an HTML page.
+    bool report = false;
+    std::string reportPath;
     // The first argument starting with "--" that is none of the above; the
     // run ends before anything opens (UnknownOptionText, kUsageErrorCode).
     std::string unknownOption;

@@ -36,9 +36,10 @@ int main(int argc, char** argv) {
         std::cerr << zep8::UnknownOptionText(options.unknownOption) << "\n";
         return zep8::kUsageErrorCode;
     }
-    // The doctor reports in the terminal even when a display is there.
+    // The doctor, the survey and the report run in the terminal even when a
+    // display is there.
     const bool information = options.help || options.version || !options.dump.empty() ||
-                             options.doctor || options.survey;
+                             options.doctor || options.survey || options.report;
 
     if (information || options.headless || !DisplayAvailable()) {
         QCoreApplication qt(argc, argv);

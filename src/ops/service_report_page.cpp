@@ -1,0 +1,328 @@
+#include "ops/service_report_page.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <initializer_list>
+
+#include "platform/prompter.h"
+#include "platform/system_error_text.h"
+
+namespace zep8 {
+namespace {
+
+// Plain, printable on A4 in portrait; a table row is never split over two pages.
+constexpr std::string_view kStyle = R"(@page { size: A4 portrait; margin: 14mm 12mm 16mm 12mm; }
+* { box-sizing: border-box; }
+body { font-family: "DejaVu Sans", "Liberation Sans", Arial, sans-serif; font-size: 9.5pt;
+       color: #000; background: #fff; margin: 0; }
+@media screen { body { max-width: 200mm; margin: 8mm auto; padding: 0 4mm; } }
+h1 { font-size: 16pt; margin: 0 0 4mm 0; }
+h2 { font-size: 13pt; margin: 7mm 0 2mm 0; padding-bottom: 1mm; border-bottom: 1.5pt solid #000; }
+h3 { font-size: 11pt; margin: 5mm 0 1.5mm 0; }
+h4 { font-size: 10pt; margin: 3mm 0 1mm 0; }
+p { margin: 1mm 0 2mm 0; }
+table { border-collapse: collapse; width: 100%; margin: 0 0 2mm 0; }
+th, td { border: 0.5pt solid #777; padding: 1mm 1.5mm; text-align: left; vertical-align: top; }
+th { background: #e8e8e8; font-weight: bold; }
+table.head th { width: 34%; }
+td.num, th.num { text-align: right; white-space: nowrap; }
+td.name { font-family: "DejaVu Sans Mono", "Liberation Mono", monospace; white-space: nowrap; }
+tr { page-break-inside: avoid; break-inside: avoid; }
+thead { display: table-header-group; }
+h2, h3, h4 { page-break-after: avoid; break-after: avoid; }
+tr.error td, span.error { color: #c00000; }
+p.note { color: #444; font-style: italic; }
+section.module { page-break-before: always; break-before: page; }
+section.module.first { page-break-before: auto; break-before: auto; }
+.ok { color: #006400; }
+)";
+
+constexpr std::string_view kNoValue = "—";
+
+class Page {
+  public:
+    void Line(std::string_view text) {
+        html_ += text;
+        html_ += '\n';
+    }
+    void Text(std::string_view tag, std::string_view text, std::string_view cls = {}) {
+        html_ += "<" + std::string(tag) + Class(cls) + ">" + EscapeHtml(text) + "</" +
+                 std::string(tag) + ">\n";
+    }
+    void Row(std::initializer_list<std::string_view> cells, std::string_view cell = "td",
+             std::string_view cls = {}) {
+        std::string row = "<tr" + Class(cls) + ">";
+        for (std::string_view c : cells) {
+            row += "<" + std::string(cell) + ">" + EscapeHtml(c.empty() ? kNoValue : c) + "</" +
+                   std::string(cell) + ">";
+        }
+        Line(row + "</tr>");
+    }
+    // One row of cells, each with its own class ("" for none).
+    void ClassedRow(const std::vector<std::pair<std::string_view, std::string_view>>& cells,
+                    std::string_view cls = {}) {
+        std::string row = "<tr" + Class(cls) + ">";
+        for (const auto& [text, cellClass] : cells) {
+            row += "<td" + Class(cellClass) + ">" + EscapeHtml(text.empty() ? kNoValue : text) +
+                   "</td>";
+        }
+        Line(row + "</tr>");
+    }
+    void Head(std::initializer_list<std::string_view> titles) {
+        Line("<table>");
+        std::string row = "<thead><tr>";
+        for (std::string_view t : titles) row += "<th>" + EscapeHtml(t) + "</th>";
+        Line(row + "</tr></thead>");
+    }
+    std::string html() && { return std::move(html_); }
+
+  private:
+    static std::string Class(std::string_view cls) {
+        return cls.empty() ? std::string() : " class=\"" + std::string(cls) + "\"";
+    }
+    std::string html_;
+};
+
+std::string ModuleTitle(const ModuleSection& m) {
+    return "Прибор по адресу " + std::to_string(m.address);
+}
+
+std::string Anchor(const ModuleSection& m) {
+    return "module-" + std::to_string(m.address);
+}
+
+std::string Outcome(const ModuleSection& m) {
+    if (!m.failure.empty()) return m.device.empty() ? "не отвечает: " + m.failure : m.failure;
+    if (m.failed > 0) return "не прочитано параметров: " + std::to_string(m.failed);
+    if (m.compared && !m.differences.empty()) return "отличается от конфигурации";
+    return "в порядке";
+}
+
+void WriteHead(Page& page, const ServiceReport& report) {
+    page.Line("<table class=\"head\">");
+    page.Row({"Дата составления", report.date}, "td");
+    page.Row({"Программа", std::string(kProgramTitle) + ", версия " + report.program.version});
+    page.Row({"Порт", report.port});
+    page.Row({"Настройки порта", report.portSettings});
+    page.Row({"Конфигурация для сравнения",
+              report.configuration.empty() ? std::string("не открыта") : report.configuration});
+    page.Line("</table>");
+}
+
+void WriteSummary(Page& page, const ServiceReport& report) {
+    page.Text("h2", "Сводка");
+    page.Head({"Адрес", "Прибор", "Версия ПО", "Параметров", "Не прочитано", "Отличий", "Итог"});
+    for (const ModuleSection& m : report.modules) {
+        const std::string address = std::to_string(m.address);
+        const std::string parameters = std::to_string(m.parameters);
+        const std::string failed = std::to_string(m.failed);
+        const std::string differences =
+            m.compared ? std::to_string(m.differences.size()) : std::string(kNoValue);
+        const std::string outcome = Outcome(m);
+        const bool bad = outcome != "в порядке";
+        page.ClassedRow({{address, "num"},
+                         {m.device, ""},
+                         {m.version, ""},
+                         {parameters, "num"},
+                         {failed, "num"},
+                         {differences, "num"},
+                         {outcome, bad ? "" : "ok"}},
+                        bad ? "error" : "");
+    }
+    page.Line("</table>");
+}
+
+void WriteIdentification(Page& page, const ModuleSection& m) {
+    page.Line("<table class=\"head\">");
+    page.Row({"Прибор (dev)", m.device});
+    page.Row({"Версия ПО (ver)", m.version});
+    page.Row({"Адрес", std::to_string(m.address)});
+    page.Row({"Итог", Outcome(m)}, "td", Outcome(m) == "в порядке" ? "" : "error");
+    page.Line("</table>");
+}
+
+bool AnyError(const ModuleSection& m) {
+    for (const ReportGroup& g : m.groups) {
+        for (const ReportRow& r : g.rows) {
+            if (!r.error.empty()) return true;
+        }
+    }
+    return false;
+}
+
+void WriteParameters(Page& page, const ModuleSection& m) {
+    if (m.groups.empty()) return;
+    page.Text("h3", "Параметры прибора");
+    // The error column only when some parameter has one: the tables stay readable.
+    const bool errors = AnyError(m);
+    for (const ReportGroup& group : m.groups) {
+        page.Text("h4", group.caption);
+        if (errors) {
+            page.Head({"Описание", "Имя параметра", "Значение", "Атрибут редактирования",
+                       "Ошибки ввода-вывода"});
+        } else {
+            page.Head({"Описание", "Имя параметра", "Значение", "Атрибут редактирования"});
+        }
+        for (const ReportRow& r : group.rows) {
+            std::vector<std::pair<std::string_view, std::string_view>> cells{
+                {r.title, ""}, {r.name, "name"}, {r.value, ""}, {r.attribute, ""}};
+            if (errors) cells.emplace_back(r.error, "");
+            page.ClassedRow(cells, r.error.empty() ? "" : "error");
+        }
+        page.Line("</table>");
+    }
+}
+
+void WriteDifferences(Page& page, const ServiceReport& report, const ModuleSection& m) {
+    if (m.groups.empty()) return;
+    page.Text("h3", "Отличия от конфигурации");
+    if (!m.compared) {
+        page.Text("p", "Конфигурация не открыта: сравнение не проводилось.", "note");
+        return;
+    }
+    page.Text("p", "Файл: " + report.configuration);
+    if (!m.networkCompared) {
+        page.Text("p", "Сетевые параметры не сравнивались: у каждого прибора на линии свои.",
+                  "note");
+    }
+    if (m.differences.empty()) {
+        page.Text("p", "Отличий не обнаружено", "ok");
+        return;
+    }
+    page.Text("p", "Обнаружены отличия (" + std::to_string(m.differences.size()) + "):");
+    page.Head(
+        {"Группа", "Параметр", "Наименование", "Значение в конфигурации", "Значение в приборе"});
+    for (const Difference& d : m.differences) {
+        page.ClassedRow({{d.group, ""},
+                         {d.parameter, "name"},
+                         {d.name, ""},
+                         {d.configValue, ""},
+                         {d.moduleValue, ""}});
+    }
+    page.Line("</table>");
+}
+
+void WriteInputs(Page& page, const ModuleSection& m) {
+    if (m.inputs.empty()) return;
+    page.Text("h3", "Значения входов");
+    page.Head({"Вход", "Название", "Значение", "Время", "Источник"});
+    for (const InputReading& r : m.inputs) {
+        const std::string input = std::to_string(r.input + 1);
+        const std::string& value = r.error.empty() ? r.value : r.error;
+        page.ClassedRow({{input, "num"},
+                         {r.label, ""},
+                         {value, ""},
+                         {r.time, "num"},
+                         {r.polled ? "опрос входа" : "чтение для отчёта", ""}},
+                        r.error.empty() ? "" : "error");
+    }
+    page.Line("</table>");
+}
+
+void WriteModule(Page& page, const ServiceReport& report, const ModuleSection& m, bool first) {
+    page.Line("<section class=\"module" + std::string(first ? " first" : "") + "\" id=\"" +
+              Anchor(m) + "\">");
+    page.Text("h2", ModuleTitle(m));
+    WriteIdentification(page, m);
+    WriteParameters(page, m);
+    WriteDifferences(page, report, m);
+    WriteInputs(page, m);
+    page.Line("</section>");
+}
+
+bool WriteWhole(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string EscapeHtml(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string ServiceReportPage(const ServiceReport& report) {
+    Page page;
+    const bool several = report.modules.size() > 1;
+    const std::string title = several ? "Отчёт о приборах ЗЕП8" : "Отчёт о приборе ЗЕП8";
+    page.Line("<!DOCTYPE html>");
+    page.Line("<html lang=\"ru\">");
+    page.Line("<head>");
+    page.Line("<meta charset=\"utf-8\">");
+    page.Text("title", title + " — " + report.date);
+    page.Line("<style>");
+    page.Line(kStyle);
+    page.Line("</style>");
+    page.Line("</head>");
+    page.Line("<body>");
+    page.Text("h1", title);
+    WriteHead(page, report);
+    if (several) WriteSummary(page, report);
+    bool first = !several;
+    for (const ModuleSection& m : report.modules) {
+        WriteModule(page, report, m, first);
+        first = false;
+    }
+    page.Line("</body>");
+    page.Line("</html>");
+    return std::move(page).html();
+}
+
+std::optional<std::string> WriteServiceReport(const std::string& path,
+                                              const ServiceReport& report) {
+    const std::string page = ServiceReportPage(report);
+    auto failure = [&path](int error) {
+        return "Не удалось записать отчёт в файл " + path + ": " + SystemErrorText(error);
+    };
+    // Beside the target and renamed over it: a browser never sees half a page.
+    std::string temporary = path + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) return failure(errno);
+    fchmod(fd, 0644);  // mkstemp makes it private; a report is for reading
+    const bool written = WriteWhole(fd, page);
+    const int writeError = errno;
+    if (close(fd) != 0 || !written) {
+        const int error = written ? errno : writeError;
+        unlink(temporary.c_str());
+        return failure(error);
+    }
+    if (rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        return failure(error);
+    }
+    return std::nullopt;
+}
+
+}  // namespace zep8
