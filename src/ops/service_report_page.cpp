@@ -27,9 +27,11 @@ p { margin: 1mm 0 2mm 0; }
 table { border-collapse: collapse; width: 100%; margin: 0 0 2mm 0; }
 th, td { border: 0.5pt solid #777; padding: 1mm 1.5mm; text-align: left; vertical-align: top; }
 th { background: #e8e8e8; font-weight: bold; }
-table.head th { width: 34%; }
+table.head th { width: 32%; background: #f2f2f2; font-weight: normal; }
+table.fixed { table-layout: fixed; }
+td { overflow-wrap: anywhere; }
 td.num, th.num { text-align: right; white-space: nowrap; }
-td.name { font-family: "DejaVu Sans Mono", "Liberation Mono", monospace; white-space: nowrap; }
+td.name { font-family: "DejaVu Sans Mono", "Liberation Mono", monospace; }
 tr { page-break-inside: avoid; break-inside: avoid; }
 thead { display: table-header-group; }
 h2, h3, h4 { page-break-after: avoid; break-after: avoid; }
@@ -41,6 +43,7 @@ section.module.first { page-break-before: auto; break-before: auto; }
 )";
 
 constexpr std::string_view kNoValue = "—";
+constexpr std::string_view kAllWell = "в порядке";
 
 class Page {
   public:
@@ -52,18 +55,9 @@ class Page {
         html_ += "<" + std::string(tag) + Class(cls) + ">" + EscapeHtml(text) + "</" +
                  std::string(tag) + ">\n";
     }
-    void Row(std::initializer_list<std::string_view> cells, std::string_view cell = "td",
-             std::string_view cls = {}) {
-        std::string row = "<tr" + Class(cls) + ">";
-        for (std::string_view c : cells) {
-            row += "<" + std::string(cell) + ">" + EscapeHtml(c.empty() ? kNoValue : c) + "</" +
-                   std::string(cell) + ">";
-        }
-        Line(row + "</tr>");
-    }
     // One row of cells, each with its own class ("" for none).
-    void ClassedRow(const std::vector<std::pair<std::string_view, std::string_view>>& cells,
-                    std::string_view cls = {}) {
+    void Row(const std::vector<std::pair<std::string_view, std::string_view>>& cells,
+             std::string_view cls = {}) {
         std::string row = "<tr" + Class(cls) + ">";
         for (const auto& [text, cellClass] : cells) {
             row += "<td" + Class(cellClass) + ">" + EscapeHtml(text.empty() ? kNoValue : text) +
@@ -71,11 +65,24 @@ class Page {
         }
         Line(row + "</tr>");
     }
-    void Head(std::initializer_list<std::string_view> titles) {
-        Line("<table>");
+    // A table with its column titles; `widths` in per cent, so that the
+    // tables of a section line up under each other.
+    void Head(std::initializer_list<std::string_view> titles,
+              std::initializer_list<int> widths = {}) {
+        Line(widths.size() == 0 ? "<table>" : "<table class=\"fixed\">");
+        if (widths.size() != 0) {
+            std::string columns = "<colgroup>";
+            for (int w : widths) columns += "<col style=\"width:" + std::to_string(w) + "%\">";
+            Line(columns + "</colgroup>");
+        }
         std::string row = "<thead><tr>";
         for (std::string_view t : titles) row += "<th>" + EscapeHtml(t) + "</th>";
         Line(row + "</tr></thead>");
+    }
+    // A row of the head tables: the title as a header cell, then the value.
+    void Field(std::string_view title, std::string_view value, std::string_view cls = {}) {
+        Line("<tr><th>" + EscapeHtml(title) + "</th><td" + Class(cls) + ">" +
+             EscapeHtml(value.empty() ? kNoValue : value) + "</td></tr>");
     }
     std::string html() && { return std::move(html_); }
 
@@ -98,23 +105,24 @@ std::string Outcome(const ModuleSection& m) {
     if (!m.failure.empty()) return m.device.empty() ? "не отвечает: " + m.failure : m.failure;
     if (m.failed > 0) return "не прочитано параметров: " + std::to_string(m.failed);
     if (m.compared && !m.differences.empty()) return "отличается от конфигурации";
-    return "в порядке";
+    return std::string(kAllWell);
 }
 
 void WriteHead(Page& page, const ServiceReport& report) {
     page.Line("<table class=\"head\">");
-    page.Row({"Дата составления", report.date}, "td");
-    page.Row({"Программа", std::string(kProgramTitle) + ", версия " + report.program.version});
-    page.Row({"Порт", report.port});
-    page.Row({"Настройки порта", report.portSettings});
-    page.Row({"Конфигурация для сравнения",
-              report.configuration.empty() ? std::string("не открыта") : report.configuration});
+    page.Field("Дата составления", report.date);
+    page.Field("Программа", std::string(kProgramTitle) + ", версия " + report.program.version);
+    page.Field("Порт", report.port);
+    page.Field("Настройки порта", report.portSettings);
+    page.Field("Конфигурация для сравнения",
+               report.configuration.empty() ? std::string("не открыта") : report.configuration);
     page.Line("</table>");
 }
 
 void WriteSummary(Page& page, const ServiceReport& report) {
     page.Text("h2", "Сводка");
-    page.Head({"Адрес", "Прибор", "Версия ПО", "Параметров", "Не прочитано", "Отличий", "Итог"});
+    page.Head({"Адрес", "Прибор", "Версия ПО", "Параметров", "Не прочитано", "Отличий", "Итог"},
+              {9, 13, 12, 13, 14, 11, 28});
     for (const ModuleSection& m : report.modules) {
         const std::string address = std::to_string(m.address);
         const std::string parameters = std::to_string(m.parameters);
@@ -122,25 +130,26 @@ void WriteSummary(Page& page, const ServiceReport& report) {
         const std::string differences =
             m.compared ? std::to_string(m.differences.size()) : std::string(kNoValue);
         const std::string outcome = Outcome(m);
-        const bool bad = outcome != "в порядке";
-        page.ClassedRow({{address, "num"},
-                         {m.device, ""},
-                         {m.version, ""},
-                         {parameters, "num"},
-                         {failed, "num"},
-                         {differences, "num"},
-                         {outcome, bad ? "" : "ok"}},
-                        bad ? "error" : "");
+        const bool bad = outcome != kAllWell;
+        page.Row({{address, "num"},
+                  {m.device, ""},
+                  {m.version, ""},
+                  {parameters, "num"},
+                  {failed, "num"},
+                  {differences, "num"},
+                  {outcome, bad ? "" : "ok"}},
+                 bad ? "error" : "");
     }
     page.Line("</table>");
 }
 
 void WriteIdentification(Page& page, const ModuleSection& m) {
     page.Line("<table class=\"head\">");
-    page.Row({"Прибор (dev)", m.device});
-    page.Row({"Версия ПО (ver)", m.version});
-    page.Row({"Адрес", std::to_string(m.address)});
-    page.Row({"Итог", Outcome(m)}, "td", Outcome(m) == "в порядке" ? "" : "error");
+    page.Field("Прибор (dev)", m.device);
+    page.Field("Версия ПО (ver)", m.version);
+    page.Field("Адрес", std::to_string(m.address));
+    const std::string outcome = Outcome(m);
+    page.Field("Итог", outcome, outcome == kAllWell ? "ok" : "error");
     page.Line("</table>");
 }
 
@@ -162,15 +171,17 @@ void WriteParameters(Page& page, const ModuleSection& m) {
         page.Text("h4", group.caption);
         if (errors) {
             page.Head({"Описание", "Имя параметра", "Значение", "Атрибут редактирования",
-                       "Ошибки ввода-вывода"});
+                       "Ошибки ввода-вывода"},
+                      {32, 11, 19, 16, 22});
         } else {
-            page.Head({"Описание", "Имя параметра", "Значение", "Атрибут редактирования"});
+            page.Head({"Описание", "Имя параметра", "Значение", "Атрибут редактирования"},
+                      {42, 13, 25, 20});
         }
         for (const ReportRow& r : group.rows) {
             std::vector<std::pair<std::string_view, std::string_view>> cells{
                 {r.title, ""}, {r.name, "name"}, {r.value, ""}, {r.attribute, ""}};
             if (errors) cells.emplace_back(r.error, "");
-            page.ClassedRow(cells, r.error.empty() ? "" : "error");
+            page.Row(cells, r.error.empty() ? "" : "error");
         }
         page.Line("</table>");
     }
@@ -196,11 +207,11 @@ void WriteDifferences(Page& page, const ServiceReport& report, const ModuleSecti
     page.Head(
         {"Группа", "Параметр", "Наименование", "Значение в конфигурации", "Значение в приборе"});
     for (const Difference& d : m.differences) {
-        page.ClassedRow({{d.group, ""},
-                         {d.parameter, "name"},
-                         {d.name, ""},
-                         {d.configValue, ""},
-                         {d.moduleValue, ""}});
+        page.Row({{d.group, ""},
+                  {d.parameter, "name"},
+                  {d.name, ""},
+                  {d.configValue, ""},
+                  {d.moduleValue, ""}});
     }
     page.Line("</table>");
 }
@@ -208,16 +219,16 @@ void WriteDifferences(Page& page, const ServiceReport& report, const ModuleSecti
 void WriteInputs(Page& page, const ModuleSection& m) {
     if (m.inputs.empty()) return;
     page.Text("h3", "Значения входов");
-    page.Head({"Вход", "Название", "Значение", "Время", "Источник"});
+    page.Head({"Вход", "Название", "Значение", "Время", "Источник"}, {8, 28, 30, 12, 22});
     for (const InputReading& r : m.inputs) {
         const std::string input = std::to_string(r.input + 1);
         const std::string& value = r.error.empty() ? r.value : r.error;
-        page.ClassedRow({{input, "num"},
-                         {r.label, ""},
-                         {value, ""},
-                         {r.time, "num"},
-                         {r.polled ? "опрос входа" : "чтение для отчёта", ""}},
-                        r.error.empty() ? "" : "error");
+        page.Row({{input, "num"},
+                  {r.label, ""},
+                  {value, ""},
+                  {r.time, "num"},
+                  {r.polled ? "опрос входа" : "чтение для отчёта", ""}},
+                 r.error.empty() ? "" : "error");
     }
     page.Line("</table>");
 }
