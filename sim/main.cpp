@@ -1,4 +1,4 @@
-// zep8-sim: one virtual ZEP8 on a pseudo-terminal, until Ctrl+C.
+// zep8-sim: virtual ZEP8 modules on one pseudo-terminal, until Ctrl+C.
 
 #include <csignal>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sim/sim_options.h"
-#include "sim/simulated_module.h"
+#include "sim/simulated_line.h"
 
 int main(int argc, char** argv) {
     using namespace zep8::sim;
@@ -32,15 +32,16 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    SimulatedModule simulated(options.settings);
-    simulated.module().setLineTiming(options.lineTiming);
+    SimulatedLine simulated(options.settings, options.addresses);
     simulated.transport().setLineCheck(options.lineCheck);
     simulated.transport().setEcho(options.echo);
-    simulated.module().setIgnoreBroadcast(options.ignoreBroadcast);
-    if (options.sineSources) {
-        for (int i = 0; i < VirtualModule::kInputs; ++i) {
-            simulated.module().setSource(i, MeasurementSource::sine(20.0 + 10 * i, 5, 60));
-        }
+    for (int m = 0; m < simulated.size(); ++m) {
+        VirtualModule& module = simulated.module(m);
+        module.setLineTiming(options.lineTiming);
+        module.setIgnoreBroadcast(options.ignoreBroadcast);
+        if (!options.sineSources) continue;
+        for (int i = 0; i < VirtualModule::kInputs; ++i)
+            module.setSource(i, MeasurementSource::sine(20.0 + 10 * i, 5, 60));
     }
     PtyTransport& transport = simulated.transport();
     std::string error;
@@ -54,9 +55,12 @@ int main(int argc, char** argv) {
     const LineSettings& s = options.settings;
     std::printf("%s\n", transport.slavePath().c_str());
     std::fflush(stdout);
-    std::fprintf(stderr, "zep8-sim: %d baud, %d%c%d, %d-bit address %d, %.*s%s\n", s.baud,
+    std::string addresses;
+    for (const int a : options.addresses)
+        addresses += (addresses.empty() ? "" : ", ") + std::to_string(a);
+    std::fprintf(stderr, "zep8-sim: %d baud, %d%c%d, %d-bit address %s, %.*s%s\n", s.baud,
                  s.dataBits, "NEO"[static_cast<int>(s.parity)], s.stopBits, s.addressBits,
-                 s.address, static_cast<int>(ProtocolName(s.protocol).size()),
+                 addresses.c_str(), static_cast<int>(ProtocolName(s.protocol).size()),
                  ProtocolName(s.protocol).data(), options.lineTiming ? ", line timing" : "");
     if (options.lineCheck) {
         std::fprintf(stderr, "zep8-sim: requests at another speed go unanswered\n");

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -39,7 +40,10 @@ bool MakeRaw(int fd) {
 
 }  // namespace
 
-PtyTransport::PtyTransport(VirtualModule& module) : module_(module) {}
+PtyTransport::PtyTransport(VirtualModule& module) : PtyTransport(std::vector{&module}) {}
+
+PtyTransport::PtyTransport(std::vector<VirtualModule*> modules)
+    : module_(*modules.at(0)), modules_(std::move(modules)) {}
 
 PtyTransport::~PtyTransport() {
     close();
@@ -183,15 +187,37 @@ void PtyTransport::run() {
     }
 }
 
-void PtyTransport::respond(std::string_view frame, Clock::time_point firstByte) {
-    if (lineCheck_) {
-        const std::optional<int> baud = PeerBaudRate(master_);
-        if (baud && *baud != module_.activeSettings().baud) {
-            ++mismatchedFrames_;
-            return;
+std::optional<Reply> PtyTransport::replyOnTheLine(std::string_view frame) {
+    const std::optional<int> baud = lineCheck_ ? PeerBaudRate(master_) : std::nullopt;
+    bool misheard = false;
+    std::vector<Reply> replies;
+    for (VirtualModule* module : modules_) {
+        if (baud && *baud != module->activeSettings().baud) {
+            misheard = true;
+            continue;
         }
+        if (std::optional<Reply> reply = module->handleFrame(frame)) replies.push_back(*reply);
     }
-    const std::optional<Reply> reply = module_.handleFrame(frame);
+    if (misheard) ++mismatchedFrames_;
+    if (replies.size() <= 1) {
+        return replies.empty() ? std::nullopt : std::optional<Reply>(replies.front());
+    }
+    // Two transmitters at once: the program receives noise as long as the
+    // longest reply, from the earliest start on.
+    Reply collision;
+    collision.delay = replies.front().delay;
+    std::size_t length = 0;
+    for (const Reply& r : replies) {
+        collision.delay = std::min(collision.delay, r.delay);
+        length = std::max(length, r.bytes.size());
+    }
+    collision.bytes.assign(length, '?');
+    collision.bytes.back() = '\r';
+    return collision;
+}
+
+void PtyTransport::respond(std::string_view frame, Clock::time_point firstByte) {
+    const std::optional<Reply> reply = replyOnTheLine(frame);
     if (!reply) return;
     if (!waitUntil(firstByte + reply->delay)) return;
     writeAll(reply->bytes);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/event.h"
 #include "sim/virtual_module.h"
@@ -12,10 +13,13 @@ namespace zep8::sim {
 
 // Puts a VirtualModule on a pseudo-terminal: the module keeps the master side,
 // a program opens the slave path as its serial port. Requests are read and
-// answered on a thread of the transport's own.
+// answered on a thread of the transport's own. Several modules may share the
+// line, as on an RS-485 bus: every one hears every frame, each answers its own
+// address; the first one sets the line's framing.
 class PtyTransport {
   public:
     explicit PtyTransport(VirtualModule& module);
+    explicit PtyTransport(std::vector<VirtualModule*> modules);
     ~PtyTransport();
     PtyTransport(const PtyTransport&) = delete;
     PtyTransport& operator=(const PtyTransport&) = delete;
@@ -36,7 +40,8 @@ class PtyTransport {
     void close();
 
     // A module on a real line hears only noise from a program at another speed;
-    // with the check on (the default) such requests go unanswered.
+    // with the check on (the default) such requests go unanswered. Counted
+    // once per frame that some module did not hear.
     void setLineCheck(bool on) { lineCheck_ = on; }
     int mismatchedFrames() const { return mismatchedFrames_; }
 
@@ -51,7 +56,10 @@ class PtyTransport {
     bool waitUntil(std::chrono::steady_clock::time_point deadline);
     void writeAll(std::string_view bytes);
 
-    VirtualModule& module_;
+    std::optional<Reply> replyOnTheLine(std::string_view frame);
+
+    VirtualModule& module_;  // the first one
+    std::vector<VirtualModule*> modules_;
     int master_ = -1;
     std::string slavePath_;
     std::string linkPath_;

@@ -1,5 +1,6 @@
 #include "sim/sim_options.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace zep8::sim {
@@ -31,7 +32,8 @@ std::string_view SimUsage() {
            "  --parity P           none, even or odd (default none)\n"
            "  --stop-bits N        1 or 2 (default 1)\n"
            "  --address-length N   8 or 11 bits (default 8)\n"
-           "  --address N          base address (default 16)\n"
+           "  --address N          base address (default 16); given again, one more module\n"
+           "                       on the same line, with parameters of its own\n"
            "  --delay MS           response delay RS.dL, 0..50 ms (default 2)\n"
            "  --protocol NAME      arvo, modbus-rtu, modbus-ascii or dcon (default arvo)\n"
            "  --timing             answer no sooner than the line at this speed would allow\n"
@@ -109,7 +111,9 @@ ParsedOptions ParseSimOptions(std::span<const std::string_view> args) {
             } else if (name == "--address-length") {
                 s.addressBits = *number;
             } else if (name == "--address") {
-                s.address = *number;
+                if (std::ranges::find(options.addresses, *number) != options.addresses.end())
+                    return {std::nullopt, "address " + std::string(*value) + " given twice"};
+                options.addresses.push_back(*number);
             } else if (name == "--delay") {
                 s.responseDelayMs = *number;
             } else {
@@ -117,8 +121,15 @@ ParsedOptions ParseSimOptions(std::span<const std::string_view> args) {
             }
         }
     }
+    if (options.addresses.empty()) options.addresses.push_back(s.address);
+    s.address = options.addresses.front();
     if (!options.help) {
-        if (const auto reason = s.unusableReason()) return {std::nullopt, std::string(*reason)};
+        for (const int address : options.addresses) {
+            LineSettings own = s;
+            own.address = address;
+            if (const auto reason = own.unusableReason())
+                return {std::nullopt, std::string(*reason)};
+        }
     }
     return {options, {}};
 }

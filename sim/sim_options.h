@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sim/line_settings.h"
 
@@ -11,7 +12,9 @@ namespace zep8::sim {
 
 // Command line of zep8-sim.
 struct SimOptions {
-    LineSettings settings;
+    LineSettings settings;  // its address: the first module's
+    // One module per address on the same line (--address given more than once).
+    std::vector<int> addresses;
     std::string linkPath;  // empty: no link
     bool lineTiming = false;
     bool lineCheck = true;

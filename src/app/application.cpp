@@ -19,7 +19,7 @@
 #include "platform/named_exit_event.h"
 #include "platform/process_state.h"
 #include "platform/program_info.h"
-#include "sim/simulated_module.h"
+#include "sim/simulated_line.h"
 #include "sim/test_bench.h"
 
 namespace zep8 {
@@ -39,6 +39,8 @@ std::string Usage() {
            "  --doctor            диагностика связи: порт --port=ПУТЬ или порт настроек\n"
            "  --trace             каждый обмен с прибором на stderr: время, кадр, разбор, ответ\n"
            "  --survey [--all-speeds]  поиск приборов на линии (на всех скоростях)\n"
+           "  --addresses=40,48,56  /write для нескольких приборов по очереди (адреса через\n"
+           "                      запятую; survey - все найденные поиском); не вместе с /addr:\n"
            "  --dump ФАЙЛ.zep     показать конфигурацию таблицей\n"
            "  --report=ФАЙЛ.html [ФАЙЛ.zep]  отчёт о приборе (с портом или --simulate):\n"
            "                      параметры, значения входов, отличия от ФАЙЛ.zep\n"
@@ -107,8 +109,8 @@ std::string UsageText() {
 }
 
 int RunInformation(const OptionRecord& options, RunEnvironment& env) {
-    if (!options.unknownOption.empty()) {
-        env.err << UnknownOptionText(options.unknownOption) << "\n";
+    if (const std::string refusal = RefusalText(options); !refusal.empty()) {
+        env.err << refusal << "\n";
         return kUsageErrorCode;
     }
     if (options.help) {
@@ -156,9 +158,14 @@ int RunContext::Prepare() {
     });
 
     if (options.simulate) {
-        simulated = std::make_unique<sim::SimulatedModule>(LineOfTheRun(options, env.store));
+        // With an address list, one module at each address on the one line.
+        std::vector<int> addresses = options.addresses;
+        const sim::LineSettings line = LineOfTheRun(options, env.store);
+        if (addresses.empty()) addresses.push_back(line.address);
+        simulated = std::make_unique<sim::SimulatedLine>(line, addresses);
         // A first look should show the program at work, not a module with no sensors.
-        if (!options.simulateFactory) sim::SetUpTestBench(simulated->module());
+        for (int i = 0; i < simulated->size() && !options.simulateFactory; ++i)
+            sim::SetUpTestBench(simulated->module(i));
         std::string error;
         if (!simulated->start(error)) {
             env.err << "Виртуальный прибор не запущен: " << error << "\n";
@@ -191,13 +198,6 @@ void ApplyConverterOption(const OptionRecord& options, Device& device) {
 int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
     RunContext run(ParseCommandLine(args), env);
     const OptionRecord& options = run.options;
-    // A report asked for together with something else does neither.
-    if (options.report && !options.help && !options.version) {
-        if (const std::string refusal = ReportUsageError(options); !refusal.empty()) {
-            env.err << refusal << "\n";
-            return kUsageErrorCode;
-        }
-    }
     if (const int code = RunInformation(options, env); code != kRunGoesOn) return code;
     if (options.report) {
         if (const int code = run.Prepare(); code != kRunGoesOn) return code;

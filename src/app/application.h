@@ -15,7 +15,7 @@ namespace zep8 {
 
 class SettingsStore;
 namespace sim {
-class SimulatedModule;
+class SimulatedLine;
 }
 
 struct RunEnvironment {
@@ -50,7 +50,7 @@ class RunContext {
     OptionRecord options;
     RunEnvironment& env;
     std::unique_ptr<NamedExitEvent> exitEvent;
-    std::unique_ptr<sim::SimulatedModule> simulated;
+    std::unique_ptr<sim::SimulatedLine> simulated;  // --simulate: its modules
     std::unique_ptr<TraceOutput> trace;
 };
 

@@ -91,6 +91,38 @@ std::string NameOf(std::string_view token) {
     return FoldCase(token.substr(0, token.find(':')));
 }
 
+std::string UsageErrorText(std::string_view what) {
+    return "zep8: " + std::string(what) + " (список параметров: zep8 --help)";
+}
+
+constexpr int kLastAddress = 2047;
+constexpr int kAddressStep = 8;  // a module takes its base address and the next seven
+
+// "40,48,56": every item a base address, none twice; the reason otherwise.
+std::string ReadAddressList(std::string_view list, std::vector<int>& addresses) {
+    if (list.empty()) return "после --addresses= нужен список адресов или survey";
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        const std::string_view item = list.substr(start, comma - start);
+        start = comma + 1;
+        int address = -1;
+        const bool digits = !item.empty() && item.size() <= 4 &&
+                            std::ranges::all_of(item, [](char c) { return c >= '0' && c <= '9'; });
+        if (digits) address = std::stoi(std::string(item));
+        if (address < 0 || address > kLastAddress || address % kAddressStep != 0) {
+            return "неверный адрес \"" + std::string(item) +
+                   "\" в --addresses=: нужны базовые адреса, кратные 8 (0, 8, 16 ...), через " +
+                   "запятую";
+        }
+        if (std::ranges::find(addresses, address) != addresses.end()) {
+            return "адрес " + std::to_string(address) + " указан в --addresses= дважды";
+        }
+        addresses.push_back(address);
+    }
+    return {};
+}
+
 class Parser {
   public:
     void option(std::string_view token);
@@ -301,6 +333,7 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
     constexpr std::string_view kPort = "--port=";
     constexpr std::string_view kDump = "--dump=";
     constexpr std::string_view kReport = "--report=";
+    constexpr std::string_view kAddresses = "--addresses=";
     if (arg == "--help") {
         record.help = true;
     } else if (arg == "--version") {
@@ -322,6 +355,14 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
         record.allSpeeds = true;
     } else if (arg.starts_with(kPort)) {
         setPortPath(arg.substr(kPort.size()));
+    } else if (arg.starts_with(kAddresses) || arg == "--addresses") {
+        const std::string_view list = arg.substr(std::min(arg.size(), kAddresses.size()));
+        record.addresses.clear();
+        record.addressSurvey = FoldCase(list) == "survey";
+        if (!record.addressSurvey) {
+            if (std::string why = ReadAddressList(list, record.addresses); !why.empty())
+                if (record.usageError.empty()) record.usageError = UsageErrorText(why);
+        }
     } else if (arg.starts_with(kDump)) {
         record.dump = std::string(arg.substr(kDump.size()));
     } else if (arg.starts_with(kReport) || arg == "--report") {
@@ -337,6 +378,22 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
 
 void Parser::finish() {
     OptionRecord& r = record;
+    // One address and a list of them cannot both hold.
+    if (r.manyModules() && !r.address.empty() && r.usageError.empty())
+        r.usageError = UsageErrorText("--addresses= не задается вместе с /addr:");
+    if (r.report && r.usageError.empty()) {
+        constexpr std::uint32_t kJobs =
+            ACTION_WRITE_ALL | ACTION_READ_ALL | ACTION_CALIBRATE | ACTION_APPLY;
+        if (r.reportPath.empty()) {
+            r.usageError = UsageErrorText("после --report= нужно имя файла отчёта");
+        } else if (r.hasAction(kJobs) || r.hasOption(OPT_TEST_RUN | OPT_NETPARAM_EDIT) ||
+                   r.survey || r.doctor || !r.dump.empty()) {
+            // A report reads the module and changes nothing: never half of another job.
+            r.usageError = UsageErrorText(
+                "--report не сочетается с /read, /write, /calibrate, /aply, /test, "
+                "/newnetparam, --survey, --doctor и --dump");
+        }
+    }
     if (r.automation() && !r.portGiven()) r.optionFlags |= OPT_NO_DEVICE;
     const std::uint8_t size = GEOMETRY_WIDTH | GEOMETRY_HEIGHT;
     r.startMinimised = (r.geometryFlags & size) == size && r.width == 0 && r.height == 0;
@@ -390,6 +447,11 @@ OptionRecord ParseCommandLine(const std::vector<std::string>& args) {
 std::string UnknownOptionText(std::string_view option) {
     return "zep8: неизвестный параметр " + std::string(option) +
            " (список параметров: zep8 --help)";
+}
+
+std::string RefusalText(const OptionRecord& options) {
+    if (!options.unknownOption.empty()) return UnknownOptionText(options.unknownOption);
+    return options.usageError;
 }
 
 std::string OptionHelp() {

@@ -47,9 +47,17 @@ struct OptionRecord {
     // --report=FILE: the service report of the module(s) as an HTML page.
     bool report = false;
     std::string reportPath;
+    // --addresses=40,48,56: the modules a job goes to one after the other;
+    // --addresses=survey: every module a survey finds.
+    std::vector<int> addresses;
+    bool addressSurvey = false;
+    bool manyModules() const { return addressSurvey || !addresses.empty(); }
     // The first argument starting with "--" that is none of the above; the
     // run ends before anything opens (UnknownOptionText, kUsageErrorCode).
     std::string unknownOption;
+    // A known option given wrongly (a bad address list, or one with /addr:):
+    // the whole line for standard error; the run ends like an unknown option.
+    std::string usageError;
 
     bool automation() const;
     bool hasAction(std::uint32_t bits) const { return (actionFlags & bits) != 0; }
@@ -95,6 +103,9 @@ OptionRecord ParseCommandLine(const std::vector<std::string>& args);
 inline constexpr int kUsageErrorCode = 2;
 // The one line on standard error for an unknown "--" option.
 std::string UnknownOptionText(std::string_view option);
+// The line a command line is refused with (unknown option or usage error);
+// empty when the run may go on.
+std::string RefusalText(const OptionRecord& options);
 
 // The options' lines of --help, from the same table the parser reads.
 std::string OptionHelp();

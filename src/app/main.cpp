@@ -32,8 +32,8 @@ int main(int argc, char** argv) {
     const zep8::OptionRecord options = zep8::ParseCommandLine(args);
     // A mistyped option must not start a run that does something else: no
     // window, no module, no port.
-    if (!options.unknownOption.empty()) {
-        std::cerr << zep8::UnknownOptionText(options.unknownOption) << "\n";
+    if (const std::string refusal = zep8::RefusalText(options); !refusal.empty()) {
+        std::cerr << refusal << "\n";
         return zep8::kUsageErrorCode;
     }
     // The doctor, the survey and the report run in the terminal even when a

@@ -6,6 +6,7 @@
 #include "link/device_io.h"
 #include "link/line_by_name.h"
 #include "model/configuration.h"
+#include "ops/bus_survey.h"
 #include "ops/program_settings.h"
 #include "ops/service_report_page.h"
 #include "platform/process_state.h"
@@ -13,8 +14,28 @@
 namespace zep8 {
 namespace {
 
-constexpr std::uint32_t kOtherActions =
-    ACTION_WRITE_ALL | ACTION_READ_ALL | ACTION_CALIBRATE | ACTION_APPLY;
+// The survey behind --addresses=survey, quiet: the report lists what it found.
+class QuietSurveyObserver : public SurveyObserver {
+  public:
+    void SurveyProgress(int, int, unsigned) override {}
+    void SurveyFound(const SurveyFind&) override {}
+};
+
+// The base addresses the report goes to: the list, the survey's finds, or the
+// one address of the port.
+std::vector<int> ReportAddresses(const OptionRecord& o, DeviceIO& io, std::ostream& err) {
+    if (!o.addressSurvey) {
+        if (!o.addresses.empty()) return o.addresses;
+        return {io.port().settings.baseAddress};
+    }
+    QuietSurveyObserver quiet;
+    BusSurvey survey(io, quiet);
+    const SurveyResult result = survey.RunAt({io.port().settings.baudRate});
+    std::vector<int> addresses;
+    for (const SurveyFind& find : result.finds) addresses.push_back(find.address);
+    err << "zep8: поиск нашел приборов: " << addresses.size() << "\n";
+    return addresses;
+}
 
 std::string ModuleLine(const ModuleSection& m) {
     std::string line = "адрес " + std::to_string(m.address) + ": ";
@@ -46,16 +67,6 @@ int LoadComparison(const OptionRecord& o, StreamPrompter& prompter, std::ostream
 
 }  // namespace
 
-std::string ReportUsageError(const OptionRecord& o) {
-    if (o.reportPath.empty()) return "zep8: укажите файл отчёта: --report=ФАЙЛ.html";
-    if (o.hasAction(kOtherActions) || o.hasOption(OPT_TEST_RUN | OPT_NETPARAM_EDIT) || o.survey ||
-        o.doctor || !o.dump.empty()) {
-        return "zep8: --report не сочетается с /read, /write, /calibrate, /aply, /test, "
-               "/newnetparam, --survey, --doctor и --dump";
-    }
-    return {};
-}
-
 int RunReport(RunContext& run) {
     const OptionRecord& o = run.options;
     RunEnvironment& env = run.env;
@@ -86,7 +97,8 @@ int RunReport(RunContext& run) {
     ServiceReport report = NewServiceReport(io.port().settings, o.fileArgument);
     Event never(Event::Reset::Manual);
     ModuleReportReader reader(io, never, nullptr);
-    const std::vector<int> addresses{io.port().settings.baseAddress};
+    const std::vector<int> addresses = ReportAddresses(o, io, env.err);
+    if (addresses.empty()) state.setExitBits(EXIT_TIMEOUT);  // the survey found none
     for (int address : addresses) {
         io.programNet().SetValue("Addr", std::to_string(address), false);
         io.LoadPortSettings();

@@ -123,6 +123,8 @@ void WriteSummary(Page& page, const ServiceReport& report) {
     page.Text("h2", "Сводка");
     page.Head({"Адрес", "Прибор", "Версия ПО", "Параметров", "Не прочитано", "Отличий", "Итог"},
               {9, 13, 12, 13, 14, 11, 28});
+    if (report.modules.empty())
+        page.Line("<tr><td colspan=\"7\">Ни один прибор не ответил.</td></tr>");
     for (const ModuleSection& m : report.modules) {
         const std::string address = std::to_string(m.address);
         const std::string parameters = std::to_string(m.parameters);
@@ -285,7 +287,7 @@ std::string EscapeHtml(std::string_view text) {
 
 std::string ServiceReportPage(const ServiceReport& report) {
     Page page;
-    const bool several = report.modules.size() > 1;
+    const bool several = report.modules.size() != 1;
     const std::string title = several ? "Отчёт о приборах ЗЕП8" : "Отчёт о приборе ЗЕП8";
     page.Line("<!DOCTYPE html>");
     page.Line("<html lang=\"ru\">");

@@ -125,6 +125,30 @@ TEST(CommandLine, UnknownLongOptionsAreKept) {
     EXPECT_EQ(kUsageErrorCode, 2);
 }
 
+// A list of modules for one job; a bad list, or one beside the single
+// module's /addr:, is refused as a whole before anything opens.
+TEST(CommandLine, AddressListsForSeveralModules) {
+    const OptionRecord list = Parse({"--port=/dev/ttyUSB0", "--addresses=40,48,56", "/write"});
+    EXPECT_EQ(list.addresses, (std::vector<int>{40, 48, 56}));
+    EXPECT_TRUE(list.manyModules());
+    EXPECT_EQ(RefusalText(list), "");
+    EXPECT_TRUE(Parse({"--addresses=SURVEY"}).addressSurvey);
+    EXPECT_FALSE(Parse({"/write"}).manyModules());
+
+    EXPECT_EQ(RefusalText(Parse({"--addresses=40,48", "/addr:16/write"})),
+              "zep8: --addresses= не задается вместе с /addr: (список параметров: zep8 --help)");
+    EXPECT_EQ(RefusalText(Parse({"--addresses=40,4x"})),
+              "zep8: неверный адрес \"4x\" в --addresses=: нужны базовые адреса, кратные 8 "
+              "(0, 8, 16 ...), через запятую (список параметров: zep8 --help)");
+    for (const char* bad : {"--addresses=", "--addresses", "--addresses=41", "--addresses=40,,48",
+                            "--addresses=2048", "--addresses=-8", "--addresses=40,40"}) {
+        EXPECT_NE(RefusalText(Parse({bad})), "") << bad;
+    }
+    // An unknown option is told first.
+    EXPECT_EQ(RefusalText(Parse({"--addresses=41", "--frobnicate"})),
+              UnknownOptionText("--frobnicate"));
+}
+
 TEST(CommandLine, ModeOptions) {
     EXPECT_EQ(Parse({"/rs485:OFF"}).converterMode, CONVERTER_OFF);
     EXPECT_EQ(Parse({"/rs485:on/rs485:maybe"}).converterMode, CONVERTER_ON);

@@ -13,6 +13,7 @@
 #include "platform/memory_settings_store.h"
 #include "platform/process_state.h"
 #include "sim/module_client.h"
+#include "sim/simulated_line.h"
 #include "sim/simulated_module.h"
 
 namespace zep8 {
