@@ -35,15 +35,15 @@ td.name { font-family: "DejaVu Sans Mono", "Liberation Mono", monospace; }
 tr { page-break-inside: avoid; break-inside: avoid; }
 thead { display: table-header-group; }
 h2, h3, h4 { page-break-after: avoid; break-after: avoid; }
-tr.error td, span.error { color: #c00000; }
+tr.error td, td.error { color: #c00000; }
+td.warn { color: #a04800; }
 p.note { color: #444; font-style: italic; }
 section.module { page-break-before: always; break-before: page; }
 section.module.first { page-break-before: auto; break-before: auto; }
-.ok { color: #006400; }
+td.ok, p.ok { color: #006400; }
 )";
 
 constexpr std::string_view kNoValue = "—";
-constexpr std::string_view kAllWell = "в порядке";
 
 class Page {
   public:
@@ -101,11 +101,18 @@ std::string Anchor(const ModuleSection& m) {
     return "module-" + std::to_string(m.address);
 }
 
-std::string Outcome(const ModuleSection& m) {
-    if (!m.failure.empty()) return m.device.empty() ? "не отвечает: " + m.failure : m.failure;
-    if (m.failed > 0) return "не прочитано параметров: " + std::to_string(m.failed);
-    if (m.compared && !m.differences.empty()) return "отличается от конфигурации";
-    return std::string(kAllWell);
+// A module's verdict in words, and the class that colours it.
+struct Outcome {
+    std::string text;
+    std::string_view style;  // "ok", "warn" (differs from the file) or "error"
+};
+
+Outcome OutcomeOf(const ModuleSection& m) {
+    if (!m.failure.empty())
+        return {m.device.empty() ? "не отвечает: " + m.failure : m.failure, "error"};
+    if (m.failed > 0) return {"не прочитано параметров: " + std::to_string(m.failed), "error"};
+    if (m.compared && !m.differences.empty()) return {"отличается от конфигурации", "warn"};
+    return {"в порядке", "ok"};
 }
 
 void WriteHead(Page& page, const ServiceReport& report) {
@@ -122,25 +129,26 @@ void WriteHead(Page& page, const ServiceReport& report) {
 void WriteSummary(Page& page, const ServiceReport& report) {
     page.Text("h2", "Сводка");
     page.Head({"Адрес", "Прибор", "Версия ПО", "Параметров", "Не прочитано", "Отличий", "Итог"},
-              {9, 13, 12, 13, 14, 11, 28});
+              {8, 12, 11, 14, 14, 11, 30});
     if (report.modules.empty())
         page.Line("<tr><td colspan=\"7\">Ни один прибор не ответил.</td></tr>");
     for (const ModuleSection& m : report.modules) {
         const std::string address = std::to_string(m.address);
-        const std::string parameters = std::to_string(m.parameters);
-        const std::string failed = std::to_string(m.failed);
+        // A module that did not answer has no counts to show.
+        const bool read = !m.device.empty();
+        const std::string parameters = read ? std::to_string(m.parameters) : std::string(kNoValue);
+        const std::string failed = read ? std::to_string(m.failed) : std::string(kNoValue);
         const std::string differences =
             m.compared ? std::to_string(m.differences.size()) : std::string(kNoValue);
-        const std::string outcome = Outcome(m);
-        const bool bad = outcome != kAllWell;
+        const Outcome outcome = OutcomeOf(m);
         page.Row({{address, "num"},
                   {m.device, ""},
                   {m.version, ""},
                   {parameters, "num"},
                   {failed, "num"},
                   {differences, "num"},
-                  {outcome, bad ? "" : "ok"}},
-                 bad ? "error" : "");
+                  {outcome.text, outcome.style}},
+                 outcome.style == "error" ? "error" : "");
     }
     page.Line("</table>");
 }
@@ -150,8 +158,8 @@ void WriteIdentification(Page& page, const ModuleSection& m) {
     page.Field("Прибор (dev)", m.device);
     page.Field("Версия ПО (ver)", m.version);
     page.Field("Адрес", std::to_string(m.address));
-    const std::string outcome = Outcome(m);
-    page.Field("Итог", outcome, outcome == kAllWell ? "ok" : "error");
+    const Outcome outcome = OutcomeOf(m);
+    page.Field("Итог", outcome.text, outcome.style);
     page.Line("</table>");
 }
 
@@ -239,10 +247,11 @@ void WriteModule(Page& page, const ServiceReport& report, const ModuleSection& m
     page.Line("<section class=\"module" + std::string(first ? " first" : "") + "\" id=\"" +
               Anchor(m) + "\">");
     page.Text("h2", ModuleTitle(m));
+    // What a reader looks for first: the verdict, the differences, the values.
     WriteIdentification(page, m);
-    WriteParameters(page, m);
     WriteDifferences(page, report, m);
     WriteInputs(page, m);
+    WriteParameters(page, m);
     page.Line("</section>");
 }
 
