@@ -36,12 +36,8 @@ QString AskPath(QWidget* parent, Document& document) {
 
 }  // namespace
 
-std::optional<QString> RunServiceReport(QWidget* parent, Document& document,
-                                        const ChannelPolling& polling, CProgressDialog& progress,
-                                        Prompter& prompter) {
-    const QString path = AskPath(parent, document);
-    if (path.isEmpty()) return std::nullopt;
-
+std::optional<std::string> MakeServiceReport(Document& document, const ChannelPolling& polling,
+                                             CProgressDialog& progress, const std::string& path) {
     // Everything the window owns is copied here, on its thread; the worker
     // touches only the copies and the link.
     Device& device = document.device();
@@ -57,14 +53,21 @@ std::optional<QString> RunServiceReport(QWidget* parent, Document& document,
     progress.JobStarted(Job::ReadAll, kReportCaption);
     std::thread worker([&] {
         report.modules.push_back(reader.Read(config.get(), true, polled));
-        error = WriteServiceReport(path.toStdString(), report);
+        error = WriteServiceReport(path, report);
         progress.JobFinished();
     });
     progress.WaitForJob();
     worker.join();
-    device.abortEvent.reset();
+    device.abortEvent.reset();  // "Прервать" ended this job only
+    return error;
+}
 
-    if (error) {
+std::optional<QString> RunServiceReport(QWidget* parent, Document& document,
+                                        const ChannelPolling& polling, CProgressDialog& progress,
+                                        Prompter& prompter) {
+    const QString path = AskPath(parent, document);
+    if (path.isEmpty()) return std::nullopt;
+    if (const auto error = MakeServiceReport(document, polling, progress, path.toStdString())) {
         prompter.notify(*error, kProgramTitle, Icon::Error);
         return std::nullopt;
     }

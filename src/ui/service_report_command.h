@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <optional>
+#include <string>
 
 class QWidget;
 
@@ -15,9 +16,16 @@ class Prompter;
 // "Отчёт о приборе...", in the device menu.
 inline constexpr int ID_SERVICE_REPORT = 32840;
 
-// Asks where to save the report, reads the module off the window thread under
-// the job's progress display ("Прервать" stops it), writes the page and opens
-// it in the browser without waiting. The page's path when it was written.
+// Reads the module off the window thread under the job's progress display
+// ("Прервать" stops it; the window keeps painting) and writes the report to
+// `path`, compared with the open configuration when there is one. The reason
+// when the page could not be written.
+std::optional<std::string> MakeServiceReport(Document& document, const ChannelPolling& polling,
+                                             CProgressDialog& progress, const std::string& path);
+
+// The menu command: asks where to save, makes the report, says why when it
+// failed, and opens the page in the browser without waiting. The page's path
+// when it was written.
 std::optional<QString> RunServiceReport(QWidget* parent, Document& document,
                                         const ChannelPolling& polling, CProgressDialog& progress,
                                         Prompter& prompter);
