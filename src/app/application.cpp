@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/batch_run.h"
 #include "app/command_line.h"
 #include "app/doctor_run.h"
 #include "app/document.h"
@@ -39,6 +40,8 @@ std::string Usage() {
            "  --doctor            диагностика связи: порт --port=ПУТЬ или порт настроек\n"
            "  --trace             каждый обмен с прибором на stderr: время, кадр, разбор, ответ\n"
            "  --survey [--all-speeds]  поиск приборов на линии (на всех скоростях)\n"
+           "  --csv=ФАЙЛ          список найденных (--survey) или итог записи (--addresses=)\n"
+           "                      в таблицу CSV\n"
            "  --addresses=40,48,56  /write для нескольких приборов по очереди (адреса через\n"
            "                      запятую; survey - все найденные поиском); не вместе с /addr:\n"
            "  --dump ФАЙЛ.zep     показать конфигурацию таблицей\n"
@@ -211,6 +214,7 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
         if (const int code = run.Prepare(); code != kRunGoesOn) return code;
         return RunSurvey(run);
     }
+    if (options.manyModules() && options.hasAction(ACTION_WRITE_ALL)) return RunBatchWrite(run);
     if (!options.automation()) {
         env.err << "Без окон конфигуратор работает только по командной строке: укажите действие "
                    "(/read, /write, /test).\n\n"

@@ -334,6 +334,7 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
     constexpr std::string_view kDump = "--dump=";
     constexpr std::string_view kReport = "--report=";
     constexpr std::string_view kAddresses = "--addresses=";
+    constexpr std::string_view kCsv = "--csv=";
     if (arg == "--help") {
         record.help = true;
     } else if (arg == "--version") {
@@ -363,6 +364,8 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
             if (std::string why = ReadAddressList(list, record.addresses); !why.empty())
                 if (record.usageError.empty()) record.usageError = UsageErrorText(why);
         }
+    } else if (arg.starts_with(kCsv)) {
+        record.csvPath = std::string(arg.substr(kCsv.size()));
     } else if (arg.starts_with(kDump)) {
         record.dump = std::string(arg.substr(kDump.size()));
     } else if (arg.starts_with(kReport) || arg == "--report") {
@@ -381,6 +384,9 @@ void Parser::finish() {
     // One address and a list of them cannot both hold.
     if (r.manyModules() && !r.address.empty() && r.usageError.empty())
         r.usageError = UsageErrorText("--addresses= не задается вместе с /addr:");
+    if (r.manyModules() && (r.hasAction(ACTION_READ_ALL) || r.hasOption(OPT_TEST_RUN)) &&
+        r.usageError.empty())
+        r.usageError = UsageErrorText("--addresses= задается с /write, не с /read и /test");
     if (r.report && r.usageError.empty()) {
         constexpr std::uint32_t kJobs =
             ACTION_WRITE_ALL | ACTION_READ_ALL | ACTION_CALIBRATE | ACTION_APPLY;

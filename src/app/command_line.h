@@ -51,6 +51,7 @@ struct OptionRecord {
     // --addresses=survey: every module a survey finds.
     std::vector<int> addresses;
     bool addressSurvey = false;
+    std::string csvPath;  // --csv=FILE: the survey's list, or the batch's results, as a table
     bool manyModules() const { return addressSurvey || !addresses.empty(); }
     // The first argument starting with "--" that is none of the above; the
     // run ends before anything opens (UnknownOptionText, kUsageErrorCode).

@@ -8,6 +8,7 @@
 #include "link/line_by_name.h"
 #include "model/net_rs485_prg.h"
 #include "ops/bus_survey.h"
+#include "ops/csv_table.h"
 #include "ops/program_settings.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
@@ -23,14 +24,11 @@ class StreamSurveyObserver : public SurveyObserver {
     void SurveyProgress(int done, int total, unsigned baudRate) override {
         if (baudRate == speed_) return;
         speed_ = baudRate;
-        err_ << "zep8: " << baudRate << " бит/с, адреса с шагом 8 ("
-             << port_.settings.addressLength << " бит), ожидание ответа "
-             << BusSurvey::ReplyWait(port_, baudRate) << " мс; опрошено " << done << " из "
-             << total << std::endl;
+        err_ << "zep8: " << baudRate << " бит/с, адреса с шагом 8 (" << port_.settings.addressLength
+             << " бит), ожидание ответа " << BusSurvey::ReplyWait(port_, baudRate)
+             << " мс; опрошено " << done << " из " << total << std::endl;
     }
-    void SurveyFound(const SurveyFind& find) override {
-        out_ << SurveyFindText(find) << std::endl;
-    }
+    void SurveyFound(const SurveyFind& find) override { out_ << SurveyFindText(find) << std::endl; }
 
   private:
     std::ostream& out_;
@@ -74,10 +72,19 @@ int RunSurvey(RunContext& run) {
         return ExitCodeFor(EXIT_PORT_ERROR, 0);
     }
     env.err << "zep8: найдено приборов: " << result.finds.size() << "; запросов " << result.asked
-            << " за " << Seconds(result.took) << " с (нижняя граница "
-            << Seconds(result.lowerBound) << " с)\n";
-    if (result.aborted) return ExitCodeFor(EXIT_INTERRUPTED, 0);
-    return ExitCodeFor(result.finds.empty() ? std::uint32_t{EXIT_TIMEOUT} : 0u, 0);
+            << " за " << Seconds(result.took) << " с (нижняя граница " << Seconds(result.lowerBound)
+            << " с)\n";
+    std::uint32_t status = result.finds.empty() ? std::uint32_t{EXIT_TIMEOUT} : 0u;
+    if (result.aborted) status = EXIT_INTERRUPTED;
+    if (!run.options.csvPath.empty()) {
+        if (const auto failure = SaveSurveyCsv(run.options.csvPath, result.finds)) {
+            env.err << "zep8: " << *failure << "\n";
+            status |= EXIT_FILE_ERROR;
+        } else {
+            env.err << "zep8: список приборов сохранен в " << run.options.csvPath << "\n";
+        }
+    }
+    return ExitCodeFor(status, 0);
 }
 
 }  // namespace zep8

@@ -5,7 +5,8 @@
 namespace zep8 {
 
 // zep8 --survey [--all-speeds]: asks every base address of the bus and lists
-// the modules that answer on standard output. 0 when one answered, 202 when
+// the modules that answer on standard output (and, with --csv=FILE, as a
+// table in FILE; 200 when it cannot be written). 0 when one answered, 202 when
 // none did, 201 when the port does not open.
 int RunSurvey(RunContext& run);
 

@@ -470,6 +470,12 @@ void DeviceIO::LoadPortSettings() {
     processState().networkChanged = false;
 }
 
+void DeviceIO::UseAddress(int address) {
+    std::lock_guard lock(linkLock_);
+    programNet_.SetValue("Addr", std::to_string(address), false);
+    port_->settings.baseAddress = address;
+}
+
 int DeviceIO::ReopenPort(bool showMessage) {
     ProcessState& state = processState();
     int result = OPEN_OK;

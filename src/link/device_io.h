@@ -71,6 +71,9 @@ class DeviceIO {
 
     // Copies the program's network settings into the port.
     void LoadPortSettings();
+    // Talks to the module at `address` from now on: the program's "Addr" and
+    // the port's, once an exchange under way has ended. The port stays open.
+    void UseAddress(int address);
     // Closes the port, loads the settings and opens it again (unless the run
     // is silent or talks to no module); tells the operator when it fails.
     int ReopenPort(bool showMessage);

@@ -22,6 +22,7 @@
 #include "platform/process_state.h"
 #include "platform/prompter.h"
 #include "platform/system_error_text.h"
+#include "platform/whole_file.h"
 
 namespace zep8 {
 namespace {
@@ -176,52 +177,7 @@ LoadStatus LoadConfiguration(const ConfigurationNodes& nodes, std::string_view b
 
 std::optional<std::string> SaveConfigurationFile(const std::string& path,
                                                  const ConfigurationNodes& nodes) {
-    const std::string bytes = SaveConfiguration(nodes);
-
-    // Through a link, the file it points to is the one replaced.
-    std::string target = path;
-    if (char* resolved = realpath(path.c_str(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
-    mode_t mode = 0666;
-    struct stat existing {};
-    if (stat(target.c_str(), &existing) == 0) {
-        mode = existing.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode &= ~mask;
-    }
-
-    std::string temporary = target + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) return "Не удалось создать файл рядом с '" + path + "': " + SystemError(errno);
-    auto fail = [&](const std::string& what) -> std::optional<std::string> {
-        const int error = errno;
-        close(fd);
-        unlink(temporary.c_str());
-        return what + " '" + path + "': " + SystemError(error);
-    };
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return fail("Не удалось записать файл");
-        written += static_cast<std::size_t>(n);
-    }
-    if (fchmod(fd, mode) != 0 || fsync(fd) != 0) return fail("Не удалось записать файл");
-    if (close(fd) != 0) {
-        const int error = errno;
-        unlink(temporary.c_str());
-        return "Не удалось записать файл '" + path + "': " + SystemError(error);
-    }
-    if (rename(temporary.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        unlink(temporary.c_str());
-        return "Не удалось заменить файл '" + path + "': " + SystemError(error);
-    }
-    return std::nullopt;
+    return WriteWholeFile(path, SaveConfiguration(nodes));
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path, std::string& error) {

@@ -23,6 +23,13 @@ std::string Decoded(std::string_view name, const std::vector<std::uint8_t>& data
     return p.value;
 }
 
+std::string LineFormat(const PortSettings& s) {
+    const char parity = s.parityScheme == SCHEME_EVEN  ? 'E'
+                        : s.parityScheme == SCHEME_ODD ? 'O'
+                                                       : 'N';
+    return std::to_string(s.byteSize) + parity + std::to_string(s.stopBits);
+}
+
 }  // namespace
 
 std::vector<int> BusSurvey::BaseAddresses(int addressLength) {
@@ -55,14 +62,13 @@ SurveyResult BusSurvey::RunAt(const std::vector<unsigned>& speeds) {
     SurveyResult result;
     const unsigned programSpeed = io_.port().settings.baudRate;
     const bool allSpeeds = speeds.size() != 1 || speeds.front() != programSpeed;
-    const int perSpeed =
-        static_cast<int>(BaseAddresses(io_.port().settings.addressLength).size());
+    const int perSpeed = static_cast<int>(BaseAddresses(io_.port().settings.addressLength).size());
     const int total = perSpeed * static_cast<int>(speeds.size());
 
     const bool wasOpen = io_.port().IsOpen();
     for (std::size_t i = 0; i < speeds.size() && !aborted_; ++i) {
-        const bool opened = (allSpeeds || !wasOpen) ? io_.ReopenAtSpeed(speeds[i]) == OPEN_OK
-                                                    : true;
+        const bool opened =
+            (allSpeeds || !wasOpen) ? io_.ReopenAtSpeed(speeds[i]) == OPEN_OK : true;
         if (!opened) {
             const std::string reason = io_.port().OpenFailureReason();
             result.failure = "Не удается открыть порт " + io_.port().settings.name +
@@ -113,6 +119,8 @@ bool BusSurvey::Survey(unsigned baudRate, SurveyResult& result, int done, int to
         SurveyFind find;
         find.address = address;
         find.baudRate = baudRate;
+        find.format = LineFormat(s);
+        find.answeredAt = std::chrono::system_clock::now();
         find.device = answer == DeviceIO::ProbeResult::Answer ? Decoded("dev", reply) : "?";
         ++result.asked;
         find.version = io_.Probe(address, "ver", reply, wait) == DeviceIO::ProbeResult::Answer

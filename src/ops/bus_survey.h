@@ -17,8 +17,10 @@ class NetRS485prg;
 struct SurveyFind {
     int address = 0;
     unsigned baudRate = 0;
+    std::string format;   // the character format it answered in, "8N1"
     std::string device;   // its "dev"
     std::string version;  // its "ver"
+    std::chrono::system_clock::time_point answeredAt;
 };
 
 // Told on the survey's thread.

@@ -11,6 +11,7 @@
 #include "model/channels.h"
 #include "model/number_text.h"
 #include "model/value_type.h"
+#include "ops/csv_table.h"
 #include "ops/device.h"
 #include "platform/local_time.h"
 #include "platform/prompter.h"
@@ -34,17 +35,6 @@ std::string PaddedRight(std::string text, std::size_t width) {
     const std::size_t length = Utf8Length(text);
     if (length < width) text.append(width - length, ' ');
     return text;
-}
-
-// A field of the table: quoted when it holds the separator, a quote or a line end.
-std::string CsvField(std::string_view text) {
-    if (text.find_first_of(";\"\r\n") == std::string_view::npos) return std::string(text);
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
 }
 
 // Appends `text` in one write; the errno of a failure, else 0.

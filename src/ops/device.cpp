@@ -38,9 +38,7 @@ int MajorVersion(std::string_view version) {
     return end == number.c_str() ? 0 : static_cast<int>(major);
 }
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 std::string_view JobCaption(Job job) {
     switch (job) {
@@ -271,7 +269,8 @@ void Device::RunBulk(Job job) {
         case Job::WriteChanged: {
             const bool all = job == Job::WriteAll;
             bulkEvents_[all ? 1 : 2].reset();
-            processState().networkChanged = NetworkDiffersFromProgram();
+            // A write that leaves the network group alone changes no network setting.
+            processState().networkChanged = netWriteEnabled && NetworkDiffersFromProgram();
             commonNode.WriteElement(*this, all);
             if (netWriteEnabled) netNode.WriteElement(*this, all);
             channelsNode.WriteElement(*this, all);
@@ -445,7 +444,7 @@ bool Device::ComparesParameter(const Parameter& p) {
     return true;
 }
 
-int Device::Identify(bool showMessages) {
+int Device::Identify(bool showMessages, Identity* identity) {
     Parameter dev("dev"), ver("ver");
     std::string errors, info;
     int flags = 0;
@@ -464,6 +463,10 @@ int Device::Identify(bool showMessages) {
             info += "Версия ПО: " + ver.value + "\n";
             if (MajorVersion(ver.value) == 7) flags |= IDENTIFY_VERSION_7;
         }
+    }
+    if (identity && (flags & IDENTIFY_ANSWERED)) {
+        identity->device = dev.value;
+        identity->version = ver.errorText.empty() ? ver.value : std::string();
     }
     if (showMessages) {
         if (!errors.empty()) prompter().notify(errors, "Ошибка", Icon::Error);

@@ -51,12 +51,14 @@ class Device : public DeviceIO, public TransferSession {
     // as kept (a hash, or the plain default; see PasswordMatches).
     void SetPassword(std::string password) { password_ = std::move(password); }
     void SetObserver(JobObserver* observer) { observer_ = observer; }
+    JobObserver* observer() const { return observer_; }
     void SetHost(SessionHost* host) { host_ = host; }
     // Signalled at the end of every job while an automated run waits for it.
     void SetDoneEvent(Event* done) { doneEvent_ = done; }
     void SetErrorLogPath(std::string path);
     // How long a finished job stays on display (2 s; tests shorten it).
     void SetFinishHold(std::chrono::milliseconds hold) { finishHold_ = hold; }
+    std::chrono::milliseconds finishHold() const { return finishHold_; }
     // Ends the input polls, without logging, before anything of the session goes.
     void SetPollStopper(std::function<void()> stopper) { pollStopper_ = std::move(stopper); }
 
@@ -83,7 +85,11 @@ class Device : public DeviceIO, public TransferSession {
     void AddToCounter(ProgressCounter counter, int n) override;
     Prompter& GetPrompter() override { return prompter(); }
 
-    int Identify(bool showMessages);
+    // IDENTIFY_* flags; the texts of "dev" and "ver" into `identity` when given.
+    struct Identity {
+        std::string device, version;
+    };
+    int Identify(bool showMessages, Identity* identity = nullptr);
     bool EstablishLink();
     bool CheckPassword();
     // Rebuilds the groups from the catalogue (no data anywhere) and reopens the port.

@@ -1,14 +1,9 @@
 #include "ops/service_report_page.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <initializer_list>
 
 #include "platform/prompter.h"
-#include "platform/system_error_text.h"
+#include "platform/whole_file.h"
 
 namespace zep8 {
 namespace {
@@ -255,16 +250,6 @@ void WriteModule(Page& page, const ServiceReport& report, const ModuleSection& m
     page.Line("</section>");
 }
 
-bool WriteWhole(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string EscapeHtml(std::string_view text) {
@@ -323,28 +308,7 @@ std::string ServiceReportPage(const ServiceReport& report) {
 
 std::optional<std::string> WriteServiceReport(const std::string& path,
                                               const ServiceReport& report) {
-    const std::string page = ServiceReportPage(report);
-    auto failure = [&path](int error) {
-        return "Не удалось записать отчёт в файл " + path + ": " + SystemErrorText(error);
-    };
-    // Beside the target and renamed over it: a browser never sees half a page.
-    std::string temporary = path + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) return failure(errno);
-    fchmod(fd, 0644);  // mkstemp makes it private; a report is for reading
-    const bool written = WriteWhole(fd, page);
-    const int writeError = errno;
-    if (close(fd) != 0 || !written) {
-        const int error = written ? errno : writeError;
-        unlink(temporary.c_str());
-        return failure(error);
-    }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        unlink(temporary.c_str());
-        return failure(error);
-    }
-    return std::nullopt;
+    return WriteWholeFile(path, ServiceReportPage(report));
 }
 
 }  // namespace zep8

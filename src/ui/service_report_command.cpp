@@ -68,7 +68,8 @@ std::optional<QString> RunServiceReport(QWidget* parent, Document& document,
     const QString path = AskPath(parent, document);
     if (path.isEmpty()) return std::nullopt;
     if (const auto error = MakeServiceReport(document, polling, progress, path.toStdString())) {
-        prompter.notify(*error, kProgramTitle, Icon::Error);
+        prompter.notify("Не удалось записать отчёт о приборе:\n" + *error, kProgramTitle,
+                        Icon::Error);
         return std::nullopt;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));

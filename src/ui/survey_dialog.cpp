@@ -2,7 +2,10 @@
 
 #include <QHeaderView>
 
+#include "ops/csv_table.h"
 #include "ops/device.h"
+#include "platform/prompter.h"
+#include "ui/csv_save.h"
 #include "ui/device_dialogs.h"
 #include "ui/widget_helpers.h"
 #include "ui_survey_dialog.h"
@@ -17,7 +20,9 @@ QString Seconds(std::chrono::milliseconds ms) {
 }  // namespace
 
 CSurveyDialog::CSurveyDialog(Device& device, QWidget* parent)
-    : QDialog(parent), device_(device), ui_(std::make_unique<Ui::CSurveyDialog>()),
+    : QDialog(parent),
+      device_(device),
+      ui_(std::make_unique<Ui::CSurveyDialog>()),
       thread_(device, *this) {
     ui_->setupUi(this);
     KeepCaptionWhole(*this);
@@ -33,6 +38,11 @@ CSurveyDialog::CSurveyDialog(Device& device, QWidget* parent)
     connect(ui_->abortButton, &QPushButton::clicked, this, [this] { thread_.Abort(); });
     connect(ui_->closeButton, &QPushButton::clicked, this, [this] { reject(); });
     connect(ui_->connectButton, &QPushButton::clicked, this, [this] { Connect(); });
+    connect(ui_->saveButton, &QPushButton::clicked, this, [this] {
+        const QString path = AskCsvPath(this, QStringLiteral("Сохранить список приборов"),
+                                        QStringLiteral("приборы"));
+        if (!path.isEmpty()) SaveList(path);
+    });
     connect(ui_->finds, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateButtons(); });
     connect(ui_->finds, &QTreeWidget::itemDoubleClicked, this, [this] { Connect(); });
 }
@@ -66,9 +76,9 @@ void CSurveyDialog::SurveyProgress(int done, int total, unsigned baudRate) {
 void CSurveyDialog::SurveyFound(const SurveyFind& find) {
     OnThreadOf(this, Qt::QueuedConnection, [this, find] {
         finds_.push_back(find);
-        auto* item = new QTreeWidgetItem(ui_->finds, {QString::number(find.address),
-                                                      QString::number(find.baudRate),
-                                                      Q(find.device), Q(find.version)});
+        auto* item = new QTreeWidgetItem(
+            ui_->finds, {QString::number(find.address), QString::number(find.baudRate),
+                         Q(find.device), Q(find.version)});
         if (finds_.size() == 1) ui_->finds->setCurrentItem(item);
     });
 }
@@ -100,12 +110,19 @@ void CSurveyDialog::Connect() {
     accept();
 }
 
+bool CSurveyDialog::SaveList(const QString& path) {
+    const auto failure = SaveSurveyCsv(path.toStdString(), finds_);
+    if (failure) device_.prompter().notify(*failure, "Поиск приборов на линии", Icon::Warning);
+    return !failure;
+}
+
 void CSurveyDialog::UpdateButtons() {
     const bool running = thread_.Running();
     ui_->startButton->setEnabled(!running);
     ui_->allSpeeds->setEnabled(!running);
     ui_->abortButton->setEnabled(running);
     ui_->connectButton->setEnabled(!running && ui_->finds->currentItem() != nullptr);
+    ui_->saveButton->setEnabled(!running && !finds_.empty());
 }
 
 void CSurveyDialog::reject() {

@@ -16,7 +16,8 @@ class Device;
 
 // "Поиск приборов на линии": the survey runs on its own thread, its progress
 // and finds come to the window thread; "Подключиться" takes the chosen module's
-// address and speed as the program's.
+// address and speed as the program's; "Сохранить список..." keeps the finds in
+// a table.
 class CSurveyDialog : public QDialog, private SurveyObserver {
     Q_OBJECT
   public:
@@ -26,6 +27,8 @@ class CSurveyDialog : public QDialog, private SurveyObserver {
     void StartSurvey();
     bool running() const { return thread_.Running(); }
     const std::vector<SurveyFind>& finds() const { return finds_; }
+    // "Сохранить список...": the finds as a table; false (and told) when it failed.
+    bool SaveList(const QString& path);
 
   protected:
     void reject() override;

@@ -79,8 +79,8 @@ TEST_F(ServiceReportTest, OneModuleHasItsIdentificationRowsAndInputs) {
     EXPECT_EQ(written.str(), page);
     const auto refused = WriteServiceReport((dir / "нет" / "r.html").string(), report);
     ASSERT_TRUE(refused.has_value());
-    EXPECT_EQ(*refused, "Не удалось записать отчёт в файл " + (dir / "нет" / "r.html").string() +
-                            ": нет такой папки или файла");
+    EXPECT_EQ(*refused, "Не удалось создать файл рядом с '" + (dir / "нет" / "r.html").string() +
+                            "': нет такой папки или файла");
     std::filesystem::remove_all(dir);
 }
 

@@ -1,0 +1,61 @@
+#include "platform/whole_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/system_error_text.h"
+
+namespace zep8 {
+
+std::optional<std::string> WriteWholeFile(const std::string& path, std::string_view bytes) {
+    // Through a link, the file it points to is the one replaced.
+    std::string target = path;
+    if (char* resolved = realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    mode_t mode = 0666;
+    struct stat existing {};
+    if (stat(target.c_str(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode &= ~mask;
+    }
+
+    std::string temporary = target + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) return "Не удалось создать файл рядом с '" + path + "': " + SystemErrorText(errno);
+    auto fail = [&](const std::string& what) -> std::optional<std::string> {
+        const int error = errno;
+        close(fd);
+        unlink(temporary.c_str());
+        return what + " '" + path + "': " + SystemErrorText(error);
+    };
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return fail("Не удалось записать файл");
+        written += static_cast<std::size_t>(n);
+    }
+    if (fchmod(fd, mode) != 0 || fsync(fd) != 0) return fail("Не удалось записать файл");
+    if (close(fd) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        return "Не удалось записать файл '" + path + "': " + SystemErrorText(error);
+    }
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        return "Не удалось заменить файл '" + path + "': " + SystemErrorText(error);
+    }
+    return std::nullopt;
+}
+
+}  // namespace zep8
