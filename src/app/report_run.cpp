@@ -100,8 +100,7 @@ int RunReport(RunContext& run) {
     const std::vector<int> addresses = ReportAddresses(o, io, env.err);
     if (addresses.empty()) state.setExitBits(EXIT_TIMEOUT);  // the survey found none
     for (int address : addresses) {
-        io.programNet().SetValue("Addr", std::to_string(address), false);
-        io.LoadPortSettings();
+        io.UseAddress(address);
         ModuleSection section = reader.Read(config.get(), addresses.size() == 1);
         if (section.failed > 0 && !section.device.empty())
             state.setExitBits(EXIT_FAILED_PARAMETERS);
