@@ -102,8 +102,12 @@ PolledInputs LatestPolls(const ChannelPolling& polling) {
     for (int i = 0; i < kInputCount; ++i) {
         const std::optional<LatestPoll> latest = polling.Latest(i);
         if (!latest) continue;
+        // A poll started before its group was ever opened has no label yet.
+        std::string label =
+            latest->label == kNoData ? "Вход №" + std::to_string(i + 1) : latest->label;
         inputs[static_cast<std::size_t>(i)] = InputReading{
-            i, latest->label, latest->valueText, latest->errorText, ClockText(latest->end), true};
+            i,   std::move(label), latest->valueText, latest->errorText, ClockText(latest->end),
+            true};
     }
     return inputs;
 }

@@ -29,6 +29,7 @@ void ServiceReportTest::theReportHoldsThePollAndTheDifference() {
     fs::create_directories(dir);
     WindowRun w;
     QVERIFY(w.Start({"--simulate"}));
+    QCOMPARE(w.frame().action(ID_SERVICE_REPORT)->text(), QStringLiteral("Отчёт о приборе..."));
     Document& document = w.document();
     ChannelPolling& polling = w.frame().view().polling();
 
@@ -52,7 +53,9 @@ void ServiceReportTest::theReportHoldsThePollAndTheDifference() {
     QVERIFY(page.find("<h1>Отчёт о приборе ЗЕП8</h1>") != std::string::npos);
     QVERIFY(page.find("<p>Обнаружены отличия (1):</p>") != std::string::npos);
     QVERIFY(page.find("<tr><td>Вход №1</td><td class=\"name\">in.Fd</td>") != std::string::npos);
-    QVERIFY(page.find("<td>опрос входа</td>") != std::string::npos);
+    const std::size_t polled = page.find("<td class=\"num\">4</td><td>Вход №4</td>");
+    QVERIFY(polled != std::string::npos);
+    QVERIFY(page.find("<td>опрос входа</td>", polled) < page.find("</tr>", polled));
     QVERIFY(page.find(document.path()) != std::string::npos);
     polling.TogglePollRow(3, POLL_ICON_ON);
     fs::remove_all(dir);
