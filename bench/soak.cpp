@@ -31,6 +31,7 @@
 #include "platform/memory_settings_store.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
+#include "sim/simulated_line.h"
 #include "sim/simulated_module.h"
 #include "ui/config_tree_view.h"
 #include "ui/main_frame.h"

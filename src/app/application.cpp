@@ -9,6 +9,7 @@
 #include "app/dump.h"
 #include "app/exit_code.h"
 #include "app/installation.h"
+#include "app/report_run.h"
 #include "app/survey_run.h"
 #include "app/terminal.h"
 #include "app/watchers.h"
@@ -44,6 +45,8 @@ std::string Usage() {
            "  --addresses=40,48,56  /write для нескольких приборов по очереди (адреса через\n"
            "                      запятую; survey - все найденные поиском); не вместе с /addr:\n"
            "  --dump ФАЙЛ.zep     показать конфигурацию таблицей\n"
+           "  --report=ФАЙЛ.html [ФАЙЛ.zep]  отчёт о приборе (с портом или --simulate):\n"
+           "                      параметры, значения входов, отличия от ФАЙЛ.zep\n"
            "  --help, --version\n"
            "\n"
            "Код завершения: 0 - без ошибок; 2 - неизвестный параметр командной строки;\n"
@@ -199,6 +202,10 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
     RunContext run(ParseCommandLine(args), env);
     const OptionRecord& options = run.options;
     if (const int code = RunInformation(options, env); code != kRunGoesOn) return code;
+    if (options.report) {
+        if (const int code = run.Prepare(); code != kRunGoesOn) return code;
+        return RunReport(run);
+    }
     if (options.doctor) {
         if (const int code = run.Prepare(); code != kRunGoesOn) return code;
         return RunDoctor(run.options, env);

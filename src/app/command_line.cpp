@@ -305,6 +305,7 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
                         std::size_t& i) {
     constexpr std::string_view kPort = "--port=";
     constexpr std::string_view kDump = "--dump=";
+    constexpr std::string_view kReport = "--report=";
     constexpr std::string_view kAddresses = "--addresses=";
     constexpr std::string_view kCsv = "--csv=";
     if (arg == "--help") {
@@ -344,6 +345,10 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
         record.csvPath = std::string(arg.substr(kCsv.size()));
     } else if (arg.starts_with(kDump)) {
         record.dump = std::string(arg.substr(kDump.size()));
+    } else if (arg.starts_with(kReport) || arg == "--report") {
+        record.report = true;
+        if (arg.size() > kReport.size())
+            record.reportPath = std::string(arg.substr(kReport.size()));
     } else if (arg == "--dump") {
         if (i + 1 < args.size()) record.dump = args[++i];
     } else if (record.unknownOption.empty()) {
@@ -359,6 +364,19 @@ void Parser::finish() {
     if (r.manyModules() && (r.hasAction(ACTION_READ_ALL) || r.hasOption(OPT_TEST_RUN)) &&
         r.usageError.empty())
         r.usageError = UsageErrorText("--addresses= задается с /write, не с /read и /test");
+    if (r.report && r.usageError.empty()) {
+        constexpr std::uint32_t kJobs =
+            ACTION_WRITE_ALL | ACTION_READ_ALL | ACTION_CALIBRATE | ACTION_APPLY;
+        if (r.reportPath.empty()) {
+            r.usageError = UsageErrorText("после --report= нужно имя файла отчёта");
+        } else if (r.hasAction(kJobs) || r.hasOption(OPT_TEST_RUN | OPT_NETPARAM_EDIT) ||
+                   r.survey || r.doctor || !r.dump.empty()) {
+            // A report reads the module and changes nothing: never half of another job.
+            r.usageError = UsageErrorText(
+                "--report не сочетается с /read, /write, /calibrate, /aply, /test, "
+                "/newnetparam, --survey, --doctor и --dump");
+        }
+    }
     if (r.automation() && !r.portGiven()) r.optionFlags |= OPT_NO_DEVICE;
     const std::uint8_t size = GEOMETRY_WIDTH | GEOMETRY_HEIGHT;
     r.startMinimised = (r.geometryFlags & size) == size && r.width == 0 && r.height == 0;

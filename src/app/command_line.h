@@ -44,6 +44,9 @@ struct OptionRecord {
     bool help = false;
     bool version = false;
     std::string dump;  // --dump FILE
+    // --report=FILE: the service report of the module(s) as an HTML page.
+    bool report = false;
+    std::string reportPath;
     // --addresses=40,48,56: the modules a job goes to one after the other;
     // --addresses=survey: every module a survey finds.
     std::vector<int> addresses;

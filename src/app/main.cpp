@@ -36,10 +36,11 @@ int main(int argc, char** argv) {
         std::cerr << refusal << "\n";
         return zep8::kUsageErrorCode;
     }
-    // The doctor, the survey and a job for several modules report in the
-    // terminal even when a display is there.
+    // The doctor, the survey, the report and a job for several modules run in
+    // the terminal even when a display is there.
     const bool information = options.help || options.version || !options.dump.empty() ||
-                             options.doctor || options.survey || options.manyModules();
+                             options.doctor || options.survey || options.report ||
+                             options.manyModules();
 
     if (information || options.headless || !DisplayAvailable()) {
         QCoreApplication qt(argc, argv);

@@ -347,6 +347,8 @@ std::optional<PollRowUpdate> ChannelPolling::Receive(const PollResult& result) {
             AppendLog(PollLogLine(result, s.label) + "\n");
         }
     }
+    latest_[static_cast<std::size_t>(result.inputIndex)] =
+        LatestPoll{s.label, result.valueText, result.errorText, result.end};
     PollRowUpdate update;
     update.input = result.inputIndex;
     update.label = s.label;
@@ -363,6 +365,11 @@ std::optional<PollRowUpdate> ChannelPolling::Receive(const PollResult& result) {
         update.noNumberWhy = update.errorText.empty() ? update.valueText : update.errorText;
     }
     return update;
+}
+
+std::optional<LatestPoll> ChannelPolling::Latest(int input) const {
+    if (!attached() || input < 0 || input >= kInputCount) return std::nullopt;
+    return latest_[static_cast<std::size_t>(input)];
 }
 
 }  // namespace zep8

@@ -48,6 +48,14 @@ struct PollRowUpdate {
     std::string noNumberWhy;
 };
 
+// The last result of an input's poll, as its row shows it.
+struct LatestPoll {
+    std::string label;
+    std::string valueText;
+    std::string errorText;
+    PollTime end;
+};
+
 // The pollers of the eight inputs and their log. Every operation runs on the
 // owner's (the window's) thread; only the result sink is called from the
 // scanners' worker threads. Stops the polls when the inputs are rebuilt or
@@ -91,6 +99,8 @@ class ChannelPolling {
     // Logs the result (when logging is on) and says what its row shows now;
     // nothing when its scanner is gone.
     std::optional<PollRowUpdate> Receive(const PollResult& result);
+    // What the input's row shows since its last result; nothing before one.
+    std::optional<LatestPoll> Latest(int input) const;
 
     // Where the log goes (see PollLogPath).
     std::string LogPath() const;
@@ -110,6 +120,7 @@ class ChannelPolling {
     Device* device_;
     Channels* channels_;
     std::array<std::unique_ptr<Scanner>, kInputCount> scanners_;
+    std::array<std::optional<LatestPoll>, kInputCount> latest_;
     mutable bool logFailureTold_ = false;  // owner's thread only
     std::function<void()> changed_;
 };

@@ -246,6 +246,7 @@ void CBatchWriteDialog::reject() {
 }
 
 void RunBatchWriteDialog(QWidget* parent, Device& device, Prompter& prompter) {
+    const AnnounceOnClose announce(device);
     CBatchWriteDialog dialog(device, prompter, parent);
     dialog.exec();
 }

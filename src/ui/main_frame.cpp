@@ -26,6 +26,7 @@
 #include "ui/exchange_monitor.h"
 #include "ui/parameter_list_page.h"
 #include "ui/progress_dialog.h"
+#include "ui/service_report_command.h"
 #include "ui/startup_fonts.h"
 #include "ui/tree_icons.h"
 #include "ui/trend_plot.h"
@@ -172,10 +173,8 @@ void CMainFrame::BuildMenus() {
     AddCommand(deviceMenu_, ID_COMPARE, QStringLiteral("Сравнить с параметрами в приборе"), {},
                job([](Document& d) { return d.Compare(); }));
     AddCommand(deviceMenu_, ID_BATCH_WRITE,
-               QStringLiteral("Записать конфигурацию в несколько приборов"), {}, [this] {
-                   RunBatchWriteDialog(this, document_.device(), prompter_);
-                   UpdateViews();
-               });
+               QStringLiteral("Записать конфигурацию в несколько приборов"), {},
+               [this] { RunBatchWriteDialog(this, document_.device(), prompter_); });
     QAction* autoRead =
         AddCommand(deviceMenu_, ID_AUTO_READ, QStringLiteral("Режим автоматического чтения"), {},
                    [this] { SetAutoRead(actions_[ID_AUTO_READ]->isChecked()); });
@@ -234,6 +233,11 @@ void CMainFrame::BuildMenus() {
                [this] { RunSurveyDialog(this, document_.device()); });
     AddCommand(deviceMenu_, ID_LINK_DOCTOR, QStringLiteral("Диагностика связи"), {},
                [this] { RunDoctorDialog(this, document_.device()); });
+    AddCommand(deviceMenu_, ID_SERVICE_REPORT, QStringLiteral("Отчёт о приборе..."), {}, [this] {
+        const auto path =
+            RunServiceReport(this, document_, view_->polling(), *progress_, prompter_);
+        if (path) statusBar()->showMessage(QStringLiteral("Отчёт о приборе записан в ") + *path);
+    });
 
     QMenu* viewMenu = bar->addMenu(QStringLiteral("Пр&осмотр"));
     QAction* statusBarItem =

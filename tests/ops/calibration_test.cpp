@@ -19,6 +19,7 @@
 #include "ops/device.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
+#include "sim/simulated_line.h"
 #include "sim/simulated_module.h"
 #include "support/program_line.h"
 #include "support/scripted_port.h"
