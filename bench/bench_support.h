@@ -7,10 +7,24 @@
 
 #include "link/device_io.h"
 #include "link/serial_port.h"
+#include "ops/job_observer.h"
+#include "platform/event.h"
 #include "sim/line_settings.h"
 #include "tests/support/program_line.h"
 
 namespace zep8::bench {
+
+// A job's end, waited for without a window.
+class WaitingObserver : public JobObserver {
+  public:
+    void JobStarted(Job, std::string_view) override {}
+    void CounterChanged(ProgressCounter, int) override {}
+    void JobFinished() override { done_.set(); }
+    void WaitForJob() override { done_.wait(); }
+
+  private:
+    Event done_{Event::Reset::Auto};
+};
 
 // A serial port that counts the characters and exchanges of every transfer.
 class CountingPort : public LinePort {

@@ -18,18 +18,8 @@ namespace {
 
 using namespace zep8;
 using bench::CountingPort;
+using bench::WaitingObserver;
 using Clock = std::chrono::steady_clock;
-
-class WaitingObserver : public JobObserver {
-  public:
-    void JobStarted(Job, std::string_view) override {}
-    void CounterChanged(ProgressCounter, int) override {}
-    void JobFinished() override { done_.set(); }
-    void WaitForJob() override { done_.wait(); }
-
-  private:
-    Event done_{Event::Reset::Auto};
-};
 
 void Measure(int baud) {
     sim::LineSettings line;

@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "platform/prompter.h"
+#include "platform/text.h"
 #include "platform/whole_file.h"
 
 namespace zep8 {
@@ -251,33 +252,6 @@ void WriteModule(Page& page, const ServiceReport& report, const ModuleSection& m
 }
 
 }  // namespace
-
-std::string EscapeHtml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 std::string ServiceReportPage(const ServiceReport& report) {
     Page page;

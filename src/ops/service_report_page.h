@@ -13,9 +13,6 @@ namespace zep8 {
 // module. No script, no picture, nothing fetched from elsewhere.
 std::string ServiceReportPage(const ServiceReport& report);
 
-// The text with &, <, >, " and ' as HTML entities.
-std::string EscapeHtml(std::string_view text);
-
 // Writes the page to `path` whole (WriteWholeFile): an earlier report is never
 // left half overwritten. The reason, in Russian, when it cannot.
 std::optional<std::string> WriteServiceReport(const std::string& path, const ServiceReport& report);

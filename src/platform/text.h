@@ -19,4 +19,7 @@ std::size_t Utf8Length(std::string_view utf8);
 // printf's "%.Nf" without the process locale: always a point.
 std::string FormatFixed(double value, int decimals);
 
+// The text with &, <, >, " and ' as HTML entities.
+std::string EscapeHtml(std::string_view text);
+
 }  // namespace zep8

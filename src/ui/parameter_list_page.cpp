@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/codepage.h"
+#include "platform/text.h"
 #include "platform/user_folders.h"
 
 namespace zep8 {
@@ -217,25 +218,7 @@ class PageWriter {
     static std::string Element(std::string_view tag, std::string_view inner) {
         return "<" + std::string(tag) + ">" + std::string(inner) + "</" + std::string(tag) + ">";
     }
-    static std::string Escape(std::string_view text) {
-        std::string out;
-        for (char c : text) {
-            switch (c) {
-                case '&':
-                    out += "&amp;";
-                    break;
-                case '<':
-                    out += "&lt;";
-                    break;
-                case '>':
-                    out += "&gt;";
-                    break;
-                default:
-                    out += c;
-            }
-        }
-        return out;
-    }
+    static std::string Escape(std::string_view text) { return EscapeHtml(text); }
     std::string Bytes() const { return Utf8ToCp1251(text_); }
 
   private:
