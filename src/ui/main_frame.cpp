@@ -41,35 +41,6 @@ constexpr std::string_view kRecentKey = "Software\\ARVO\\ZEP8\\Recent File List"
 constexpr int kRecentCount = 8;
 constexpr const char* kIdlePrompt = "Ready";
 
-// The status-bar prompt and the tool tip of a command.
-struct Prompt {
-    int id;
-    const char* prompt;
-    const char* tip;
-};
-constexpr Prompt kPrompts[] = {
-    {ID_READ_ALL, "Считать все параметры из прибора", "Считать все параметры"},
-    {ID_WRITE_ALL, "Записать все параметры из прибора", "Записать все параметры"},
-    {ID_WRITE_CHANGED, "Записать только измененные параметры из прибора", "Записать изменения"},
-    {ID_FILE_NEW, "Создать новую конфигурацию", "Новый"},
-    {ID_FILE_OPEN, "Открыть существующую конфигурацию", "Открыть"},
-    {ID_FILE_SAVE, "Сохранить конфигурацию", "Сохранить"},
-    {ID_APP_ABOUT, "Показать информацию о программе", "О программе..."},
-    {ID_APP_EXIT, "Закрыть программу-конфигуратор", "Закрыть"},
-};
-
-// Commands that need the module: off in a run without one. The program's own
-// network settings (Alt+P) and their apply (Alt+A) stay on: a run without the
-// module is how new network settings are prepared.
-constexpr int kDeviceCommands[] = {ID_READ_ALL,      ID_WRITE_ALL,   ID_WRITE_CHANGED,
-                                   ID_COMPARE,       ID_AUTO_READ,   ID_CHANGE_PASSWORD,
-                                   ID_FACTORY_RESET, ID_CALIBRATION, ID_SINGLE_POINT,
-                                   ID_CHECK_LINK,    ID_PORT_SETUP};
-
-QList<QKeySequence> Keys(std::initializer_list<QKeySequence> keys) {
-    return QList<QKeySequence>(keys);
-}
-
 }  // namespace
 
 CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& store)
@@ -112,173 +83,189 @@ CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& st
 
 CMainFrame::~CMainFrame() = default;
 
-QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text,
-                                const QList<QKeySequence>& keys, std::function<void()> handler) {
-    auto* action = new QAction(text, this);
+QAction* CMainFrame::AddCommand(const CommandRow& row, QMenu* menu) {
+    auto* action = new QAction(QString::fromUtf8(row.text), this);
+    QList<QKeySequence> keys;
+    for (const CommandKey& key : row.keys) {
+        if (!key.empty()) keys << key.sequence();
+    }
     action->setShortcuts(keys);
     action->setShortcutContext(Qt::WindowShortcut);
-    for (const Prompt& p : kPrompts) {
-        if (p.id == id) {
-            action->setStatusTip(QString::fromUtf8(p.prompt));
-            action->setToolTip(QString::fromUtf8(p.tip));
-        }
-    }
-    connect(action, &QAction::triggered, this, [handler = std::move(handler)] { handler(); });
+    if (row.prompt) action->setStatusTip(QString::fromUtf8(row.prompt));
+    if (row.tip) action->setToolTip(QString::fromUtf8(row.tip));
+    action->setCheckable(row.checkable);
+    connect(action, &QAction::triggered, this, [this, id = row.id] { Execute(id); });
     if (menu) {
         menu->addAction(action);
     } else {
         addAction(action);  // reachable by its keys only
     }
-    actions_[id] = action;
+    actions_[row.id] = action;
     return action;
 }
 
+// The menus in the table's order: a menu begins with its first row, the
+// converter's submenu where its first row stands in the device menu.
 void CMainFrame::BuildMenus() {
-    QMenuBar* bar = menuBar();
-    Document& doc = document_;
-
-    fileMenu_ = bar->addMenu(QStringLiteral("&Файл"));
-    AddCommand(fileMenu_, ID_FILE_NEW, QStringLiteral("&Новый\tCtrl+N"), Keys({QKeySequence::New}),
-               [this] { NewDocument(); });
-    AddCommand(fileMenu_, ID_FILE_OPEN, QStringLiteral("&Открыть...\tCtrl+O"),
-               Keys({QKeySequence::Open}), [this] { OpenDocument(); });
-    AddCommand(fileMenu_, ID_FILE_SAVE, QStringLiteral("&Сохранить\tCtrl+S"),
-               Keys({QKeySequence::Save}), [this] { SaveDocument(); });
-    AddCommand(fileMenu_, ID_FILE_SAVE_AS, QStringLiteral("Сохранить &как..."), {},
-               [this] { SaveDocumentAs(); });
-    fileMenu_->addSeparator();
-    recentAnchor_ =
-        AddCommand(fileMenu_, ID_FILE_MRU, QStringLiteral("Последние файлы"), {}, [] {});
-    fileMenu_->addSeparator();
-    AddCommand(fileMenu_, ID_APP_EXIT, QStringLiteral("&Выход"), {}, [this] { close(); });
-
-    deviceMenu_ = bar->addMenu(QStringLiteral("Прибор &ЗЕП8"));
-    // A job of the transfer thread under the wait cursor; the document tells
-    // the views what it changed.
-    auto job = [this](std::function<bool(Document&)> run) {
-        return [this, run = std::move(run)] {
-            WaitCursor wait;
-            run(document_);
-        };
+    std::map<MenuOf, QMenu*> menus;
+    auto menuOf = [&](MenuOf which) -> QMenu* {
+        if (which == MenuOf::None) return nullptr;
+        QMenu*& menu = menus[which];
+        if (!menu) {
+            const QString title = QString::fromUtf8(MenuTitle(which));
+            menu = which == MenuOf::Converter ? menus[MenuOf::Device]->addMenu(title)
+                                              : menuBar()->addMenu(title);
+        }
+        return menu;
     };
-    AddCommand(deviceMenu_, ID_READ_ALL, QStringLiteral("Считать все параметры\tAlt+R"),
-               Keys({QKeySequence(Qt::ALT | Qt::Key_R)}),
-               job([](Document& d) { return d.ReadAll(); }));
-    AddCommand(deviceMenu_, ID_WRITE_ALL, QStringLiteral("Записать все параметры\tAlt+W"),
-               Keys({QKeySequence(Qt::ALT | Qt::Key_W)}),
-               job([](Document& d) { return d.WriteAll(); }));
-    AddCommand(deviceMenu_, ID_WRITE_CHANGED, QStringLiteral("Записать изменения\tAlt+U"),
-               Keys({QKeySequence(Qt::ALT | Qt::Key_U)}),
-               job([](Document& d) { return d.WriteChanged(); }));
-    AddCommand(deviceMenu_, ID_COMPARE, QStringLiteral("Сравнить с параметрами в приборе"), {},
-               job([](Document& d) { return d.Compare(); }));
-    AddCommand(deviceMenu_, ID_BATCH_WRITE,
-               QStringLiteral("Записать конфигурацию в несколько приборов"), {},
-               [this] { RunBatchWriteDialog(this, document_.device(), prompter_); });
-    QAction* autoRead =
-        AddCommand(deviceMenu_, ID_AUTO_READ, QStringLiteral("Режим автоматического чтения"), {},
-                   [this] { SetAutoRead(actions_[ID_AUTO_READ]->isChecked()); });
-    autoRead->setCheckable(true);
-    QAction* showDifferences =
-        AddCommand(deviceMenu_, ID_DIFFERENCES_BEFORE_WRITE,
-                   QStringLiteral("Показывать отличия перед записью"), {}, [this] {
-                       document_.SetShowDifferencesBeforeWrite(
-                           actions_[ID_DIFFERENCES_BEFORE_WRITE]->isChecked());
-                   });
-    showDifferences->setCheckable(true);
-    showDifferences->setChecked(doc.showDifferencesBeforeWrite());
-    deviceMenu_->addSeparator();
-    AddCommand(deviceMenu_, ID_CHANGE_PASSWORD, QStringLiteral("Смена пароля"), {},
-               [this] { ChangePassword(); });
-    AddCommand(deviceMenu_, ID_FACTORY_RESET,
-               QStringLiteral("Восстановление заводских установок\tAlt+I"),
-               Keys({QKeySequence(Qt::ALT | Qt::Key_I)}), [this] { document_.FactoryReset(); });
-    AddCommand(deviceMenu_, ID_CALIBRATION, QStringLiteral("Юстировка\tAlt+C"),
-               Keys({QKeySequence(Qt::ALT | Qt::Key_C)}), [this] {
-                   RunCalibrationWizard(this, document_.device(), prompter_);
-                   if (calibrationEnded_) calibrationEnded_();
-               });
-    deviceMenu_->addSeparator();
-    AddCommand(deviceMenu_, ID_SINGLE_POINT,
-               QStringLiteral("Опрос отдельного параметра\tCtr+Alt+S"),
-               Keys({QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S)}),
-               [this] { RunSinglePointDialog(this, document_.device(), prompter_); });
-    AddCommand(deviceMenu_, ID_CHECK_LINK, QStringLiteral("Проверить связь с прибором\tAlt+N"),
-               Keys({QKeySequence(Qt::ALT | Qt::Key_N)}), [this] {
-                   // The identity is read into parameters of its own: the
-                   // configuration is not touched off the window thread.
-                   Device& device = document_.device();
-                   jobs_->Run([&device](WindowJobs::Context&) { device.Identify(true); });
-               });
-    QMenu* converter = deviceMenu_->addMenu(QStringLiteral("Преобразователь интерфейса"));
-    auto* converters = new QActionGroup(this);
-    QAction* semi =
-        AddCommand(converter, ID_CONVERTER_SEMI, QStringLiteral("Полуавтоматический (PK-2)"), {},
-                   [&doc] { doc.device().port().directionMode = 0; });
-    QAction* automatic =
-        AddCommand(converter, ID_CONVERTER_AUTO, QStringLiteral("Автоматический (RT 4410)"), {},
-                   [&doc] { doc.device().port().directionMode = 1; });
-    for (QAction* a : {semi, automatic}) {
-        a->setCheckable(true);
-        converters->addAction(a);
+    for (const CommandRow& row : CommandTable()) {
+        QMenu* menu = menuOf(row.menu);
+        if (row.id == 0) {
+            menu->addSeparator();
+        } else {
+            AddCommand(row, menu);
+        }
     }
+    fileMenu_ = menus[MenuOf::File];
+    deviceMenu_ = menus[MenuOf::Device];
+    recentAnchor_ = actions_[ID_FILE_MRU];
+    ConnectCommandStates();
+}
+
+// What the checkable commands show, kept in step with what they stand for.
+void CMainFrame::ConnectCommandStates() {
+    actions_[ID_DIFFERENCES_BEFORE_WRITE]->setChecked(document_.showDifferencesBeforeWrite());
+    actions_[ID_VIEW_STATUS_BAR]->setChecked(true);
+    QAction* semi = actions_[ID_CONVERTER_SEMI];
+    QAction* automatic = actions_[ID_CONVERTER_AUTO];
+    auto* converters = new QActionGroup(this);
+    for (QAction* a : {semi, automatic}) converters->addAction(a);
     connect(deviceMenu_, &QMenu::aboutToShow, this, [this, semi, automatic] {
         const bool semiAutomatic = document_.device().port().directionMode.load() == 0;
         semi->setChecked(semiAutomatic);
         automatic->setChecked(!semiAutomatic);
     });
-    AddCommand(deviceMenu_, ID_PORT_SETUP, QStringLiteral("Настройка порта"), {},
-               [this] { RunPortSetupDialog(this, document_.device(), prompter_); });
-    AddCommand(deviceMenu_, ID_BUS_SURVEY, QStringLiteral("Поиск приборов на линии"), {},
-               [this] { RunSurveyDialog(this, document_.device()); });
-    AddCommand(deviceMenu_, ID_LINK_DOCTOR, QStringLiteral("Диагностика связи"), {},
-               [this] { RunDoctorDialog(this, document_.device()); });
-    AddCommand(deviceMenu_, ID_SERVICE_REPORT, QStringLiteral("Отчёт о приборе..."), {}, [this] {
-        const auto path =
-            RunServiceReport(this, document_, view_->polling(), *progress_, prompter_);
-        if (path) statusBar()->showMessage(QStringLiteral("Отчёт о приборе записан в ") + *path);
-    });
-
-    QMenu* viewMenu = bar->addMenu(QStringLiteral("Пр&осмотр"));
-    QAction* statusBarItem =
-        AddCommand(viewMenu, ID_VIEW_STATUS_BAR, QStringLiteral("По&дсказки"), {},
-                   [this] { statusBar()->setVisible(actions_[ID_VIEW_STATUS_BAR]->isChecked()); });
-    statusBarItem->setCheckable(true);
-    statusBarItem->setChecked(true);
-    viewMenu->addSeparator();
-    AddCommand(viewMenu, ID_TREND_PLOT, QStringLiteral("График опроса входов"), {}, [this] {
-        plot().show();
-        plot().raise();
-        plot().activateWindow();
-    });
-    QAction* monitorItem =
-        AddCommand(viewMenu, ID_BUS_MONITOR, QStringLiteral("Монитор обмена"), {},
-                   [this] { monitor_->setVisible(actions_[ID_BUS_MONITOR]->isChecked()); });
-    monitorItem->setCheckable(true);
+    QAction* monitorItem = actions_[ID_BUS_MONITOR];
     connect(monitor_, &QDockWidget::visibilityChanged, monitorItem, [this, monitorItem] {
         // Docked behind another tab counts as shown; only a closed monitor unchecks.
         monitorItem->setChecked(!monitor_->isHidden());
     });
-    QAction* indexes =
-        AddCommand(viewMenu, ID_SHOW_INDEXES, QStringLiteral("Показывать линейные индексы"), {},
-                   [this] { view_->SetShowIndexes(actions_[ID_SHOW_INDEXES]->isChecked()); });
-    indexes->setCheckable(true);
+}
 
-    QMenu* helpMenu = bar->addMenu(QStringLiteral("&Справка"));
-    AddCommand(helpMenu, ID_HELP, QStringLiteral("Справка\tF1"), Keys({QKeySequence(Qt::Key_F1)}),
-               [this] { document_.Help(); });
-    helpMenu->addSeparator();
-    AddCommand(helpMenu, ID_APP_ABOUT, QStringLiteral("&О программе..."), {}, [this] { About(); });
-    AddCommand(helpMenu, ID_EXPORT_HTML, QStringLiteral("Экспорт списка параметров в HTML"), {},
-               [this] { ExportParameterList(); });
+// What each command does.
+void CMainFrame::Execute(int id) {
+    Device& device = document_.device();
+    const bool checked = actions_[id]->isChecked();
+    switch (id) {
+        case ID_FILE_NEW:
+            return NewDocument();
+        case ID_FILE_OPEN:
+            return OpenDocument();
+        case ID_FILE_SAVE:
+            SaveDocument();
+            return;
+        case ID_FILE_SAVE_AS:
+            SaveDocumentAs();
+            return;
+        case ID_APP_EXIT:
+            close();
+            return;
+        case ID_READ_ALL:
+        case ID_WRITE_ALL:
+        case ID_WRITE_CHANGED:
+        case ID_COMPARE:
+            return RunDocumentJob(id);
+        case ID_BATCH_WRITE:
+            return RunBatchWriteDialog(this, device, prompter_);
+        case ID_AUTO_READ:
+            return SetAutoRead(checked);
+        case ID_DIFFERENCES_BEFORE_WRITE:
+            return document_.SetShowDifferencesBeforeWrite(checked);
+        case ID_CHANGE_PASSWORD:
+            return ChangePassword();
+        case ID_FACTORY_RESET:
+            return document_.FactoryReset();
+        case ID_CALIBRATION:
+            RunCalibrationWizard(this, device, prompter_);
+            if (calibrationEnded_) calibrationEnded_();
+            return;
+        case ID_SINGLE_POINT:
+            return RunSinglePointDialog(this, device, prompter_);
+        case ID_CHECK_LINK:
+            // The identity is read into parameters of its own: the
+            // configuration is not touched off the window thread.
+            return jobs_->Run([&device](WindowJobs::Context&) { device.Identify(true); });
+        case ID_CONVERTER_SEMI:
+        case ID_CONVERTER_AUTO:
+            device.port().directionMode = id == ID_CONVERTER_SEMI ? 0 : 1;
+            return;
+        case ID_PORT_SETUP:
+            RunPortSetupDialog(this, device, prompter_);
+            return;
+        case ID_BUS_SURVEY:
+            return RunSurveyDialog(this, device);
+        case ID_LINK_DOCTOR:
+            return RunDoctorDialog(this, device);
+        case ID_SERVICE_REPORT:
+            return ServiceReport();
+        default:
+            return ExecuteViewCommand(id, checked);
+    }
+}
 
-    // Reached by their keys only.
-    AddCommand(
-        nullptr, ID_PROGRAM_NETWORK, QString(),
-        Keys({QKeySequence(Qt::ALT | Qt::Key_P), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_P)}),
-        [this] { document_.ProgramNetworkSettings(); });
-    AddCommand(nullptr, ID_APPLY_NETWORK, QString(), Keys({QKeySequence(Qt::ALT | Qt::Key_A)}),
-               [this] { document_.ApplyNewNetworkSettings(); });
+void CMainFrame::ExecuteViewCommand(int id, bool checked) {
+    switch (id) {
+        case ID_VIEW_STATUS_BAR:
+            return statusBar()->setVisible(checked);
+        case ID_TREND_PLOT:
+            plot().show();
+            plot().raise();
+            plot().activateWindow();
+            return;
+        case ID_BUS_MONITOR:
+            return monitor_->setVisible(checked);
+        case ID_SHOW_INDEXES:
+            return view_->SetShowIndexes(checked);
+        case ID_HELP:
+            return document_.Help();
+        case ID_APP_ABOUT:
+            return About();
+        case ID_EXPORT_HTML:
+            return ExportParameterList();
+        case ID_PROGRAM_NETWORK:
+            return document_.ProgramNetworkSettings();
+        case ID_APPLY_NETWORK:
+            return document_.ApplyNewNetworkSettings();
+        default:
+            return;
+    }
+}
+
+// A job of the transfer thread under the wait cursor; the document tells the
+// views what it changed.
+void CMainFrame::RunDocumentJob(int id) {
+    WaitCursor wait;
+    switch (id) {
+        case ID_READ_ALL:
+            document_.ReadAll();
+            break;
+        case ID_WRITE_ALL:
+            document_.WriteAll();
+            break;
+        case ID_WRITE_CHANGED:
+            document_.WriteChanged();
+            break;
+        case ID_COMPARE:
+            document_.Compare();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainFrame::ServiceReport() {
+    const auto path = RunServiceReport(this, document_, view_->polling(), *progress_, prompter_);
+    if (path) statusBar()->showMessage(QStringLiteral("Отчёт о приборе записан в ") + *path);
 }
 
 void CMainFrame::BuildToolBar() {
@@ -288,29 +275,13 @@ void CMainFrame::BuildToolBar() {
     tools->setMovable(true);
     tools->setFloatable(true);
     tools->setAllowedAreas(Qt::AllToolBarAreas);
-    struct Button {
-        int id;
-        const char* icon;
-    };
-    const Button buttons[] = {
-        {ID_FILE_NEW, "new"},
-        {ID_FILE_OPEN, "open"},
-        {ID_FILE_SAVE, "save"},
-        {0, nullptr},
-        {ID_READ_ALL, "read"},
-        {ID_WRITE_ALL, "write"},
-        {ID_WRITE_CHANGED, "write_changed"},
-        {0, nullptr},
-        {ID_TREND_PLOT, "plot"},
-        {ID_APP_ABOUT, "about"},
-    };
-    for (const Button& b : buttons) {
-        if (b.id == 0) {
-            tools->addSeparator();
-            continue;
-        }
-        QAction* a = actions_[b.id];
-        a->setIcon(ToolIcon(b.icon));
+    int group = 0;
+    for (const CommandRow& row : CommandTable()) {
+        if (!row.image) continue;
+        if (group != 0 && row.toolGroup != group) tools->addSeparator();
+        group = row.toolGroup;
+        QAction* a = actions_[row.id];
+        a->setIcon(ToolIcon(row.image));
         tools->addAction(a);
     }
 }
@@ -331,7 +302,9 @@ CTrendPlot& CMainFrame::plot() {
 
 void CMainFrame::UpdateCommandState() {
     const bool device = !processState().hasOption(OPT_NO_DEVICE);
-    for (int id : kDeviceCommands) actions_[id]->setEnabled(device);
+    for (const CommandRow& row : CommandTable()) {
+        if (row.needsModule) actions_[row.id]->setEnabled(device);
+    }
     deviceMenu_->menuAction()->setEnabled(device);
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "model/change_notices.h"
+#include "ui/command_table.h"
 
 namespace zep8 {
 
@@ -18,42 +19,6 @@ class Document;
 class Prompter;
 class SettingsStore;
 class WindowJobs;
-
-// Menu commands, by the numbers the program has always used for them.
-enum CommandId : int {
-    ID_FILE_NEW = 57600,
-    ID_FILE_OPEN = 57601,
-    ID_FILE_SAVE = 57603,
-    ID_FILE_SAVE_AS = 57604,
-    ID_FILE_MRU = 57616,
-    ID_APP_EXIT = 57665,
-    ID_READ_ALL = 300,
-    ID_WRITE_ALL = 301,
-    ID_WRITE_CHANGED = 302,
-    ID_COMPARE = 308,
-    ID_AUTO_READ = 303,
-    ID_CHANGE_PASSWORD = 314,
-    ID_FACTORY_RESET = 136,
-    ID_CALIBRATION = 304,
-    ID_SINGLE_POINT = 196,
-    ID_CHECK_LINK = 134,
-    ID_CONVERTER_SEMI = 32785,
-    ID_CONVERTER_AUTO = 32787,
-    ID_PORT_SETUP = 32798,
-    ID_VIEW_STATUS_BAR = 59393,
-    ID_SHOW_INDEXES = 130,
-    ID_HELP = 57670,
-    ID_APP_ABOUT = 57664,
-    ID_EXPORT_HTML = 32790,
-    ID_PROGRAM_NETWORK = 137,
-    ID_APPLY_NETWORK = 311,
-    ID_TREND_PLOT = 32800,
-    ID_LINK_DOCTOR = 32830,
-    ID_BUS_SURVEY = 32831,
-    ID_BUS_MONITOR = 32832,
-    ID_BATCH_WRITE = 32833,
-    ID_DIFFERENCES_BEFORE_WRITE = 32820,
-};
 
 // The program's one window: menu, toolbar and status bar around the
 // configuration view. Routes the commands to the document, enables the
@@ -104,9 +69,13 @@ class CMainFrame : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
-    QAction* AddCommand(QMenu* menu, int id, const QString& text, const QList<QKeySequence>& keys,
-                        std::function<void()> handler);
+    QAction* AddCommand(const CommandRow& row, QMenu* menu);
     void BuildMenus();
+    void ConnectCommandStates();
+    void Execute(int id);
+    void ExecuteViewCommand(int id, bool checked);
+    void RunDocumentJob(int id);
+    void ServiceReport();
     void BuildToolBar();
     void BuildStatusBar();
     void UpdateCommandState();

@@ -13,9 +13,6 @@ class CProgressDialog;
 class Document;
 class Prompter;
 
-// "Отчёт о приборе...", in the device menu.
-inline constexpr int ID_SERVICE_REPORT = 32840;
-
 // Reads the module off the window thread under the job's progress display
 // ("Прервать" stops it; the window keeps painting) and writes the report to
 // `path`, compared with the open configuration when there is one. The reason

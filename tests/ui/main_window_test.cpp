@@ -5,12 +5,15 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QToolBar>
 #include <QtTest>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -31,6 +34,7 @@ class MainWindowTest : public QObject {
 
   private slots:
     void commandStateFollowsTheRun();
+    void everyCommandIsInTheMenusOnce();
     void editsAreCheckedBeforeTheyStick();
     void readEditWriteAndReadOneParameter();
     void windowedReadSavesWhatTheTerminalRunSaves();
@@ -83,6 +87,46 @@ void MainWindowTest::commandStateFollowsTheRun() {
         QVERIFY(fs::exists(file));
     }
     fs::remove(file);
+}
+
+// The menus and the toolbar are made from one table: each command once, with its
+// text as described, the keys-only ones on the window.
+void MainWindowTest::everyCommandIsInTheMenusOnce() {
+    WindowRun w;
+    QVERIFY(w.Start({"--simulate", "/silent"}));
+    std::vector<QAction*> items;
+    std::function<void(const QList<QAction*>&)> collect = [&](const QList<QAction*>& actions) {
+        for (QAction* a : actions) {
+            if (a->menu()) {
+                collect(a->menu()->actions());
+            } else if (!a->isSeparator()) {
+                items.push_back(a);
+            }
+        }
+    };
+    collect(w.frame().menuBar()->actions());
+    for (const CommandRow& row : CommandTable()) {
+        if (row.id == 0) continue;
+        const auto n = std::count(items.begin(), items.end(), w.frame().action(row.id));
+        QCOMPARE(n, row.menu == MenuOf::None ? 0 : 1);
+        QCOMPARE(w.frame().action(row.id)->text(), QString::fromUtf8(row.text));
+    }
+    QCOMPARE(items.size(), std::size_t(std::count_if(CommandTable().begin(), CommandTable().end(),
+                                                     [](const CommandRow& r) {
+                                                         return r.id && r.menu != MenuOf::None;
+                                                     })));
+    QCOMPARE(w.frame().action(ID_SINGLE_POINT)->text(),
+             QStringLiteral("Опрос отдельного параметра\tCtr+Alt+S"));
+    QCOMPARE(w.frame().action(ID_SINGLE_POINT)->shortcut(),
+             QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
+    QCOMPARE(w.frame().action(ID_PROGRAM_NETWORK)->shortcuts().size(), 2);
+    QStringList tools;
+    for (QAction* a : w.frame().findChild<QToolBar*>()->actions()) {
+        tools << (a->isSeparator() ? QStringLiteral("|") : a->toolTip());
+    }
+    QCOMPARE(tools.join(QLatin1Char(',')),
+             QStringLiteral("Новый,Открыть,Сохранить,|,Считать все параметры,Записать все "
+                            "параметры,Записать изменения,|,График опроса входов,О программе..."));
 }
 
 void MainWindowTest::editsAreCheckedBeforeTheyStick() {
