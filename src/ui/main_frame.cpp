@@ -16,6 +16,7 @@
 #include <QUrl>
 
 #include "app/document.h"
+#include "app/preferences.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
 #include "platform/settings_store.h"
@@ -37,8 +38,6 @@ namespace zep8 {
 namespace {
 
 constexpr const char* kFilter = "Файлы конфигурации для ЗЕП8 (*.zep);;Все файлы (*.*)";
-constexpr std::string_view kRecentKey = "Software\\ARVO\\ZEP8\\Recent File List";
-constexpr int kRecentCount = 8;
 constexpr const char* kIdlePrompt = "Ready";
 
 // The status-bar prompt and the tool tip of a command.
@@ -509,22 +508,18 @@ void CMainFrame::ExportParameterList() {
 
 void CMainFrame::LoadRecentFiles() {
     recent_.clear();
-    for (int i = 1; i <= kRecentCount; ++i) {
-        const auto path = store_.readString(kRecentKey, "File" + std::to_string(i));
-        if (path && !path->empty()) recent_.append(QString::fromStdString(*path));
-    }
+    for (const std::string& path : Preferences(store_).recentFiles())
+        recent_.append(QString::fromStdString(path));
     UpdateRecentMenu();
 }
 
 void CMainFrame::AddRecentFile(const QString& path) {
     recent_.removeAll(path);
     recent_.prepend(path);
-    while (recent_.size() > kRecentCount) recent_.removeLast();
-    if (!store_.hasKey(kRecentKey)) store_.createKey(kRecentKey);
-    for (int i = 0; i < kRecentCount; ++i) {
-        store_.writeString(kRecentKey, "File" + std::to_string(i + 1),
-                           i < recent_.size() ? recent_[i].toStdString() : std::string());
-    }
+    while (recent_.size() > Preferences::kRecentFiles) recent_.removeLast();
+    std::vector<std::string> files;
+    for (const QString& file : recent_) files.push_back(file.toStdString());
+    Preferences(store_).StoreRecentFiles(files);
     UpdateRecentMenu();
 }
 
