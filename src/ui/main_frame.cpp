@@ -109,7 +109,10 @@ CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& st
     resize(1024, 700);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The dock goes after the frame's own parts: what it says as it goes is not heard.
+    monitor_->disconnect();
+}
 
 QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text,
                                 const QList<QKeySequence>& keys, std::function<void()> handler) {
@@ -324,7 +327,10 @@ void CMainFrame::BuildStatusBar() {
 }
 
 CTrendPlot& CMainFrame::plot() {
-    if (!plot_) plot_ = new CTrendPlot(this);
+    if (!plot_) {
+        plot_ = new CTrendPlot(this);
+        KeepPlotLayout();
+    }
     return *plot_;
 }
 
@@ -420,6 +426,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    SaveLayout();
     event->accept();
 }
 
