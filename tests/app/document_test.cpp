@@ -9,10 +9,10 @@
 
 #include "app/command_line.h"
 #include "app/installation.h"
+#include "app/preferences.h"
 #include "app/qsettings_store.h"
 #include "link/serial_port.h"
 #include "model/configuration_file.h"
-#include "app/preferences.h"
 #include "platform/memory_settings_store.h"
 #include "platform/password_hash.h"
 #include "platform/process_state.h"

@@ -19,10 +19,10 @@
 #include <sstream>
 #include <thread>
 
+#include "app/preferences.h"
 #include "app/qsettings_store.h"
 #include "link/serial_port.h"
 #include "model/net_rs485_prg.h"
-#include "app/preferences.h"
 #include "sim/simulated_module.h"
 #include "support/program_line.h"
 #include "support/zep8_process.h"
