@@ -8,7 +8,7 @@
 #include "app/document.h"
 #include "app/dump.h"
 #include "app/exit_code.h"
-#include "app/installation.h"
+#include "app/preferences.h"
 #include "app/report_run.h"
 #include "app/survey_run.h"
 #include "app/terminal.h"
@@ -16,7 +16,6 @@
 #include "link/line_by_name.h"
 #include "link/port_list.h"
 #include "model/catalogue.h"
-#include "ops/program_settings.h"
 #include "platform/named_exit_event.h"
 #include "platform/process_state.h"
 #include "platform/program_info.h"
@@ -57,9 +56,9 @@ std::string Usage() {
 }
 
 // The virtual module speaks what the program will use in this run.
-sim::LineSettings LineOfTheRun(const OptionRecord& o, const SettingsStore& store) {
+sim::LineSettings LineOfTheRun(const OptionRecord& o, SettingsStore& store) {
     NetRS485prg program;
-    LoadProgramSettings(program, store);
+    Preferences(store).LoadProgramSettings(program);
     sim::LineSettings line;
     line.baud = o.baudRate ? static_cast<int>(o.baudRate) : std::stoi(program.GetValue("bPS"));
     line.address =
@@ -155,7 +154,7 @@ int RunContext::Prepare() {
     if (options.trace) trace = std::make_unique<TraceOutput>(env.err);
     SetPortListProvider([&store = env.store] {
         std::string list = EnumeratePorts();
-        for (const std::string& name : RecentRemotePorts(store))
+        for (const std::string& name : Preferences(store).recentRemotePorts())
             list += (list.empty() ? "" : ":") + name;
         return list;
     });
@@ -185,7 +184,7 @@ int RunContext::Prepare() {
 DocumentSetup RunContext::MakeDocumentSetup() const {
     DocumentSetup setup;
     setup.options = options;
-    setup.password = OperatorPassword(env.store);
+    setup.password = Preferences(env.store).OperatorPassword();
     setup.programPath = env.programPath;
     setup.trace = trace.get();
     return setup;

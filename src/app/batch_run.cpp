@@ -1,6 +1,7 @@
 #include "app/batch_run.h"
 
 #include "app/exit_code.h"
+#include "app/preferences.h"
 #include "app/survey_run.h"
 #include "app/terminal.h"
 #include "app/watchers.h"
@@ -8,7 +9,6 @@
 #include "model/number_text.h"
 #include "ops/batch_write.h"
 #include "ops/bus_survey.h"
-#include "ops/program_settings.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
 
@@ -41,7 +41,7 @@ class SilentSurveyObserver : public SurveyObserver {
 std::optional<std::vector<int>> SurveyedAddresses(RunContext& run, std::string& failure) {
     StreamPrompter prompter(run.env.err);
     DeviceIO io(std::make_unique<LineByName>(), prompter);
-    LoadProgramSettings(io.programNet(), run.env.store);
+    Preferences(run.env.store).LoadProgramSettings(io.programNet());
     ApplyCommandLineLine(run.options, io.programNet());
     io.LoadPortSettings();
     if (run.options.converterMode == CONVERTER_OFF) io.port().directionMode = 1;
@@ -107,7 +107,7 @@ int RunBatchWrite(RunContext& run) {
     Device& device = document.device();
     // The program keeps its own address; the list is for this run only.
     NetRS485prg stored;
-    LoadProgramSettings(stored, env.store);
+    Preferences(env.store).LoadProgramSettings(stored);
     const std::string ownAddress = stored.GetValue("Addr");
     if (HasDigit(ownAddress)) device.UseAddress(std::atoi(ownAddress.c_str()));
 

@@ -1,10 +1,10 @@
 #include "app/doctor_run.h"
 
 #include "app/exit_code.h"
+#include "app/preferences.h"
 #include "link/line_by_name.h"
 #include "model/net_rs485_prg.h"
 #include "ops/link_doctor.h"
-#include "ops/program_settings.h"
 
 namespace zep8 {
 namespace {
@@ -22,7 +22,7 @@ class StreamDoctorObserver : public DoctorObserver {
 
 int RunDoctor(const OptionRecord& options, RunEnvironment& env) {
     NetRS485prg program;
-    LoadProgramSettings(program, env.store);
+    Preferences(env.store).LoadProgramSettings(program);
     const int directionMode = options.converterMode == CONVERTER_OFF ? 1 : 0;
     DoctorSetup setup = DoctorSetupFrom(program, directionMode);
     if (const std::string port = options.portName(); !port.empty()) setup.settings.name = port;

@@ -6,11 +6,11 @@
 #include <fstream>
 
 #include "app/installation.h"
+#include "app/preferences.h"
 #include "model/catalogue.h"
 #include "model/configuration_file.h"
 #include "ops/channel_polling.h"
 #include "ops/network_apply.h"
-#include "ops/program_settings.h"
 #include "platform/local_time.h"
 #include "platform/password_hash.h"
 #include "platform/process_state.h"
@@ -21,7 +21,6 @@ namespace zep8 {
 namespace {
 
 constexpr std::string_view kUntitled = "Имя не задано";
-constexpr std::string_view kShowDifferencesValue = "show_differences_before_write";
 
 bool FileExists(const std::string& path) {
     struct stat st {};
@@ -80,7 +79,7 @@ Document::Document(std::unique_ptr<LinePort> port, SettingsStore& store, Prompte
     if (const std::string notice = store_.damageNotice(); !notice.empty()) {
         prompter_.notify(notice, "Настройки программы", Icon::Warning);
     }
-    LoadProgramSettings(device_.programNet(), store_);
+    Preferences(store_).LoadProgramSettings(device_.programNet());
     loadedProgramSettings_ = ProgramSettingValues();
     device_.Rebuild();
     // A port named on this platform's command line counts in every run.
@@ -112,7 +111,7 @@ Document::~Document() {
     // Settings that did not change are not written: a settings file that
     // could not be read stays as it is until the operator changes something.
     if (!setup_.options.simulate && ProgramSettingValues() != loadedProgramSettings_) {
-        StoreProgramSettings(device_.programNet(), store_);
+        Preferences(store_).StoreProgramSettings(device_.programNet());
     }
 }
 
@@ -219,12 +218,11 @@ bool Document::Compare() {
 }
 
 bool Document::showDifferencesBeforeWrite() const {
-    return store_.readInt(kProgramKey, kShowDifferencesValue).value_or(0) != 0;
+    return Preferences(store_).showDifferencesBeforeWrite();
 }
 
 void Document::SetShowDifferencesBeforeWrite(bool on) {
-    if (!store_.hasKey(kProgramKey)) store_.createKey(kProgramKey);
-    store_.writeInt(kProgramKey, kShowDifferencesValue, on ? 1 : 0);
+    Preferences(store_).SetShowDifferencesBeforeWrite(on);
 }
 
 bool Document::Write(bool all) {
@@ -286,8 +284,9 @@ void Document::ChangePassword(const std::string& oldPassword, const std::string&
                          Icon::Error);
         return;
     }
-    StorePassword(store_, newPassword);
-    const PasswordRead stored = LoadPassword(store_);
+    Preferences preferences(store_);
+    preferences.StorePassword(newPassword);
+    const PasswordRead stored = preferences.password();
     // The running program keeps its password until the next start.
     if (stored.status == PASSWORD_READ_OK && PasswordMatches(newPassword, stored.password)) {
         prompter_.notify("Пароль изменен", kProgramTitle, Icon::None);

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/password_hash.h"
 #include "platform/text.h"
 
 namespace zep8 {
@@ -46,31 +45,6 @@ bool SameProgram(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
-
-PasswordRead LoadPassword(const SettingsStore& store) {
-    if (!store.hasKey(kProgramKey)) {
-        return {std::string(kDefaultPassword), PASSWORD_KEY_MISSING};
-    }
-    std::optional<std::string> password = store.readString(kProgramKey, "password");
-    if (!password) return {std::string(kDefaultPassword), PASSWORD_VALUE_UNREADABLE};
-    return {std::move(*password), PASSWORD_READ_OK};
-}
-
-int StorePassword(SettingsStore& store, std::string_view password) {
-    if (!store.hasKey(kProgramKey)) return PASSWORD_WRITE_KEY_MISSING;
-    const std::string hash = HashPassword(password);
-    if (hash.empty()) return PASSWORD_WRITE_FAILED;
-    return store.writeString(kProgramKey, "password", hash) ? PASSWORD_WRITE_OK
-                                                            : PASSWORD_WRITE_FAILED;
-}
-
-std::string OperatorPassword(SettingsStore& store) {
-    PasswordRead read = LoadPassword(store);
-    if (read.status != PASSWORD_READ_OK || IsPasswordHash(read.password)) return read.password;
-    if (StorePassword(store, read.password) != PASSWORD_WRITE_OK) return read.password;
-    const PasswordRead hashed = LoadPassword(store);
-    return hashed.status == PASSWORD_READ_OK ? hashed.password : read.password;
-}
 
 void RecordProgramNames(SettingsStore& store, std::string_view programVersion) {
     WriteWhenAbsent(store, "name", "ZEP8v7x");

@@ -1,13 +1,13 @@
 #include "app/report_run.h"
 
 #include "app/exit_code.h"
+#include "app/preferences.h"
 #include "app/survey_run.h"
 #include "app/terminal.h"
 #include "link/device_io.h"
 #include "link/line_by_name.h"
 #include "model/configuration.h"
 #include "ops/bus_survey.h"
-#include "ops/program_settings.h"
 #include "ops/service_report_page.h"
 #include "platform/process_state.h"
 
@@ -81,7 +81,7 @@ int RunReport(RunContext& run) {
         return code;
 
     DeviceIO io(std::make_unique<LineByName>(), prompter);
-    LoadProgramSettings(io.programNet(), env.store);
+    Preferences(env.store).LoadProgramSettings(io.programNet());
     ApplyCommandLineLine(o, io.programNet());
     if (!o.address.empty()) io.programNet().SetValue("Addr", o.address, false);
     if (o.converterMode == CONVERTER_OFF) io.port().directionMode = 1;

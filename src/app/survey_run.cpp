@@ -3,13 +3,13 @@
 #include <cstdio>
 
 #include "app/exit_code.h"
+#include "app/preferences.h"
 #include "app/terminal.h"
 #include "link/device_io.h"
 #include "link/line_by_name.h"
 #include "model/net_rs485_prg.h"
 #include "ops/bus_survey.h"
 #include "ops/csv_table.h"
-#include "ops/program_settings.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
 
@@ -58,7 +58,7 @@ int RunSurvey(RunContext& run) {
     RunEnvironment& env = run.env;
     StreamPrompter prompter(env.err);
     DeviceIO io(std::make_unique<LineByName>(), prompter);
-    LoadProgramSettings(io.programNet(), env.store);
+    Preferences(env.store).LoadProgramSettings(io.programNet());
     ApplyCommandLineLine(run.options, io.programNet());
     io.LoadPortSettings();
     if (run.options.converterMode == CONVERTER_OFF) io.port().directionMode = 1;

@@ -99,7 +99,7 @@ std::vector<int> CZEP8TreeListView::ColumnWidths() const {
 
 void CZEP8TreeListView::InsertColumns() {
     CTreeListCtrl& tree = GetTreeCtrl();
-    const std::vector<int> widths = ColumnWidths();
+    const std::vector<int> widths = keptWidths_.empty() ? ColumnWidths() : keptWidths_;
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
         tree.InsertColumn(i, QString::fromUtf8(kColumns[i].title), kColumns[i].alignment,
                           widths[static_cast<std::size_t>(i)]);
@@ -113,6 +113,25 @@ void CZEP8TreeListView::FitColumns() {
     for (int i = 0; i < tree.columnCount() && i < static_cast<int>(widths.size()); ++i) {
         tree.setColumnWidth(i, widths[static_cast<std::size_t>(i)]);
     }
+}
+
+std::vector<int> CZEP8TreeListView::userColumnWidths() const {
+    if (!columnsSizedByUser_) return {};
+    const CTreeListCtrl& tree = GetTreeCtrl();
+    if (tree.columnCount() < static_cast<int>(std::size(kColumns))) return keptWidths_;
+    std::vector<int> widths;
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
+        widths.push_back(tree.columnWidth(i));
+    return widths;
+}
+
+void CZEP8TreeListView::SetUserColumnWidths(const std::vector<int>& widths) {
+    if (widths.size() != std::size(kColumns)) return;
+    columnsSizedByUser_ = true;
+    keptWidths_ = widths;
+    CTreeListCtrl& tree = GetTreeCtrl();
+    for (int i = 0; i < tree.columnCount() && i < static_cast<int>(widths.size()); ++i)
+        tree.setColumnWidth(i, widths[static_cast<std::size_t>(i)]);
 }
 
 void CZEP8TreeListView::resizeEvent(QResizeEvent* event) {

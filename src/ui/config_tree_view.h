@@ -48,6 +48,12 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
     void WriteSelectedParameter();
     void ForgetSelectedValue();
 
+    // Widths the operator set by hand, to keep for the next run; empty while
+    // the columns follow the view's width.
+    std::vector<int> userColumnWidths() const;
+    // Such widths of an earlier run, one a column; anything else is ignored.
+    void SetUserColumnWidths(const std::vector<int>& widths);
+
     Row root() const { return root_; }
     Row pollGroup() const { return pollGroup_; }
     ChannelPolling& polling() { return *polling_; }
@@ -98,6 +104,7 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
     bool autoRead_ = true;
     bool showIndexes_ = false;
     bool columnsSizedByUser_ = false;
+    std::vector<int> keptWidths_;  // of an earlier run, until the columns exist
     Row pollGroup_ = nullptr;
     // The nodes the rows were made from, with their lists' generations then.
     std::vector<std::pair<const ObjectWithParameters*, unsigned>> builtFrom_;

@@ -16,6 +16,7 @@
 #include <QUrl>
 
 #include "app/document.h"
+#include "app/preferences.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
 #include "platform/settings_store.h"
@@ -37,8 +38,6 @@ namespace zep8 {
 namespace {
 
 constexpr const char* kFilter = "Файлы конфигурации для ЗЕП8 (*.zep);;Все файлы (*.*)";
-constexpr std::string_view kRecentKey = "Software\\ARVO\\ZEP8\\Recent File List";
-constexpr int kRecentCount = 8;
 constexpr const char* kIdlePrompt = "Ready";
 
 }  // namespace
@@ -81,7 +80,10 @@ CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& st
     resize(1024, 700);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The dock goes after the frame's own parts: what it says as it goes is not heard.
+    monitor_->disconnect();
+}
 
 QAction* CMainFrame::AddCommand(const CommandRow& row, QMenu* menu) {
     auto* action = new QAction(QString::fromUtf8(row.text), this);
@@ -296,7 +298,10 @@ void CMainFrame::BuildStatusBar() {
 }
 
 CTrendPlot& CMainFrame::plot() {
-    if (!plot_) plot_ = new CTrendPlot(this);
+    if (!plot_) {
+        plot_ = new CTrendPlot(this);
+        KeepPlotLayout();
+    }
     return *plot_;
 }
 
@@ -394,6 +399,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    SaveLayout();
     event->accept();
 }
 
@@ -482,22 +488,18 @@ void CMainFrame::ExportParameterList() {
 
 void CMainFrame::LoadRecentFiles() {
     recent_.clear();
-    for (int i = 1; i <= kRecentCount; ++i) {
-        const auto path = store_.readString(kRecentKey, "File" + std::to_string(i));
-        if (path && !path->empty()) recent_.append(QString::fromStdString(*path));
-    }
+    for (const std::string& path : Preferences(store_).recentFiles())
+        recent_.append(QString::fromStdString(path));
     UpdateRecentMenu();
 }
 
 void CMainFrame::AddRecentFile(const QString& path) {
     recent_.removeAll(path);
     recent_.prepend(path);
-    while (recent_.size() > kRecentCount) recent_.removeLast();
-    if (!store_.hasKey(kRecentKey)) store_.createKey(kRecentKey);
-    for (int i = 0; i < kRecentCount; ++i) {
-        store_.writeString(kRecentKey, "File" + std::to_string(i + 1),
-                           i < recent_.size() ? recent_[i].toStdString() : std::string());
-    }
+    while (recent_.size() > Preferences::kRecentFiles) recent_.removeLast();
+    std::vector<std::string> files;
+    for (const QString& file : recent_) files.push_back(file.toStdString());
+    Preferences(store_).StoreRecentFiles(files);
     UpdateRecentMenu();
 }
 

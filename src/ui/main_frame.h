@@ -60,6 +60,12 @@ class CMainFrame : public QMainWindow {
     bool OpenFile(const QString& path);
     QStringList recentFiles() const { return recent_; }
 
+    // The layout the operator left (the window with its dock and toolbar,
+    // the plot, column widths set by hand) comes back, and this run's is kept
+    // when the window closes. False when none was kept or it cannot be used:
+    // the window then starts as the first time.
+    bool RestoreLayout();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -88,6 +94,9 @@ class CMainFrame : public QMainWindow {
     void About();
     void ExportParameterList();
 
+    void SaveLayout();
+    void KeepPlotLayout();
+
     void LoadRecentFiles();
     void AddRecentFile(const QString& path);
     void UpdateRecentMenu();
@@ -108,6 +117,7 @@ class CMainFrame : public QMainWindow {
     std::map<int, QAction*> actions_;
     QStringList recent_;
     bool pinned_ = false;
+    bool keepLayout_ = false;  // a run placed by its command line leaves it alone
     QPoint pinnedAt_;
     bool initialUpdateDone_ = false;
     std::function<void()> calibrationEnded_;

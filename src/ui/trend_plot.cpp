@@ -238,6 +238,11 @@ void CTrendPlot::showEvent(QShowEvent* event) {
     Redraw();
 }
 
+void CTrendPlot::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    emit hidden();
+}
+
 qint64 CTrendPlot::ViewEnd() const {
     if (paused_) return pausedEnd_;
     return latest_ ? *latest_ : QDateTime::currentMSecsSinceEpoch();

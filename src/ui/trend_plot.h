@@ -63,6 +63,10 @@ class CTrendPlot : public QWidget {
     QDateTime VisibleEnd() const;
     const std::vector<QList<QPointF>>& DrawnRuns(int input) const;
 
+  signals:
+    // Closed or hidden: the place it had is worth keeping.
+    void hidden();
+
   public slots:
     // Draws at once; new results otherwise draw at most ten times a second,
     // and no more often than the view moves by a pixel.
@@ -70,6 +74,7 @@ class CTrendPlot : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:

@@ -120,7 +120,12 @@ bool WindowSession::Start() {
             frame_->showMinimized();
             break;
         case WindowStart::Maximised:
-            frame_->showMaximized();
+            // As the operator left it; the whole screen the first time.
+            if (frame_->RestoreLayout()) {
+                frame_->show();
+            } else {
+                frame_->showMaximized();
+            }
             break;
     }
     ApplyConverterOption(o, device);

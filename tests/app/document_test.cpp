@@ -9,10 +9,10 @@
 
 #include "app/command_line.h"
 #include "app/installation.h"
+#include "app/preferences.h"
 #include "app/qsettings_store.h"
 #include "link/serial_port.h"
 #include "model/configuration_file.h"
-#include "ops/program_settings.h"
 #include "platform/memory_settings_store.h"
 #include "platform/password_hash.h"
 #include "platform/process_state.h"
@@ -44,10 +44,10 @@ class DocumentOnModule : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(simulated.start(error)) << error;
         NetRS485prg program;
-        LoadProgramSettings(program, store);
+        Preferences(store).LoadProgramSettings(program);
         program.SetValue("Port", simulated.portPath(), false);
         program.SetValue("bPS", "115200", false);
-        StoreProgramSettings(program, store);
+        Preferences(store).StoreProgramSettings(program);
         dir = fs::temp_directory_path() /
               ("zep8-doc-" + std::to_string(getpid()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -70,7 +70,7 @@ class DocumentOnModule : public ::testing::Test {
         setup.options = ParseCommandLine(args);
         processState().optionFlags = setup.options.optionFlags;
         processState().actionFlags = setup.options.actionFlags;
-        setup.password = settings ? OperatorPassword(*settings) : "902417";
+        setup.password = settings ? Preferences(*settings).OperatorPassword() : "902417";
         setup.programPath = (dir / "bin" / "zep8").string();
         setup.info = ProgramInfo{"1.0", "(C)", "Linux"};
         setup.openHelp = [this](const std::string& file, std::function<void()> failed) {
@@ -253,7 +253,7 @@ TEST_F(DocumentOnModule, PasswordChangeTakesEffectNextTime) {
               "Новый пароль введен неверно\n (значения не совпадают)!");
     doc.ChangePassword("902417", "4321", "4321");
     EXPECT_EQ(prompter.messages().back().text, "Пароль изменен");
-    EXPECT_TRUE(PasswordMatches("4321", LoadPassword(store).password));
+    EXPECT_TRUE(PasswordMatches("4321", Preferences(store).password().password));
     doc.ChangePassword("4321", "5", "5");  // the running program still holds the old one
     EXPECT_EQ(prompter.messages().back().text, "Старый пароль введен неверно!");
 }
@@ -263,8 +263,8 @@ TEST_F(DocumentOnModule, ThePasswordIsKeptHashedInAPrivateFile) {
     const fs::path file = dir / "config" / "ZEP8.conf";
     QSettingsStore settings(file.string());
     NetRS485prg program;
-    LoadProgramSettings(program, store);
-    StoreProgramSettings(program, settings);
+    Preferences(store).LoadProgramSettings(program);
+    Preferences(settings).StoreProgramSettings(program);
     const auto checked = [this](const char* typed) {
         prompter.scriptText(typed);
         return document->device().CheckPassword();

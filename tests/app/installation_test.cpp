@@ -49,20 +49,20 @@ class InstallationTest : public ::testing::TestWithParam<bool> {
 };
 
 TEST_P(InstallationTest, PasswordReadAndWriteStatuses) {
-    EXPECT_EQ(LoadPassword(store()).status, PASSWORD_KEY_MISSING);
-    EXPECT_EQ(StorePassword(store(), "1111"), PASSWORD_WRITE_KEY_MISSING);
+    EXPECT_EQ(Preferences(store()).password().status, PASSWORD_KEY_MISSING);
+    EXPECT_EQ(Preferences(store()).StorePassword("1111"), PASSWORD_WRITE_KEY_MISSING);
     EXPECT_FALSE(store().hasKey(kProgramKey));
 
     store().createKey("software\\arvo\\zep8");
     store().writeInt(kProgramKey, "password", 1234);
-    const PasswordRead wrongType = LoadPassword(store());
+    const PasswordRead wrongType = Preferences(store()).password();
     EXPECT_EQ(wrongType.status, PASSWORD_VALUE_UNREADABLE);
     EXPECT_EQ(wrongType.password, "902417");
 
-    EXPECT_EQ(StorePassword(store(), "Пароль 2"), PASSWORD_WRITE_OK);
-    EXPECT_EQ(LoadPassword(store()).status, PASSWORD_READ_OK);
-    EXPECT_TRUE(IsPasswordHash(LoadPassword(store()).password));
-    EXPECT_TRUE(PasswordMatches("Пароль 2", LoadPassword(store()).password));
+    EXPECT_EQ(Preferences(store()).StorePassword("Пароль 2"), PASSWORD_WRITE_OK);
+    EXPECT_EQ(Preferences(store()).password().status, PASSWORD_READ_OK);
+    EXPECT_TRUE(IsPasswordHash(Preferences(store()).password().password));
+    EXPECT_TRUE(PasswordMatches("Пароль 2", Preferences(store()).password().password));
 }
 
 TEST_P(InstallationTest, RecordValuesAreWrittenOnlyWhenAbsent) {
@@ -153,15 +153,15 @@ TEST(PasswordFile, APlainPasswordOfAnEarlierVersionIsHashedAtOnce) {
     QSettingsStore store(file);
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
-    const std::string kept = OperatorPassword(store);
+    const std::string kept = Preferences(store).OperatorPassword();
     EXPECT_TRUE(IsPasswordHash(kept));
     EXPECT_TRUE(PasswordMatches("4711", kept));
     EXPECT_FALSE(PasswordMatches("47110", kept));
-    EXPECT_EQ(LoadPassword(store).password, kept);
+    EXPECT_EQ(Preferences(store).password().password, kept);
     std::ifstream after(file);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}).find("4711"),
               std::string::npos);
-    EXPECT_EQ(OperatorPassword(store), kept);  // a hash stays as it is
+    EXPECT_EQ(Preferences(store).OperatorPassword(), kept);  // a hash stays as it is
     fs::remove_all(dir);
 }
 

@@ -19,10 +19,10 @@
 #include <sstream>
 #include <thread>
 
+#include "app/preferences.h"
 #include "app/qsettings_store.h"
 #include "link/serial_port.h"
 #include "model/net_rs485_prg.h"
-#include "ops/program_settings.h"
 #include "sim/simulated_module.h"
 #include "support/program_line.h"
 #include "support/zep8_process.h"
@@ -125,7 +125,7 @@ TEST_F(Zep8Process, NoRunThatDidNothingOrFailedEndsAsASuccess) {
         QSettingsStore store;
         NetRS485prg program;
         testing::PointProgramAt(program, fifo, sim::LineSettings{});
-        StoreProgramSettings(program, store);
+        Preferences(store).StoreProgramSettings(program);
     }
     const int watch = inotify_init1(IN_NONBLOCK);
     ASSERT_GE(inotify_add_watch(watch, fifo.c_str(), IN_OPEN), 0);

@@ -3,8 +3,6 @@
 #include "model/net_rs485.h"
 #include "model/net_rs485_prg.h"
 #include "ops/network_apply.h"
-#include "ops/program_settings.h"
-#include "platform/memory_settings_store.h"
 #include "support/device_on_pty.h"
 
 namespace zep8 {
@@ -64,65 +62,6 @@ TEST_F(NetworkRules, Addressing) {
     program.SetValue("A.Len", "8", false);
     EXPECT_FALSE(program.IsAddressingAllowed("Addr", "17"));
     EXPECT_TRUE(program.IsAddressingAllowed("Addr", "24"));
-}
-
-TEST(ProgramSettings, EmptyStoreGivesTheDefaults) {
-    MemorySettingsStore store;
-    NetRS485prg node;
-    LoadProgramSettings(node, store);
-    EXPECT_EQ(node.GetValue("Port"), "COM1");
-    EXPECT_EQ(node.GetValue("bPS"), "9600");
-    EXPECT_EQ(node.GetValue("LEn"), "8");
-    EXPECT_EQ(node.GetValue("PrtY"), "Отсутствует");
-    EXPECT_EQ(node.GetValue("Sbit"), "1");
-    EXPECT_EQ(node.GetValue("A.Len"), "8");
-    EXPECT_EQ(node.GetValue("Addr"), "16");
-    for (const auto& p : node.parameters()) EXPECT_FALSE(p->changed || p->hasAttributes);
-}
-
-TEST(ProgramSettings, StoredAndLoadedAgain) {
-    MemorySettingsStore store;
-    NetRS485prg node;
-    LoadProgramSettings(node, store);
-    node.SetValue("bPS", "115200", true);
-    node.SetValue("PrtY", "Нечетность", true);
-    node.SetValue("Addr", "2040", true);
-    node.SetValue("Port", "COM3", true);
-    StoreProgramSettings(node, store);
-    EXPECT_EQ(store.readInt("SOFTWARE\\ARVO\\ZEP8", "parity_scheme"), 3);
-    EXPECT_EQ(store.readInt("SOFTWARE\\ARVO\\ZEP8", "port_number"), 3);
-
-    NetRS485prg again;
-    LoadProgramSettings(again, store);
-    EXPECT_EQ(again.GetValue("bPS"), "115200");
-    EXPECT_EQ(again.GetValue("PrtY"), "Нечетность");
-    EXPECT_EQ(again.GetValue("Addr"), "2040");
-    EXPECT_EQ(again.GetValue("Port"), "COM3");
-
-    again.SetValue("Port", "/dev/serial/by-id/usb-FTDI-if00", true);
-    StoreProgramSettings(again, store);
-    NetRS485prg third;
-    LoadProgramSettings(third, store);
-    EXPECT_EQ(third.GetValue("Port"), "/dev/serial/by-id/usb-FTDI-if00");
-    third.SetValue("Port", "COM2", true);
-    StoreProgramSettings(third, store);
-    LoadProgramSettings(third, store);
-    EXPECT_EQ(third.GetValue("Port"), "COM2");
-}
-
-TEST(ProgramSettings, TheLastFewServersAreRemembered) {
-    MemorySettingsStore store;
-    NetRS485prg node;
-    LoadProgramSettings(node, store);
-    for (const char* port : {"tcp://a:1", "rfc2217://b:2", "ttyUSB0", "tcp://c:3", "tcp://d:4",
-                             "tcp://a:1", "tcp://e:5"}) {
-        node.SetValue("Port", port, true);
-        StoreProgramSettings(node, store);
-    }
-    EXPECT_EQ(RecentRemotePorts(store),
-              (std::vector<std::string>{"tcp://e:5", "tcp://a:1", "tcp://d:4", "tcp://c:3"}));
-    LoadProgramSettings(node, store);
-    EXPECT_EQ(node.GetValue("Port"), "tcp://e:5");
 }
 
 class Apply : public testing::DeviceOnPty {};

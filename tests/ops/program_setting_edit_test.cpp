@@ -4,7 +4,6 @@
 
 #include "model/net_rs485_prg.h"
 #include "ops/program_settings.h"
-#include "platform/memory_settings_store.h"
 #include "platform/recording_prompter.h"
 
 namespace zep8 {
@@ -12,8 +11,13 @@ namespace {
 
 TEST(ProgramSettingEdit, RefusesWhatTheTreeRefuses) {
     NetRS485prg node;
-    MemorySettingsStore empty;
-    LoadProgramSettings(node, empty);  // 9600 8N1, address 16 of 8 bits
+    LoadProgramSettings(node, {.address = 16,
+                               .addressLength = 8,
+                               .baudRate = 9600,
+                               .byteSize = 8,
+                               .stopBits = 1,
+                               .parityScheme = 1,
+                               .port = "COM1"});
     RecordingPrompter prompter;
 
     EXPECT_EQ(CheckProgramSetting(node, "LEn", "7", prompter), std::nullopt);
