@@ -62,7 +62,6 @@ std::string_view JobCaption(Job job) {
 
 Device::Device(std::unique_ptr<LinePort> port, Prompter& prompter)
     : DeviceIO(std::move(port), prompter) {
-    processState().currentDevice = this;
     try {
         thread_ = std::thread(&Device::TransmitThread, this);
     } catch (const std::system_error&) {
@@ -77,8 +76,6 @@ Device::~Device() {
     if (pollStopper_) pollStopper_();
     port().stopEvent.set();
     if (thread_.joinable()) thread_.join();
-    Device* self = this;
-    processState().currentDevice.compare_exchange_strong(self, nullptr);
 }
 
 void Device::SetErrorLogPath(std::string path) {

@@ -6,8 +6,6 @@
 
 namespace zep8 {
 
-class Device;
-
 // Bits of the option word (set from the command line).
 enum OptionFlag : std::uint16_t {
     OPT_AUTOREAD_ON = 0x0001,
@@ -68,8 +66,6 @@ struct ProcessState {
     std::atomic<bool> networkChanged{false};
     // Polling of input i is switched on.
     std::array<std::atomic<bool>, kInputCount> pollerRunning{};
-    // The one device session, while it exists.
-    std::atomic<Device*> currentDevice{nullptr};
 
     bool hasOption(std::uint16_t bits) const { return (optionFlags.load() & bits) != 0; }
     bool automation() const { return (actionFlags.load() & ACTION_AUTOMATION) != 0; }
