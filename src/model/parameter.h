@@ -24,6 +24,7 @@ class Parameter : public MyConverter {
     bool attrChanged = false;
     bool pendingWrite = false;  // set by the factory restore
     std::string errorText;      // last exchange error; empty = none
+    bool timedOut = false;      // the last exchange failed because the module stayed silent
     std::string note;           // kept in the configuration file only
     bool writable = false;
     bool attrEditable = true;  // module attribute bit 0

@@ -11,7 +11,6 @@
 namespace zep8 {
 namespace {
 
-constexpr std::string_view kTimeoutText = "Таймаут при передаче данных (нет связи)";
 constexpr int kFailureLimit = 5;
 constexpr std::size_t kReportedDifferences = 10;
 
@@ -356,7 +355,7 @@ void Device::NoteExchange(Parameter& p, int status, const char* message) {
         state.failureCounter = 0;
         return;
     }
-    const bool counts = status < 0 || EqualsIgnoreCase(p.errorText, kTimeoutText);
+    const bool counts = status < 0 || p.timedOut;
     if (!counts) {
         state.failureCounter = 0;
         return;
@@ -383,6 +382,7 @@ int Device::WriteParameter(Parameter& p) {
     int status;
     if (p.value == kNoData) {
         p.errorText = "Значение не записанно, так как параметер не инициализирован";
+        p.timedOut = false;
         status = DEVICE_NO_DATA;
     } else {
         status = TransferParameter(DIRECTION_WRITE, &p);
