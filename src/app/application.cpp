@@ -69,10 +69,7 @@ sim::LineSettings LineOfTheRun(const OptionRecord& o, const SettingsStore& store
     line.stopBits =
         !o.stopBits.empty() ? std::atoi(o.stopBits.c_str()) : std::stoi(program.GetValue("Sbit"));
     const std::string parity = program.GetValue("PrtY");
-    const int code = o.parity                 ? o.parity
-                     : parity == "Четность"   ? 1
-                     : parity == "Нечетность" ? 2
-                                              : 3;
+    const int code = o.parity ? o.parity : parity == kParityEven ? 1 : parity == kParityOdd ? 2 : 3;
     line.parity = code == 1 ? sim::Parity::Even : code == 2 ? sim::Parity::Odd : sim::Parity::None;
     return line;
 }

@@ -10,6 +10,13 @@ namespace zep8 {
 
 class Prompter;
 
+// The attribute cell of a parameter with access attributes.
+inline constexpr std::string_view kEditableText = "Редактируемый";
+inline constexpr std::string_view kNotEditableText = "Не редактируемый";
+inline std::string_view EditableText(bool editable) {
+    return editable ? kEditableText : kNotEditableText;
+}
+
 // One setting of the module or of the program, with what still has to be
 // written and how the last exchange went.
 class Parameter : public MyConverter {

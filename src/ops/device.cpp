@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "model/parameter.h"
 #include "platform/password_hash.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
@@ -18,9 +19,6 @@ int CounterIndex(ProgressCounter counter) {
     return static_cast<int>(counter);
 }
 
-std::string_view EditableText(bool editable) {
-    return editable ? "Редактируемый" : "Не редактируемый";
-}
 std::string_view OwnerText(bool factory) {
     return factory ? "заводу" : "пользователю";
 }
