@@ -33,8 +33,8 @@ constexpr int kMaxLostStartRepeats = 15;
 constexpr std::string_view kLateReplyText =
     "Связь неустойчива: после таймаута обмен с прибором прошел.";
 
-// The link's verdict replaces the exit status, as a plain word would, but the
-// failed-parameter bit of a job survives it. Returns the verdict when it took
+// The link's verdict replaces the whole exit status except a job's
+// failed-parameter bit, which survives it. Returns the verdict when it took
 // its place (for the reason recorded with it), else 0.
 std::uint32_t SetLinkVerdict(std::uint32_t verdict, bool (*replaces)(std::uint32_t)) {
     bool adopted = false;

@@ -12,7 +12,6 @@
 namespace zep8 {
 namespace {
 
-constexpr int kFailureLimit = 5;
 constexpr std::size_t kReportedDifferences = 10;
 
 int CounterIndex(ProgressCounter counter) {
@@ -279,7 +278,8 @@ void Device::RunBulk(Job job) {
             if (scope == CompareScope::Everything || netWriteEnabled) netNode.CompareElement(*this);
             channelsNode.CompareElement(*this);
             jobAborted_ = abortEvent.isSet();
-            // The list that follows shows the result: no pause before it.
+            // A compare of everything holds its counters on display like any
+            // job; before a write the question follows at once, without the hold.
             FinishJob(scope == CompareScope::Everything);
             return;
         }

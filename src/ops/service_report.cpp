@@ -8,12 +8,10 @@
 #include "ops/channel_polling.h"
 #include "ops/job_observer.h"
 #include "platform/local_time.h"
+#include "platform/process_state.h"
 
 namespace zep8 {
 namespace {
-
-// As a job counts them: this many dead exchanges in a row end the module's read.
-constexpr int kFailureLimit = 5;
 
 std::string ClockText(const PollTime& t) {
     char text[24];
