@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/automated_run.h"
 #include "app/batch_run.h"
 #include "app/command_line.h"
 #include "app/doctor_run.h"
@@ -101,6 +102,21 @@ std::string FailureReason(std::uint32_t status, Device& device, const StreamProm
     }
     return {};
 }
+
+// The terminal runs the action on the document at once; it has no calibration wizard.
+class TerminalTarget : public AutomationTarget {
+  public:
+    TerminalTarget(Document& document, std::string& reason)
+        : document_(document), reason_(reason) {}
+    void WriteAll() override { document_.WriteAll(); }
+    void ReadAll() override { document_.ReadAll(); }
+    bool CanCalibrate() const override { return false; }
+    void Calibrate(std::function<void()>) override { reason_ = kCalibrationNeedsWindowsText; }
+
+  private:
+    Document& document_;
+    std::string& reason_;
+};
 
 }  // namespace
 
@@ -249,28 +265,8 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
             ExitWatcher exitWatcher(
                 stop, run.exitEvent.get(), [&device] { device.abortEvent.set(); }, [] {});
             {
-                // The done event is reset before the watcher starts: it must not
-                // take the action for finished before it has begun.
-                const AutomatedAction action = AutomatedActionOf(options);
-                if (action == AutomatedAction::WriteAll || action == AutomatedAction::ReadAll) {
-                    done.reset();
-                }
-                const bool close = options.hasAction(ACTION_CLOSE | ACTION_CALIBRATE);
-                AutomationWatcher automationWatcher(stop, done, close, [] {});
-                switch (action) {
-                    case AutomatedAction::WriteAll:
-                        document.WriteAll();
-                        break;
-                    case AutomatedAction::Calibrate:
-                        reason = kCalibrationNeedsWindowsText;
-                        state.setExitBits(EXIT_FAILED_PARAMETERS);
-                        break;
-                    case AutomatedAction::ReadAll:
-                        document.ReadAll();
-                        break;
-                    case AutomatedAction::None:
-                        break;
-                }
+                TerminalTarget target(document, reason);
+                AutomatedRun automated(options, stop, done, target, [] {});
                 // Without windows there is nothing to stay open for.
                 done.set();
             }
