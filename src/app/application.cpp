@@ -211,31 +211,32 @@ void ApplyConverterOption(const OptionRecord& options, Device& device) {
     }
 }
 
-int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
-    RunContext run(ParseCommandLine(args), env);
+namespace {
+
+// The report, the doctor, the survey and a write to several modules: runs of
+// their own, without the document of one module. kRunGoesOn for the others.
+int RunTool(RunContext& run) {
     const OptionRecord& options = run.options;
-    if (const int code = RunInformation(options, env); code != kRunGoesOn) return code;
     if (options.report) {
         if (const int code = run.Prepare(); code != kRunGoesOn) return code;
         return RunReport(run);
     }
     if (options.doctor) {
         if (const int code = run.Prepare(); code != kRunGoesOn) return code;
-        return RunDoctor(run.options, env);
+        return RunDoctor(run.options, run.env);
     }
     if (options.survey) {
         if (const int code = run.Prepare(); code != kRunGoesOn) return code;
         return RunSurvey(run);
     }
     if (options.manyModules() && options.hasAction(ACTION_WRITE_ALL)) return RunBatchWrite(run);
-    if (!options.automation()) {
-        env.err << "Без окон конфигуратор работает только по командной строке: укажите действие "
-                   "(/read, /write, /test).\n\n"
-                << Usage();
-        return 0;
-    }
-    if (const int code = run.Prepare(); code != kRunGoesOn) return code;
+    return kRunGoesOn;
+}
 
+// The command line's action on the one module of the document, in the terminal.
+int RunAutomatedJob(RunContext& run) {
+    const OptionRecord& options = run.options;
+    RunEnvironment& env = run.env;
     ProcessState& state = processState();
     // Nothing to read from or write to: a caller must not take that for success.
     if (NeedsPortButHasNone(options)) {
@@ -278,6 +279,23 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
     const int code = ExitCodeFor(state.ExitStatus(), 0);
     if (code != 0) env.err << FailureLine(code, reason, &port) << "\n";
     return code;
+}
+
+}  // namespace
+
+int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
+    RunContext run(ParseCommandLine(args), env);
+    const OptionRecord& options = run.options;
+    if (const int code = RunInformation(options, env); code != kRunGoesOn) return code;
+    if (const int code = RunTool(run); code != kRunGoesOn) return code;
+    if (!options.automation()) {
+        env.err << "Без окон конфигуратор работает только по командной строке: укажите действие "
+                   "(/read, /write, /test).\n\n"
+                << Usage();
+        return 0;
+    }
+    if (const int code = run.Prepare(); code != kRunGoesOn) return code;
+    return RunAutomatedJob(run);
 }
 
 AutomatedAction AutomatedActionOf(const OptionRecord& options) {
