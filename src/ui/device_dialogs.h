@@ -28,9 +28,9 @@ class AnnounceOnClose {
 // with "Выход" (at start, that ends the program).
 bool RunPortSetupDialog(QWidget* parent, Device& device, Prompter& prompter);
 // "Изменение сетевых параметров прибора"; true when it ended with OK.
-bool RunApplyDialog(QWidget* parent, Device& device, Prompter& prompter);
+bool RunApplyDialog(QWidget* parent, Device& device);
 // "Перевод программы на новый режим работы"; true when it ended with OK.
-bool RunProgramSettingsDialog(QWidget* parent, Device& device, Prompter& prompter);
+bool RunProgramSettingsDialog(QWidget* parent, Device& device);
 // "Произвольный доступ к отдельным параметрам (Single Point)".
 void RunSinglePointDialog(QWidget* parent, Device& device, Prompter& prompter);
 // The calibration wizard, from its mode dialog to its end.

@@ -35,9 +35,9 @@ class WindowHost : public QObject, public DocumentUi, public SessionHost {
     bool PortSetupSaysExit(Device& device) override {
         return RunPortSetupDialog(frame_, device, prompter_);
     }
-    bool ApplyDialog(Device& device) override { return RunApplyDialog(frame_, device, prompter_); }
+    bool ApplyDialog(Device& device) override { return RunApplyDialog(frame_, device); }
     bool ProgramSettingsDialog(Device& device) override {
-        return RunProgramSettingsDialog(frame_, device, prompter_);
+        return RunProgramSettingsDialog(frame_, device);
     }
     void ShowDifferences(const DifferenceList& differences) override {
         ShowDifferencesDialog(frame_, differences);

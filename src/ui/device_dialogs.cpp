@@ -18,13 +18,13 @@ bool RunPortSetupDialog(QWidget* parent, Device& device, Prompter& prompter) {
     return dialog.exec() == PortSetup::CMD_EXIT;
 }
 
-bool RunApplyDialog(QWidget* parent, Device& device, Prompter&) {
+bool RunApplyDialog(QWidget* parent, Device& device) {
     const AnnounceOnClose announce(device);
     CApply dialog(parent, device);
     return dialog.exec() == QDialog::Accepted;
 }
 
-bool RunProgramSettingsDialog(QWidget* parent, Device& device, Prompter&) {
+bool RunProgramSettingsDialog(QWidget* parent, Device& device) {
     const AnnounceOnClose announce(device);
     CNewNetParameters dialog(parent, device);
     return dialog.exec() == QDialog::Accepted;
