@@ -1,6 +1,9 @@
+#include "ui/device_dialogs.h"
+
 #include "ops/device.h"
 #include "ui/apply_dialog.h"
-#include "ui/device_dialogs.h"
+#include "ui/batch_write_dialog.h"
+#include "ui/doctor_dialog.h"
 #include "ui/new_net_parameters_dialog.h"
 #include "ui/port_setup_dialog.h"
 #include "ui/single_point_dialog.h"
@@ -33,6 +36,19 @@ bool RunProgramSettingsDialog(QWidget* parent, Device& device) {
 void RunSinglePointDialog(QWidget* parent, Device& device, Prompter&) {
     const AnnounceOnClose announce(device);
     CSinglePoint dialog(parent, device);
+    dialog.exec();
+}
+
+void RunDoctorDialog(QWidget* parent, Device& device) {
+    const AnnounceOnClose announce(device);
+    CDoctorDialog dialog(parent, device);
+    dialog.Start();
+    dialog.exec();
+}
+
+void RunBatchWriteDialog(QWidget* parent, Device& device, Prompter& prompter) {
+    const AnnounceOnClose announce(device);
+    CBatchWriteDialog dialog(device, prompter, parent);
     dialog.exec();
 }
 

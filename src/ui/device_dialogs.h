@@ -8,7 +8,10 @@ class Device;
 class Prompter;
 
 // The dialogs that drive the engines of ops/ on the device. Each opens
-// modally over `parent` and returns when it has closed.
+// modally over `parent` and returns when it has closed. They are made in
+// device_dialogs.cpp, but for the survey (survey_dialog.cpp) and the
+// calibration wizard, whose windows take turns under one host
+// (calibration_dialogs.cpp).
 
 // Held while one of them is open: when it closes, the device's change list
 // hears that values may have changed (the program's port settings, what was
