@@ -1,12 +1,12 @@
 #include "ui/device_dialogs.h"
 
 #include "ops/device.h"
-#include "ui/apply_dialog.h"
+#include "ui/apply.h"
 #include "ui/batch_write_dialog.h"
 #include "ui/doctor_dialog.h"
-#include "ui/new_net_parameters_dialog.h"
-#include "ui/port_setup_dialog.h"
-#include "ui/single_point_dialog.h"
+#include "ui/new_net_parameters.h"
+#include "ui/setup_carrier.h"
+#include "ui/single_point.h"
 
 namespace zep8 {
 
