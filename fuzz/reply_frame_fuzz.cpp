@@ -16,6 +16,7 @@
 
 #include "link/device_io.h"
 #include "link/frame_codec.h"
+#include "model/check_sum.h"
 #include "platform/recording_prompter.h"
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/automated_run.h"
 #include "app/batch_run.h"
 #include "app/command_line.h"
 #include "app/doctor_run.h"
@@ -68,10 +69,7 @@ sim::LineSettings LineOfTheRun(const OptionRecord& o, SettingsStore& store) {
     line.stopBits =
         !o.stopBits.empty() ? std::atoi(o.stopBits.c_str()) : std::stoi(program.GetValue("Sbit"));
     const std::string parity = program.GetValue("PrtY");
-    const int code = o.parity                 ? o.parity
-                     : parity == "Четность"   ? 1
-                     : parity == "Нечетность" ? 2
-                                              : 3;
+    const int code = o.parity ? o.parity : parity == kParityEven ? 1 : parity == kParityOdd ? 2 : 3;
     line.parity = code == 1 ? sim::Parity::Even : code == 2 ? sim::Parity::Odd : sim::Parity::None;
     return line;
 }
@@ -103,6 +101,21 @@ std::string FailureReason(std::uint32_t status, Device& device, const StreamProm
     }
     return {};
 }
+
+// The terminal runs the action on the document at once; it has no calibration wizard.
+class TerminalTarget : public AutomationTarget {
+  public:
+    TerminalTarget(Document& document, std::string& reason)
+        : document_(document), reason_(reason) {}
+    void WriteAll() override { document_.WriteAll(); }
+    void ReadAll() override { document_.ReadAll(); }
+    bool CanCalibrate() const override { return false; }
+    void Calibrate(std::function<void()>) override { reason_ = kCalibrationNeedsWindowsText; }
+
+  private:
+    Document& document_;
+    std::string& reason_;
+};
 
 }  // namespace
 
@@ -197,31 +210,32 @@ void ApplyConverterOption(const OptionRecord& options, Device& device) {
     }
 }
 
-int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
-    RunContext run(ParseCommandLine(args), env);
+namespace {
+
+// The report, the doctor, the survey and a write to several modules: runs of
+// their own, without the document of one module. kRunGoesOn for the others.
+int RunTool(RunContext& run) {
     const OptionRecord& options = run.options;
-    if (const int code = RunInformation(options, env); code != kRunGoesOn) return code;
     if (options.report) {
         if (const int code = run.Prepare(); code != kRunGoesOn) return code;
         return RunReport(run);
     }
     if (options.doctor) {
         if (const int code = run.Prepare(); code != kRunGoesOn) return code;
-        return RunDoctor(run.options, env);
+        return RunDoctor(run.options, run.env);
     }
     if (options.survey) {
         if (const int code = run.Prepare(); code != kRunGoesOn) return code;
         return RunSurvey(run);
     }
     if (options.manyModules() && options.hasAction(ACTION_WRITE_ALL)) return RunBatchWrite(run);
-    if (!options.automation()) {
-        env.err << "Без окон конфигуратор работает только по командной строке: укажите действие "
-                   "(/read, /write, /test).\n\n"
-                << Usage();
-        return 0;
-    }
-    if (const int code = run.Prepare(); code != kRunGoesOn) return code;
+    return kRunGoesOn;
+}
 
+// The command line's action on the one module of the document, in the terminal.
+int RunAutomatedJob(RunContext& run) {
+    const OptionRecord& options = run.options;
+    RunEnvironment& env = run.env;
     ProcessState& state = processState();
     // Nothing to read from or write to: a caller must not take that for success.
     if (NeedsPortButHasNone(options)) {
@@ -251,28 +265,8 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
             ExitWatcher exitWatcher(
                 stop, run.exitEvent.get(), [&device] { device.abortEvent.set(); }, [] {});
             {
-                // The done event is reset before the watcher starts: it must not
-                // take the action for finished before it has begun.
-                const AutomatedAction action = AutomatedActionOf(options);
-                if (action == AutomatedAction::WriteAll || action == AutomatedAction::ReadAll) {
-                    done.reset();
-                }
-                const bool close = options.hasAction(ACTION_CLOSE | ACTION_CALIBRATE);
-                AutomationWatcher automationWatcher(stop, done, close, [] {});
-                switch (action) {
-                    case AutomatedAction::WriteAll:
-                        document.WriteAll();
-                        break;
-                    case AutomatedAction::Calibrate:
-                        reason = kCalibrationNeedsWindowsText;
-                        state.setExitBits(EXIT_FAILED_PARAMETERS);
-                        break;
-                    case AutomatedAction::ReadAll:
-                        document.ReadAll();
-                        break;
-                    case AutomatedAction::None:
-                        break;
-                }
+                TerminalTarget target(document, reason);
+                AutomatedRun automated(options, stop, done, target, [] {});
                 // Without windows there is nothing to stay open for.
                 done.set();
             }
@@ -284,6 +278,23 @@ int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
     const int code = ExitCodeFor(state.ExitStatus(), 0);
     if (code != 0) env.err << FailureLine(code, reason, &port) << "\n";
     return code;
+}
+
+}  // namespace
+
+int RunApplication(const std::vector<std::string>& args, RunEnvironment& env) {
+    RunContext run(ParseCommandLine(args), env);
+    const OptionRecord& options = run.options;
+    if (const int code = RunInformation(options, env); code != kRunGoesOn) return code;
+    if (const int code = RunTool(run); code != kRunGoesOn) return code;
+    if (!options.automation()) {
+        env.err << "Без окон конфигуратор работает только по командной строке: укажите действие "
+                   "(/read, /write, /test).\n\n"
+                << Usage();
+        return 0;
+    }
+    if (const int code = run.Prepare(); code != kRunGoesOn) return code;
+    return RunAutomatedJob(run);
 }
 
 AutomatedAction AutomatedActionOf(const OptionRecord& options) {

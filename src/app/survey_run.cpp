@@ -7,6 +7,7 @@
 #include "app/terminal.h"
 #include "link/device_io.h"
 #include "link/line_by_name.h"
+#include "model/catalogue.h"
 #include "model/net_rs485_prg.h"
 #include "ops/bus_survey.h"
 #include "ops/csv_table.h"
@@ -49,7 +50,7 @@ void ApplyCommandLineLine(const OptionRecord& o, NetRS485prg& program) {
     if (o.addressLength) program.SetValue("A.Len", std::to_string(o.addressLength), false);
     if (o.dataBits) program.SetValue("LEn", std::to_string(o.dataBits), false);
     if (!o.stopBits.empty()) program.SetValue("Sbit", o.stopBits, false);
-    constexpr std::string_view kParities[] = {"", "Четность", "Нечетность", "Отсутствует"};
+    constexpr std::string_view kParities[] = {"", kParityEven, kParityOdd, kParityNone};
     if (o.parity >= PARITY_EVEN && o.parity <= PARITY_NONE)
         program.SetValue("PrtY", kParities[o.parity], false);
 }

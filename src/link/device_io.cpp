@@ -30,12 +30,11 @@ constexpr int kMaxTimeoutRepeats = 3;
 constexpr int kMaxLineErrorRepeats = 16;
 constexpr int kMaxLostStartRepeats = 15;
 
-constexpr std::string_view kTimeoutText = "Таймаут при передаче данных (нет связи)";
 constexpr std::string_view kLateReplyText =
     "Связь неустойчива: после таймаута обмен с прибором прошел.";
 
-// The link's verdict replaces the exit status, as a plain word would, but the
-// failed-parameter bit of a job survives it. Returns the verdict when it took
+// The link's verdict replaces the whole exit status except a job's
+// failed-parameter bit, which survives it. Returns the verdict when it took
 // its place (for the reason recorded with it), else 0.
 std::uint32_t SetLinkVerdict(std::uint32_t verdict, bool (*replaces)(std::uint32_t)) {
     bool adopted = false;
@@ -144,6 +143,14 @@ bool DeviceIO::RecoverLostLine(bool wasOpen, std::string& errorText) {
 bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::uint8_t> data,
                         std::vector<std::uint8_t>& reply, std::string& errorText,
                         int addressOffset) {
+    return ExchangeRequest(read, name, data, reply, errorText, addressOffset) ==
+           ExchangeResult::Done;
+}
+
+DeviceIO::ExchangeResult DeviceIO::ExchangeRequest(bool read, std::string_view name,
+                                                   std::span<const std::uint8_t> data,
+                                                   std::vector<std::uint8_t>& reply,
+                                                   std::string& errorText, int addressOffset) {
     reply.clear();
     const PortSettings& settings = port_->settings;
     RequestFrame request;
@@ -154,24 +161,40 @@ bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::u
     request.read = read;
     request.data = data;
     const std::optional<std::string> frame = BuildRequestText(request);
-    if (!frame) return Fail(errorText, "Не могу зашифровать посылку (ф-я encode_buffer)");
+    if (!frame) {
+        Fail(errorText, "Не могу зашифровать посылку (ф-я encode_buffer)");
+        return ExchangeResult::Failed;
+    }
 
     std::lock_guard lock(linkLock_);
+    std::string received;
+    const ExchangeResult sent = SendWithRepetitions(*frame, request, received, errorText);
+    if (sent != ExchangeResult::Done || request.hash == kApplyHash) return sent;
+    return TakeReply(received, request.hash, reply, errorText) ? ExchangeResult::Done
+                                                               : ExchangeResult::Failed;
+}
+
+DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
+                                                       const RequestFrame& request,
+                                                       std::string& received,
+                                                       std::string& errorText) {
     int timeouts = 0, lineErrors = 0, lostStarts = 0;
     bool reopened = false;
     // A port lost earlier is opened again as soon as its device is back; the
     // port stays open for what follows, as ReopenPort would leave it.
     if (lineGone_ && !port_->IsOpen() && !processState().hasOption(OPT_SILENT)) {
-        if (port_->Open() != OPEN_OK) return RecoverLostLine(false, errorText);
+        if (port_->Open() != OPEN_OK) {
+            RecoverLostLine(false, errorText);
+            return ExchangeResult::Failed;
+        }
         reopened = true;
     }
-    std::string received;
     for (;;) {
         const bool wasOpen = port_->IsOpen();
         const int result =
-            TransferOnLine(*frame, received, request.address, request.hash != kApplyHash);
+            TransferOnLine(frame, received, request.address, request.hash != kApplyHash);
         if (result == TRANSFER_LINE_GONE) {
-            if (reopened || !RecoverLostLine(wasOpen, errorText)) return false;
+            if (reopened || !RecoverLostLine(wasOpen, errorText)) return ExchangeResult::Failed;
             reopened = true;
             continue;
         }
@@ -179,34 +202,39 @@ bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::u
         if (request.hash == kApplyHash) {
             RecordVerdict(NoteReplyAfterTimeout(), kLateReplyText);
             errorText.clear();
-            return true;
+            return ExchangeResult::Done;
         }
         if (result == TRANSFER_TIMEOUT) {
             if (timeouts == kMaxTimeoutRepeats) {
-                return Fail(errorText, kTimeoutText, NoteTimeout());
+                Fail(errorText, kTimeoutText, NoteTimeout());
+                return ExchangeResult::TimedOut;
             }
             ++timeouts;
             continue;
         }
         if (result == TRANSFER_LINE_ERROR) {
             if (lineErrors == kMaxLineErrorRepeats) {
-                return Fail(errorText, "Неверны настройки порта.", NoteGarbage());
+                Fail(errorText, "Неверны настройки порта.", NoteGarbage());
+                return ExchangeResult::Failed;
             }
             ++lineErrors;
             continue;
         }
-        if (received.size() >= 2 && received[0] == kFrameStart) break;
+        if (received.size() >= 2 && received[0] == kFrameStart) return ExchangeResult::Done;
         if (lostStarts == kMaxLostStartRepeats) {
             // A port that cannot be opened at all says why.
             const std::string reason = port_->IsOpen() ? "" : port_->OpenFailureReason();
-            return Fail(
-                errorText,
-                reason.empty() ? "Потеря начала посылки." : "Потеря начала посылки.\n" + reason,
-                NoteGarbage());
+            Fail(errorText,
+                 reason.empty() ? "Потеря начала посылки." : "Потеря начала посылки.\n" + reason,
+                 NoteGarbage());
+            return ExchangeResult::Failed;
         }
         ++lostStarts;
     }
+}
 
+bool DeviceIO::TakeReply(std::string_view received, std::uint16_t requestHash,
+                         std::vector<std::uint8_t>& reply, std::string& errorText) {
     RecordVerdict(NoteReplyAfterTimeout(), kLateReplyText);
     const ReplyFrame parsed = ParseReplyText(received);
     // A reply that cannot be taken is garbage on the line, like a lost frame start.
@@ -214,7 +242,7 @@ bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::u
         return Fail(errorText, "Ошибка в контрольной сумме ответа", NoteGarbage());
     }
     reply = parsed.data;
-    if (parsed.hash == request.hash) {
+    if (parsed.hash == requestHash) {
         errorText.clear();
         return true;
     }
@@ -307,10 +335,10 @@ int DeviceIO::ExchangeAttributes(int direction, Parameter& p) {
     data.push_back(static_cast<std::uint8_t>(hash & 0xFF));
 
     std::vector<std::uint8_t> reply;
-    if (!Exchange(direction == DIRECTION_READ, kAttributesName, data, reply, p.errorText,
-                  p.addressOffset)) {
-        return STATUS_ATTRIBUTES_FAILED;
-    }
+    const ExchangeResult result = ExchangeRequest(direction == DIRECTION_READ, kAttributesName,
+                                                  data, reply, p.errorText, p.addressOffset);
+    p.timedOut = result == ExchangeResult::TimedOut;
+    if (result != ExchangeResult::Done) return STATUS_ATTRIBUTES_FAILED;
     if (reply.size() != (p.indexed ? 5u : 3u)) {
         Fail(p.errorText, "Ошибка атрибутов; размер ответа не совпадает с ожидаемым.\n",
              NoteGarbage());
@@ -339,7 +367,10 @@ int DeviceIO::SendForeignCommand(Parameter* parameter) {
             status = FOREIGN_MALFORMED;
         }
     }
-    if (parameter) parameter->errorText = ForeignStatusText(status);
+    if (parameter) {
+        parameter->errorText = ForeignStatusText(status);
+        parameter->timedOut = status == FOREIGN_TIMEOUT;
+    }
     return status;
 }
 
@@ -351,6 +382,7 @@ int DeviceIO::TransferParameter(int direction, Parameter* parameter, TraceLog* l
     if (!parameter) return STATUS_NO_PARAMETER;
     Parameter& p = *parameter;
     p.errorText.clear();
+    p.timedOut = false;
 
     // A locked parameter is unlocked for the value write and locked again after it.
     std::optional<bool> savedEditable;
@@ -388,9 +420,10 @@ int DeviceIO::TransferParameter(int direction, Parameter* parameter, TraceLog* l
     }
 
     std::vector<std::uint8_t> reply;
-    if (!Exchange(direction == DIRECTION_READ, p.name, data, reply, p.errorText, p.addressOffset)) {
-        return STATUS_EXCHANGE_FAILED;
-    }
+    const ExchangeResult result = ExchangeRequest(direction == DIRECTION_READ, p.name, data, reply,
+                                                  p.errorText, p.addressOffset);
+    p.timedOut = result == ExchangeResult::TimedOut;
+    if (result != ExchangeResult::Done) return STATUS_EXCHANGE_FAILED;
     if (log) {
         for (std::size_t i = 0; i < reply.size(); ++i)
             log->push_back(TraceByte("<< Ответ:", i, reply[i]));

@@ -18,6 +18,7 @@ namespace zep8 {
 
 class Parameter;
 class Prompter;
+struct RequestFrame;
 
 enum Direction : int { DIRECTION_WRITE = 0, DIRECTION_READ = 1 };
 
@@ -51,6 +52,13 @@ class DeviceIO {
     // is in `errorText` (and an "n.Err" code in `reply`).
     bool Exchange(bool read, std::string_view name, std::span<const std::uint8_t> data,
                   std::vector<std::uint8_t>& reply, std::string& errorText, int addressOffset);
+    // The same exchange, telling a module that stayed silent through every
+    // repetition (TimedOut) from the other failures.
+    enum class ExchangeResult { Done, TimedOut, Failed };
+    ExchangeResult ExchangeRequest(bool read, std::string_view name,
+                                   std::span<const std::uint8_t> data,
+                                   std::vector<std::uint8_t>& reply, std::string& errorText,
+                                   int addressOffset);
 
     // One read of `name` at the module address `address`, made once and
     // waiting at most `replyWaitMs`; for searching the bus. It changes no exit
@@ -109,6 +117,14 @@ class DeviceIO {
     int TransferOnLine(std::string_view frame, std::string& received, int address,
                        bool replyExpected);
     int SendForeignCommand(Parameter* parameter);
+    // The request on the line until a frame start comes back, with the
+    // repetitions on time-outs, line errors and lost frame starts. The link
+    // lock is held.
+    ExchangeResult SendWithRepetitions(std::string_view frame, const RequestFrame& request,
+                                       std::string& received, std::string& errorText);
+    // Checks the reply of a request and takes its data (or the module's "n.Err").
+    bool TakeReply(std::string_view received, std::uint16_t requestHash,
+                   std::vector<std::uint8_t>& reply, std::string& errorText);
     // `verdict`: the exit-status bit this failure has just set (0: none).
     bool Fail(std::string& errorText, std::string_view reason, std::uint32_t verdict = 0);
     void RecordVerdict(std::uint32_t verdict, std::string_view reason);

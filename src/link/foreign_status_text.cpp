@@ -1,11 +1,13 @@
 #include "link/foreign_status_text.h"
 
+#include "link/device_error_text.h"
+
 namespace zep8 {
 
 std::string ForeignStatusText(int status) {
     switch (status) {
         case FOREIGN_TIMEOUT:
-            return "Таймаут при передаче данных (нет связи)";
+            return std::string(kTimeoutText);
         case FOREIGN_LINE_ERRORS:
             return "Ошибки на линии связи";
         case FOREIGN_CHECKSUM:

@@ -1,5 +1,7 @@
 #include "link/frame_codec.h"
 
+#include "model/check_sum.h"
+
 namespace zep8 {
 namespace {
 

@@ -6,18 +6,36 @@
 #include "platform/process_state.h"
 
 namespace zep8 {
+namespace {
+
+constexpr float kMsPerSecond = 1000.0f;
+// The byte size does not count: a character is taken as ten bits, plus one
+// for a parity bit and one for a second stop bit.
+constexpr float kCharacterBits = 10.0f;
+constexpr float kParityBits = 1.0f;
+constexpr float kSecondStopBits = 1.0f;
+// The silence, in characters, that ends a reply: 3.5 in ModBUS-RTU (its frame
+// gap), 1.5 in the other protocols.
+constexpr float kRtuGapCharacters = 3.5f;
+constexpr float kReadGapCharacters = 1.5f;
+// The reply time-out: this many read periods, plus a fixed allowance (ms).
+constexpr int kReplyTimeoutPeriods = 30;
+constexpr int kReplyTimeoutAllowanceMs = 50;
+
+}  // namespace
 
 LineTimings ComputeLineTimings(unsigned baudRate, bool parity, bool twoStopBits, int protocolMode) {
     LineTimings t;
     if (baudRate == 0) return t;
-    // The byte size does not count: a character is taken as ten bits.
-    const float bits = 10000.0f + (parity ? 1000.0f : 0.0f) + (twoStopBits ? 1000.0f : 0.0f);
-    t.characterTime = bits / static_cast<float>(baudRate);
-    const float rtuGap = t.characterTime * 3.5f;
-    t.readInterval = static_cast<int>(
-        std::ceil(protocolMode == PROTOCOL_MODBUS_RTU ? rtuGap : t.characterTime * 1.5f));
+    const float bits =
+        kCharacterBits + (parity ? kParityBits : 0.0f) + (twoStopBits ? kSecondStopBits : 0.0f);
+    t.characterTime = bits * kMsPerSecond / static_cast<float>(baudRate);
+    const float rtuGap = t.characterTime * kRtuGapCharacters;
+    t.readInterval = static_cast<int>(std::ceil(
+        protocolMode == PROTOCOL_MODBUS_RTU ? rtuGap : t.characterTime * kReadGapCharacters));
     t.readTotalMultiplier = static_cast<int>(std::ceil(t.readInterval + t.characterTime));
-    t.replyTimeout = static_cast<std::uint16_t>(t.readTotalMultiplier * 30 + 50);
+    t.replyTimeout = static_cast<std::uint16_t>(t.readTotalMultiplier * kReplyTimeoutPeriods +
+                                                kReplyTimeoutAllowanceMs);
     t.rtuSilence = static_cast<int>(std::ceil(rtuGap));
     return t;
 }

@@ -51,10 +51,32 @@ int SerialPort::Open() {
     timings_ = LineTimings{};
     openFailure_.clear();
     const std::string path = PortDevicePath(settings.name);
+    if (!OpenExclusive(path)) return OPEN_CANNOT_OPEN;
+
+    termios tio{};
+    if (tcgetattr(fd_, &tio) != 0) {
+        return Refuse(OPEN_UNSUPPORTED, "Устройство " + path + " не последовательный порт.");
+    }
+    bool parity = false;
+    if (const int refused = DescribeLine(tio, parity); refused != OPEN_OK) return refused;
+
+    protocolMode_ = processState().ProtocolMode.load();
+    timings_ = ComputeLineTimings(settings.baudRate, parity, settings.stopBits == 2, protocolMode_);
+
+    if (tcsetattr(fd_, TCSANOW, &tio) != 0 || !SetBaudRate(fd_, settings.baudRate)) {
+        return Refuse(OPEN_SETTINGS_REFUSED, "Порт " + path + " не принимает настройки (скорость " +
+                                                 std::to_string(settings.baudRate) + " бод).");
+    }
+    AskLowLatency();
+    Purge(2);
+    return OPEN_OK;
+}
+
+bool SerialPort::OpenExclusive(const std::string& path) {
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
         openFailure_ = DescribeOpenFailure(path, errno);
-        return OPEN_CANNOT_OPEN;
+        return false;
     }
     // TIOCEXCL keeps other users out, but not root; the lock keeps every
     // other instance of this program out too.
@@ -63,13 +85,12 @@ int SerialPort::Open() {
         openFailure_ = DescribeOpenFailure(path, EBUSY);
         ::close(fd_);
         fd_ = -1;
-        return OPEN_CANNOT_OPEN;
+        return false;
     }
+    return true;
+}
 
-    termios tio{};
-    if (tcgetattr(fd_, &tio) != 0) {
-        return Refuse(OPEN_UNSUPPORTED, "Устройство " + path + " не последовательный порт.");
-    }
+int SerialPort::DescribeLine(termios& tio, bool& parity) {
     cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
     tio.c_cflag &= ~(CRTSCTS | PARENB | PARODD | CMSPAR | CSIZE | CSTOPB | HUPCL);
@@ -77,7 +98,7 @@ int SerialPort::Open() {
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
 
-    bool parity = true;
+    parity = true;
     switch (settings.parityScheme) {
         case SCHEME_NONE_0:
         case SCHEME_NONE:
@@ -130,24 +151,18 @@ int SerialPort::Open() {
         return Refuse(OPEN_UNSUPPORTED,
                       "Скорость " + std::to_string(settings.baudRate) + " бод не поддерживается.");
     }
+    return OPEN_OK;
+}
 
-    protocolMode_ = processState().ProtocolMode.load();
-    timings_ = ComputeLineTimings(settings.baudRate, parity, settings.stopBits == 2, protocolMode_);
-
-    if (tcsetattr(fd_, TCSANOW, &tio) != 0 || !SetBaudRate(fd_, settings.baudRate)) {
-        return Refuse(OPEN_SETTINGS_REFUSED, "Порт " + path + " не принимает настройки (скорость " +
-                                                 std::to_string(settings.baudRate) + " бод).");
-    }
-    // A USB adapter holds what it receives up to its latency timer (16 ms by
-    // default); low latency brings the FTDI driver's timer to 1 ms. A driver
-    // without it refuses, and the port works as it is.
+// A USB adapter holds what it receives up to its latency timer (16 ms by
+// default); low latency brings the FTDI driver's timer to 1 ms. A driver
+// without it refuses, and the port works as it is.
+void SerialPort::AskLowLatency() {
     serial_struct serial{};
     if (ioctl(fd_, TIOCGSERIAL, &serial) == 0) {
         serial.flags |= ASYNC_LOW_LATENCY;
         (void)ioctl(fd_, TIOCSSERIAL, &serial);
     }
-    Purge(2);
-    return OPEN_OK;
 }
 
 // A port that cannot take the settings is not left open on other ones.

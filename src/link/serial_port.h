@@ -5,6 +5,8 @@
 #include "link/line_port.h"
 #include "link/line_timings.h"
 
+struct termios;
+
 namespace zep8 {
 
 // A serial port of the machine (or any tty, a pseudo-terminal included),
@@ -33,6 +35,13 @@ class SerialPort : public LinePort {
     // The first `echoLength` bytes received are the adapter's echo of the request.
     int Receive(std::string& reply, std::size_t echoLength);
     bool LineErrorsGrew();
+    // Open's steps: the device opened for this program alone (false, with
+    // the reason in openFailure_, when it cannot be); the raw line with the
+    // settings' character format, speed checked (OPEN_OK or why not); the
+    // driver's low latency where it has it.
+    bool OpenExclusive(const std::string& path);
+    int DescribeLine(termios& tio, bool& parity);
+    void AskLowLatency();
     // Ends a failed Open: the port closed, `reason` in openFailure_.
     int Refuse(int result, std::string reason);
     // Closes a port whose device hung up or went away; says so in openFailure_.

@@ -13,7 +13,7 @@ using Items = CatalogueEntry::Items;
 
 constexpr std::string_view kBaudRates[] = {"2400",  "4800",  "9600",  "14400", "19200",
                                            "28800", "38400", "57600", "115200"};
-constexpr std::string_view kParities[] = {"Отсутствует", "Четность", "Нечетность"};
+constexpr std::string_view kParities[] = {kParityNone, kParityEven, kParityOdd};
 constexpr std::string_view kStopBits[] = {"1", "2"};
 constexpr std::string_view kAddressLengths[] = {"8", "11"};
 constexpr std::string_view kProtocols[] = {"АРВО", "ModBUS-RTU", "ModBUS-ASCII", "DCON"};
@@ -109,8 +109,7 @@ const CatalogueEntry kCatalogue[] = {
     // Network.
     Enum(Entry("bPS", "Скорость обмена данными", "WA", PT_ENUM), kBaudRates, "9600"),
     WithItems(Entry("LEn", "Длина слова данных", "WA", PT_ENUM), Items::DataLength, "8"),
-    Enum(Entry("PrtY", "Контроль по четности слова данных", "WA", PT_ENUM), kParities,
-         "Отсутствует"),
+    Enum(Entry("PrtY", "Контроль по четности слова данных", "WA", PT_ENUM), kParities, kParityNone),
     Enum(Entry("Sbit", "Количество стоп-бит в посылке", "WA", PT_ENUM), kStopBits, "1"),
     Enum(Entry("A.Len", "Длина сетевого адреса", "WA", PT_ENUM), kAddressLengths, "8"),
     Number(Entry("Addr", "Базовый адрес прибора", "WA", PT_INTEGER), 0, 0, 2047, "16"),

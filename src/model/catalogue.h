@@ -10,6 +10,11 @@
 
 namespace zep8 {
 
+// The values of "PrtY", in the order of the module's list.
+inline constexpr std::string_view kParityNone = "Отсутствует";
+inline constexpr std::string_view kParityEven = "Четность";
+inline constexpr std::string_view kParityOdd = "Нечетность";
+
 // One parameter the program knows by name: the module's parameters and the
 // program's own service parameters.
 struct CatalogueEntry {

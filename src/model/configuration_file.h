@@ -32,8 +32,8 @@ enum class LoadStatus {
 
 // Fills the existing parameters from the bytes of a .zep file. All or
 // nothing: on any error the configuration stays as it was and the operator
-// is told why; a format error also sets the exit status to 1 and signals
-// `abortEvent` when one is given.
+// is told why; a format error also makes EXIT_FILE_ERROR (bit 0x01, exit
+// code 200) the whole exit status and signals `abortEvent` when one is given.
 LoadStatus LoadConfiguration(const ConfigurationNodes& nodes, std::string_view bytes,
                              Prompter& prompter, Event* abortEvent);
 

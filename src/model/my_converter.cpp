@@ -182,6 +182,11 @@ int MyConverter::ConvertFromData(const std::uint8_t* data, std::size_t count, bo
         value.clear();
         return CONVERT_OK;
     }
+    if (const std::optional<int> named = ConvertNamedReply(data, count)) return *named;
+    return ConvertTypedReply(data, count, indexed);
+}
+
+std::optional<int> MyConverter::ConvertNamedReply(const std::uint8_t* data, std::size_t count) {
     if (NameIs("dev") || NameIs("ver")) {
         value = ReversedText(data, count);
         return CONVERT_OK;
@@ -225,7 +230,10 @@ int MyConverter::ConvertFromData(const std::uint8_t* data, std::size_t count, bo
         }
         return CONVERT_OK;
     }
+    return std::nullopt;
+}
 
+int MyConverter::ConvertTypedReply(const std::uint8_t* data, std::size_t count, bool indexed) {
     const ParamDescriptor d = GetDescriptor(name);
     switch (d.type) {
         case PT_DECIMAL: {

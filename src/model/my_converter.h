@@ -56,6 +56,12 @@ class MyConverter {
 
   protected:
     bool NameIs(std::string_view other) const;
+
+  private:
+    // ConvertFromData's two ways: the parameters decoded by their name
+    // (nothing for the others), then the rest by their value type.
+    std::optional<int> ConvertNamedReply(const std::uint8_t* data, std::size_t count);
+    int ConvertTypedReply(const std::uint8_t* data, std::size_t count, bool indexed);
 };
 
 // Text of a one-byte "rEAd" reply: the module's exception codes.

@@ -1,5 +1,6 @@
 #include "model/net_rs485.h"
 
+#include "model/catalogue.h"
 #include "model/number_text.h"
 #include "platform/text.h"
 
@@ -33,9 +34,9 @@ bool NetRS485::IsFormatAllowed(std::string_view name, std::string_view newValue)
     const std::string stops = stopBits ? std::string(newValue) : GetValue("Sbit");
     const std::string scheme = parity ? std::string(newValue) : GetValue("PrtY");
     // The three character formats the module cannot take.
-    if (bits == "7" && stops == "1" && EqualsIgnoreCase(scheme, "Отсутствует")) return false;
+    if (bits == "7" && stops == "1" && EqualsIgnoreCase(scheme, kParityNone)) return false;
     if (bits == "8" && stops == "2" &&
-        (EqualsIgnoreCase(scheme, "Четность") || EqualsIgnoreCase(scheme, "Нечетность"))) {
+        (EqualsIgnoreCase(scheme, kParityEven) || EqualsIgnoreCase(scheme, kParityOdd))) {
         return false;
     }
     return true;

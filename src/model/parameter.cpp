@@ -66,6 +66,7 @@ void Parameter::ResetState() {
     attrChanged = false;
     pendingWrite = false;
     errorText.clear();
+    timedOut = false;
     writable = false;
     attrEditable = true;
     attrFactory = false;

@@ -10,6 +10,13 @@ namespace zep8 {
 
 class Prompter;
 
+// The attribute cell of a parameter with access attributes.
+inline constexpr std::string_view kEditableText = "Редактируемый";
+inline constexpr std::string_view kNotEditableText = "Не редактируемый";
+inline std::string_view EditableText(bool editable) {
+    return editable ? kEditableText : kNotEditableText;
+}
+
 // One setting of the module or of the program, with what still has to be
 // written and how the last exchange went.
 class Parameter : public MyConverter {
@@ -24,6 +31,7 @@ class Parameter : public MyConverter {
     bool attrChanged = false;
     bool pendingWrite = false;  // set by the factory restore
     std::string errorText;      // last exchange error; empty = none
+    bool timedOut = false;      // the last exchange failed because the module stayed silent
     std::string note;           // kept in the configuration file only
     bool writable = false;
     bool attrEditable = true;  // module attribute bit 0

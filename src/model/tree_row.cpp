@@ -3,6 +3,7 @@
 #include "model/catalogue.h"
 #include "model/invisible_element.h"
 #include "model/net_rs485_prg.h"
+#include "model/parameter.h"
 
 namespace zep8 {
 namespace {
@@ -32,7 +33,7 @@ TreeRow DescribeParameterRow(const Parameter& p, const InvisibleElement& owner, 
         row.columns[1] = showIndexes && p.indexed ? p.name + ":" + std::to_string(p.index) : p.name;
     }
     row.columns[2] = p.value;
-    if (p.hasAttributes) row.columns[3] = p.attrEditable ? "Редактируемый" : "Не редактируемый";
+    if (p.hasAttributes) row.columns[3] = EditableText(p.attrEditable);
     row.columns[4] = p.errorText;
 
     if (!p.errorText.empty())

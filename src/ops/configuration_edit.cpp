@@ -2,14 +2,13 @@
 
 #include "model/catalogue.h"
 #include "model/net_rs485.h"
+#include "model/parameter.h"
 #include "ops/device.h"
 #include "platform/prompter.h"
 #include "platform/text.h"
 
 namespace zep8 {
 namespace {
-
-constexpr std::string_view kEditable = "Редактируемый";
 
 // How the refusal names what the value must be.
 std::string TypeText(const ParamDescriptor& d) {
@@ -97,7 +96,7 @@ EditOutcome ConfigurationEditor::EditAttribute(Parameter& p, std::string_view ol
     if (newText == oldText) return outcome;
     outcome.changedAnything = true;
     if (!device_.CheckPassword()) return outcome;
-    p.attrEditable = newText == kEditable;
+    p.attrEditable = newText == kEditableText;
     p.attrChanged = true;
     outcome.accepted = true;
     outcome.cellText = std::string(newText);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "model/parameter.h"
 #include "platform/password_hash.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
@@ -11,17 +12,12 @@
 namespace zep8 {
 namespace {
 
-constexpr std::string_view kTimeoutText = "Таймаут при передаче данных (нет связи)";
-constexpr int kFailureLimit = 5;
 constexpr std::size_t kReportedDifferences = 10;
 
 int CounterIndex(ProgressCounter counter) {
     return static_cast<int>(counter);
 }
 
-std::string_view EditableText(bool editable) {
-    return editable ? "Редактируемый" : "Не редактируемый";
-}
 std::string_view OwnerText(bool factory) {
     return factory ? "заводу" : "пользователю";
 }
@@ -62,7 +58,6 @@ std::string_view JobCaption(Job job) {
 
 Device::Device(std::unique_ptr<LinePort> port, Prompter& prompter)
     : DeviceIO(std::move(port), prompter) {
-    processState().currentDevice = this;
     try {
         thread_ = std::thread(&Device::TransmitThread, this);
     } catch (const std::system_error&) {
@@ -77,8 +72,6 @@ Device::~Device() {
     if (pollStopper_) pollStopper_();
     port().stopEvent.set();
     if (thread_.joinable()) thread_.join();
-    Device* self = this;
-    processState().currentDevice.compare_exchange_strong(self, nullptr);
 }
 
 void Device::SetErrorLogPath(std::string path) {
@@ -285,7 +278,8 @@ void Device::RunBulk(Job job) {
             if (scope == CompareScope::Everything || netWriteEnabled) netNode.CompareElement(*this);
             channelsNode.CompareElement(*this);
             jobAborted_ = abortEvent.isSet();
-            // The list that follows shows the result: no pause before it.
+            // A compare of everything holds its counters on display like any
+            // job; before a write the question follows at once, without the hold.
             FinishJob(scope == CompareScope::Everything);
             return;
         }
@@ -359,7 +353,7 @@ void Device::NoteExchange(Parameter& p, int status, const char* message) {
         state.failureCounter = 0;
         return;
     }
-    const bool counts = status < 0 || EqualsIgnoreCase(p.errorText, kTimeoutText);
+    const bool counts = status < 0 || p.timedOut;
     if (!counts) {
         state.failureCounter = 0;
         return;
@@ -386,6 +380,7 @@ int Device::WriteParameter(Parameter& p) {
     int status;
     if (p.value == kNoData) {
         p.errorText = "Значение не записанно, так как параметер не инициализирован";
+        p.timedOut = false;
         status = DEVICE_NO_DATA;
     } else {
         status = TransferParameter(DIRECTION_WRITE, &p);

@@ -7,8 +7,8 @@ namespace {
 
 std::string WithAttributes(const Parameter& p, bool attributesDiffer) {
     if (!attributesDiffer) return p.value;
-    return p.value + ", " + (p.attrEditable ? "Редактируемый" : "Не редактируемый") +
-           ", принадлежит " + (p.attrFactory ? "заводу" : "пользователю");
+    return p.value + ", " + std::string(EditableText(p.attrEditable)) + ", принадлежит " +
+           (p.attrFactory ? "заводу" : "пользователю");
 }
 
 }  // namespace

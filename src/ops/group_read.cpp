@@ -44,6 +44,7 @@ Parameter* GroupRead::Store(std::size_t item, const Parameter& read) {
     // What an exchange writes into a parameter, and nothing else.
     p.value = read.value;
     p.errorText = read.errorText;
+    p.timedOut = read.timedOut;
     p.attrEditable = read.attrEditable;
     p.attrFactory = read.attrFactory;
     p.changed = read.changed;

@@ -9,8 +9,7 @@
 namespace zep8 {
 namespace {
 
-constexpr std::string_view kFactorySettings[] = {"9600", "8",  "Отсутствует", "1",
-                                                 "8",    "16", "COM1"};
+constexpr std::string_view kFactorySettings[] = {"9600", "8", kParityNone, "1", "8", "16", "COM1"};
 constexpr std::string_view kLinked = "Связь установлена!";
 constexpr std::string_view kNoLink = "Не удалось установить связь с прибором!";
 constexpr std::string_view kInterrupting = "Прерывание операции...";

@@ -8,13 +8,10 @@
 #include "ops/channel_polling.h"
 #include "ops/job_observer.h"
 #include "platform/local_time.h"
+#include "platform/process_state.h"
 
 namespace zep8 {
 namespace {
-
-// As a job counts them: this many dead exchanges in a row end the module's read.
-constexpr int kFailureLimit = 5;
-constexpr std::string_view kTimeoutText = "Таймаут при передаче данных (нет связи)";
 
 std::string ClockText(const PollTime& t) {
     char text[24];
@@ -132,7 +129,7 @@ int ModuleReportReader::ReadParameter(Parameter& parameter) {
     if (abort_.isSet()) stop_.set();
     if (stop_.isSet()) return STATUS_REFUSED;
     const int status = io_.TransferParameter(DIRECTION_READ, &parameter);
-    const bool dead = status != STATUS_OK && (status < 0 || parameter.errorText == kTimeoutText);
+    const bool dead = status != STATUS_OK && (status < 0 || parameter.timedOut);
     failuresInRow_ = dead ? failuresInRow_ + 1 : 0;
     if ((status != STATUS_OK && io_.LineGone()) || failuresInRow_ >= kFailureLimit) stop_.set();
     return status;

@@ -10,7 +10,6 @@ void ProcessState::reset() {
     failureCounter = 0;
     networkChanged = false;
     for (auto& running : pollerRunning) running = false;
-    currentDevice = nullptr;
 }
 
 ProcessState& processState() {

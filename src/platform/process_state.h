@@ -6,8 +6,6 @@
 
 namespace zep8 {
 
-class Device;
-
 // Bits of the option word (set from the command line).
 enum OptionFlag : std::uint16_t {
     OPT_AUTOREAD_ON = 0x0001,
@@ -53,6 +51,9 @@ enum ProtocolModeCode : int {
 };
 
 inline constexpr int kInputCount = 8;
+// Dead exchanges in a row that stop a job (and the service report's read of a
+// module). The operator's messages say "5" in words of their own.
+inline constexpr int kFailureLimit = 5;
 
 // Values that several threads of the process read and write. Every field is
 // atomic: the transfer thread, the pollers, the port set-up worker and the
@@ -62,22 +63,22 @@ struct ProcessState {
     std::atomic<std::uint32_t> actionFlags{0};
     std::atomic<int> ProtocolMode{PROTOCOL_OWN};
     // Consecutive link failures of reads and writes, in a job or alone
-    // (Device::NoteExchange): five in a row stop the job.
+    // (Device::NoteExchange): kFailureLimit in a row stop the job.
     std::atomic<int> failureCounter{0};
     // The module's network settings in the configuration differ from the program's.
     std::atomic<bool> networkChanged{false};
     // Polling of input i is switched on.
     std::array<std::atomic<bool>, kInputCount> pollerRunning{};
-    // The one device session, while it exists.
-    std::atomic<Device*> currentDevice{nullptr};
 
     bool hasOption(std::uint16_t bits) const { return (optionFlags.load() & bits) != 0; }
     bool automation() const { return (actionFlags.load() & ACTION_AUTOMATION) != 0; }
     // The run's outcome (ExitStatusBit bits), turned into the exit code at the
-    // end (ExitCodeFor). It is one plain word that the transfer thread, the
-    // pollers, the watchers and the window all write, and the last writer
-    // wins, as the program has always kept it: a verdict replaces what was
-    // there unless it says otherwise. Every write goes through UpdateExitStatus.
+    // end (ExitCodeFor). One atomic word that the transfer thread, the
+    // pollers, the watchers and the window all write: most writers or their
+    // bit in (setExitBits) or take it out (clearExitBits); a verdict replaces
+    // the whole word (SetExitStatus; the link's keeps a job's failed-parameter
+    // bit), so there the last writer wins. Every write is one compare-and-swap
+    // in UpdateExitStatus: a bit or-ed in at the same time is never lost.
     std::uint32_t ExitStatus() const { return exitStatus_.load(); }
     template <typename Change>
     void UpdateExitStatus(Change change) {

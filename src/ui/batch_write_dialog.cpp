@@ -7,7 +7,6 @@
 #include "ops/device.h"
 #include "platform/prompter.h"
 #include "ui/csv_save.h"
-#include "ui/device_dialogs.h"
 #include "ui/widget_helpers.h"
 #include "ui_batch_write_dialog.h"
 
@@ -243,12 +242,6 @@ void CBatchWriteDialog::reject() {
     }
     survey_.Stop();
     QDialog::reject();
-}
-
-void RunBatchWriteDialog(QWidget* parent, Device& device, Prompter& prompter) {
-    const AnnounceOnClose announce(device);
-    CBatchWriteDialog dialog(device, prompter, parent);
-    dialog.exec();
 }
 
 }  // namespace zep8

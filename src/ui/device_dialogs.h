@@ -8,7 +8,10 @@ class Device;
 class Prompter;
 
 // The dialogs that drive the engines of ops/ on the device. Each opens
-// modally over `parent` and returns when it has closed.
+// modally over `parent` and returns when it has closed. They are made in
+// device_dialogs.cpp, but for the survey (survey_dialog.cpp) and the
+// calibration wizard, whose windows take turns under one host
+// (calibration_dialogs.cpp).
 
 // Held while one of them is open: when it closes, the device's change list
 // hears that values may have changed (the program's port settings, what was
@@ -28,9 +31,9 @@ class AnnounceOnClose {
 // with "Выход" (at start, that ends the program).
 bool RunPortSetupDialog(QWidget* parent, Device& device, Prompter& prompter);
 // "Изменение сетевых параметров прибора"; true when it ended with OK.
-bool RunApplyDialog(QWidget* parent, Device& device, Prompter& prompter);
+bool RunApplyDialog(QWidget* parent, Device& device);
 // "Перевод программы на новый режим работы"; true when it ended with OK.
-bool RunProgramSettingsDialog(QWidget* parent, Device& device, Prompter& prompter);
+bool RunProgramSettingsDialog(QWidget* parent, Device& device);
 // "Произвольный доступ к отдельным параметрам (Single Point)".
 void RunSinglePointDialog(QWidget* parent, Device& device, Prompter& prompter);
 // The calibration wizard, from its mode dialog to its end.

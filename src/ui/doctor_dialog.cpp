@@ -4,7 +4,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "ui/device_dialogs.h"
 #include "ui/widget_helpers.h"
 #include "ui_doctor_dialog.h"
 
@@ -76,13 +75,6 @@ void CDoctorDialog::OnApply() {
     ui_->applyButton->setEnabled(false);
     ui_->report->appendPlainText(
         QStringLiteral("Найденные настройки стали настройками программы."));
-}
-
-void RunDoctorDialog(QWidget* parent, Device& device) {
-    const AnnounceOnClose announce(device);
-    CDoctorDialog dialog(parent, device);
-    dialog.Start();
-    dialog.exec();
 }
 
 }  // namespace zep8

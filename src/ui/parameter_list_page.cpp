@@ -10,6 +10,7 @@
 #include <span>
 #include <string_view>
 
+#include "model/catalogue.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
 #include "platform/user_folders.h"
@@ -54,7 +55,7 @@ constexpr std::string_view kNoAttributes = "нет атрибутов";
 constexpr std::string_view kBaudRates[] = {"2400",  "4800",  "9600",  "14400", "19200",
                                            "28800", "38400", "57600", "115200"};
 constexpr std::string_view kDataBits[] = {"7", "8"};
-constexpr std::string_view kParities[] = {"Отсутствует", "Четность", "Нечетность"};
+constexpr std::string_view kParities[] = {kParityNone, kParityEven, kParityOdd};
 constexpr std::string_view kStopBits[] = {"1", "2"};
 constexpr std::string_view kAddressLengths[] = {"8", "11"};
 constexpr std::string_view kOffOn[] = {"Выключен", "Включен"};

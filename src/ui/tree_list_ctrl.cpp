@@ -28,8 +28,8 @@ constexpr int kValueColumn = 2;
 constexpr int kAttributeColumn = 3;
 constexpr int kTipGap = 3;  // between the row and a tip under it
 
-const QString kEditable = QStringLiteral("Редактируемый");
-const QString kNotEditable = QStringLiteral("Не редактируемый");
+const QString kEditable = QString::fromUtf8(kEditableText);
+const QString kNotEditable = QString::fromUtf8(kNotEditableText);
 
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), text.size());

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "app/automated_run.h"
 #include "app/exit_code.h"
 #include "app/watchers.h"
 #include "link/line_by_name.h"
@@ -34,9 +35,9 @@ class WindowHost : public QObject, public DocumentUi, public SessionHost {
     bool PortSetupSaysExit(Device& device) override {
         return RunPortSetupDialog(frame_, device, prompter_);
     }
-    bool ApplyDialog(Device& device) override { return RunApplyDialog(frame_, device, prompter_); }
+    bool ApplyDialog(Device& device) override { return RunApplyDialog(frame_, device); }
     bool ProgramSettingsDialog(Device& device) override {
-        return RunProgramSettingsDialog(frame_, device, prompter_);
+        return RunProgramSettingsDialog(frame_, device);
     }
     void ShowDifferences(const DifferenceList& differences) override {
         ShowDifferencesDialog(frame_, differences);
@@ -76,7 +77,7 @@ WindowSession::WindowSession(RunContext& run, Prompter& prompter, std::unique_pt
 
 WindowSession::~WindowSession() {
     stop_.set();
-    automationWatcher_.reset();
+    automation_.reset();
     exitWatcher_.reset();
     if (document_) {
         Device& device = document_->device();
@@ -145,34 +146,31 @@ bool WindowSession::Start() {
     return true;
 }
 
-void WindowSession::StartAutomation() {
-    ProcessState& state = processState();
-    const OptionRecord& o = run_.options;
-    CMainFrame* frame = frame_.get();
-    if (NeedsPortButHasNone(o)) {
-        // Nothing was read or written: the caller must not take it for success.
-        state.setExitBits(EXIT_PORT_ERROR);
-    } else {
-        switch (AutomatedActionOf(o)) {
-            case AutomatedAction::WriteAll:
-                done_.reset();
-                frame->PostCommand(ID_WRITE_ALL);
-                break;
-            case AutomatedAction::Calibrate:
-                done_.reset();
-                frame->SetCalibrationEnded([this] { done_.set(); });
-                frame->PostCommand(ID_CALIBRATION);
-                break;
-            case AutomatedAction::ReadAll:
-                done_.reset();
-                frame->PostCommand(ID_READ_ALL);
-                break;
-            case AutomatedAction::None:
-                break;
-        }
+namespace {
+
+// The window posts the action to its main window, as the operator's command.
+class WindowTarget : public AutomationTarget {
+  public:
+    explicit WindowTarget(CMainFrame& frame) : frame_(frame) {}
+    void WriteAll() override { frame_.PostCommand(ID_WRITE_ALL); }
+    void ReadAll() override { frame_.PostCommand(ID_READ_ALL); }
+    bool CanCalibrate() const override { return true; }
+    void Calibrate(std::function<void()> ended) override {
+        frame_.SetCalibrationEnded(std::move(ended));
+        frame_.PostCommand(ID_CALIBRATION);
     }
-    automationWatcher_ = std::make_unique<AutomationWatcher>(
-        stop_, done_, o.hasAction(ACTION_CLOSE | ACTION_CALIBRATE),
+
+  private:
+    CMainFrame& frame_;
+};
+
+}  // namespace
+
+void WindowSession::StartAutomation() {
+    CMainFrame* frame = frame_.get();
+    WindowTarget target(*frame);
+    automation_ = std::make_unique<AutomatedRun>(
+        run_.options, stop_, done_, target,
         [frame] { QMetaObject::invokeMethod(frame, &QWidget::close, Qt::QueuedConnection); },
         [frame] {
             QMetaObject::invokeMethod(

@@ -9,7 +9,7 @@
 
 namespace zep8 {
 
-class AutomationWatcher;
+class AutomatedRun;
 class CMainFrame;
 class ExitWatcher;
 class LinePort;
@@ -53,7 +53,7 @@ class WindowSession {
     std::unique_ptr<Document> document_;
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<ExitWatcher> exitWatcher_;
-    std::unique_ptr<AutomationWatcher> automationWatcher_;
+    std::unique_ptr<AutomatedRun> automation_;
 };
 
 // The program with windows (a QApplication exists): returns the exit code.

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "model/check_sum.h"
+
 namespace zep8 {
 namespace {
 

@@ -1,9 +1,12 @@
-#include "ops/device.h"
-#include "ui/apply_dialog.h"
 #include "ui/device_dialogs.h"
-#include "ui/new_net_parameters_dialog.h"
-#include "ui/port_setup_dialog.h"
-#include "ui/single_point_dialog.h"
+
+#include "ops/device.h"
+#include "ui/apply.h"
+#include "ui/batch_write_dialog.h"
+#include "ui/doctor_dialog.h"
+#include "ui/new_net_parameters.h"
+#include "ui/setup_carrier.h"
+#include "ui/single_point.h"
 
 namespace zep8 {
 
@@ -18,13 +21,13 @@ bool RunPortSetupDialog(QWidget* parent, Device& device, Prompter& prompter) {
     return dialog.exec() == PortSetup::CMD_EXIT;
 }
 
-bool RunApplyDialog(QWidget* parent, Device& device, Prompter&) {
+bool RunApplyDialog(QWidget* parent, Device& device) {
     const AnnounceOnClose announce(device);
     CApply dialog(parent, device);
     return dialog.exec() == QDialog::Accepted;
 }
 
-bool RunProgramSettingsDialog(QWidget* parent, Device& device, Prompter&) {
+bool RunProgramSettingsDialog(QWidget* parent, Device& device) {
     const AnnounceOnClose announce(device);
     CNewNetParameters dialog(parent, device);
     return dialog.exec() == QDialog::Accepted;
@@ -33,6 +36,19 @@ bool RunProgramSettingsDialog(QWidget* parent, Device& device, Prompter&) {
 void RunSinglePointDialog(QWidget* parent, Device& device, Prompter&) {
     const AnnounceOnClose announce(device);
     CSinglePoint dialog(parent, device);
+    dialog.exec();
+}
+
+void RunDoctorDialog(QWidget* parent, Device& device) {
+    const AnnounceOnClose announce(device);
+    CDoctorDialog dialog(parent, device);
+    dialog.Start();
+    dialog.exec();
+}
+
+void RunBatchWriteDialog(QWidget* parent, Device& device, Prompter& prompter) {
+    const AnnounceOnClose announce(device);
+    CBatchWriteDialog dialog(device, prompter, parent);
     dialog.exec();
 }
 

@@ -1,4 +1,4 @@
-#include "ui/port_setup_dialog.h"
+#include "ui/setup_carrier.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -7,7 +7,7 @@
 #include "ops/device.h"
 #include "ops/program_setting_edit.h"
 #include "ui/widget_helpers.h"
-#include "ui_port_setup_dialog.h"
+#include "ui_setup_carrier.h"
 
 namespace zep8 {
 namespace {

@@ -1,11 +1,11 @@
-#include "ui/single_point_dialog.h"
+#include "ui/single_point.h"
 
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 
 #include "ui/widget_helpers.h"
-#include "ui_single_point_dialog.h"
+#include "ui_single_point.h"
 
 namespace zep8 {
 namespace {

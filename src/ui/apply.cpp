@@ -1,10 +1,10 @@
-#include "ui/apply_dialog.h"
+#include "ui/apply.h"
 
 #include <QPlainTextEdit>
 
 #include "ops/network_apply.h"
 #include "ui/widget_helpers.h"
-#include "ui_apply_dialog.h"
+#include "ui_apply.h"
 
 namespace zep8 {
 

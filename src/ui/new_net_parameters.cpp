@@ -1,10 +1,10 @@
-#include "ui/new_net_parameters_dialog.h"
+#include "ui/new_net_parameters.h"
 
 #include <QPlainTextEdit>
 
 #include "ops/network_apply.h"
 #include "ui/widget_helpers.h"
-#include "ui_new_net_parameters_dialog.h"
+#include "ui_new_net_parameters.h"
 
 namespace zep8 {
 
