@@ -35,11 +35,11 @@ std::string Directory(const std::string& path) {
 std::string ParityText(std::uint8_t parity) {
     switch (parity) {
         case 1:
-            return "Четность";
+            return std::string(kParityEven);
         case 2:
-            return "Нечетность";
+            return std::string(kParityOdd);
         case 3:
-            return "Отсутствует";
+            return std::string(kParityNone);
         default:
             return std::string(kNoData);
     }
