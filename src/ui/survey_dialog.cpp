@@ -17,7 +17,9 @@ QString Seconds(std::chrono::milliseconds ms) {
 }  // namespace
 
 CSurveyDialog::CSurveyDialog(Device& device, QWidget* parent)
-    : QDialog(parent), device_(device), ui_(std::make_unique<Ui::CSurveyDialog>()),
+    : QDialog(parent),
+      device_(device),
+      ui_(std::make_unique<Ui::CSurveyDialog>()),
       thread_(device, *this) {
     ui_->setupUi(this);
     KeepCaptionWhole(*this);
@@ -66,9 +68,9 @@ void CSurveyDialog::SurveyProgress(int done, int total, unsigned baudRate) {
 void CSurveyDialog::SurveyFound(const SurveyFind& find) {
     OnThreadOf(this, Qt::QueuedConnection, [this, find] {
         finds_.push_back(find);
-        auto* item = new QTreeWidgetItem(ui_->finds, {QString::number(find.address),
-                                                      QString::number(find.baudRate),
-                                                      Q(find.device), Q(find.version)});
+        auto* item = new QTreeWidgetItem(
+            ui_->finds, {QString::number(find.address), QString::number(find.baudRate),
+                         Q(find.device), Q(find.version)});
         if (finds_.size() == 1) ui_->finds->setCurrentItem(item);
     });
 }
@@ -91,24 +93,31 @@ void CSurveyDialog::Finished(const SurveyResult& result) {
 
 void CSurveyDialog::Connect() {
     const int row = ui_->finds->indexOfTopLevelItem(ui_->finds->currentItem());
-    if (thread_.Running() || row < 0 || row >= static_cast<int>(finds_.size())) return;
-    UseSurveyFind(finds_[static_cast<std::size_t>(row)], device_.programNet());
-    {
-        WaitCursor wait;
-        device_.ReopenPort(true);
+    if (thread_.Running() || connecting_ || row < 0 || row >= static_cast<int>(finds_.size())) {
+        return;
     }
-    accept();
+    UseSurveyFind(finds_[static_cast<std::size_t>(row)], device_.programNet());
+    // On a remote line the reopening connects anew, which may take seconds.
+    connecting_ = true;
+    UpdateButtons();
+    Device& device = device_;
+    jobs_.Run([&device](WindowJobs::Context&) { device.ReopenPort(true); }, [this] { accept(); });
 }
 
 void CSurveyDialog::UpdateButtons() {
     const bool running = thread_.Running();
-    ui_->startButton->setEnabled(!running);
-    ui_->allSpeeds->setEnabled(!running);
+    const bool busy = running || connecting_;
+    ui_->startButton->setEnabled(!busy);
+    ui_->allSpeeds->setEnabled(!busy);
     ui_->abortButton->setEnabled(running);
-    ui_->connectButton->setEnabled(!running && ui_->finds->currentItem() != nullptr);
+    ui_->closeButton->setEnabled(!connecting_);
+    ui_->connectButton->setEnabled(!busy && ui_->finds->currentItem() != nullptr);
 }
 
 void CSurveyDialog::reject() {
+    // The program's settings are the chosen module's already: the dialog ends
+    // once the port has opened with them.
+    if (connecting_) return;
     // The survey has the port: it ends before the dialog does.
     thread_.Stop();
     QDialog::reject();
