@@ -14,8 +14,13 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -133,6 +138,9 @@ constexpr const char* kHelp = "F1, viewer sleeps 5 s";
 constexpr const char* kReadAll = "read all 9600";
 constexpr const char* kPolls = "8 polls 100 ms + plot";
 constexpr const char* kOpenSave = "open + save .zep";
+constexpr const char* kSinglePoint = "single point silent 2400";
+constexpr const char* kCalibration = "calibration silent 2400";
+constexpr const char* kApply = "apply silent 2400";
 
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
@@ -309,6 +317,73 @@ Result OpenGroup(GapMeter& meter, Window& w, const char* name, Clock::duration l
     return r;
 }
 
+// A dialog of the menu command `id`: `act` runs on it once it is open (as the
+// operator would); once `done` holds it is closed, if `act` has not closed it.
+Result InDialog(GapMeter& meter, const char* name, Window& w, int id,
+                const std::function<void(QDialog&)>& act, const std::function<bool()>& done) {
+    bool acted = false;
+    return Measure(
+        meter, name,
+        [&] {
+            QTimer watch;
+            QObject::connect(&watch, &QTimer::timeout, [&] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                if (!acted && dialog) {
+                    acted = true;
+                    act(*dialog);
+                } else if (acted && dialog && done()) {
+                    dialog->reject();
+                }
+            });
+            watch.start(5);
+            Command(w.frame(), id);
+        },
+        [&] { return acted && done(); }, 40s);
+}
+
+// "Выполнить!" of the single-parameter dialog: reads "VER"; its error listed.
+Result SinglePointRead(GapMeter& meter, Window& w) {
+    QPointer<QListWidget> trace;
+    bool failed = false;
+    Result r = InDialog(
+        meter, kSinglePoint, w, ID_SINGLE_POINT,
+        [&](QDialog& d) {
+            trace = d.findChild<QListWidget*>("traceList");
+            d.findChild<QPushButton*>("executeButton")->click();
+        },
+        [&] {
+            failed =
+                failed ||
+                (trace && !trace->findItems("Имеет место ошибка:", Qt::MatchExactly).isEmpty());
+            return failed;
+        });
+    r.note = failed ? "ошибка в протоколе" : "ошибки в протоколе нет";
+    return r;
+}
+
+// The calibration wizard's first type with sensors reads the input's sensor.
+Result CalibrationRead(GapMeter& meter, Window& w) {
+    w.device().abortEvent.reset();  // the group read above gave up on the line
+    const std::size_t seen = w.prompter.count();
+    Result r = InDialog(
+        meter, kCalibration, w, ID_CALIBRATION,
+        [](QDialog& d) { d.findChild<QComboBox*>("typeList")->setCurrentIndex(1); },
+        [&] { return w.prompter.count() > seen; });
+    if (w.prompter.count() > seen) r.note = "\"" + w.prompter.messages().back().caption + "\"";
+    return r;
+}
+
+// OK in "Изменение сетевых параметров прибора": "APLY", the port anew, "dev".
+Result Apply(GapMeter& meter, Window& w) {
+    const std::size_t seen = w.prompter.count();
+    Result r = InDialog(
+        meter, kApply, w, ID_APPLY_NETWORK,
+        [](QDialog& d) { d.findChild<QPushButton*>("okButton")->click(); },
+        [&] { return w.prompter.count() > seen; });
+    if (w.prompter.count() > seen) r.note = "\"" + w.prompter.messages().back().caption + "\"";
+    return r;
+}
+
 // The link check, then opening "Вход №1", on a line where nothing answers (a
 // pseudo-terminal with nobody on the other side).
 void SilentLine(GapMeter& meter, const Scene& scene, Results& results,
@@ -335,6 +410,10 @@ void SilentLine(GapMeter& meter, const Scene& scene, Results& results,
             results.push_back(r);
         }
         if (wanted(kGroupSilent)) results.push_back(OpenGroup(meter, w, kGroupSilent, 40s));
+        if (wanted(kSinglePoint)) results.push_back(SinglePointRead(meter, w));
+        if (wanted(kCalibration)) results.push_back(CalibrationRead(meter, w));
+        // Last: it changes the program's settings.
+        if (wanted(kApply)) results.push_back(Apply(meter, w));
     }
     close(master);
 }
@@ -468,7 +547,10 @@ int main(int argc, char** argv) {
     Results results;
     auto wanted = [&only](const std::string& name) { return name.find(only) != std::string::npos; };
     const Clock::time_point start = Clock::now();
-    if (wanted(kGroupSilent) || wanted(kCheckLink)) SilentLine(meter, scene, results, wanted);
+    if (wanted(kGroupSilent) || wanted(kCheckLink) || wanted(kSinglePoint) ||
+        wanted(kCalibration) || wanted(kApply)) {
+        SilentLine(meter, scene, results, wanted);
+    }
     if (wanted(kGroupModule)) SlowModule(meter, scene, results);
     if (wanted(kReadAll) || wanted(kPolls) || wanted(kHelp) || wanted(kOpenSave)) {
         Module9600(meter, scene, results, wanted);

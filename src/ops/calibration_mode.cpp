@@ -162,8 +162,11 @@ std::optional<int> CCalibrationMode::ReadSensorCode(int input, std::string& fail
     }
     if (parameter->value == kNoData || parameter->value.empty()) {
         // A read refused without an exchange leaves no error text and "Нет
-        // данных", which the look-up below calls strange.
-        device_.ReadParameter(*parameter);
+        // данных", which the look-up below calls strange. The exchange works
+        // on a copy: the configuration changes on this thread only.
+        Parameter read = *parameter;
+        host_.RunExchange([&] { device_.ReadParameter(read); });
+        *parameter = read;
         if (!parameter->errorText.empty()) {
             failure = parameter->errorText;
             return std::nullopt;
@@ -186,10 +189,15 @@ bool CCalibrationMode::WriteSensorCode(int code, int input) {
                                            static_cast<std::uint8_t>(input)};
     for (;;) {
         std::vector<std::uint8_t> reply;
-        bool done = device_.Exchange(false, "in-t", data, reply, parameter->errorText,
-                                     parameter->addressOffset);
-        // Read back, so that the configuration shows what the module took.
-        if (done) done = device_.TransferParameter(DIRECTION_READ, parameter) == STATUS_OK;
+        Parameter written = *parameter;
+        bool done = false;
+        host_.RunExchange([&] {
+            done = device_.Exchange(false, "in-t", data, reply, written.errorText,
+                                    written.addressOffset);
+            // Read back, so that the configuration shows what the module took.
+            if (done) done = device_.TransferParameter(DIRECTION_READ, &written) == STATUS_OK;
+        });
+        *parameter = written;
         if (done) return true;
         const Answer answer =
             device_.prompter().ask(parameter->errorText + std::string(kWriteRetrySuffix),

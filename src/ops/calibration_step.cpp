@@ -404,7 +404,8 @@ void CCalibrationStep::RepeatMode() {
 bool CCalibrationStep::Send(bool read, std::string_view name, std::span<const std::uint8_t> data) {
     errorText_.clear();
     reply_.clear();
-    const bool sent = device_.Exchange(read, name, data, reply_, errorText_, 0);
+    bool sent = false;
+    host_.RunExchange([&] { sent = device_.Exchange(read, name, data, reply_, errorText_, 0); });
     // The code of an error reply is no calibration reply.
     if (!sent) reply_.clear();
     return sent;

@@ -43,6 +43,11 @@ class CalibrationHost {
     virtual ~CalibrationHost() = default;
     virtual void RunMode(CCalibrationMode& mode) = 0;
     virtual void RunStep(CCalibrationStep& step) = 0;
+    // Runs one exchange with the module and returns once it has ended. The
+    // exchange touches only what the caller handed it. Here on the calling
+    // thread; the dialogs run it on a thread of their own and keep the window
+    // going meanwhile.
+    virtual void RunExchange(const std::function<void()>& exchange) { exchange(); }
 };
 
 // Waits between the module's calibration steps; false when the operator

@@ -46,29 +46,47 @@ std::string ModuleSettingsText(const Device* device) {
 }
 
 void ApplyNetworkSettings(Device& device, const ApplyChoices& choices) {
-    Parameter apply("APLY");
-    apply.value.clear();
-    Parameter dev("dev");
-    std::string errors;
+    NetworkApply apply(device, choices);
+    apply.SendApply();
+    apply.FollowModule();
+    apply.Reconnect();
+    apply.Report();
+}
 
-    device.WriteParameter(apply);
-    if (choices.changeProgram) {
-        CopyLinkSettings(device, false, false);
-        device.ReopenPort(true);
-        if (device.TransferParameter(DIRECTION_READ, &dev) != 0) {
-            errors = "Ошибка команды 'dev':\n" + dev.errorText + "\n";
+NetworkApply::NetworkApply(Device& device, const ApplyChoices& choices)
+    : device_(device), choices_(choices) {
+    apply_.value.clear();
+}
+
+void NetworkApply::SendApply() {
+    device_.WriteParameter(apply_);
+}
+
+void NetworkApply::FollowModule() {
+    if (choices_.changeProgram) CopyLinkSettings(device_, false, false);
+}
+
+void NetworkApply::Reconnect() {
+    if (choices_.changeProgram) {
+        device_.ReopenPort(true);
+        Parameter dev("dev");
+        if (device_.TransferParameter(DIRECTION_READ, &dev) != 0) {
+            errors_ = "Ошибка команды 'dev':\n" + dev.errorText + "\n";
         }
     }
-    if (choices.allDevices) {
+    if (choices_.allDevices) {
         // Modules that missed the first one hear it again.
-        const int times = choices.threeTimes ? 3 : 1;
+        const int times = choices_.threeTimes ? 3 : 1;
         for (int i = 0; i < times; ++i) {
             std::this_thread::sleep_for(kApplyPause);
-            device.TransferParameter(DIRECTION_WRITE, &apply);
+            device_.TransferParameter(DIRECTION_WRITE, &apply_);
             std::this_thread::sleep_for(kApplyPause);
         }
     }
-    if (!errors.empty()) device.prompter().notify(errors, "Имела место ошибка", Icon::Error);
+}
+
+void NetworkApply::Report() {
+    if (!errors_.empty()) device_.prompter().notify(errors_, "Имела место ошибка", Icon::Error);
 }
 
 void ApplyNetworkSettingsAutomated(Device& device) {

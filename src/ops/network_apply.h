@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/parameter.h"
+
 namespace zep8 {
 
 class Device;
@@ -39,6 +41,27 @@ std::string ModuleSettingsText(const Device* device);
 // The apply dialog's OK: "APLY" to the module, then the program follows it
 // and checks the link; tells the operator what failed.
 void ApplyNetworkSettings(Device& device, const ApplyChoices& choices);
+
+// The apply dialog's OK in its steps, for a dialog that keeps its window going
+// during the exchanges: SendApply and Reconnect exchange and may run on any
+// thread, one after the other; FollowModule, between them, changes the
+// program's settings on the thread that owns the configuration; Report tells
+// the operator what failed.
+class NetworkApply {
+  public:
+    NetworkApply(Device& device, const ApplyChoices& choices);
+    void SendApply();
+    void FollowModule();
+    void Reconnect();
+    void Report();
+
+  private:
+    Device& device_;
+    ApplyChoices choices_;
+    Parameter apply_{"APLY"};
+    std::string errors_;
+};
+
 // The same in an automated run with "aply", without a dialog.
 void ApplyNetworkSettingsAutomated(Device& device);
 

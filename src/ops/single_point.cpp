@@ -82,8 +82,16 @@ void SinglePoint::Refresh() {
 }
 
 void SinglePoint::Execute() {
+    std::optional<Request> request = Begin();
+    if (!request) return;
+    Transfer(device_, *request);
+    End(*request);
+}
+
+std::optional<SinglePoint::Request> SinglePoint::Begin() {
     log_.clear();
-    Parameter parameter(name_);
+    Request request{Parameter(name_), mode_ == kRead ? DIRECTION_READ : DIRECTION_WRITE, {}};
+    Parameter& parameter = request.parameter;
     log_.push_back(name_ + " (" + parameter.title + ")");
     if (mode_ == kWrite) parameter.value = valueText;
 
@@ -92,7 +100,7 @@ void SinglePoint::Execute() {
         const char* text = parameter.indexed ? "Данная комманда должна иметь линейный индекс"
                                              : "Данная комманда не должна иметь линейный индекс";
         if (prompter.ask(text, "Предупреждение", Buttons::OkCancel, Icon::Warning) != Answer::Ok) {
-            return;
+            return std::nullopt;
         }
     }
     if (indexFlag) {
@@ -100,15 +108,20 @@ void SinglePoint::Execute() {
         const std::optional<long long> index = ReadInteger(indexText);
         parameter.index = index ? static_cast<int>(*index) : 0;
     }
+    return request;
+}
 
-    TraceLog trace;
-    device_.TransferParameter(mode_ == kRead ? DIRECTION_READ : DIRECTION_WRITE, &parameter,
-                              &trace);
-    log_.insert(log_.end(), trace.begin(), trace.end());
+void SinglePoint::Transfer(Device& device, Request& request) {
+    device.TransferParameter(request.direction, &request.parameter, &request.trace);
+}
+
+void SinglePoint::End(const Request& request) {
+    const Parameter& parameter = request.parameter;
+    log_.insert(log_.end(), request.trace.begin(), request.trace.end());
     if (!parameter.errorText.empty()) {
         log_.push_back("Имеет место ошибка:");
         log_.push_back(parameter.errorText);
-    } else if (mode_ == kWrite) {
+    } else if (request.direction == DIRECTION_WRITE) {
         log_.push_back("Нет ошибок; значение записано.");
     } else {
         log_.push_back("Нет ошибок; строковая нотация ответа:");

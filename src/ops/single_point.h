@@ -1,7 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "link/device_io.h"
+#include "model/parameter.h"
 
 namespace zep8 {
 
@@ -23,13 +27,28 @@ class SinglePoint {
     // An edit of the name field (or a name chosen from its list).
     void SetName(const std::string& name);
     void SetMode(int mode) { mode_ = mode; }
-    // "Выполнить!"
+    // "Выполнить!", start to end on the calling thread.
     void Execute();
+
+    // "Выполнить!" in three parts, for a dialog that keeps its window going
+    // during the exchange. Begin (the fields' thread) asks what the fields
+    // leave open and gives the exchange, none when the operator declined it;
+    // Transfer runs it on any thread, touching nothing of this object; End
+    // (the fields' thread again) lists it.
+    struct Request {
+        Parameter parameter;
+        int direction = DIRECTION_READ;
+        TraceLog trace;
+    };
+    std::optional<Request> Begin();
+    static void Transfer(Device& device, Request& request);
+    void End(const Request& request);
 
     std::string valueText;   // "Что записать:"
     bool indexFlag = false;  // "Наличие лин-го индекса:"
     std::string indexText = "0";
 
+    Device& device() { return device_; }
     const std::string& name() const { return name_; }
     const std::string& hashText() const { return hashText_; }
     const std::string& description() const { return description_; }

@@ -32,12 +32,35 @@ CApply::CApply(QWidget* parent, Device& device)
 CApply::~CApply() = default;
 
 void CApply::accept() {
+    if (applying_) return;
+    applying_ = true;
     ApplyChoices choices;
     choices.changeProgram = ui_->changeProgramCheck->isChecked();
     choices.allDevices = ui_->allDevicesCheck->isChecked();
     choices.threeTimes = ui_->threeTimesCheck->isChecked();
-    ApplyNetworkSettings(device_, choices);
-    QDialog::accept();
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui_->okButton), static_cast<QWidget*>(ui_->cancelButton),
+          static_cast<QWidget*>(ui_->changeProgramCheck),
+          static_cast<QWidget*>(ui_->allDevicesCheck),
+          static_cast<QWidget*>(ui_->threeTimesCheck)}) {
+        w->setEnabled(false);
+    }
+    auto apply = std::make_shared<NetworkApply>(device_, choices);
+    // The program's settings change here, on the window thread, between the two exchanges.
+    jobs_.Run([apply](WindowJobs::Context&) { apply->SendApply(); },
+              [this, apply] {
+                  apply->FollowModule();
+                  jobs_.Run([apply](WindowJobs::Context&) { apply->Reconnect(); },
+                            [this, apply] {
+                                apply->Report();
+                                QDialog::accept();
+                            });
+              });
+}
+
+void CApply::reject() {
+    // Once OK has sent "APLY" the module has new settings: the dialog ends as OK.
+    if (!applying_) QDialog::reject();
 }
 
 }  // namespace zep8

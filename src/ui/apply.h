@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <memory>
 
+#include "ui/window_jobs.h"
+
 namespace Ui {
 class CApply;
 }
@@ -20,11 +22,17 @@ class CApply : public QDialog {
     CApply(QWidget* parent, Device& device);
     ~CApply() override;
 
+    // OK: the exchanges run off the window thread and the dialog closes after
+    // them; a close meanwhile waits for that.
     void accept() override;
+    void reject() override;
 
   private:
     std::unique_ptr<Ui::CApply> ui_;
     Device& device_;
+    bool applying_ = false;
+    // Last: it ends, and with it the exchange under way, before the rest goes.
+    WindowJobs jobs_;
 };
 
 }  // namespace zep8

@@ -6,6 +6,7 @@
 #include "ui/calibration_mode_dialog.h"
 #include "ui/calibration_step_dialog.h"
 #include "ui/device_dialogs.h"
+#include "ui/window_jobs.h"
 
 namespace zep8 {
 namespace {
@@ -18,16 +19,34 @@ class CalibrationDialogs : public CalibrationHost {
 
     void RunMode(CCalibrationMode& mode) override {
         CCalibrationModeDialog dialog(parent_, mode);
+        modes_.push_back(&dialog);
+        open_.push_back(&dialog);
         mode.Open(dialog);
         if (mode.result() == DialogResult::Open) dialog.exec();
+        open_.pop_back();
+        modes_.pop_back();
     }
 
     void RunStep(CCalibrationStep& step) override {
         CCalibrationStepDialog dialog(parent_, step);
         steps_.push_back(&dialog);
+        open_.push_back(&dialog);
         step.Open(dialog);
         if (step.result() == DialogResult::Open) dialog.exec();
+        open_.pop_back();
         steps_.pop_back();
+    }
+
+    // The window keeps drawing and answering while the module is asked. A step
+    // dialog shows its own wait cursor and takes only "Отмена" meanwhile; a mode
+    // dialog takes nothing until the answer is there.
+    void RunExchange(const std::function<void()>& exchange) override {
+        CCalibrationModeDialog* mode =
+            !modes_.empty() && !open_.empty() && open_.back() == modes_.back() ? modes_.back()
+                                                                               : nullptr;
+        if (mode) mode->SetExchanging(true);
+        jobs_.RunAndWait(exchange, mode != nullptr || open_.empty());
+        if (mode) mode->SetExchanging(false);
     }
 
     // Only a step waits, and only the innermost step dialog is on the screen.
@@ -40,6 +59,9 @@ class CalibrationDialogs : public CalibrationHost {
   private:
     QWidget* parent_;
     std::vector<CCalibrationStepDialog*> steps_;
+    std::vector<CCalibrationModeDialog*> modes_;
+    std::vector<QDialog*> open_;  // innermost last
+    WindowJobs jobs_;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <algorithm>
 
 #include "ops/calibration_mode.h"
@@ -118,7 +119,25 @@ void CCalibrationModeDialog::Close(DialogResult result) {
     done(result == DialogResult::Ok ? QDialog::Accepted : QDialog::Rejected);
 }
 
+void CCalibrationModeDialog::SetExchanging(bool on) {
+    exchanging_ = on;
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui_->typeList), static_cast<QWidget*>(ui_->sensorList),
+          static_cast<QWidget*>(ui_->inputList), static_cast<QWidget*>(ui_->continueButton)}) {
+        w->setEnabled(!on);
+    }
+    ui_->codeField->setEnabled(!on && mode_.codeEnabled());
+    if (!on && rejectAsked_) {
+        rejectAsked_ = false;
+        QTimer::singleShot(0, this, &CCalibrationModeDialog::reject);
+    }
+}
+
 void CCalibrationModeDialog::reject() {
+    if (exchanging_) {
+        rejectAsked_ = true;
+        return;
+    }
     mode_.Cancel();
     // A mode that has already ended lets its window go all the same.
     if (isVisible()) QDialog::done(QDialog::Rejected);

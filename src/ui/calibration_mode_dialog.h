@@ -22,6 +22,9 @@ class CCalibrationModeDialog : public QDialog, public CalibrationModeView {
 
     void Refresh() override;
     void Close(DialogResult result) override;
+    // The module is being asked: no choice is taken until it has answered,
+    // and a close comes after that.
+    void SetExchanging(bool on);
 
   public slots:
     // Escape and the window's close button are "Отмена".
@@ -32,6 +35,8 @@ class CCalibrationModeDialog : public QDialog, public CalibrationModeView {
 
     std::unique_ptr<Ui::CCalibrationModeDialog> ui_;
     CCalibrationMode& mode_;
+    bool exchanging_ = false;
+    bool rejectAsked_ = false;
 };
 
 }  // namespace zep8

@@ -70,13 +70,39 @@ void CSinglePoint::OnModeChosen() {
     ShowFields();
 }
 
+void CSinglePoint::done(int result) {
+    if (jobs_.busy()) {
+        closing_ = result;
+        return;
+    }
+    QDialog::done(result);
+}
+
 void CSinglePoint::Execute() {
+    if (jobs_.busy()) return;
     TakeFields();
     ui_->traceList->clear();
-    point_.Execute();
+    std::optional<SinglePoint::Request> request = point_.Begin();
+    if (!request) {
+        ui_->traceList->addItems(Texts(point_.log()));
+        ShowFields();
+        return;
+    }
+    // The exchange may take seconds on a silent line: the dialog answers meanwhile.
+    ui_->executeButton->setEnabled(false);
+    auto running = std::make_shared<SinglePoint::Request>(std::move(*request));
+    Device& device = point_.device();
+    jobs_.Run([&device, running](WindowJobs::Context&) { SinglePoint::Transfer(device, *running); },
+              [this, running] { Executed(*running); });
+}
+
+void CSinglePoint::Executed(const SinglePoint::Request& request) {
+    point_.End(request);
     ui_->traceList->addItems(Texts(point_.log()));
     ui_->traceList->scrollToBottom();
     ShowFields();
+    ui_->executeButton->setEnabled(true);
+    if (closing_) QDialog::done(*closing_);
 }
 
 void CSinglePoint::TakeFields() {

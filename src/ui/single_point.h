@@ -2,8 +2,10 @@
 
 #include <QDialog>
 #include <memory>
+#include <optional>
 
 #include "ops/single_point.h"
+#include "ui/window_jobs.h"
 
 namespace Ui {
 class CSinglePoint;
@@ -22,16 +24,23 @@ class CSinglePoint : public QDialog {
     CSinglePoint(QWidget* parent, Device& device);
     ~CSinglePoint() override;
 
+    // A close while the exchange runs comes once it has ended.
+    void done(int result) override;
+
   private:
     void OnNameEdited(const QString& text);
     void OnModeChosen();
     void Execute();
+    void Executed(const SinglePoint::Request& request);
     // The dialog's fields into the engine, and back.
     void TakeFields();
     void ShowFields();
 
     std::unique_ptr<Ui::CSinglePoint> ui_;
     SinglePoint point_;
+    std::optional<int> closing_;
+    // Last: it ends, and with it the exchange under way, before the rest goes.
+    WindowJobs jobs_;
 };
 
 }  // namespace zep8

@@ -101,13 +101,15 @@ void CSurveyDialog::Finished(const SurveyResult& result) {
 
 void CSurveyDialog::Connect() {
     const int row = ui_->finds->indexOfTopLevelItem(ui_->finds->currentItem());
-    if (thread_.Running() || row < 0 || row >= static_cast<int>(finds_.size())) return;
-    UseSurveyFind(finds_[static_cast<std::size_t>(row)], device_.programNet());
-    {
-        WaitCursor wait;
-        device_.ReopenPort(true);
+    if (thread_.Running() || connecting_ || row < 0 || row >= static_cast<int>(finds_.size())) {
+        return;
     }
-    accept();
+    UseSurveyFind(finds_[static_cast<std::size_t>(row)], device_.programNet());
+    // On a remote line the reopening connects anew, which may take seconds.
+    connecting_ = true;
+    UpdateButtons();
+    Device& device = device_;
+    jobs_.Run([&device](WindowJobs::Context&) { device.ReopenPort(true); }, [this] { accept(); });
 }
 
 bool CSurveyDialog::SaveList(const QString& path) {
@@ -118,14 +120,19 @@ bool CSurveyDialog::SaveList(const QString& path) {
 
 void CSurveyDialog::UpdateButtons() {
     const bool running = thread_.Running();
-    ui_->startButton->setEnabled(!running);
-    ui_->allSpeeds->setEnabled(!running);
+    const bool busy = running || connecting_;
+    ui_->startButton->setEnabled(!busy);
+    ui_->allSpeeds->setEnabled(!busy);
     ui_->abortButton->setEnabled(running);
-    ui_->connectButton->setEnabled(!running && ui_->finds->currentItem() != nullptr);
-    ui_->saveButton->setEnabled(!running && !finds_.empty());
+    ui_->closeButton->setEnabled(!connecting_);
+    ui_->connectButton->setEnabled(!busy && ui_->finds->currentItem() != nullptr);
+    ui_->saveButton->setEnabled(!busy && !finds_.empty());
 }
 
 void CSurveyDialog::reject() {
+    // The program's settings are the chosen module's already: the dialog ends
+    // once the port has opened with them.
+    if (connecting_) return;
     // The survey has the port: it ends before the dialog does.
     thread_.Stop();
     QDialog::reject();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ops/bus_survey.h"
+#include "ui/window_jobs.h"
 
 namespace Ui {
 class CSurveyDialog;
@@ -44,6 +45,9 @@ class CSurveyDialog : public QDialog, private SurveyObserver {
     std::unique_ptr<Ui::CSurveyDialog> ui_;
     std::vector<SurveyFind> finds_;
     SurveyThread thread_;
+    bool connecting_ = false;
+    // Last: the port's reopening ends before the rest goes.
+    WindowJobs jobs_;
 };
 
 }  // namespace zep8

@@ -1,6 +1,9 @@
 #include "ui/window_jobs.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <memory>
 
 namespace zep8 {
 
@@ -30,6 +33,25 @@ void WindowJobs::Run(Work work, Done done, bool waitCursor) {
         queue_.push_back(Job{std::move(work), std::move(done), waitCursor});
     }
     wake_.notify_one();
+}
+
+bool WindowJobs::RunAndWait(std::function<void()> work, bool waitCursor) {
+    struct Waiting {
+        bool ended = false;
+        QPointer<QEventLoop> loop;
+    };
+    // The job's end may come after this frame has gone (the loop left early).
+    auto waiting = std::make_shared<Waiting>();
+    QEventLoop loop;
+    waiting->loop = &loop;
+    Run([work = std::move(work)](Context&) { work(); },
+        [waiting] {
+            waiting->ended = true;
+            if (waiting->loop) waiting->loop->quit();
+        },
+        waitCursor);
+    if (!waiting->ended) loop.exec();
+    return waiting->ended;
 }
 
 void WindowJobs::RequestStop() {

@@ -45,6 +45,11 @@ class WindowJobs : public QObject {
     // `done` runs on the window thread after it. With `waitCursor` the wait
     // cursor shows from now until `done` has run.
     void Run(Work work, Done done = {}, bool waitCursor = true);
+    // Window thread: runs `work` as a job and the window's events until it has
+    // ended, for a caller whose own steps go on after the exchange (a wizard).
+    // Only on jobs that nobody stops meanwhile: a dropped job never ends.
+    // True when it ran to its end (false: the application quit the loop).
+    bool RunAndWait(std::function<void()> work, bool waitCursor = true);
     // A job waits or runs.
     bool busy() const { return pending_ > 0; }
     // Drops the jobs that wait and asks the running one to stop; its `done`

@@ -396,7 +396,12 @@ void NetworkDialogsTest::singlePointReadsAndWritesAnyName() {
     const auto watch = WhenShown<CSinglePoint>([&](CSinglePoint* dialog) {
         auto* name = Child<QComboBox>(dialog, "nameCombo");
         auto* trace = Child<QListWidget>(dialog, "traceList");
-        auto* execute = Child(dialog, "executeButton");
+        auto* button = Child(dialog, "executeButton");
+        // The exchange runs off the window thread; the button comes back with its result.
+        auto execute = [button] {
+            button->click();
+            QTRY_VERIFY(button->isEnabled());
+        };
         auto lines = [trace] {
             QStringList list;
             for (int i = 0; i < trace->count(); ++i) list << trace->item(i)->text();
@@ -406,7 +411,7 @@ void NetworkDialogsTest::singlePointReadsAndWritesAnyName() {
         hash = Child<QLineEdit>(dialog, "hashField")->text();
         description = Child<QLineEdit>(dialog, "descriptionField")->text();
         valueShownAtFirst = Child<QComboBox>(dialog, "valueCombo")->isVisible();
-        execute->click();
+        execute();
         readVer = lines();
 
         name->lineEdit()->selectAll();
@@ -420,10 +425,10 @@ void NetworkDialogsTest::singlePointReadsAndWritesAnyName() {
         auto* value = Child<QComboBox>(dialog, "valueCombo");
         valueShownToWrite = value->isVisible();
         value->setEditText("15");
-        execute->click();
+        execute();
         writeFilter = lines();
         Child<QRadioButton>(dialog, "readRadio")->click();
-        execute->click();
+        execute();
         readFilter = lines();
 
         // An unknown name keeps the index box as it is; the warning is answered OK.
@@ -433,7 +438,7 @@ void NetworkDialogsTest::singlePointReadsAndWritesAnyName() {
         unknownDescription = Child<QLineEdit>(dialog, "descriptionField")->text();
         w.prompter.scriptAnswer(Answer::Ok);
         requestsBefore = w.module().total().received;
-        execute->click();
+        execute();
         requestsAfter = w.module().total().received;
         unknown = lines();
         Child(dialog, "exitButton")->click();

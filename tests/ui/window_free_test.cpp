@@ -1,8 +1,11 @@
 // The window goes on painting and answering while it talks to the module or
-// starts a viewer: a group opened on a silent line, the link check, the manual.
+// starts a viewer: a group opened on a silent line, the link check, the manual,
+// the single-parameter dialog's read.
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -10,6 +13,7 @@
 
 #include "sim/virtual_module.h"
 #include "ui/main_frame.h"
+#include "ui/single_point.h"
 #include "ui/viewer_launcher.h"
 #include "ui/window_jobs.h"
 #include "ui/window_run.h"
@@ -30,6 +34,7 @@ class WindowFreeTest : public QObject {
     void closingStopsTheReadBetweenParameters();
     void linkCheckTellsWhatAnswered();
     void viewerIsNotWaitedFor();
+    void singlePointReadOnASilentLine();
 };
 
 void WindowFreeTest::windowAnswersWhileAGroupIsReadOnASilentLine() {
@@ -156,6 +161,46 @@ void WindowFreeTest::viewerIsNotWaitedFor() {
     QTest::qWait(300);
     QCOMPARE(failures, 1);
     qputenv("PATH", path);
+}
+
+void WindowFreeTest::singlePointReadOnASilentLine() {
+    WindowRun w;
+    QVERIFY(w.Start({"--simulate"}));
+    w.module().injectFault(sim::Fault::Silence, 1000);
+    CSinglePoint dialog(&w.frame(), w.document().device());
+    dialog.show();
+    auto* execute = dialog.findChild<QPushButton*>("executeButton");
+    auto* trace = dialog.findChild<QListWidget*>("traceList");
+    QVERIFY(execute && trace);
+
+    QElapsedTimer clock;
+    qint64 last = 0, longest = 0;
+    QTimer tick;
+    tick.setInterval(1);
+    connect(&tick, &QTimer::timeout, this, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    clock.start();
+    tick.start();
+
+    // "VER" is read; no second read meanwhile, and the close waits for the answer.
+    execute->click();
+    QVERIFY(!execute->isEnabled());
+    QVERIFY(QApplication::overrideCursor());
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    dialog.reject();
+    QVERIFY(dialog.isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 30000);
+    tick.stop();
+    QVERIFY2(longest < 200, qPrintable(QStringLiteral("%1 ms without events").arg(longest)));
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(execute->isEnabled());
+    QVERIFY(trace->count() >= 3);
+    QVERIFY(trace->item(0)->text().startsWith(QStringLiteral("VER (")));
+    QCOMPARE(trace->item(trace->count() - 2)->text(), QStringLiteral("Имеет место ошибка:"));
+    QCOMPARE(trace->item(trace->count() - 1)->text(),
+             QStringLiteral("Таймаут при передаче данных (нет связи)"));
 }
 
 }  // namespace
