@@ -9,24 +9,31 @@ namespace zep8 {
 namespace {
 
 std::mutex warmUpMutex;
-std::thread warmUp;
+// Joined at the latest when the program ends: a run that is over before its
+// first window (a link test, a refused start) must not leave it running.
+struct WarmUpThread {
+    std::thread thread;
+    ~WarmUpThread() {
+        if (thread.joinable()) thread.join();
+    }
+} warmUp;
 
 }  // namespace
 
 void StartFontWarmUp() {
     std::lock_guard lock(warmUpMutex);
-    if (warmUp.joinable()) return;
+    if (warmUp.thread.joinable()) return;
     // Qt's font database starts with FcInit of the fontconfig it is linked
     // with; once that has run, Qt's own call returns at once. Looked up at run
     // time: a build without fontconfig simply skips the warm-up.
     using Init = int (*)();
     const auto init = reinterpret_cast<Init>(dlsym(RTLD_DEFAULT, "FcInit"));
-    if (init) warmUp = std::thread(init);
+    if (init) warmUp.thread = std::thread(init);
 }
 
 void WaitForFontWarmUp() {
     std::lock_guard lock(warmUpMutex);
-    if (warmUp.joinable()) warmUp.join();
+    if (warmUp.thread.joinable()) warmUp.thread.join();
 }
 
 }  // namespace zep8

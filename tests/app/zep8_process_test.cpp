@@ -345,5 +345,12 @@ TEST_F(Zep8Process, ALineLostDuringAReadEndsTheRunAtOnce) {
     EXPECT_EQ(Read(File("l.zep")), before);
 }
 
+// A link test that a desktop runs: over before the first window opens, it
+// still ends with its own code, not with a thread left running.
+TEST_F(Zep8Process, ALinkTestWithADisplayEndsWithItsCode) {
+    const Outcome outcome = Run("--simulate /test", "QT_QPA_PLATFORM=offscreen ");
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+}
+
 }  // namespace
 }  // namespace zep8
