@@ -66,7 +66,7 @@ class CalibrationDialogs : public CalibrationHost {
 
 }  // namespace
 
-void RunCalibrationWizard(QWidget* parent, Device& device, Prompter&) {
+void RunCalibrationWizard(QWidget* parent, Device& device) {
     const AnnounceOnClose announce(device);
     CalibrationDialogs dialogs(parent);
     CCalibrationMode mode(device, dialogs, dialogs.Wait());

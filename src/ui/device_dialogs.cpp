@@ -33,7 +33,7 @@ bool RunProgramSettingsDialog(QWidget* parent, Device& device) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-void RunSinglePointDialog(QWidget* parent, Device& device, Prompter&) {
+void RunSinglePointDialog(QWidget* parent, Device& device) {
     const AnnounceOnClose announce(device);
     CSinglePoint dialog(parent, device);
     dialog.exec();

@@ -35,9 +35,9 @@ bool RunApplyDialog(QWidget* parent, Device& device);
 // "Перевод программы на новый режим работы"; true when it ended with OK.
 bool RunProgramSettingsDialog(QWidget* parent, Device& device);
 // "Произвольный доступ к отдельным параметрам (Single Point)".
-void RunSinglePointDialog(QWidget* parent, Device& device, Prompter& prompter);
+void RunSinglePointDialog(QWidget* parent, Device& device);
 // The calibration wizard, from its mode dialog to its end.
-void RunCalibrationWizard(QWidget* parent, Device& device, Prompter& prompter);
+void RunCalibrationWizard(QWidget* parent, Device& device);
 // "Поиск приборов на линии": the bus survey; the operator may connect to a found module.
 void RunSurveyDialog(QWidget* parent, Device& device);
 // "Диагностика связи": the connection doctor on the program's port.

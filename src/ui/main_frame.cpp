@@ -188,11 +188,11 @@ void CMainFrame::Execute(int id) {
         case ID_FACTORY_RESET:
             return document_.FactoryReset();
         case ID_CALIBRATION:
-            RunCalibrationWizard(this, device, prompter_);
+            RunCalibrationWizard(this, device);
             if (calibrationEnded_) calibrationEnded_();
             return;
         case ID_SINGLE_POINT:
-            return RunSinglePointDialog(this, device, prompter_);
+            return RunSinglePointDialog(this, device);
         case ID_CHECK_LINK:
             // The identity is read into parameters of its own: the
             // configuration is not touched off the window thread.
