@@ -35,12 +35,12 @@
 #include "platform/prompter.h"
 #include "sim/simulated_line.h"
 #include "sim/simulated_module.h"
-#include "ui/config_tree_view.h"
-#include "ui/main_frame.h"
-#include "ui/qt_prompter.h"
-#include "ui/trend_plot.h"
-#include "ui/window_jobs.h"
-#include "ui/window_session.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/qt_prompter.h"
+#include "ui/frame/window_jobs.h"
+#include "ui/frame/window_session.h"
+#include "ui/plot/trend_plot.h"
+#include "ui/tree/config_tree_view.h"
 
 namespace {
 

@@ -33,9 +33,9 @@
 #include "platform/prompter.h"
 #include "sim/simulated_line.h"
 #include "sim/simulated_module.h"
-#include "ui/config_tree_view.h"
-#include "ui/main_frame.h"
-#include "ui/window_session.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/window_session.h"
+#include "ui/tree/config_tree_view.h"
 
 namespace {
 

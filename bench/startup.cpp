@@ -25,11 +25,11 @@
 
 #include "app/application.h"
 #include "platform/memory_settings_store.h"
-#include "ui/config_tree_view.h"
-#include "ui/main_frame.h"
-#include "ui/qt_prompter.h"
-#include "ui/startup_fonts.h"
-#include "ui/window_session.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/qt_prompter.h"
+#include "ui/frame/startup_fonts.h"
+#include "ui/frame/window_session.h"
+#include "ui/tree/config_tree_view.h"
 
 extern char** environ;
 

@@ -41,11 +41,11 @@
 #include "platform/recording_prompter.h"
 #include "sim/simulated_line.h"
 #include "sim/simulated_module.h"
-#include "ui/config_tree_view.h"
-#include "ui/main_frame.h"
-#include "ui/progress_dialog.h"
-#include "ui/trend_plot.h"
-#include "ui/window_session.h"
+#include "ui/dialogs/progress_dialog.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/window_session.h"
+#include "ui/plot/trend_plot.h"
+#include "ui/tree/config_tree_view.h"
 
 namespace {
 

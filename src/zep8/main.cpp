@@ -10,9 +10,9 @@
 #include "app/application.h"
 #include "app/command_line.h"
 #include "app/qsettings_store.h"
-#include "ui/app_icon.h"
-#include "ui/startup_fonts.h"
-#include "ui/window_session.h"
+#include "ui/frame/app_icon.h"
+#include "ui/frame/startup_fonts.h"
+#include "ui/frame/window_session.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "ui/batch_write_dialog.h"
+#include "ui/dialogs/batch_write_dialog.h"
 #include "window_run.h"
 
 namespace zep8 {

@@ -14,8 +14,8 @@
 #include <sstream>
 
 #include "ops/calibration_mode.h"
-#include "ui/calibration_mode_dialog.h"
-#include "ui/calibration_step_dialog.h"
+#include "ui/dialogs/calibration_mode_dialog.h"
+#include "ui/dialogs/calibration_step_dialog.h"
 #include "ui/window_run.h"
 
 namespace zep8 {

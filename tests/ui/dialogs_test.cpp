@@ -15,11 +15,11 @@
 #include "platform/recording_prompter.h"
 #include "sim/simulated_module.h"
 #include "support/program_line.h"
-#include "ui/change_password.h"
-#include "ui/password_dialog.h"
-#include "ui/progress_dialog.h"
-#include "ui/qt_prompter.h"
-#include "ui/widget_helpers.h"
+#include "ui/dialogs/change_password.h"
+#include "ui/dialogs/password_dialog.h"
+#include "ui/dialogs/progress_dialog.h"
+#include "ui/frame/qt_prompter.h"
+#include "ui/frame/widget_helpers.h"
 
 namespace zep8 {
 namespace {

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "ui/differences_dialog.h"
-#include "ui/qt_prompter.h"
+#include "ui/dialogs/differences_dialog.h"
+#include "ui/frame/qt_prompter.h"
 #include "ui/window_run.h"
 
 namespace zep8 {

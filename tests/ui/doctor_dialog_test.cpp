@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "ui/doctor_dialog.h"
+#include "ui/link_tools/doctor_dialog.h"
 #include "window_run.h"
 
 namespace zep8 {

@@ -7,9 +7,9 @@
 #include <QtTest>
 #include <filesystem>
 
-#include "ui/exchange_monitor.h"
-#include "ui/exchange_monitor_model.h"
-#include "ui/survey_dialog.h"
+#include "ui/link_tools/exchange_monitor.h"
+#include "ui/link_tools/exchange_monitor_model.h"
+#include "ui/link_tools/survey_dialog.h"
 #include "ui/window_run.h"
 
 namespace zep8 {

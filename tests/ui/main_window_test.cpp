@@ -18,7 +18,7 @@
 #include <sstream>
 
 #include "model/net_rs485.h"
-#include "ui/window_jobs.h"
+#include "ui/frame/window_jobs.h"
 #include "ui/window_run.h"
 
 namespace zep8 {

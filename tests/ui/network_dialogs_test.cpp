@@ -27,13 +27,13 @@
 #include "platform/recording_prompter.h"
 #include "sim/simulated_line.h"
 #include "sim/simulated_module.h"
-#include "ui/apply.h"
-#include "ui/main_frame.h"
-#include "ui/new_net_parameters.h"
-#include "ui/setup_carrier.h"
-#include "ui/single_point.h"
-#include "ui/table_ctrl.h"
-#include "ui/window_session.h"
+#include "ui/dialogs/apply.h"
+#include "ui/dialogs/new_net_parameters.h"
+#include "ui/dialogs/setup_carrier.h"
+#include "ui/dialogs/single_point.h"
+#include "ui/dialogs/table_ctrl.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/window_session.h"
 
 namespace zep8 {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "model/name_hash.h"
 #include "platform/codepage.h"
-#include "ui/parameter_list_page.h"
+#include "ui/frame/parameter_list_page.h"
 
 namespace zep8 {
 namespace {

@@ -9,7 +9,7 @@
 #include <functional>
 #include <sstream>
 
-#include "ui/trend_plot.h"
+#include "ui/plot/trend_plot.h"
 #include "ui/window_run.h"
 
 namespace zep8 {

@@ -5,8 +5,8 @@
 #include <QtTest>
 #include <filesystem>
 
-#include "ui/progress_dialog.h"
-#include "ui/service_report_command.h"
+#include "ui/dialogs/progress_dialog.h"
+#include "ui/frame/service_report_command.h"
 #include "ui/window_run.h"
 
 namespace zep8 {

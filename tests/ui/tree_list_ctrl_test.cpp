@@ -12,8 +12,8 @@
 #include <QToolTip>
 
 #include "model/parameter.h"
-#include "ui/tree_list_ctrl.h"
-#include "ui/tree_list_view.h"
+#include "ui/tree/tree_list_ctrl.h"
+#include "ui/tree/tree_list_view.h"
 
 using namespace zep8;
 using Row = CTreeListCtrl::Row;

@@ -10,7 +10,7 @@
 #include <QtTest>
 #include <optional>
 
-#include "ui/trend_plot.h"
+#include "ui/plot/trend_plot.h"
 
 namespace zep8 {
 namespace {

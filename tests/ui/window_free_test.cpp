@@ -12,10 +12,10 @@
 #include <algorithm>
 
 #include "sim/virtual_module.h"
-#include "ui/main_frame.h"
-#include "ui/single_point.h"
-#include "ui/viewer_launcher.h"
-#include "ui/window_jobs.h"
+#include "ui/dialogs/single_point.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/viewer_launcher.h"
+#include "ui/frame/window_jobs.h"
 #include "ui/window_run.h"
 
 namespace zep8 {

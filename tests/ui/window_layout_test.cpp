@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/preferences.h"
-#include "ui/exchange_monitor.h"
-#include "ui/trend_plot.h"
-#include "ui/window_jobs.h"
+#include "ui/frame/window_jobs.h"
+#include "ui/link_tools/exchange_monitor.h"
+#include "ui/plot/trend_plot.h"
 #include "ui/window_run.h"
 
 namespace zep8 {

@@ -1,0 +1,89 @@
+#include "ui/dialogs/progress_dialog.h"
+
+#include <QString>
+#include <QThread>
+
+#include "ui/frame/widget_helpers.h"
+#include "ui_progress_dialog.h"
+
+namespace zep8 {
+
+CProgressDialog::CProgressDialog(QWidget* parent, std::function<void()> abort)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      ui_(std::make_unique<Ui::CProgressDialog>()),
+      abort_(std::move(abort)) {
+    ui_->setupUi(this);
+    // As wide as the longest job caption, so that the dialog keeps its size.
+    QStringList captions;
+    for (Job job : {Job::ReadAll, Job::WriteAll, Job::WriteChanged, Job::Compare, Job::ReadOne,
+                    Job::WriteOne, Job::CompareBeforeWrite}) {
+        captions << Q(JobCaption(job));
+    }
+    KeepCaptionWhole(*this, captions);
+    // Nothing to resize: a window manager that draws a close box whatever the
+    // flags say (openbox) at least leaves out maximising for a fixed size.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // The job stops before its next parameter and closes the dialog itself.
+    connect(ui_->abortButton, &QPushButton::clicked, this, [this] {
+        if (abort_) abort_();
+    });
+}
+
+CProgressDialog::~CProgressDialog() = default;
+
+void CProgressDialog::JobStarted(Job, std::string_view caption) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    ++job_;
+    finished_ = false;
+    setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+    for (auto counter : {ProgressCounter::Groups, ProgressCounter::GroupsWithErrors,
+                         ProgressCounter::Parameters, ProgressCounter::ParametersWithErrors}) {
+        Field(counter)->setText(QStringLiteral("0"));
+    }
+}
+
+void CProgressDialog::CounterChanged(ProgressCounter counter, int value) {
+    const unsigned job = job_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, counter, value, job] {
+            if (job == job_) Field(counter)->setText(QString::number(value));
+        },
+        Qt::QueuedConnection);
+}
+
+void CProgressDialog::JobFinished() {
+    const unsigned job = job_;
+    finished_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, job] {
+            if (job == job_) done(QDialog::Accepted);
+        },
+        Qt::QueuedConnection);
+}
+
+void CProgressDialog::WaitForJob() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    // The flag, not the queued close, decides: the close of a job that ended
+    // early may already have run. A dialog hidden by anything else comes back.
+    while (!finished_) exec();
+}
+
+void CProgressDialog::reject() {}
+
+QLineEdit* CProgressDialog::Field(ProgressCounter counter) const {
+    switch (counter) {
+        case ProgressCounter::Groups:
+            return ui_->groupsField;
+        case ProgressCounter::GroupsWithErrors:
+            return ui_->groupsWithErrorsField;
+        case ProgressCounter::Parameters:
+            return ui_->parametersField;
+        case ProgressCounter::ParametersWithErrors:
+            return ui_->parametersWithErrorsField;
+    }
+    return ui_->parametersField;
+}
+
+}  // namespace zep8

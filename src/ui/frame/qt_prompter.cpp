@@ -1,0 +1,136 @@
+#include "ui/frame/qt_prompter.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QThread>
+
+#include "ui/dialogs/password_dialog.h"
+
+namespace zep8 {
+namespace {
+
+QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QMessageBox::Icon BoxIcon(Icon icon) {
+    switch (icon) {
+        case Icon::None:
+            return QMessageBox::NoIcon;
+        case Icon::Information:
+            return QMessageBox::Information;
+        case Icon::Warning:
+            return QMessageBox::Warning;
+        case Icon::Error:
+        case Icon::Stop:
+            return QMessageBox::Critical;
+        case Icon::Question:
+            return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons BoxButtons(Buttons buttons) {
+    switch (buttons) {
+        case Buttons::Ok:
+            return QMessageBox::Ok;
+        case Buttons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case Buttons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        case Buttons::YesNoCancel:
+            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+// The program speaks Russian whatever translations Qt finds.
+void NameButtons(QMessageBox& box) {
+    const std::pair<QMessageBox::StandardButton, const char*> names[] = {
+        {QMessageBox::Ok, "ОК"},
+        {QMessageBox::Cancel, "Отмена"},
+        {QMessageBox::Yes, "Да"},
+        {QMessageBox::No, "Нет"},
+    };
+    for (const auto& [button, name] : names) {
+        if (QAbstractButton* shown = box.button(button)) shown->setText(QString::fromUtf8(name));
+    }
+}
+
+}  // namespace
+
+QtPrompter::QtPrompter(QObject* parent) : QObject(parent) {}
+
+void QtPrompter::setWindow(QWidget* window) {
+    window_ = window;
+}
+
+template <typename Result, typename Show>
+Result QtPrompter::OnWindowThread(Result unanswered, Show show) {
+    if (QThread::currentThread() == thread()) return show();
+    // The calling thread waits for the answer, as it would for a modal box of its own.
+    Result result = unanswered;
+    QMetaObject::invokeMethod(
+        this, [&] { result = show(); }, Qt::BlockingQueuedConnection);
+    return result;
+}
+
+Answer QtPrompter::ask(std::string_view text, std::string_view caption, Buttons buttons,
+                       Icon icon) {
+    const QString boxText = ToQString(text);
+    const QString boxCaption = ToQString(caption);
+    return OnWindowThread(SafeAnswer(buttons),
+                          [&] { return ShowMessage(boxText, boxCaption, buttons, icon); });
+}
+
+std::optional<std::string> QtPrompter::enterText(std::string_view prompt, std::string_view caption,
+                                                 bool masked) {
+    const QString promptText = ToQString(prompt);
+    const QString dialogCaption = ToQString(caption);
+    return OnWindowThread(std::optional<std::string>(),
+                          [&] { return ShowTextEntry(promptText, dialogCaption, masked); });
+}
+
+void QtPrompter::notifyWithDetails(std::string_view text, std::string_view caption, Icon icon,
+                                   const std::function<void()>& details) {
+    const QString boxText = ToQString(text);
+    const QString boxCaption = ToQString(caption);
+    OnWindowThread(Answer::Ok,
+                   [&] { return ShowMessage(boxText, boxCaption, Buttons::Ok, icon, details); });
+}
+
+Answer QtPrompter::ShowMessage(const QString& text, const QString& caption, Buttons buttons,
+                               Icon icon, const std::function<void()>& details) {
+    QMessageBox box(BoxIcon(icon), caption, text, BoxButtons(buttons), window_);
+    box.setTextFormat(Qt::PlainText);
+    NameButtons(box);
+    if (details) {
+        QPushButton* more = box.addButton(QStringLiteral("Подробнее..."), QMessageBox::ActionRole);
+        // The box's own handling would close it; the details open over it instead.
+        QObject::disconnect(more, &QAbstractButton::clicked, nullptr, nullptr);
+        QObject::connect(more, &QAbstractButton::clicked, &box, [&details] { details(); });
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
+    switch (box.exec()) {
+        case QMessageBox::Ok:
+            return Answer::Ok;
+        case QMessageBox::Cancel:
+            return Answer::Cancel;
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        default:
+            return SafeAnswer(buttons);
+    }
+}
+
+std::optional<std::string> QtPrompter::ShowTextEntry(const QString& prompt, const QString& caption,
+                                                     bool masked) {
+    CPasswordDialog dialog(window_, prompt, caption, masked);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.text().toStdString();
+}
+
+}  // namespace zep8
