@@ -31,14 +31,9 @@ class StreamBatchObserver : public BatchObserver {
     std::ostream& err_;
 };
 
-class SilentSurveyObserver : public SurveyObserver {
-    void SurveyProgress(int, int, unsigned) override {}
-    void SurveyFound(const SurveyFind&) override {}
-};
-
 // --addresses=survey: every module that answers at the program's speed, found
 // on a link of the survey's own before the document takes the port.
-std::optional<std::vector<int>> SurveyedAddresses(RunContext& run, std::string& failure) {
+std::optional<std::vector<int>> AddressesOnTheLine(RunContext& run, std::string& failure) {
     StreamPrompter prompter(run.env.err);
     DeviceIO io(std::make_unique<LineByName>(), prompter);
     Preferences(run.env.store).LoadProgramSettings(io.programNet());
@@ -46,16 +41,7 @@ std::optional<std::vector<int>> SurveyedAddresses(RunContext& run, std::string& 
     io.LoadPortSettings();
     if (run.options.converterMode == CONVERTER_OFF) io.port().directionMode = 1;
     run.AttachTrace(io);
-    SilentSurveyObserver observer;
-    const SurveyResult result = BusSurvey(io, observer).Run(false);
-    if (!result.failure.empty()) {
-        failure = result.failure;
-        return std::nullopt;
-    }
-    std::vector<int> addresses;
-    for (const SurveyFind& find : result.finds) addresses.push_back(find.address);
-    run.env.err << "zep8: поиск нашел приборов: " << addresses.size() << "\n";
-    return addresses;
+    return SurveyedAddresses(io, run.env.err, failure);
 }
 
 std::string FailedModules(const BatchResult& result) {
@@ -83,7 +69,7 @@ int RunBatchWrite(RunContext& run) {
     std::vector<int> addresses = run.options.addresses;
     if (run.options.addressSurvey) {
         std::string failure;
-        const auto found = SurveyedAddresses(run, failure);
+        const auto found = AddressesOnTheLine(run, failure);
         std::uint32_t verdict = 0;
         if (!found) verdict = EXIT_PORT_ERROR;
         if (found && found->empty()) verdict = EXIT_TIMEOUT;

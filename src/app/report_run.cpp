@@ -14,13 +14,6 @@
 namespace zep8 {
 namespace {
 
-// The survey behind --addresses=survey, quiet: the report lists what it found.
-class QuietSurveyObserver : public SurveyObserver {
-  public:
-    void SurveyProgress(int, int, unsigned) override {}
-    void SurveyFound(const SurveyFind&) override {}
-};
-
 // The base addresses the report goes to: the list, the survey's finds, or the
 // one address of the port.
 std::vector<int> ReportAddresses(const OptionRecord& o, DeviceIO& io, std::ostream& err) {
@@ -28,13 +21,11 @@ std::vector<int> ReportAddresses(const OptionRecord& o, DeviceIO& io, std::ostre
         if (!o.addresses.empty()) return o.addresses;
         return {io.port().settings.baseAddress};
     }
-    QuietSurveyObserver quiet;
-    BusSurvey survey(io, quiet);
-    const SurveyResult result = survey.RunAt({io.port().settings.baudRate});
-    std::vector<int> addresses;
-    for (const SurveyFind& find : result.finds) addresses.push_back(find.address);
-    err << "zep8: поиск нашел приборов: " << addresses.size() << "\n";
-    return addresses;
+    // A port that does not open finds nobody: the report says so in its summary.
+    std::string failure;
+    if (auto found = SurveyedAddresses(io, err, failure)) return *found;
+    err << "zep8: поиск нашел приборов: 0\n";
+    return {};
 }
 
 std::string ModuleLine(const ModuleSection& m) {

@@ -88,4 +88,28 @@ int RunSurvey(RunContext& run) {
     return ExitCodeFor(status, 0);
 }
 
+namespace {
+
+class QuietSurveyObserver : public SurveyObserver {
+  public:
+    void SurveyProgress(int, int, unsigned) override {}
+    void SurveyFound(const SurveyFind&) override {}
+};
+
+}  // namespace
+
+std::optional<std::vector<int>> SurveyedAddresses(DeviceIO& io, std::ostream& err,
+                                                  std::string& failure) {
+    QuietSurveyObserver quiet;
+    const SurveyResult result = BusSurvey(io, quiet).Run(false);
+    if (!result.failure.empty()) {
+        failure = result.failure;
+        return std::nullopt;
+    }
+    std::vector<int> addresses;
+    for (const SurveyFind& find : result.finds) addresses.push_back(find.address);
+    err << "zep8: поиск нашел приборов: " << addresses.size() << "\n";
+    return addresses;
+}
+
 }  // namespace zep8
