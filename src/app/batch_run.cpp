@@ -112,12 +112,7 @@ int RunBatchWrite(RunContext& run) {
     BatchResult result;
     {
         ExitWatcher exitWatcher(
-            stop, run.exitEvent.get(),
-            [&batch, &device] {
-                batch.Abort();
-                device.abortEvent.set();
-            },
-            [] {});
+            stop, run.exitEvent.get(), [&batch] { batch.AbortNow(); }, [] {});
         result = batch.Run(addresses);
         stop.set();
     }

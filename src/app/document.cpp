@@ -81,6 +81,12 @@ Document::Document(std::unique_ptr<LinePort> port, SettingsStore& store, Prompte
     }
     Preferences(store_).LoadProgramSettings(device_.programNet());
     loadedProgramSettings_ = ProgramSettingValues();
+    // A port named on the command line (the virtual module's among them)
+    // replaces the stored one before anything opens it: a stored port that has
+    // gone is neither opened nor named in such a run.
+    if (!setup_.options.portPath.empty()) {
+        device_.programNet().SetValue("Port", setup_.options.portName(), true);
+    }
     device_.Rebuild();
     // A port named on this platform's command line counts in every run.
     if (state.automation() || !setup_.options.portPath.empty()) ApplyLinkOptions();
@@ -143,6 +149,8 @@ bool Document::NewDocument() {
     title_ = kUntitled;
     path_.clear();
     modified_ = false;
+    // A read asked for before is not for this configuration.
+    device_.NewEpoch();
     ClearModuleValues();
     AnnounceFile(ChangeNotice::AllValues());
     return true;
@@ -159,9 +167,9 @@ bool Document::OpenDocument(const std::string& path) {
             state.SetExitStatus(EXIT_FILE_ERROR);
             return false;
         }
+        device_.NewEpoch();
         if (LoadConfiguration(nodes(), *bytes, prompter_, &device_.abortEvent) !=
             LoadStatus::Loaded) {
-            // What was taken from the file before it failed stays shown.
             device_.changes.Notify(ChangeNotice::AllValues());
             // Nothing may be written from a file that did not load.
             if (setup_.options.hasAction(ACTION_WRITE_ALL)) state.SetExitStatus(EXIT_FILE_ERROR);

@@ -26,7 +26,8 @@ class StreamSurveyObserver : public SurveyObserver {
         if (baudRate == speed_) return;
         speed_ = baudRate;
         err_ << "zep8: " << baudRate << " бит/с, адреса с шагом 8 (" << port_.settings.addressLength
-             << " бит), ожидание ответа " << BusSurvey::ReplyWait(port_, baudRate)
+             << " бит), ожидание ответа "
+             << BusSurvey::ReplyWait(port_.settings, port_.directionMode.load(), baudRate)
              << " мс; опрошено " << done << " из " << total << std::endl;
     }
     void SurveyFound(const SurveyFind& find) override { out_ << SurveyFindText(find) << std::endl; }

@@ -68,6 +68,11 @@ std::uint32_t NoteReplyAfterTimeout() {
     return SetLinkVerdict(EXIT_GARBAGE, [](std::uint32_t link) { return link == EXIT_TIMEOUT; });
 }
 
+// A poll's exchanges note nothing: its failures are the poll's alone.
+std::uint32_t Note(const LinkTarget& target, std::uint32_t (*note)()) {
+    return target.setsVerdict ? note() : 0;
+}
+
 std::size_t VerdictSlot(std::uint32_t verdict) {
     return static_cast<std::size_t>(std::countr_zero(verdict));
 }
@@ -95,14 +100,17 @@ void AppendIndex(std::vector<std::uint8_t>& data, int index) {
 DeviceIO::DeviceIO(std::unique_ptr<LinePort> port, Prompter& prompter)
     : port_(std::move(port)), prompter_(prompter) {
     programNet_.InitParameters();
+    PublishTarget();
 }
 
 DeviceIO::~DeviceIO() {
     if (port_->IsOpen()) port_->Close();
 }
 
-bool DeviceIO::Fail(std::string& errorText, std::string_view reason, std::uint32_t verdict) {
+bool DeviceIO::Fail(std::string& errorText, std::string_view reason, std::uint32_t verdict,
+                    bool recorded) {
     errorText = reason;
+    if (!recorded) return false;
     {
         std::lock_guard lock(lastFailureMutex_);
         lastFailure_ = reason;
@@ -128,7 +136,7 @@ std::string DeviceIO::VerdictReason(std::uint32_t verdict) const {
     return verdictReasons_[VerdictSlot(verdict)];
 }
 
-bool DeviceIO::RecoverLostLine(bool wasOpen, std::string& errorText) {
+bool DeviceIO::RecoverLostLine(bool wasOpen, const LinkTarget& target, std::string& errorText) {
     const std::string lost = port_->OpenFailureReason();
     // A converter plugged in again answers under the same name.
     if (wasOpen && port_->Open() == OPEN_OK) return true;
@@ -137,45 +145,72 @@ bool DeviceIO::RecoverLostLine(bool wasOpen, std::string& errorText) {
     lineGone_ = true;
     std::string text = lost.empty() ? "Не удается открыть порт " + port_->settings.name : lost;
     if (!reason.empty() && reason != lost) text += "\n" + reason;
-    return Fail(errorText, text, NotePortLost());
+    return Fail(errorText, text, Note(target, NotePortLost), target.setsVerdict);
 }
 
 bool DeviceIO::Exchange(bool read, std::string_view name, std::span<const std::uint8_t> data,
-                        std::vector<std::uint8_t>& reply, std::string& errorText,
-                        int addressOffset) {
-    return ExchangeRequest(read, name, data, reply, errorText, addressOffset) ==
+                        std::vector<std::uint8_t>& reply, std::string& errorText, int addressOffset,
+                        const LinkTarget* target) {
+    return ExchangeRequest(read, name, data, reply, errorText, addressOffset, target) ==
            ExchangeResult::Done;
+}
+
+LinkTarget DeviceIO::SessionTargetLocked() const {
+    const PortSettings& settings = port_->settings;
+    return LinkTarget{settings.baseAddress, settings.addressLength, true};
+}
+
+LinkTarget DeviceIO::SessionTarget() const {
+    std::lock_guard lock(targetMutex_);
+    return published_;
+}
+
+void DeviceIO::PublishTarget() {
+    std::lock_guard lock(targetMutex_);
+    published_ = SessionTargetLocked();
+}
+
+DeviceIO::PortState DeviceIO::PortNow() {
+    std::lock_guard lock(linkLock_);
+    PortState state;
+    state.settings = port_->settings;
+    state.open = port_->IsOpen();
+    if (!state.open) state.failure = port_->OpenFailureReason();
+    return state;
 }
 
 DeviceIO::ExchangeResult DeviceIO::ExchangeRequest(bool read, std::string_view name,
                                                    std::span<const std::uint8_t> data,
                                                    std::vector<std::uint8_t>& reply,
-                                                   std::string& errorText, int addressOffset) {
+                                                   std::string& errorText, int addressOffset,
+                                                   const LinkTarget* target) {
     reply.clear();
-    const PortSettings& settings = port_->settings;
+    // The frame is made under the lock: a reopened port or another address
+    // takes effect between two exchanges, never inside one.
+    std::lock_guard lock(linkLock_);
+    const LinkTarget to = target ? *target : SessionTargetLocked();
     RequestFrame request;
     request.hash = hash_name(name);
-    request.address = addressOffset == kBroadcastOffset ? kBroadcastAddress
-                                                        : settings.baseAddress + addressOffset;
-    request.elevenBitAddress = settings.addressLength == 11;
+    request.address =
+        addressOffset == kBroadcastOffset ? kBroadcastAddress : to.address + addressOffset;
+    request.elevenBitAddress = to.addressLength == 11;
     request.read = read;
     request.data = data;
     const std::optional<std::string> frame = BuildRequestText(request);
     if (!frame) {
-        Fail(errorText, "Не могу зашифровать посылку (ф-я encode_buffer)");
+        Fail(errorText, "Не могу зашифровать посылку (ф-я encode_buffer)", 0, to.setsVerdict);
         return ExchangeResult::Failed;
     }
-
-    std::lock_guard lock(linkLock_);
     std::string received;
-    const ExchangeResult sent = SendWithRepetitions(*frame, request, received, errorText);
+    const ExchangeResult sent = SendWithRepetitions(*frame, request, to, received, errorText);
     if (sent != ExchangeResult::Done || request.hash == kApplyHash) return sent;
-    return TakeReply(received, request.hash, reply, errorText) ? ExchangeResult::Done
-                                                               : ExchangeResult::Failed;
+    return TakeReply(received, request.hash, to, reply, errorText) ? ExchangeResult::Done
+                                                                   : ExchangeResult::Failed;
 }
 
 DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
                                                        const RequestFrame& request,
+                                                       const LinkTarget& target,
                                                        std::string& received,
                                                        std::string& errorText) {
     int timeouts = 0, lineErrors = 0, lostStarts = 0;
@@ -184,7 +219,7 @@ DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
     // port stays open for what follows, as ReopenPort would leave it.
     if (lineGone_ && !port_->IsOpen() && !processState().hasOption(OPT_SILENT)) {
         if (port_->Open() != OPEN_OK) {
-            RecoverLostLine(false, errorText);
+            RecoverLostLine(false, target, errorText);
             return ExchangeResult::Failed;
         }
         reopened = true;
@@ -194,7 +229,8 @@ DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
         const int result =
             TransferOnLine(frame, received, request.address, request.hash != kApplyHash);
         if (result == TRANSFER_LINE_GONE) {
-            if (reopened || !RecoverLostLine(wasOpen, errorText)) return ExchangeResult::Failed;
+            if (reopened || !RecoverLostLine(wasOpen, target, errorText))
+                return ExchangeResult::Failed;
             reopened = true;
             continue;
         }
@@ -206,7 +242,7 @@ DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
         }
         if (result == TRANSFER_TIMEOUT) {
             if (timeouts == kMaxTimeoutRepeats) {
-                Fail(errorText, kTimeoutText, NoteTimeout());
+                Fail(errorText, kTimeoutText, Note(target, NoteTimeout), target.setsVerdict);
                 return ExchangeResult::TimedOut;
             }
             ++timeouts;
@@ -214,7 +250,8 @@ DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
         }
         if (result == TRANSFER_LINE_ERROR) {
             if (lineErrors == kMaxLineErrorRepeats) {
-                Fail(errorText, "Неверны настройки порта.", NoteGarbage());
+                Fail(errorText, "Неверны настройки порта.", Note(target, NoteGarbage),
+                     target.setsVerdict);
                 return ExchangeResult::Failed;
             }
             ++lineErrors;
@@ -226,7 +263,7 @@ DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
             const std::string reason = port_->IsOpen() ? "" : port_->OpenFailureReason();
             Fail(errorText,
                  reason.empty() ? "Потеря начала посылки." : "Потеря начала посылки.\n" + reason,
-                 NoteGarbage());
+                 Note(target, NoteGarbage), target.setsVerdict);
             return ExchangeResult::Failed;
         }
         ++lostStarts;
@@ -234,12 +271,14 @@ DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
 }
 
 bool DeviceIO::TakeReply(std::string_view received, std::uint16_t requestHash,
-                         std::vector<std::uint8_t>& reply, std::string& errorText) {
-    RecordVerdict(NoteReplyAfterTimeout(), kLateReplyText);
+                         const LinkTarget& target, std::vector<std::uint8_t>& reply,
+                         std::string& errorText) {
+    RecordVerdict(Note(target, NoteReplyAfterTimeout), kLateReplyText);
     const ReplyFrame parsed = ParseReplyText(received);
     // A reply that cannot be taken is garbage on the line, like a lost frame start.
     if (!parsed.checksumOk) {
-        return Fail(errorText, "Ошибка в контрольной сумме ответа", NoteGarbage());
+        return Fail(errorText, "Ошибка в контрольной сумме ответа", Note(target, NoteGarbage),
+                    target.setsVerdict);
     }
     reply = parsed.data;
     if (parsed.hash == requestHash) {
@@ -248,17 +287,19 @@ bool DeviceIO::TakeReply(std::string_view received, std::uint16_t requestHash,
     }
     if (parsed.hash == kErrorHash) {
         DeviceErrorText(reply.data(), reply.size(), errorText);
+        if (!target.setsVerdict) return false;
         std::lock_guard failure(lastFailureMutex_);
         lastFailure_ = errorText;
         return false;
     }
     return Fail(errorText, "Пришла посылка с кодом команды, отличным от посланной и от n.Err.\n",
-                NoteGarbage());
+                Note(target, NoteGarbage), target.setsVerdict);
 }
 
 DeviceIO::ProbeResult DeviceIO::Probe(int address, std::string_view name,
                                       std::vector<std::uint8_t>& reply, int replyWaitMs) {
     reply.clear();
+    std::lock_guard lock(linkLock_);
     RequestFrame request;
     request.hash = hash_name(name);
     request.address = address;
@@ -266,8 +307,6 @@ DeviceIO::ProbeResult DeviceIO::Probe(int address, std::string_view name,
     request.read = true;
     const std::optional<std::string> frame = BuildRequestText(request);
     if (!frame) return ProbeResult::Garbage;
-
-    std::lock_guard lock(linkLock_);
     std::string received;
     const int saved = port_->replyWaitOverride.exchange(replyWaitMs);
     const int result = TransferOnLine(*frame, received, address, true);
@@ -284,11 +323,22 @@ DeviceIO::ProbeResult DeviceIO::Probe(int address, std::string_view name,
     return parsed.hash == kErrorHash ? ProbeResult::ErrorReply : ProbeResult::Garbage;
 }
 
-int DeviceIO::ReopenAtSpeed(unsigned baudRate) {
+int DeviceIO::ReopenAtSpeed(unsigned baudRate, std::string* failure) {
     std::lock_guard lock(linkLock_);
+    ++epoch_;
     if (port_->IsOpen()) port_->Close();
     port_->settings.baudRate = baudRate;
-    return port_->Open();
+    const int result = port_->Open();
+    if (result != OPEN_OK && failure) *failure = port_->OpenFailureReason();
+    return result;
+}
+
+void DeviceIO::RestoreSpeed(unsigned baudRate, bool reopen) {
+    std::lock_guard lock(linkLock_);
+    ++epoch_;
+    if (port_->IsOpen()) port_->Close();
+    port_->settings.baudRate = baudRate;
+    if (reopen) port_->Open();
 }
 
 void DeviceIO::AddTap(ExchangeTap* tap) {
@@ -323,7 +373,7 @@ int DeviceIO::TransferOnLine(std::string_view frame, std::string& received, int 
     return record.result;
 }
 
-int DeviceIO::ExchangeAttributes(int direction, Parameter& p) {
+int DeviceIO::ExchangeAttributes(int direction, Parameter& p, const LinkTarget* target) {
     std::vector<std::uint8_t> data;
     if (direction == DIRECTION_WRITE) data.push_back(AttributeByte(p));
     if (p.indexed) {
@@ -335,13 +385,15 @@ int DeviceIO::ExchangeAttributes(int direction, Parameter& p) {
     data.push_back(static_cast<std::uint8_t>(hash & 0xFF));
 
     std::vector<std::uint8_t> reply;
-    const ExchangeResult result = ExchangeRequest(direction == DIRECTION_READ, kAttributesName,
-                                                  data, reply, p.errorText, p.addressOffset);
+    const ExchangeResult result =
+        ExchangeRequest(direction == DIRECTION_READ, kAttributesName, data, reply, p.errorText,
+                        p.addressOffset, target);
     p.timedOut = result == ExchangeResult::TimedOut;
     if (result != ExchangeResult::Done) return STATUS_ATTRIBUTES_FAILED;
     if (reply.size() != (p.indexed ? 5u : 3u)) {
+        const bool verdict = !target || target->setsVerdict;
         Fail(p.errorText, "Ошибка атрибутов; размер ответа не совпадает с ожидаемым.\n",
-             NoteGarbage());
+             verdict ? NoteGarbage() : 0, verdict);
         return STATUS_ATTRIBUTE_SIZE;
     }
     p.attrEditable = (reply[0] & 0x01) != 0;
@@ -374,7 +426,8 @@ int DeviceIO::SendForeignCommand(Parameter* parameter) {
     return status;
 }
 
-int DeviceIO::TransferParameter(int direction, Parameter* parameter, TraceLog* log) {
+int DeviceIO::TransferParameter(int direction, Parameter* parameter, TraceLog* log,
+                                const LinkTarget* target) {
     ProcessState& state = processState();
     if (state.hasOption(OPT_NO_DEVICE)) return STATUS_OK;
     const int mode = state.ProtocolMode.load();
@@ -391,7 +444,8 @@ int DeviceIO::TransferParameter(int direction, Parameter* parameter, TraceLog* l
             savedEditable = p.attrEditable;
             p.attrEditable = true;
         }
-        if (const int status = ExchangeAttributes(direction, p); status != STATUS_OK) return status;
+        if (const int status = ExchangeAttributes(direction, p, target); status != STATUS_OK)
+            return status;
     }
 
     std::vector<std::uint8_t> data;
@@ -421,7 +475,7 @@ int DeviceIO::TransferParameter(int direction, Parameter* parameter, TraceLog* l
 
     std::vector<std::uint8_t> reply;
     const ExchangeResult result = ExchangeRequest(direction == DIRECTION_READ, p.name, data, reply,
-                                                  p.errorText, p.addressOffset);
+                                                  p.errorText, p.addressOffset, target);
     p.timedOut = result == ExchangeResult::TimedOut;
     if (result != ExchangeResult::Done) return STATUS_EXCHANGE_FAILED;
     if (log) {
@@ -437,7 +491,8 @@ int DeviceIO::TransferParameter(int direction, Parameter* parameter, TraceLog* l
 
     if (p.hasAttributes && savedEditable) {
         p.attrEditable = *savedEditable;
-        if (const int status = ExchangeAttributes(direction, p); status != STATUS_OK) return status;
+        if (const int status = ExchangeAttributes(direction, p, target); status != STATUS_OK)
+            return status;
     }
     p.changed = p.attrChanged = p.pendingWrite = false;
     return STATUS_OK;
@@ -446,13 +501,12 @@ int DeviceIO::TransferParameter(int direction, Parameter* parameter, TraceLog* l
 int DeviceIO::ExchangeForeignFrame(std::span<const std::uint8_t> command,
                                    std::vector<std::uint8_t>& reply) {
     reply.clear();
+    std::lock_guard lock(linkLock_);
     const PortSettings& settings = port_->settings;
     if (settings.addressLength > 8) return FOREIGN_NOT_8_BIT;
     const int mode = processState().ProtocolMode.load();
     const auto address = static_cast<std::uint8_t>(settings.baseAddress & 0xFF);
     const std::string frame = BuildForeignFrame(mode, address, command);
-
-    std::lock_guard lock(linkLock_);
     int timeouts = 0, lineErrors = 0;
     std::string received;
     for (;;) {
@@ -501,30 +555,36 @@ void DeviceIO::LoadPortSettings() {
     }
     programNet_.ClearChangeFlags();
     processState().networkChanged = false;
+    PublishTarget();
 }
 
 void DeviceIO::UseAddress(int address) {
     std::lock_guard lock(linkLock_);
+    ++epoch_;
     programNet_.SetValue("Addr", std::to_string(address), false);
     port_->settings.baseAddress = address;
+    PublishTarget();
 }
 
 int DeviceIO::ReopenPort(bool showMessage) {
     ProcessState& state = processState();
     int result = OPEN_OK;
+    std::string name, reason;
     {
-        // A poll or a job on another thread must not find the port half reopened.
+        // The polls may come back to another module or speed; a job on
+        // another thread must not find the port half reopened.
+        PollPause pause(polls_);
         std::lock_guard lock(linkLock_);
-        ++reopenings_;
+        ++epoch_;
         if (port_->IsOpen()) port_->Close();
         LoadPortSettings();
         if (!state.hasOption(OPT_SILENT | OPT_NO_DEVICE)) result = port_->Open();
+        name = port_->settings.name;
+        if (result != OPEN_OK) reason = port_->OpenFailureReason();
     }
     if (result != OPEN_OK) {
         state.setExitBits(EXIT_PORT_ERROR);
-        const std::string reason = port_->OpenFailureReason();
-        RecordVerdict(EXIT_PORT_ERROR,
-                      reason.empty() ? "Не удается открыть порт " + port_->settings.name : reason);
+        RecordVerdict(EXIT_PORT_ERROR, reason.empty() ? "Не удается открыть порт " + name : reason);
     } else {
         lineGone_ = false;
         state.clearExitBits(EXIT_PORT_ERROR);
@@ -534,11 +594,9 @@ int DeviceIO::ReopenPort(bool showMessage) {
     }
 
     if (showMessage && result != OPEN_OK && !state.automation()) {
-        std::string text = "Не удается открыть порт " + port_->settings.name +
+        std::string text = "Не удается открыть порт " + name +
                            ". Связь с сетью отсутствует. Проверьте сетевые параметры";
-        if (const std::string reason = port_->OpenFailureReason(); !reason.empty()) {
-            text += "\n\n" + reason;
-        }
+        if (!reason.empty()) text += "\n\n" + reason;
         // The link search reopens the port several times in a row: the same
         // failure is told once, until the port opens or fails otherwise.
         bool news = false;

@@ -11,6 +11,7 @@
 
 #include "link/exchange_tap.h"
 #include "link/line_port.h"
+#include "link/poll_gate.h"
 #include "model/net_rs485_prg.h"
 #include "platform/fair_mutex.h"
 
@@ -37,6 +38,17 @@ enum TransferStatus : int {
 // Lines describing the bytes of a transfer, for the single-parameter dialog.
 using TraceLog = std::vector<std::string>;
 
+// The module an exchange asks: its base address and the length of the
+// address on the line. A poll's exchanges leave the run's verdict (its exit
+// status and last failure) alone: a poll's failure is the poll's.
+struct LinkTarget {
+    int address = 16;
+    int addressLength = 8;
+    bool setsVerdict = true;
+
+    bool operator==(const LinkTarget&) const = default;
+};
+
 // Every exchange with the module goes through here: one lock for the whole
 // exchange, repetitions on time-outs and line trouble, reply checks, and a
 // Russian reason for every failure.
@@ -47,18 +59,21 @@ class DeviceIO {
     DeviceIO(const DeviceIO&) = delete;
     DeviceIO& operator=(const DeviceIO&) = delete;
 
-    // One request and its reply. `addressOffset` is added to the base
-    // address; -1 sends to address 255. True on success; otherwise the reason
-    // is in `errorText` (and an "n.Err" code in `reply`).
+    // One request and its reply. `addressOffset` is added to the target's
+    // address; -1 sends to address 255. Without a target the exchange asks
+    // the program's module, as the port is set when the link lock is taken.
+    // True on success; otherwise the reason is in `errorText` (and an "n.Err"
+    // code in `reply`).
     bool Exchange(bool read, std::string_view name, std::span<const std::uint8_t> data,
-                  std::vector<std::uint8_t>& reply, std::string& errorText, int addressOffset);
+                  std::vector<std::uint8_t>& reply, std::string& errorText, int addressOffset,
+                  const LinkTarget* target = nullptr);
     // The same exchange, telling a module that stayed silent through every
     // repetition (TimedOut) from the other failures.
     enum class ExchangeResult { Done, TimedOut, Failed };
     ExchangeResult ExchangeRequest(bool read, std::string_view name,
                                    std::span<const std::uint8_t> data,
                                    std::vector<std::uint8_t>& reply, std::string& errorText,
-                                   int addressOffset);
+                                   int addressOffset, const LinkTarget* target = nullptr);
 
     // One read of `name` at the module address `address`, made once and
     // waiting at most `replyWaitMs`; for searching the bus. It changes no exit
@@ -67,12 +82,27 @@ class DeviceIO {
     ProbeResult Probe(int address, std::string_view name, std::vector<std::uint8_t>& reply,
                       int replyWaitMs);
     // Opens the port again at another speed, the other settings as they are
-    // (ReopenPort brings back the program's settings).
-    int ReopenAtSpeed(unsigned baudRate);
+    // (ReopenPort brings back the program's settings). The port's reason
+    // into `failure` when it does not open.
+    int ReopenAtSpeed(unsigned baudRate, std::string* failure = nullptr);
+    // Closes the port, sets its speed and opens it again when `reopen`.
+    void RestoreSpeed(unsigned baudRate, bool reopen);
+
+    // The program's module as the port is set now; never waits for an
+    // exchange under way.
+    LinkTarget SessionTarget() const;
+    // The port's settings and state as one consistent picture.
+    struct PortState {
+        PortSettings settings;
+        bool open = false;
+        std::string failure;  // why it did not open, when it did not
+    };
+    PortState PortNow();
 
     // Reads or writes one parameter with its access attributes around it.
-    int TransferParameter(int direction, Parameter* parameter, TraceLog* log = nullptr);
-    int ExchangeAttributes(int direction, Parameter& parameter);
+    int TransferParameter(int direction, Parameter* parameter, TraceLog* log = nullptr,
+                          const LinkTarget* target = nullptr);
+    int ExchangeAttributes(int direction, Parameter& parameter, const LinkTarget* target = nullptr);
     // One frame in the current foreign protocol; returns a ForeignStatus.
     int ExchangeForeignFrame(std::span<const std::uint8_t> command,
                              std::vector<std::uint8_t>& reply);
@@ -84,10 +114,15 @@ class DeviceIO {
     void UseAddress(int address);
     // Closes the port, loads the settings and opens it again (unless the run
     // is silent or talks to no module); tells the operator when it fails.
+    // The polls stand aside meanwhile.
     int ReopenPort(bool showMessage);
-    // How often ReopenPort has run: a value read before it may come from
-    // another line or module.
-    std::uint64_t reopenings() const { return reopenings_.load(); }
+    // Moves on whenever what a late result was read for may have gone: a
+    // reopened port, another address or speed, a new configuration. A result
+    // read under an older epoch is not stored.
+    std::uint64_t epoch() const { return epoch_.load(); }
+    void NewEpoch() { ++epoch_; }
+    // The input polls read only while nobody else has taken the line over.
+    PollGate& polls() { return polls_; }
     // Opens a closed port for a job (true when it did) and closes it after.
     // Both wait for an exchange under way on another thread, like ReopenPort.
     bool OpenPortIfClosed();
@@ -113,6 +148,7 @@ class DeviceIO {
     Prompter& prompter() { return prompter_; }
 
   private:
+    LinkTarget SessionTargetLocked() const;
     // One transfer on the port, shown to the taps. The link lock is held.
     int TransferOnLine(std::string_view frame, std::string& received, int address,
                        bool replyExpected);
@@ -121,16 +157,19 @@ class DeviceIO {
     // repetitions on time-outs, line errors and lost frame starts. The link
     // lock is held.
     ExchangeResult SendWithRepetitions(std::string_view frame, const RequestFrame& request,
-                                       std::string& received, std::string& errorText);
+                                       const LinkTarget& target, std::string& received,
+                                       std::string& errorText);
     // Checks the reply of a request and takes its data (or the module's "n.Err").
-    bool TakeReply(std::string_view received, std::uint16_t requestHash,
+    bool TakeReply(std::string_view received, std::uint16_t requestHash, const LinkTarget& target,
                    std::vector<std::uint8_t>& reply, std::string& errorText);
     // `verdict`: the exit-status bit this failure has just set (0: none).
-    bool Fail(std::string& errorText, std::string_view reason, std::uint32_t verdict = 0);
+    // `recorded` false: the failure is the caller's alone (a poll's).
+    bool Fail(std::string& errorText, std::string_view reason, std::uint32_t verdict = 0,
+              bool recorded = true);
     void RecordVerdict(std::uint32_t verdict, std::string_view reason);
     // After TRANSFER_LINE_GONE: reopens a port that was open once (true when
     // it came back), else fails the exchange with the port's reason.
-    bool RecoverLostLine(bool wasOpen, std::string& errorText);
+    bool RecoverLostLine(bool wasOpen, const LinkTarget& target, std::string& errorText);
 
     std::unique_ptr<LinePort> port_;
     Prompter& prompter_;
@@ -143,7 +182,12 @@ class DeviceIO {
     std::mutex failureToldMutex_;
     std::string lastFailureTold_;
     std::atomic<bool> lineGone_{false};
-    std::atomic<std::uint64_t> reopenings_{0};
+    std::atomic<std::uint64_t> epoch_{0};
+    // The port's module, published by whoever changes it under the link lock.
+    void PublishTarget();
+    mutable std::mutex targetMutex_;
+    LinkTarget published_;
+    PollGate polls_;
     mutable std::mutex lastFailureMutex_;
     std::string lastFailure_;
     static constexpr std::size_t kVerdicts = 7;  // exit-status bits 0x01 ... 0x40

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace zep8 {
@@ -32,9 +33,10 @@ struct ChangeNotice {
     static ChangeNotice Of(Kind kind) { return {kind, nullptr, nullptr}; }
 };
 
-// A plain list of listeners. Notify runs them on the calling thread, in the
-// order they subscribed; a listener that lives on another thread moves the
-// work there itself.
+// A plain list of listeners, run in the order they subscribed. Once a
+// thread is named for them (DeliverOn), they run on that thread only: a
+// notice from elsewhere is carried there. A listener never runs once its
+// subscription has gone.
 class ChangeNotices {
   public:
     using Listener = std::function<void(const ChangeNotice&)>;
@@ -59,7 +61,11 @@ class ChangeNotices {
     ChangeNotices(const ChangeNotices&) = delete;
     ChangeNotices& operator=(const ChangeNotices&) = delete;
 
+    using Poster = std::function<void(std::function<void()>)>;
+
     [[nodiscard]] Subscription Subscribe(Listener listener);
+    // The listeners' thread, and how a delivery gets there from another.
+    void DeliverOn(std::thread::id thread, Poster post);
     void Notify(const ChangeNotice& notice) const;
 
   private:

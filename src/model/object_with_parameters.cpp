@@ -143,4 +143,11 @@ void ObjectWithParameters::MarkRestored() {
     }
 }
 
+void ObjectWithParameters::CopyParametersFrom(const ObjectWithParameters& other) {
+    parameters_.clear();
+    for (const auto& p : other.parameters_) parameters_.push_back(std::make_unique<Parameter>(*p));
+    commonIndex_ = other.commonIndex_;
+    ++listGeneration_;
+}
+
 }  // namespace zep8

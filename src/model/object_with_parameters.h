@@ -45,6 +45,9 @@ class ObjectWithParameters {
     virtual int GetChangeState(const Parameter* parameter) const;
     virtual void ResetValues();
 
+    // Makes this node's list a copy of `other`'s, values, flags and errors
+    // alike: work on another module uses such a copy, never the open one.
+    void CopyParametersFrom(const ObjectWithParameters& other);
     Parameter* FindParameter(std::string_view name) const;
     void ClearChangeFlags();
     void MarkRestored();

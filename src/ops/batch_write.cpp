@@ -1,5 +1,6 @@
 #include "ops/batch_write.h"
 
+#include "ops/batch_session.h"
 #include "ops/csv_table.h"
 #include "ops/device.h"
 #include "platform/event.h"
@@ -11,79 +12,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-}  // namespace
-
-// The device's jobs report here during a batch: their counters become the
-// module's progress, and the batch's thread waits for each job to end.
-class BatchStageObserver : public JobObserver {
-  public:
-    explicit BatchStageObserver(BatchObserver& batch) : batch_(batch) {}
-
-    void Begin(BatchStage stage) {
-        stage_ = stage;
-        parameters_ = 0;
-        failed_ = 0;
-        batch_.ModuleProgress(stage, 0, 0);
-    }
-    int parameters() const { return parameters_; }
-    int failed() const { return failed_; }
-
-    void JobStarted(Job, std::string_view) override {}
-    void CounterChanged(ProgressCounter counter, int value) override {
-        if (counter == ProgressCounter::Parameters) {
-            parameters_ = value;
-        } else if (counter == ProgressCounter::ParametersWithErrors) {
-            failed_ = value;
-        } else {
-            return;
-        }
-        batch_.ModuleProgress(stage_, parameters_, failed_);
-    }
-    void JobFinished() override { finished_.set(); }
-    void WaitForJob() override { finished_.wait(Event::kInfinite); }
-
-  private:
-    BatchObserver& batch_;
-    std::atomic<BatchStage> stage_{BatchStage::Identify};
-    std::atomic<int> parameters_{0};
-    std::atomic<int> failed_{0};
-    Event finished_{Event::Reset::Auto};
-};
-
-namespace {
-
-// What the device is set to outside a batch, put back when the batch ends.
-class SessionRestorer {
-  public:
-    SessionRestorer(Device& device, JobObserver& stages)
-        : device_(device),
-          address_(device.port().settings.baseAddress),
-          addressText_(device.programNet().GetValue("Addr")),
-          observer_(device.observer()),
-          hold_(device.finishHold()),
-          netWrite_(device.netWriteEnabled.exchange(false)) {
-        device.SetObserver(&stages);
-        device.SetFinishHold(std::chrono::milliseconds(0));
-    }
-    ~SessionRestorer() {
-        device_.UseAddress(address_);
-        device_.programNet().SetValue("Addr", addressText_, false);
-        device_.SetObserver(observer_);
-        device_.SetFinishHold(hold_);
-        device_.netWriteEnabled = netWrite_;
-    }
-    SessionRestorer(const SessionRestorer&) = delete;
-    SessionRestorer& operator=(const SessionRestorer&) = delete;
-
-  private:
-    Device& device_;
-    int address_;
-    std::string addressText_;
-    JobObserver* observer_;
-    std::chrono::milliseconds hold_;
-    bool netWrite_;
-};
-
 std::string Seconds(std::chrono::milliseconds ms) {
     return FormatFixed(static_cast<double>(ms.count()) / 1000.0, 1);
 }
@@ -94,15 +22,31 @@ std::string Reason(std::string_view what, const std::string& detail) {
 
 }  // namespace
 
+BatchWrite::BatchWrite(Device& device, BatchObserver& observer)
+    : device_(device), observer_(observer), taken_(std::make_unique<ConfigurationCopy>()) {
+    TakeConfiguration();
+}
+
+BatchWrite::~BatchWrite() = default;
+
+void BatchWrite::TakeConfiguration() {
+    taken_->Take(device_.commonNode, device_.channelsNode);
+}
+
+void BatchWrite::AbortNow() {
+    aborted_ = true;
+    std::lock_guard lock(sessionMutex_);
+    if (session_) session_->Stop();
+}
+
 BatchResult BatchWrite::Run(const std::vector<int>& addresses) {
     const auto start = Clock::now();
     ProcessState& state = processState();
     const std::uint32_t before = state.ExitStatus();
     BatchResult result;
     {
-        BatchStageObserver stages(observer_);
-        SessionRestorer restorer(device_, stages);
-        stages_ = &stages;
+        // Every module but the program's own: the polls wait for the end.
+        PollPause pause(device_.polls());
         const int count = static_cast<int>(addresses.size());
         for (int i = 0; i < count; ++i) {
             if (aborted_) {
@@ -119,8 +63,8 @@ BatchResult BatchWrite::Run(const std::vector<int>& addresses) {
             result.rows.push_back(row);
             observer_.ModuleFinished(row);
         }
-        stages_ = nullptr;
     }
+    if (aborted_) result.aborted = true;
     if (result.aborted) result.exitBits |= EXIT_INTERRUPTED;
     state.SetExitStatus(before | result.exitBits);
     state.failureCounter = 0;
@@ -132,20 +76,30 @@ BatchRow BatchWrite::WriteModule(int address) {
     const auto start = Clock::now();
     BatchRow row;
     row.address = address;
-    device_.UseAddress(address);
-    if (Identify(row)) {
-        Write(row);
-        Verify(row);
+    BatchSession session(device_, *taken_, address, [this](int parameters, int failed) {
+        observer_.ModuleProgress(stage_, parameters, failed);
+    });
+    {
+        std::lock_guard lock(sessionMutex_);
+        session_ = &session;
+    }
+    if (Identify(session, row)) {
+        Write(session, row);
+        Verify(session, row);
+    }
+    {
+        std::lock_guard lock(sessionMutex_);
+        session_ = nullptr;
     }
     row.took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     row.finishedAt = std::chrono::system_clock::now();
     return row;
 }
-
-bool BatchWrite::Identify(BatchRow& row) {
-    stages_->Begin(BatchStage::Identify);
+bool BatchWrite::Identify(BatchSession& session, BatchRow& row) {
+    stage_ = BatchStage::Identify;
+    observer_.ModuleProgress(BatchStage::Identify, 0, 0);
     Device::Identity identity;
-    const int flags = device_.Identify(false, &identity);
+    const int flags = session.Identify(identity);
     row.device = identity.device;
     row.version = identity.version;
     if (!(flags & IDENTIFY_ANSWERED)) {
@@ -160,26 +114,30 @@ bool BatchWrite::Identify(BatchRow& row) {
     return true;
 }
 
-void BatchWrite::Write(BatchRow& row) {
-    stages_->Begin(BatchStage::Write);
-    device_.WriteAll();
-    row.failed = stages_->failed();
-    row.written = stages_->parameters() - row.failed;
+void BatchWrite::Write(BatchSession& session, BatchRow& row) {
+    stage_ = BatchStage::Write;
+    observer_.ModuleProgress(BatchStage::Write, 0, 0);
+    session.ResetCounters();
+    session.WriteAll();
+    row.failed = session.counter(ProgressCounter::ParametersWithErrors);
+    row.written = session.counter(ProgressCounter::Parameters) - row.failed;
     if (row.failed == 0) return;
     processState().setExitBits(EXIT_FAILED_PARAMETERS);
     row.failure =
         Reason("не записано параметров: " + std::to_string(row.failed), device_.LastFailure());
 }
 
-void BatchWrite::Verify(BatchRow& row) {
+void BatchWrite::Verify(BatchSession& session, BatchRow& row) {
     // A module that stopped answering would only time out on every parameter.
     const std::uint32_t lost = EXIT_PORT_ERROR | EXIT_TIMEOUT;
     if ((processState().ExitStatus() & lost) != 0 || device_.LineGone()) {
         row.failure = Reason("перестал отвечать, не проверен", device_.LastFailure());
         return;
     }
-    stages_->Begin(BatchStage::Verify);
-    const std::optional<DifferenceList> differences = device_.CompareBeforeWrite(true);
+    stage_ = BatchStage::Verify;
+    observer_.ModuleProgress(BatchStage::Verify, 0, 0);
+    session.ResetCounters();
+    const std::optional<DifferenceList> differences = session.CompareWritten();
     if (!differences) {
         if (row.failure.empty()) row.failure = "не проверен";
         return;

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +12,8 @@
 namespace zep8 {
 
 class Device;
-class BatchStageObserver;
+class BatchSession;
+struct ConfigurationCopy;
 
 // One module's part of a batch write.
 struct BatchRow {
@@ -52,28 +55,39 @@ class BatchObserver {
 // modules on the program's line, one after the other, and compares each with
 // the configuration afterwards. The network group (address, speed, format,
 // protocol) is never written: each module keeps its own. A module that does
-// not answer, or refuses values, does not stop the others. Uses the device's
-// own jobs at each address in turn and gives the program its own address
-// back at the end. Runs on the caller's thread, never the window's.
+// not answer, or refuses values, does not stop the others. Each module gets a
+// copy of the configuration taken before the batch, asked at its own address:
+// the open configuration and the program's address stay as they were, and
+// the input polls stand aside until the batch ends. Run runs on the caller's
+// thread, never the window's.
 class BatchWrite {
   public:
-    BatchWrite(Device& device, BatchObserver& observer) : device_(device), observer_(observer) {}
+    // Takes the configuration as it is now (see TakeConfiguration).
+    BatchWrite(Device& device, BatchObserver& observer);
+    ~BatchWrite();
 
+    // On the thread that owns the configuration: what the next Run writes.
+    void TakeConfiguration();
     BatchResult Run(const std::vector<int>& addresses);
     // From any thread: the batch stops once the module under way is done.
     void Abort() { aborted_ = true; }
+    // From any thread: the module under way stops before its next parameter too.
+    void AbortNow();
 
   private:
     BatchRow WriteModule(int address);
     // False with the row's failure set when the module cannot be written.
-    bool Identify(BatchRow& row);
-    void Write(BatchRow& row);
-    void Verify(BatchRow& row);
+    bool Identify(BatchSession& session, BatchRow& row);
+    void Write(BatchSession& session, BatchRow& row);
+    void Verify(BatchSession& session, BatchRow& row);
 
     Device& device_;
     BatchObserver& observer_;
-    BatchStageObserver* stages_ = nullptr;  // while Run runs
+    std::unique_ptr<ConfigurationCopy> taken_;
     std::atomic<bool> aborted_{false};
+    std::mutex sessionMutex_;
+    BatchSession* session_ = nullptr;  // the module under way
+    std::atomic<BatchStage> stage_{BatchStage::Identify};
 };
 
 // One line of the terminal, e.g. "адрес 40: ZEP-8 v7.12; записано 95, ошибок 0,

@@ -47,7 +47,7 @@ std::vector<unsigned> BusSurvey::Speeds() {
 }
 
 SurveyResult BusSurvey::Run(bool allSpeeds) {
-    const unsigned programSpeed = io_.port().settings.baudRate;
+    const unsigned programSpeed = io_.PortNow().settings.baudRate;
     std::vector<unsigned> speeds{programSpeed};
     if (allSpeeds) {
         // The program's speed first: the likeliest, and the one an operator waits for.
@@ -60,43 +60,41 @@ SurveyResult BusSurvey::Run(bool allSpeeds) {
 SurveyResult BusSurvey::RunAt(const std::vector<unsigned>& speeds) {
     const auto start = std::chrono::steady_clock::now();
     SurveyResult result;
-    const unsigned programSpeed = io_.port().settings.baudRate;
+    // Every address at other speeds: the polls wait for the end.
+    PollPause pause(io_.polls());
+    const DeviceIO::PortState line = io_.PortNow();
+    const unsigned programSpeed = line.settings.baudRate;
     const bool allSpeeds = speeds.size() != 1 || speeds.front() != programSpeed;
-    const int perSpeed = static_cast<int>(BaseAddresses(io_.port().settings.addressLength).size());
+    const int perSpeed = static_cast<int>(BaseAddresses(line.settings.addressLength).size());
     const int total = perSpeed * static_cast<int>(speeds.size());
 
-    const bool wasOpen = io_.port().IsOpen();
+    const bool wasOpen = line.open;
     for (std::size_t i = 0; i < speeds.size() && !aborted_; ++i) {
+        std::string reason;
         const bool opened =
-            (allSpeeds || !wasOpen) ? io_.ReopenAtSpeed(speeds[i]) == OPEN_OK : true;
+            (allSpeeds || !wasOpen) ? io_.ReopenAtSpeed(speeds[i], &reason) == OPEN_OK : true;
         if (!opened) {
-            const std::string reason = io_.port().OpenFailureReason();
-            result.failure = "Не удается открыть порт " + io_.port().settings.name +
+            result.failure = "Не удается открыть порт " + line.settings.name +
                              (reason.empty() ? "." : ": " + reason);
             break;
         }
         if (!Survey(speeds[i], result, perSpeed * static_cast<int>(i), total)) break;
     }
     // The program's own line again, as it was.
-    if (allSpeeds || !wasOpen) {
-        io_.ClosePort();
-        io_.port().settings.baudRate = programSpeed;
-        if (wasOpen) io_.ReopenAtSpeed(programSpeed);
-    }
+    if (allSpeeds || !wasOpen) io_.RestoreSpeed(programSpeed, wasOpen);
     result.aborted = aborted_;
     result.took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     return result;
 }
 
-int BusSurvey::ReplyWait(const LinePort& port, unsigned baudRate) {
-    const PortSettings& s = port.settings;
-    return ProbeReplyWait(baudRate, HasParity(s), s.stopBits == 2, port.directionMode.load() != 0);
+int BusSurvey::ReplyWait(const PortSettings& s, int directionMode, unsigned baudRate) {
+    return ProbeReplyWait(baudRate, HasParity(s), s.stopBits == 2, directionMode != 0);
 }
 
 bool BusSurvey::Survey(unsigned baudRate, SurveyResult& result, int done, int total) {
-    const PortSettings& s = io_.port().settings;
-    const int wait = ReplyWait(io_.port(), baudRate);
+    const PortSettings s = io_.PortNow().settings;
+    const int wait = ReplyWait(s, io_.port().directionMode.load(), baudRate);
     std::vector<std::uint8_t> reply;
     for (int address : BaseAddresses(s.addressLength)) {
         if (aborted_) return false;
@@ -107,7 +105,7 @@ bool BusSurvey::Survey(unsigned baudRate, SurveyResult& result, int done, int to
         const DeviceIO::ProbeResult answer = io_.Probe(address, "dev", reply, wait);
         if (answer == DeviceIO::ProbeResult::Aborted) return false;
         if (answer == DeviceIO::ProbeResult::LineGone) {
-            const std::string reason = io_.port().OpenFailureReason();
+            const std::string reason = io_.PortNow().failure;
             result.failure =
                 reason.empty() ? "Порт " + s.name + " отключился во время поиска." : reason;
             return false;

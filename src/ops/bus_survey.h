@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "link/line_port.h"
+
 namespace zep8 {
 
 class DeviceIO;
@@ -60,7 +62,7 @@ class BusSurvey {
 
     static std::vector<int> BaseAddresses(int addressLength);
     // The reply wait of one request at `baudRate` on `port`.
-    static int ReplyWait(const LinePort& port, unsigned baudRate);
+    static int ReplyWait(const PortSettings& settings, int directionMode, unsigned baudRate);
     static std::vector<unsigned> Speeds();
 
   private:

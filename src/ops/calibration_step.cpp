@@ -282,11 +282,12 @@ void CCalibrationStep::Verify() {
         step_ = STEP_FAILED;
         return;
     }
-    // Coefficients of a check the module refused are not to be trusted, let
-    // alone committed.
+    // The check's status says something went wrong without naming a
+    // coefficient: the operator sees so, and then the coefficients the module
+    // holds, which he may still commit or not.
     if (errorFlag_) {
-        FailVerify(Concat({kUndetermined, "\n", statusText_}));
-        return;
+        instruction_ = std::string(kUndetermined);
+        Refresh();
     }
 
     const int count = type_ == 2 ? 2 : type_ == 3 ? 4 : 1;

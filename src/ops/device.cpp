@@ -81,6 +81,11 @@ void Device::SetErrorLogPath(std::string path) {
 
 bool Device::RunJob(Job job) {
     if (!observer_ || !thread_.joinable()) return false;
+    jobRunning_ = true;
+    {
+        std::lock_guard lock(jobTargetMutex_);
+        jobTarget_ = SessionTarget();
+    }
     for (auto& counter : counters_) counter = 0;
     observer_->JobStarted(job, JobCaption(job));
     switch (job) {
@@ -304,10 +309,15 @@ void Device::FinishJob(bool hold) {
     // The final counters stay on display for a moment, unless the job was cut short.
     if (hold) abortEvent.wait(finishHold_);
     abortEvent.reset();
-
+    {
+        std::lock_guard lock(jobTargetMutex_);
+        jobTarget_.reset();
+    }
+    // The display closes before the window hears of new network settings, and
+    // the caller goes on once the window has handled them (and an automated
+    // run's save), so that it finds the file saved and the settings applied.
+    if (observer_) observer_->DisplayEnded();
     ProcessState& state = processState();
-    // The window thread handles these before the display closes, so that an
-    // automated run finds the file saved and the settings applied when it goes on.
     if (state.networkChanged && !port().stopEvent.isSet() && host_) host_->NetworkSettingsChanged();
     // A read cut short by a lost port would replace the file with a partial
     // configuration; the calling program learns of the loss from the exit code.
@@ -315,9 +325,10 @@ void Device::FinishJob(bool hold) {
         !LineGone()) {
         host_->SaveAfterRead();
     }
-    // Once the display closes, the caller owns the port and the done event again.
+    // Once the job has ended, the caller owns the port and the done event again.
     if (openedByJob_) ClosePort();
     openedByJob_ = false;
+    jobRunning_ = false;
     if (state.automation() && doneEvent_) doneEvent_->set();
     if (observer_) observer_->JobFinished();
 }
@@ -332,7 +343,12 @@ void Device::LogError(const Parameter& p) {
     log << " - " << p.errorText << "\n";
 }
 
-void Device::NoteExchange(Parameter& p, int status, const char* message) {
+ExchangeRun Device::JobRun() {
+    std::lock_guard lock(jobTargetMutex_);
+    return ExchangeRun{jobTarget_, &abortEvent};
+}
+
+void Device::NoteExchange(Parameter& p, int status, const char* message, Event& stop) {
     ProcessState& state = processState();
     if (status != 0) {
         LogError(p);
@@ -346,10 +362,10 @@ void Device::NoteExchange(Parameter& p, int status, const char* message) {
     // A port that has gone stops the job at once: the next parameter would
     // only find it gone again.
     if (status != 0 && LineGone()) {
-        if (!state.automation() && !abortEvent.isSet()) {
+        if (!state.automation() && !stop.isSet()) {
             prompter().notify(p.errorText, "Ошибка связи", Icon::Error);
         }
-        abortEvent.set();
+        stop.set();
         state.failureCounter = 0;
         return;
     }
@@ -360,22 +376,31 @@ void Device::NoteExchange(Parameter& p, int status, const char* message) {
     }
     if (++state.failureCounter >= kFailureLimit) {
         if (!state.automation()) prompter().notify(message, kProgramTitle, Icon::Information);
-        abortEvent.set();
+        stop.set();
         state.failureCounter = 0;
     }
 }
 
 int Device::ReadParameter(Parameter& p) {
-    if (abortEvent.isSet()) return DEVICE_ABORTED;
-    if (p.index < 0) return DEVICE_NEGATIVE_INDEX;
-    const int status = TransferParameter(DIRECTION_READ, &p);
-    NoteExchange(p, status,
-                 "Так как прошло 5 безуспешных попыток чтения,\nто операции обмена будут "
-                 "прекращены.");
-    return status;
+    return ReadParameter(p, JobRun());
 }
 
 int Device::WriteParameter(Parameter& p) {
+    return WriteParameter(p, JobRun());
+}
+
+int Device::ReadParameter(Parameter& p, const ExchangeRun& run) {
+    if (run.stop->isSet()) return DEVICE_ABORTED;
+    if (p.index < 0) return DEVICE_NEGATIVE_INDEX;
+    const int status = TransferParameter(DIRECTION_READ, &p, nullptr, run.to());
+    NoteExchange(p, status,
+                 "Так как прошло 5 безуспешных попыток чтения,\nто операции обмена будут "
+                 "прекращены.",
+                 *run.stop);
+    return status;
+}
+
+int Device::WriteParameter(Parameter& p, const ExchangeRun& run) {
     if (p.index < 0) return DEVICE_NEGATIVE_INDEX;
     int status;
     if (p.value == kNoData) {
@@ -383,11 +408,12 @@ int Device::WriteParameter(Parameter& p) {
         p.timedOut = false;
         status = DEVICE_NO_DATA;
     } else {
-        status = TransferParameter(DIRECTION_WRITE, &p);
+        status = TransferParameter(DIRECTION_WRITE, &p, nullptr, run.to());
     }
     NoteExchange(p, status,
                  "Так как прошло 5 безуспешных попыток записи,\nто операции обмена будут "
-                 "прекращены.");
+                 "прекращены.",
+                 *run.stop);
     return status;
 }
 
@@ -397,7 +423,7 @@ int Device::CompareParameter(Parameter& p) {
     Parameter module(p.name);
     module.index = p.index;
     module.addressOffset = p.addressOffset;
-    const int status = TransferParameter(DIRECTION_READ, &module);
+    const int status = TransferParameter(DIRECTION_READ, &module, nullptr, JobRun().to());
     const bool beforeWrite = compareScope_ != CompareScope::Everything;
     // A parameter that could not be read is an error of the job, not a difference.
     // Before a write the configuration is left alone, and the operator is shown
@@ -440,11 +466,11 @@ bool Device::ComparesParameter(const Parameter& p) {
     return true;
 }
 
-int Device::Identify(bool showMessages, Identity* identity) {
+int Device::Identify(bool showMessages, Identity* identity, const LinkTarget* target) {
     Parameter dev("dev"), ver("ver");
     std::string errors, info;
     int flags = 0;
-    if (TransferParameter(DIRECTION_READ, &dev) != 0) {
+    if (TransferParameter(DIRECTION_READ, &dev, nullptr, target) != 0) {
         errors = "Ошибка команды 'dev':\n" + dev.errorText + "\n";
     } else {
         info = "Прибор: " + dev.value + "\n";
@@ -453,7 +479,7 @@ int Device::Identify(bool showMessages, Identity* identity) {
         std::erase(name, '-');
         if (EqualsIgnoreCase(name, "zep8") || EqualsIgnoreCase(name, "зеп8"))
             flags |= IDENTIFY_ZEP8;
-        if (TransferParameter(DIRECTION_READ, &ver) != 0) {
+        if (TransferParameter(DIRECTION_READ, &ver, nullptr, target) != 0) {
             errors += "Ошибка команды 'ver':\n" + ver.errorText + "\n";
         } else {
             info += "Версия ПО: " + ver.value + "\n";
@@ -472,6 +498,8 @@ int Device::Identify(bool showMessages, Identity* identity) {
 }
 
 bool Device::EstablishLink() {
+    // The search switches converters and protocols: no poll may go out meanwhile.
+    PollPause pause(polls());
     ProcessState& state = processState();
     port().directionMode = 0;
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -522,6 +550,7 @@ bool Device::CheckPassword() {
 }
 
 void Device::Rebuild() {
+    NewEpoch();
     netNode.InitParameters();
     commonNode.InitParameters();
     channelsNode.InitParameters();

@@ -38,6 +38,16 @@ enum IdentifyFlag : int {
 // The major version of a "ver" text ("v7.12" is 7).
 int MajorVersion(std::string_view version);
 
+// Who a read or write is for: the module it asks (none: the program's, as
+// the port is set at the exchange) and the stop that its failures set once
+// five have come in a row.
+struct ExchangeRun {
+    std::optional<LinkTarget> target;
+    Event* stop = nullptr;
+
+    const LinkTarget* to() const { return target ? &*target : nullptr; }
+};
+
 // Shows the whole list of differences when the operator asks for it.
 using DifferenceViewer = std::function<void(const DifferenceList&)>;
 
@@ -78,8 +88,13 @@ class Device : public DeviceIO, public TransferSession {
     // "Прервать": stops the job before its next parameter.
     void Abort();
 
+    // A job's reads and writes ask the module the job was started for; called
+    // outside a job, the program's module.
     int ReadParameter(Parameter& parameter) override;
     int WriteParameter(Parameter& parameter) override;
+    // The same for a run of its own (a group read, a batch step).
+    int ReadParameter(Parameter& parameter, const ExchangeRun& run);
+    int WriteParameter(Parameter& parameter, const ExchangeRun& run);
     int CompareParameter(Parameter& parameter) override;
     bool ComparesParameter(const Parameter& parameter) override;
     const Event& AbortEvent() const override { return abortEvent; }
@@ -90,7 +105,8 @@ class Device : public DeviceIO, public TransferSession {
     struct Identity {
         std::string device, version;
     };
-    int Identify(bool showMessages, Identity* identity = nullptr);
+    int Identify(bool showMessages, Identity* identity = nullptr,
+                 const LinkTarget* target = nullptr);
     bool EstablishLink();
     bool CheckPassword();
     // Rebuilds the groups from the catalogue (no data anywhere) and reopens the port.
@@ -111,6 +127,8 @@ class Device : public DeviceIO, public TransferSession {
     // Every difference the last compare found, in the order of the walk.
     DifferenceList differences() const;
     bool unlocked() const { return unlocked_; }
+    // A job of the transfer thread runs, from its start until its very end.
+    bool jobRunning() const { return jobRunning_.load(); }
 
   private:
     // What the compare walk reads: everything, or what a write would send.
@@ -123,7 +141,8 @@ class Device : public DeviceIO, public TransferSession {
     void FinishJob(bool hold = true);
     std::string GroupOf(const Parameter& parameter) const;
     void AddDifference(Difference difference);
-    void NoteExchange(Parameter& parameter, int status, const char* message);
+    void NoteExchange(Parameter& parameter, int status, const char* message, Event& stop);
+    ExchangeRun JobRun();
     void LogError(const Parameter& parameter);
     bool NetworkDiffersFromProgram();
 
@@ -149,6 +168,10 @@ class Device : public DeviceIO, public TransferSession {
     std::string differenceReport_;
     std::atomic<CompareScope> compareScope_{CompareScope::Everything};
     std::atomic<bool> jobAborted_{false};
+    std::atomic<bool> jobRunning_{false};
+    // The module of the job under way, taken when it was asked for.
+    std::mutex jobTargetMutex_;
+    std::optional<LinkTarget> jobTarget_;
     mutable std::mutex differencesMutex_;
     DifferenceList differences_;
     std::thread thread_;

@@ -16,13 +16,16 @@ DoctorSession::~DoctorSession() {
     doctor_.Abort();
     if (thread_.joinable()) thread_.join();
     if (portWasOpen_ && !applied_) device_.ReopenPort(false);
+    pause_.reset();
 }
 
 void DoctorSession::Start() {
     if (started_) return;
     started_ = true;
-    portWasOpen_ = device_.port().IsOpen();
-    // The port is opened exclusively: the doctor needs it to itself.
+    // The port is opened exclusively: the doctor needs it to itself, and no
+    // poll may open it again meanwhile.
+    pause_ = std::make_unique<PollPause>(device_.polls());
+    portWasOpen_ = device_.PortNow().open;
     device_.ClosePort();
     const DoctorSetup setup = DoctorSetupFrom(device_.programNet(), device_.port().directionMode);
     thread_ = std::thread([this, setup] {
@@ -40,6 +43,7 @@ bool DoctorSession::Apply() {
     device_.port().directionMode = doctor_.findings().directionMode;
     device_.ReopenPort(true);
     applied_ = true;
+    pause_.reset();
     return true;
 }
 

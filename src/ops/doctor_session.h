@@ -1,9 +1,11 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string_view>
 #include <thread>
 
+#include "link/poll_gate.h"
 #include "ops/link_doctor.h"
 
 namespace zep8 {
@@ -49,6 +51,7 @@ class DoctorSession : private DoctorObserver {
     bool applied_ = false;
     std::atomic<bool> finished_{false};
     std::atomic<bool> found_{false};
+    std::unique_ptr<PollPause> pause_;  // while the doctor has the port
     std::thread thread_;
 };
 

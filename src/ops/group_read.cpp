@@ -10,15 +10,16 @@ namespace zep8 {
 
 GroupRead::GroupRead(Device& device, InvisibleElement& node,
                      const std::vector<Parameter*>& parameters)
-    : device_(device), node_(node), reopenings_(device.reopenings()) {
+    : device_(device), node_(node), epoch_(device.epoch()) {
     for (Parameter* p : parameters) items_.push_back(Item{p, *p});
 }
 
 void GroupRead::Read(const Event& stop,
-                     const std::function<void(std::size_t, Parameter)>& arrived) const {
-    for (std::size_t i = 0; i < items_.size() && !stop.isSet(); ++i) {
+                     const std::function<void(std::size_t, Parameter)>& arrived) {
+    const ExchangeRun run{device_.SessionTarget(), &failed_};
+    for (std::size_t i = 0; i < items_.size() && !stop.isSet() && !failed_.isSet(); ++i) {
         Parameter copy = items_[i].picked;
-        device_.ReadParameter(copy);
+        device_.ReadParameter(copy, run);
         arrived(i, std::move(copy));
     }
 }
@@ -37,7 +38,8 @@ bool GroupRead::Unchanged(const Item& item) const {
 }
 
 Parameter* GroupRead::Store(std::size_t item, const Parameter& read) {
-    if (item >= items_.size() || device_.reopenings() != reopenings_ || !Unchanged(items_[item])) {
+    if (item >= items_.size() || device_.epoch() != epoch_ || device_.jobRunning() ||
+        !Unchanged(items_[item])) {
         return nullptr;
     }
     Parameter& p = *items_[item].target;

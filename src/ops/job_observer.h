@@ -22,6 +22,10 @@ class JobObserver {
     virtual void JobStarted(Job job, std::string_view caption) = 0;
     // On the transfer thread: a counter's new value.
     virtual void CounterChanged(ProgressCounter counter, int value) = 0;
+    // On the transfer thread: the job's exchanges are over and its display
+    // may close; what the end of a job hands to the window (new network
+    // settings, an automated save) follows before JobFinished.
+    virtual void DisplayEnded() {}
     // On the transfer thread, when the job is over.
     virtual void JobFinished() = 0;
     // On the calling thread: returns once JobFinished has been called (a

@@ -47,9 +47,13 @@ std::string ModuleSettingsText(const Device* device) {
 
 void ApplyNetworkSettings(Device& device, const ApplyChoices& choices) {
     NetworkApply apply(device, choices);
-    apply.SendApply();
-    apply.FollowModule();
-    apply.Reconnect();
+    {
+        // The module moves to other settings: no poll asks it on the way.
+        PollPause pause(device.polls());
+        apply.SendApply();
+        apply.FollowModule();
+        apply.Reconnect();
+    }
     apply.Report();
 }
 
@@ -90,6 +94,7 @@ void NetworkApply::Report() {
 }
 
 void ApplyNetworkSettingsAutomated(Device& device) {
+    PollPause pause(device.polls());
     Parameter apply("APLY");
     apply.value.clear();
     device.WriteParameter(apply);

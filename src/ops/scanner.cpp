@@ -97,6 +97,10 @@ std::chrono::milliseconds Scanner::TimeToNextPoll() const {
 
 int Scanner::Start() {
     if (running_.exchange(true)) return 1;
+    {
+        std::lock_guard lock(readMutex_);
+        targetTaken_ = false;  // the worker asks which module when it next reads
+    }
     const std::int64_t period = periodMs_.load();
     ArmTimer(period > 0 ? period : kDefaultPeriodMs);
     processState().pollerRunning[static_cast<std::size_t>(inputIndex_)] = true;
@@ -169,12 +173,25 @@ void Scanner::Poll() {
         std::lock_guard lock(readMutex_);
         // Stopped meanwhile: whoever stopped it may be about to reopen the port.
         if (!running_.load()) return;
+        PollGate& gate = io_.polls();
+        if (!gate.Enter()) return;  // the line is another's for now
+        const std::uint64_t resumptions = gate.resumptions();
+        // The module the poll was started for, asked anew only after the line
+        // was another's (an applied address, a new speed).
+        if (!targetTaken_ || resumptions != resumptions_) {
+            result.afterPause = targetTaken_;
+            target_ = io_.SessionTarget();
+            target_.setsVerdict = false;
+            resumptions_ = resumptions;
+            targetTaken_ = true;
+        }
         // Read at the module's base address plus the input number.
         Parameter measured("rEAd");
         measured.addressOffset = inputIndex_;
         ++reads_;
         result.start = PollTime::Now();
-        const int status = io_.TransferParameter(DIRECTION_READ, &measured);
+        const int status = io_.TransferParameter(DIRECTION_READ, &measured, nullptr, &target_);
+        gate.Leave();
         result.end = PollTime::Now();
         if (status == STATUS_OK)
             result.valueText = Limited(measured.value);

@@ -8,11 +8,10 @@
 #include <string>
 #include <thread>
 
+#include "link/device_io.h"
 #include "platform/event.h"
 
 namespace zep8 {
-
-class DeviceIO;
 
 // Local time split into fields, down to the millisecond.
 struct PollTime {
@@ -32,6 +31,8 @@ struct PollResult {
     std::string valueText;  // empty on failure
     std::string errorText;  // empty on success
     std::uint64_t scannerId = 0;
+    // The first read after the polls stood aside: the curve does not join across.
+    bool afterPause = false;
 };
 
 // Receives every result on the scanner's worker thread.
@@ -51,7 +52,8 @@ class Scanner {
     Scanner& operator=(const Scanner&) = delete;
 
     // 1 when already running; otherwise arms the timer (first expiry after one
-    // period, then every period) and returns 0.
+    // period, then every period) and returns 0. The first read takes the
+    // module the program talks to then as the one this poll asks.
     int Start();
     // 1 when not running; otherwise disarms the timer and returns 0.
     int Stop();
@@ -93,6 +95,10 @@ class Scanner {
     std::atomic<bool> running_{false};
     std::atomic<bool> tickPending_{false};
     std::atomic<std::uint64_t> reads_{0};
+    // The worker's own, under readMutex_: the module asked and the pauses seen.
+    LinkTarget target_;
+    std::uint64_t resumptions_ = 0;
+    bool targetTaken_ = false;
     int timerFd_ = -1;
     Event stopEvent_{Event::Reset::Manual};
     Event tickEvent_{Event::Reset::Auto};

@@ -149,7 +149,7 @@ bool ModuleReportReader::Identify(ModuleSection& section) {
 ModuleSection ModuleReportReader::Read(const Configuration* config, bool compareNetwork,
                                        const PolledInputs& polled) {
     ModuleSection section;
-    section.address = io_.port().settings.baseAddress;
+    section.address = io_.SessionTarget().address;
     stop_.reset();
     failuresInRow_ = 0;
     common_.ClearValues();

@@ -60,6 +60,9 @@ class BatchWriteTest : public ::testing::Test, public BatchObserver {
 
 TEST_F(BatchWriteTest, EachModuleWrittenAndVerifiedFailuresStayWithTheirModule) {
     line.moduleAt(64)->forceError("Ain.H", 0x06);  // refuses the value
+    // The open configuration's marks and errors, which the batch must not touch.
+    Input(2, "Ain.H").changed = true;
+    Input(3, "Ain.H").errorText = "Ошибка, оставленная оператору";
     BatchWrite batch(*device, *this);
     const BatchResult result = batch.Run({40, 56, 48, 64});  // nobody lives at 56
 
@@ -100,7 +103,10 @@ TEST_F(BatchWriteTest, EachModuleWrittenAndVerifiedFailuresStayWithTheirModule) 
         EXPECT_EQ(m.count("bPS").received, 0) << address;
     }
     EXPECT_DOUBLE_EQ(*line.moduleAt(48)->value("Ain.H", 2), 250.5);
-    // The program is back at its own module, and asked nobody to apply anything.
+    // The open configuration is as it was, and so is the program's module.
+    EXPECT_TRUE(Input(2, "Ain.H").changed);
+    EXPECT_EQ(Input(3, "Ain.H").errorText, "Ошибка, оставленная оператору");
+    EXPECT_EQ(Input(2, "Ain.H").value, "250.500");
     EXPECT_EQ(device->port().settings.baseAddress, 40);
     EXPECT_EQ(device->programNet().GetValue("Addr"), "40");
     EXPECT_EQ(device->observer(), &observer);

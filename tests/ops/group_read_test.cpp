@@ -17,7 +17,7 @@ using Arrived = std::vector<std::pair<std::size_t, Parameter>>;
 
 class GroupReadOnModule : public testing::DeviceOnPty {
   protected:
-    Arrived ReadAll(const GroupRead& read, const Event& stop) {
+    Arrived ReadAll(GroupRead& read, const Event& stop) {
         Arrived arrived;
         read.Read(stop, [&](std::size_t item, Parameter p) { arrived.emplace_back(item, p); });
         return arrived;
@@ -81,6 +81,30 @@ TEST_F(GroupReadOnModule, StopsBeforeTheNextParameterAndForgetsReadsOverAnotherP
     device->ReopenPort(true);
     for (const auto& [item, p] : arrived) EXPECT_EQ(read->Store(item, p), nullptr) << p.name;
     for (const auto& p : common.parameters()) EXPECT_EQ(p->value, kNoData) << p->name;
+
+    // A new configuration: the cleared values look as they did when picked,
+    // and still nothing read for the old one comes into it.
+    editor.ExpandReadEnded(common);
+    read = editor.ReadOnExpand(common, true);
+    ASSERT_TRUE(read);
+    const Arrived again = ReadAll(*read, stop);
+    ASSERT_FALSE(again.empty());
+    device->NewEpoch();
+    for (const auto& [item, p] : again) EXPECT_EQ(read->Store(item, p), nullptr) << p.name;
+}
+
+TEST_F(GroupReadOnModule, FiveFailuresEndThisReadAndNothingElse) {
+    ConfigurationEditor editor(*device, prompter);
+    const std::shared_ptr<GroupRead> read =
+        editor.ReadOnExpand(device->channelsNode.channel(0), true);
+    ASSERT_TRUE(read);
+    module().injectFault(sim::Fault::Silence, 1000);
+    EXPECT_EQ(ReadAll(*read, stop).size(), 5u);
+    ASSERT_EQ(prompter.count(), 1u);
+    EXPECT_EQ(prompter.messages()[0].text,
+              "Так как прошло 5 безуспешных попыток чтения,\nто операции обмена будут прекращены.");
+    // The next job still runs whole.
+    EXPECT_FALSE(device->abortEvent.isSet());
 }
 
 }  // namespace

@@ -155,6 +155,8 @@ void CBatchWriteDialog::StartWrite() {
     ui_->results->clear();
     ui_->progress->setMaximum(static_cast<int>(addresses.size()));
     ui_->progress->setValue(0);
+    // The configuration as it is when the write starts; the batch works on its copy.
+    batch_.TakeConfiguration();
     running_ = true;
     worker_ = std::thread([this, addresses] {
         const BatchResult result = batch_.Run(addresses);

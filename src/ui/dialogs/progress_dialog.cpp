@@ -1,5 +1,6 @@
 #include "ui/dialogs/progress_dialog.h"
 
+#include <QEventLoop>
 #include <QString>
 #include <QThread>
 
@@ -35,6 +36,7 @@ void CProgressDialog::JobStarted(Job, std::string_view caption) {
     Q_ASSERT(QThread::currentThread() == thread());
     ++job_;
     finished_ = false;
+    displayEnded_ = false;
     setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
     for (auto counter : {ProgressCounter::Groups, ProgressCounter::GroupsWithErrors,
                          ProgressCounter::Parameters, ProgressCounter::ParametersWithErrors}) {
@@ -52,9 +54,9 @@ void CProgressDialog::CounterChanged(ProgressCounter counter, int value) {
         Qt::QueuedConnection);
 }
 
-void CProgressDialog::JobFinished() {
+void CProgressDialog::DisplayEnded() {
     const unsigned job = job_;
-    finished_ = true;
+    displayEnded_ = true;
     QMetaObject::invokeMethod(
         this,
         [this, job] {
@@ -63,11 +65,33 @@ void CProgressDialog::JobFinished() {
         Qt::QueuedConnection);
 }
 
+void CProgressDialog::JobFinished() {
+    const unsigned job = job_;
+    displayEnded_ = true;
+    finished_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, job] {
+            if (job != job_) return;
+            if (afterDisplay_) afterDisplay_->quit();
+            done(QDialog::Accepted);
+        },
+        Qt::QueuedConnection);
+}
+
 void CProgressDialog::WaitForJob() {
     Q_ASSERT(QThread::currentThread() == thread());
-    // The flag, not the queued close, decides: the close of a job that ended
+    // The flags, not the queued closes, decide: the close of a job that ended
     // early may already have run. A dialog hidden by anything else comes back.
-    while (!finished_) exec();
+    while (!displayEnded_) exec();
+    // What the job's end hands to the window (the apply dialog, a save) comes
+    // meanwhile, with the progress display gone.
+    while (!finished_) {
+        QEventLoop loop;
+        afterDisplay_ = &loop;
+        if (!finished_) loop.exec();
+        afterDisplay_ = nullptr;
+    }
 }
 
 void CProgressDialog::reject() {}

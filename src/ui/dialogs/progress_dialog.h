@@ -7,6 +7,7 @@
 
 #include "ops/job_observer.h"
 
+class QEventLoop;
 class QLineEdit;
 
 namespace Ui {
@@ -29,8 +30,10 @@ class CProgressDialog : public QDialog, public JobObserver {
     void JobStarted(Job job, std::string_view caption) override;
     // On any thread.
     void CounterChanged(ProgressCounter counter, int value) override;
+    void DisplayEnded() override;
     void JobFinished() override;
-    // On the window thread: the modal loop, until the job has finished.
+    // On the window thread: the modal loop until the display ends, then the
+    // window's events until the job has finished.
     void WaitForJob() override;
 
   public slots:
@@ -43,6 +46,8 @@ class CProgressDialog : public QDialog, public JobObserver {
     std::unique_ptr<Ui::CProgressDialog> ui_;
     std::function<void()> abort_;
     std::atomic<bool> finished_{true};
+    std::atomic<bool> displayEnded_{true};
+    QEventLoop* afterDisplay_ = nullptr;  // window thread only
     // Updates still queued from an earlier job must not touch the next one.
     std::atomic<unsigned> job_{0};
 };

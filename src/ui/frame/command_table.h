@@ -68,6 +68,7 @@ struct CommandRow {
     const char* image = nullptr;   // the toolbar's image; null: not on the toolbar
     int toolGroup = 0;             // toolbar buttons of one group stand together
     bool needsModule = false;      // off in a run without the module
+    bool exchanges = false;        // waits while the window's own exchange runs
     bool checkable = false;
 };
 

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <thread>
 
 #include "app/document.h"
 #include "app/preferences.h"
@@ -25,6 +26,7 @@
 #include "ui/dialogs/device_dialogs.h"
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/frame/parameter_list_page.h"
+#include "ui/frame/qt_prompter.h"
 #include "ui/frame/service_report_command.h"
 #include "ui/frame/startup_fonts.h"
 #include "ui/frame/widget_helpers.h"
@@ -46,6 +48,10 @@ CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& st
     : document_(document), prompter_(prompter), store_(store) {
     WaitForFontWarmUp();
     jobs_ = std::make_unique<WindowJobs>();
+    jobs_->SetBusyListener([this](bool busy) {
+        UpdateCommandState();
+        if (!busy) RunWaitingCommands();
+    });
     view_ = new CZEP8TreeListView(document, prompter, *jobs_, this);
     setCentralWidget(view_);
     progress_ = new CProgressDialog(this, [this] { document_.device().Abort(); });
@@ -59,6 +65,11 @@ CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& st
     UpdateCommandState();
     setAcceptDrops(true);
     setWindowIcon(QApplication::windowIcon());
+    // Whoever tells of a change, the views hear of it on this thread.
+    document.changes().DeliverOn(std::this_thread::get_id(), [](std::function<void()> deliver) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(deliver),
+                                  Qt::QueuedConnection);
+    });
     // The title follows the document's name and its modified flag.
     changes_ = document.changes().Subscribe([this](const ChangeNotice& notice) {
         if (notice.kind == ChangeNotice::Kind::Title ||
@@ -83,6 +94,13 @@ CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& st
 CMainFrame::~CMainFrame() {
     // The dock goes after the frame's own parts: what it says as it goes is not heard.
     monitor_->disconnect();
+    // A job that asks a question now would wait for a window that is going:
+    // it takes the safe answer, and the frame waits for its end.
+    auto* boxes = dynamic_cast<QtPrompter*>(&prompter_);
+    if (boxes) boxes->Abandon(true);
+    jobs_->SetBusyListener({});
+    jobs_->Stop();
+    if (boxes) boxes->Abandon(false);
 }
 
 QAction* CMainFrame::AddCommand(const CommandRow& row, QMenu* menu) {
@@ -305,12 +323,24 @@ CTrendPlot& CMainFrame::plot() {
     return *plot_;
 }
 
+// The module's commands wait while the window's own exchange (a group read,
+// a link check) runs: one exchange job at a time, none over another's values.
 void CMainFrame::UpdateCommandState() {
     const bool device = !processState().hasOption(OPT_NO_DEVICE);
+    const bool busy = jobs_->busy();
     for (const CommandRow& row : CommandTable()) {
-        if (row.needsModule) actions_[row.id]->setEnabled(device);
+        if (row.needsModule || row.exchanges)
+            actions_[row.id]->setEnabled((device || !row.needsModule) && !(busy && row.exchanges));
     }
     deviceMenu_->menuAction()->setEnabled(device);
+}
+
+void CMainFrame::RunWaitingCommands() {
+    while (!waitingCommands_.empty() && !jobs_->busy()) {
+        const int id = waitingCommands_.front();
+        waitingCommands_.erase(waitingCommands_.begin());
+        RunCommand(id);
+    }
 }
 
 QAction* CMainFrame::action(int id) const {
@@ -320,6 +350,12 @@ QAction* CMainFrame::action(int id) const {
 
 void CMainFrame::RunCommand(int id) {
     QAction* a = action(id);
+    // Asked for by a program rather than a click: it waits for its turn.
+    const CommandRow* row = FindCommand(id);
+    if (a && row && row->exchanges && jobs_->busy()) {
+        waitingCommands_.push_back(id);
+        return;
+    }
     if (a && a->isEnabled()) a->trigger();
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "model/change_notices.h"
 #include "ui/frame/command_table.h"
@@ -85,6 +86,7 @@ class CMainFrame : public QMainWindow {
     void BuildToolBar();
     void BuildStatusBar();
     void UpdateCommandState();
+    void RunWaitingCommands();
 
     void NewDocument();
     void OpenDocument();
@@ -121,6 +123,7 @@ class CMainFrame : public QMainWindow {
     QPoint pinnedAt_;
     bool initialUpdateDone_ = false;
     std::function<void()> calibrationEnded_;
+    std::vector<int> waitingCommands_;  // asked for while an exchange ran
     ChangeNotices::Subscription changes_;
 };
 

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
+#include <memory>
 
 #include "ui/dialogs/password_dialog.h"
 
@@ -65,14 +66,46 @@ void QtPrompter::setWindow(QWidget* window) {
     window_ = window;
 }
 
+void QtPrompter::Abandon(bool abandoned) {
+    {
+        std::lock_guard lock(answersMutex_);
+        abandoned_ = abandoned;
+    }
+    answered_.notify_all();
+}
+
 template <typename Result, typename Show>
 Result QtPrompter::OnWindowThread(Result unanswered, Show show) {
     if (QThread::currentThread() == thread()) return show();
-    // The calling thread waits for the answer, as it would for a modal box of its own.
-    Result result = unanswered;
+    // The calling thread waits for the answer, as it would for a modal box of
+    // its own, unless the window goes first: then it takes the safe answer,
+    // and a box not yet shown never is.
+    struct Pending {
+        bool done = false;
+        Result result;
+    };
+    auto pending = std::make_shared<Pending>(Pending{false, unanswered});
     QMetaObject::invokeMethod(
-        this, [&] { result = show(); }, Qt::BlockingQueuedConnection);
-    return result;
+        this,
+        [this, pending, &show] {
+            {
+                std::lock_guard lock(answersMutex_);
+                if (abandoned_ || pending->done) return;
+            }
+            Result result = show();
+            {
+                std::lock_guard lock(answersMutex_);
+                pending->result = std::move(result);
+                pending->done = true;
+            }
+            answered_.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(answersMutex_);
+    answered_.wait(lock, [&] { return pending->done || abandoned_; });
+    // Whatever comes later finds the question answered and leaves `show` alone.
+    pending->done = true;
+    return pending->result;
 }
 
 Answer QtPrompter::ask(std::string_view text, std::string_view caption, Buttons buttons,

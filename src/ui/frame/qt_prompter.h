@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <condition_variable>
+#include <mutex>
 
 #include "platform/prompter.h"
 
@@ -18,6 +20,9 @@ class QtPrompter : public QObject, public Prompter {
 
     // The window the boxes belong to; none until the main window exists.
     void setWindow(QWidget* window);
+    // While set, a question from another thread gets its safe answer at once
+    // (the window is going and will not show it); one already waiting too.
+    void Abandon(bool abandoned);
 
     Answer ask(std::string_view text, std::string_view caption, Buttons buttons,
                Icon icon) override;
@@ -37,6 +42,9 @@ class QtPrompter : public QObject, public Prompter {
                                              bool masked);
 
     QPointer<QWidget> window_;
+    std::mutex answersMutex_;
+    std::condition_variable answered_;
+    bool abandoned_ = false;
 };
 
 }  // namespace zep8

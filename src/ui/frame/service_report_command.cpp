@@ -22,7 +22,7 @@ QString SuggestedPath(Document& document) {
     const QString folder = document.path().empty()
                                ? QDir::homePath()
                                : QFileInfo(QString::fromStdString(document.path())).absolutePath();
-    const int address = document.device().port().settings.baseAddress;
+    const int address = document.device().SessionTarget().address;
     return folder + QStringLiteral("/Отчёт ЗЕП8, адрес %1.html").arg(address);
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QPointer>
+#include <chrono>
 #include <memory>
 
 namespace zep8 {
@@ -27,7 +28,7 @@ void WindowJobs::Run(Work work, Done done, bool waitCursor) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         ++cursors_;
     }
-    ++pending_;
+    if (pending_++ == 0 && busyListener_) busyListener_(true);
     {
         std::lock_guard lock(mutex_);
         queue_.push_back(Job{std::move(work), std::move(done), waitCursor});
@@ -39,19 +40,30 @@ bool WindowJobs::RunAndWait(std::function<void()> work, bool waitCursor) {
     struct Waiting {
         bool ended = false;
         QPointer<QEventLoop> loop;
+        Event workEnded{Event::Reset::Manual};
     };
     // The job's end may come after this frame has gone (the loop left early).
     auto waiting = std::make_shared<Waiting>();
     QEventLoop loop;
     waiting->loop = &loop;
-    Run([work = std::move(work)](Context&) { work(); },
+    Run(
+        [work = std::move(work), waiting](Context&) {
+            work();
+            waiting->workEnded.set();
+        },
         [waiting] {
             waiting->ended = true;
             if (waiting->loop) waiting->loop->quit();
         },
         waitCursor);
     if (!waiting->ended) loop.exec();
-    return waiting->ended;
+    // The application quits under the job: the work may use what the caller
+    // holds, so the caller goes on only once it has ended. A question it asks
+    // meanwhile is still answered.
+    while (!waiting->ended && !waiting->workEnded.wait(std::chrono::milliseconds(20))) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    return waiting->ended && waiting->workEnded.isSet();
 }
 
 void WindowJobs::RequestStop() {
@@ -61,7 +73,14 @@ void WindowJobs::RequestStop() {
         dropped.swap(queue_);
         stop_.set();
     }
-    for (const Job& job : dropped) Forget(job.waitCursor);
+    // A dropped job's end still comes: whoever waits for it (a group marked as
+    // being read) hears of it.
+    for (Job& job : dropped) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, done = std::move(job.done), cursor = job.waitCursor] { Finish(done, cursor); },
+            Qt::QueuedConnection);
+    }
 }
 
 void WindowJobs::Stop() {
@@ -99,7 +118,7 @@ void WindowJobs::Finish(const Done& done, bool waitCursor) {
 }
 
 void WindowJobs::Forget(bool waitCursor) {
-    --pending_;
+    if (--pending_ == 0 && busyListener_) busyListener_(false);
     if (waitCursor && cursors_ > 0) {
         --cursors_;
         QApplication::restoreOverrideCursor();

@@ -47,13 +47,18 @@ class WindowJobs : public QObject {
     void Run(Work work, Done done = {}, bool waitCursor = true);
     // Window thread: runs `work` as a job and the window's events until it has
     // ended, for a caller whose own steps go on after the exchange (a wizard).
-    // Only on jobs that nobody stops meanwhile: a dropped job never ends.
-    // True when it ran to its end (false: the application quit the loop).
+    // Returns only once the work has ended, so the work may use the caller's
+    // stack. True when it ran to its end and was told so (false: the
+    // application quit meanwhile, or the job was dropped before it ran).
     bool RunAndWait(std::function<void()> work, bool waitCursor = true);
     // A job waits or runs.
     bool busy() const { return pending_ > 0; }
-    // Drops the jobs that wait and asks the running one to stop; its `done`
-    // still comes. Does not wait.
+    // Told on the window thread when busy() turns.
+    void SetBusyListener(std::function<void(bool busy)> listener) {
+        busyListener_ = std::move(listener);
+    }
+    // Drops the jobs that wait and asks the running one to stop; every
+    // `done` still comes. Does not wait.
     void RequestStop();
     // RequestStop, then waits for the running job's end; no `done` comes after.
     void Stop();
@@ -73,6 +78,7 @@ class WindowJobs : public QObject {
     // Window thread only.
     int pending_ = 0;
     int cursors_ = 0;
+    std::function<void(bool)> busyListener_;
 
     std::mutex mutex_;
     std::condition_variable wake_;

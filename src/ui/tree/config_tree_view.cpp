@@ -6,6 +6,7 @@
 #include <QResizeEvent>
 #include <QThread>
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "app/document.h"
@@ -51,17 +52,16 @@ CZEP8TreeListView::CZEP8TreeListView(Document& document, Prompter& prompter, Win
     connect(&tree, &CTreeListCtrl::editEnded, this,
             [this](Row row, int column, const QString& oldText, const QString& newText, int) {
                 OnEditEnded(row, column, oldText, newText);
+                // What came in under the editor shows now.
+                if (const Parameter* waited = std::exchange(shownAfterEdit_, nullptr)) {
+                    ShowParameter(RowOf(waited));
+                }
             });
     connect(&tree, &CTreeListCtrl::contextMenuWanted, this, &CZEP8TreeListView::OnContextMenu);
     connect(&tree, &CTreeListCtrl::stateIconClicked, this, &CZEP8TreeListView::OnStateIcon);
-    subscription_ = document.changes().Subscribe([this](const ChangeNotice& notice) {
-        if (QThread::currentThread() == thread()) {
-            OnChange(notice);
-        } else {
-            QMetaObject::invokeMethod(
-                this, [this, notice] { OnChange(notice); }, Qt::QueuedConnection);
-        }
-    });
+    // Notices come on this thread (the main window sees to it).
+    subscription_ =
+        document.changes().Subscribe([this](const ChangeNotice& notice) { OnChange(notice); });
     polling_ = std::make_unique<ChannelPolling>(document.device());
     polling_->SetChangeSink([this] { MarkModified(); });
     // Results come on the scanners' threads; the rows change on this one.
@@ -271,6 +271,11 @@ void CZEP8TreeListView::ShowParameter(Row row) {
     const Parameter* p = tree.GetRowObject(row).parameter();
     const InvisibleElement* owner = tree.GetRowObject(row->parent()).node();
     if (!p || !owner) return;
+    // The operator's edit stays his: the row shows the news once it ends.
+    if (row == tree.EditingRow()) {
+        shownAfterEdit_ = p;
+        return;
+    }
     const TreeRow r = DescribeParameterRow(*p, *owner, showIndexes_);
     for (int column = 1; column < 5; ++column) {
         tree.SetCellText(row, column, Q(r.columns[static_cast<std::size_t>(column)]));
@@ -390,6 +395,7 @@ void CZEP8TreeListView::OnPollResult(const PollResult& result) {
     const std::optional<PollRowUpdate> update = polling_->Receive(result);
     if (!update) return;
     CTreeListCtrl& tree = GetTreeCtrl();
+
     if (const Row row = tree.FindRow(nullptr, Q(update->label), RowObject::poller(update->input))) {
         // Only what changed is drawn again: results come many times a second.
         tree.SetCellText(row, 2, Q(update->valueText));
@@ -400,6 +406,11 @@ void CZEP8TreeListView::OnPollResult(const PollResult& result) {
     const PollTime& t = result.start;
     const QDateTime time(QDate(t.year, t.month, t.day),
                          QTime(t.hour, t.minute, t.second, t.milliseconds));
+    // The polls stood aside meanwhile: the curve does not join across the gap.
+    if (result.afterPause) {
+        emit pollSample(update->input, Q(update->label), time.addMSecs(-1), std::nullopt,
+                        QString());
+    }
     emit pollSample(update->input, Q(update->label), time, update->number, Q(update->noNumberWhy));
 }
 
@@ -407,10 +418,14 @@ void CZEP8TreeListView::OnContextMenu(Row row, QPoint globalPos) {
     if (processState().hasOption(OPT_NO_DEVICE)) return;
     if (!row || !GetTreeCtrl().GetRowObject(row).parameter()) return;
     QMenu menu(this);
+    // While a group read runs, its values are not to be crossed by another exchange.
+    const bool free = !jobs_.busy();
     menu.addAction(QStringLiteral("Прочитать параметр"), this,
-                   &CZEP8TreeListView::ReadSelectedParameter);
+                   &CZEP8TreeListView::ReadSelectedParameter)
+        ->setEnabled(free);
     menu.addAction(QStringLiteral("Записать параметр"), this,
-                   &CZEP8TreeListView::WriteSelectedParameter);
+                   &CZEP8TreeListView::WriteSelectedParameter)
+        ->setEnabled(free);
     menu.addAction(QStringLiteral("Установить значение в \"Нет данных\""), this,
                    &CZEP8TreeListView::ForgetSelectedValue);
     menu.exec(globalPos);
@@ -428,12 +443,14 @@ Parameter* CZEP8TreeListView::SelectedParameter(bool tellWhenNone) {
 }
 
 void CZEP8TreeListView::ReadSelectedParameter() {
+    if (jobs_.busy()) return;
     if (Parameter* p = SelectedParameter(true)) {
         document_.device().ReadOne(*p);
     }
 }
 
 void CZEP8TreeListView::WriteSelectedParameter() {
+    if (jobs_.busy()) return;
     if (Parameter* p = SelectedParameter(true)) {
         document_.device().WriteOne(*p);
     }

@@ -99,6 +99,7 @@ class CZEP8TreeListView : public CNewTreeListCtrlView {
     Document& document_;
     Prompter& prompter_;
     WindowJobs& jobs_;
+    const Parameter* shownAfterEdit_ = nullptr;  // its row changed under the editor
     ConfigurationEditor editor_;
     Row root_ = nullptr;
     bool autoRead_ = true;

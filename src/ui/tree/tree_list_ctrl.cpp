@@ -326,7 +326,13 @@ bool CTreeListCtrl::BeginEdit(Row row, int column) {
     m_editIndex = index;
     m_editCode = code;
     m_committed.reset();
+    m_editStartText = GetCellText(row, column);
     return m_editor != nullptr;
+}
+
+CTreeListCtrl::Row CTreeListCtrl::EditingRow() const {
+    if (!m_editor || !m_editIndex.isValid()) return nullptr;
+    return itemFromIndex(m_editIndex.sibling(m_editIndex.row(), 0));
 }
 
 void CTreeListCtrl::DropEdit() {
@@ -382,7 +388,9 @@ void CTreeListCtrl::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditH
     Row row = itemFromIndex(index);
     if (!row) return;
     const int column = index.column();
-    const QString oldText = row->text(column);
+    // The text the operator began with: the cell may have changed under the
+    // editor (a read came in), and that is no edit of his.
+    const QString oldText = m_editStartText;
     const QString newText = committed.value_or(oldText);
     m_model->SetCellText(row, column, newText);
     emit editEnded(row, column, oldText, newText, code);

@@ -71,6 +71,8 @@ class CTreeListCtrl : public QTreeView {
     // Disabled rows are drawn grey (red ones stay red) and refuse editing.
     void SetRowDisabled(Row row, bool on, bool redraw, bool withChildren);
     bool IsRowDisabled(Row row) const;
+    // The row under an open in-place editor, or null.
+    Row EditingRow() const;
     // A caption row heads a table inside the tree: bold and never edited.
     void SetRowCaption(Row row, bool on);
     bool IsRowCaption(Row row) const;
@@ -159,6 +161,7 @@ class CTreeListCtrl : public QTreeView {
     QPersistentModelIndex m_editIndex;
     int m_editCode = 0;
     std::optional<QString> m_committed;  // set when the edit is applied, not cancelled
+    QString m_editStartText;             // the cell as the operator began to edit it
 
     QPersistentModelIndex m_pressedStateIcon;
 };
