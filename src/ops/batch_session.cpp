@@ -58,9 +58,7 @@ int BatchSession::CompareParameter(Parameter& p) {
     if (stop_.isSet()) return DEVICE_ABORTED;
     if (p.index < 0) return DEVICE_NEGATIVE_INDEX;
     Parameter module(p.name);
-    module.index = p.index;
-    module.addressOffset = p.addressOffset;
-    const int status = device_.TransferParameter(DIRECTION_READ, &module, nullptr, run_.to());
+    const int status = device_.ReadModuleCopy(p, module, run_.to());
     if (status != 0) {
         differences_.push_back(UnreadDifference(GroupOf(p), p, module.errorText));
     } else if (p.value != module.value || p.attrFactory != module.attrFactory ||

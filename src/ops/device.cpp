@@ -417,13 +417,18 @@ int Device::WriteParameter(Parameter& p, const ExchangeRun& run) {
     return status;
 }
 
+int Device::ReadModuleCopy(const Parameter& p, Parameter& module, const LinkTarget* target) {
+    module = Parameter(p.name);
+    module.index = p.index;
+    module.addressOffset = p.addressOffset;
+    return TransferParameter(DIRECTION_READ, &module, nullptr, target);
+}
+
 int Device::CompareParameter(Parameter& p) {
     if (abortEvent.isSet()) return DEVICE_ABORTED;
     if (p.index < 0) return DEVICE_NEGATIVE_INDEX;
     Parameter module(p.name);
-    module.index = p.index;
-    module.addressOffset = p.addressOffset;
-    const int status = TransferParameter(DIRECTION_READ, &module, nullptr, JobRun().to());
+    const int status = ReadModuleCopy(p, module, JobRun().to());
     const bool beforeWrite = compareScope_ != CompareScope::Everything;
     // A parameter that could not be read is an error of the job, not a difference.
     // Before a write the configuration is left alone, and the operator is shown

@@ -96,6 +96,10 @@ class Device : public DeviceIO, public TransferSession {
     int ReadParameter(Parameter& parameter, const ExchangeRun& run);
     int WriteParameter(Parameter& parameter, const ExchangeRun& run);
     int CompareParameter(Parameter& parameter) override;
+    // Reads the module's value and attributes of `parameter` into `module`,
+    // a parameter of its own: the configuration's is left alone.
+    int ReadModuleCopy(const Parameter& parameter, Parameter& module,
+                       const LinkTarget* target = nullptr);
     bool ComparesParameter(const Parameter& parameter) override;
     const Event& AbortEvent() const override { return abortEvent; }
     void AddToCounter(ProgressCounter counter, int n) override;
