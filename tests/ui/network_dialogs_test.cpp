@@ -29,6 +29,7 @@
 #include "sim/simulated_module.h"
 #include "ui/dialogs/apply.h"
 #include "ui/dialogs/new_net_parameters.h"
+#include "ui/dialogs/progress_dialog.h"
 #include "ui/dialogs/setup_carrier.h"
 #include "ui/dialogs/single_point.h"
 #include "ui/dialogs/table_ctrl.h"
@@ -335,7 +336,9 @@ void NetworkDialogsTest::applyMovesProgramAndStoreWithTheModule() {
         // The write leaves the module's settings unlike the program's: the apply dialog follows.
         QString shownSettings;
         bool programBox = false, allBox = true, threeBox = false, threeEnabled = true;
+        bool progressShown = true;
         const auto watch = WhenShown<CApply>([&](CApply* dialog) {
+            progressShown = w.frame().progress().isVisible();
             shownSettings = Child<QPlainTextEdit>(dialog, "settingsText")->toPlainText();
             programBox = Child<QCheckBox>(dialog, "changeProgramCheck")->isChecked();
             allBox = Child<QCheckBox>(dialog, "allDevicesCheck")->isChecked();
@@ -351,6 +354,7 @@ void NetworkDialogsTest::applyMovesProgramAndStoreWithTheModule() {
                                 "Количество стоп-бит в посылке: 1\nДлина сетевого адреса: 8\n"
                                 "Базовый адрес прибора: 24\n"));
         QVERIFY(programBox && !allBox && threeBox && !threeEnabled);
+        QVERIFY2(!progressShown, "the write's progress closes before the apply dialog opens");
         QCOMPARE(simulated.module().activeSettings().baud, 19200);
         QCOMPARE(simulated.module().activeSettings().address, 24);
         QCOMPARE(device.programNet().GetValue("bPS"), std::string("19200"));
