@@ -44,23 +44,17 @@ void CProgressDialog::JobStarted(Job, std::string_view caption) {
 
 void CProgressDialog::CounterChanged(ProgressCounter counter, int value) {
     const unsigned job = job_;
-    QMetaObject::invokeMethod(
-        this,
-        [this, counter, value, job] {
-            if (job == job_) Field(counter)->setText(QString::number(value));
-        },
-        Qt::QueuedConnection);
+    PostToThread(this, [this, counter, value, job] {
+        if (job == job_) Field(counter)->setText(QString::number(value));
+    });
 }
 
 void CProgressDialog::JobFinished() {
     const unsigned job = job_;
     finished_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this, job] {
-            if (job == job_) done(QDialog::Accepted);
-        },
-        Qt::QueuedConnection);
+    PostToThread(this, [this, job] {
+        if (job == job_) done(QDialog::Accepted);
+    });
 }
 
 void CProgressDialog::WaitForJob() {

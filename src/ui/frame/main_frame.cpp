@@ -324,8 +324,7 @@ void CMainFrame::RunCommand(int id) {
 }
 
 void CMainFrame::PostCommand(int id) {
-    QMetaObject::invokeMethod(
-        this, [this, id] { RunCommand(id); }, Qt::QueuedConnection);
+    PostToThread(this, [this, id] { RunCommand(id); });
 }
 
 void CMainFrame::SetAutoRead(bool on) {

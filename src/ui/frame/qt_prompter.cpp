@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include "ui/dialogs/password_dialog.h"
+#include "ui/frame/thread_calls.h"
 
 namespace zep8 {
 namespace {
@@ -70,8 +71,7 @@ Result QtPrompter::OnWindowThread(Result unanswered, Show show) {
     if (QThread::currentThread() == thread()) return show();
     // The calling thread waits for the answer, as it would for a modal box of its own.
     Result result = unanswered;
-    QMetaObject::invokeMethod(
-        this, [&] { result = show(); }, Qt::BlockingQueuedConnection);
+    CallOnThread(this, [&] { result = show(); });
     return result;
 }
 

@@ -5,10 +5,12 @@
 #include <QPointer>
 #include <memory>
 
+#include "ui/frame/thread_calls.h"
+
 namespace zep8 {
 
 void WindowJobs::Context::Post(std::function<void()> call) {
-    QMetaObject::invokeMethod(&jobs_, std::move(call), Qt::QueuedConnection);
+    PostToThread(&jobs_, std::move(call));
 }
 
 WindowJobs::WindowJobs(QObject* parent) : QObject(parent), thread_(&WindowJobs::Worker, this) {}
