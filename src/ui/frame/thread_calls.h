@@ -47,8 +47,8 @@ void PostToThread(QObject* owner, Call call) {
         Qt::QueuedConnection);
 }
 
-// Runs `call` on `owner`'s thread and waits for its end: at once when already
-// there. Never from `owner`'s thread's own waits (Qt::BlockingQueuedConnection).
+// Runs `call` on `owner`'s thread and waits for its end (at once when already
+// there): Qt::BlockingQueuedConnection, so never while that thread waits for this one.
 template <typename Call>
 void CallOnThread(QObject* owner, Call&& call) {
     if (QThread::currentThread() == owner->thread()) {
