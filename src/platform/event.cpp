@@ -9,17 +9,10 @@
 #include <system_error>
 #include <vector>
 
-// The thread sanitizer cannot see that an eventfd orders memory between the
-// thread that sets an event and the one that wakes on it: say so explicitly.
-#if defined(__SANITIZE_THREAD__)
-extern "C" void __tsan_acquire(void* address);
-extern "C" void __tsan_release(void* address);
-#define ZEP8_RELEASE(address) __tsan_release(address)
-#define ZEP8_ACQUIRE(address) __tsan_acquire(address)
-#else
-#define ZEP8_RELEASE(address) ((void)(address))
-#define ZEP8_ACQUIRE(address) ((void)(address))
-#endif
+#include "platform/tsan_handoff.h"
+
+// ThreadSanitizer cannot see that an eventfd orders memory between the thread
+// that sets an event and the one that wakes on it: HandOff* say so.
 
 namespace zep8 {
 
@@ -34,7 +27,7 @@ Event::~Event() {
 }
 
 void Event::set() {
-    ZEP8_RELEASE(this);
+    HandOffRelease(this);
     const std::uint64_t one = 1;
     // Only fails when the counter is near overflow, which means it is set anyway.
     while (write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
@@ -52,7 +45,7 @@ bool Event::tryConsume() {
     std::uint64_t count;
     for (;;) {
         if (read(fd_, &count, sizeof count) == sizeof count) {
-            ZEP8_ACQUIRE(this);
+            HandOffAcquire(this);
             return true;
         }
         if (errno != EINTR) return false;  // another waiter took it first
@@ -65,7 +58,7 @@ bool Event::isSet() const {
         if (errno != EINTR) return false;
     }
     const bool set = (p.revents & POLLIN) != 0;
-    if (set) ZEP8_ACQUIRE(const_cast<Event*>(this));
+    if (set) HandOffAcquire(this);
     return set;
 }
 

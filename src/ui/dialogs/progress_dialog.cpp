@@ -46,37 +46,28 @@ void CProgressDialog::JobStarted(Job, std::string_view caption) {
 
 void CProgressDialog::CounterChanged(ProgressCounter counter, int value) {
     const unsigned job = job_;
-    QMetaObject::invokeMethod(
-        this,
-        [this, counter, value, job] {
-            if (job == job_) Field(counter)->setText(QString::number(value));
-        },
-        Qt::QueuedConnection);
+    PostToThread(this, [this, counter, value, job] {
+        if (job == job_) Field(counter)->setText(QString::number(value));
+    });
 }
 
 void CProgressDialog::DisplayEnded() {
     const unsigned job = job_;
     displayEnded_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this, job] {
-            if (job == job_) done(QDialog::Accepted);
-        },
-        Qt::QueuedConnection);
+    PostToThread(this, [this, job] {
+        if (job == job_) done(QDialog::Accepted);
+    });
 }
 
 void CProgressDialog::JobFinished() {
     const unsigned job = job_;
     displayEnded_ = true;
     finished_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this, job] {
-            if (job != job_) return;
-            if (afterDisplay_) afterDisplay_->quit();
-            done(QDialog::Accepted);
-        },
-        Qt::QueuedConnection);
+    PostToThread(this, [this, job] {
+        if (job != job_) return;
+        if (afterDisplay_) afterDisplay_->quit();
+        done(QDialog::Accepted);
+    });
 }
 
 void CProgressDialog::WaitForJob() {

@@ -76,8 +76,7 @@ void CSetupCarrier::SetValueCell(int row, std::string_view value) {
 }
 
 void CSetupCarrier::PostCommand(int command) {
-    QMetaObject::invokeMethod(
-        this, [this, command] { OnCommand(command); }, Qt::QueuedConnection);
+    PostToThread(this, [this, command] { OnCommand(command); });
 }
 
 void CSetupCarrier::ShowStatus(const QString& text, bool error) {

@@ -67,8 +67,7 @@ CMainFrame::CMainFrame(Document& document, Prompter& prompter, SettingsStore& st
     setWindowIcon(QApplication::windowIcon());
     // Whoever tells of a change, the views hear of it on this thread.
     document.changes().DeliverOn(std::this_thread::get_id(), [](std::function<void()> deliver) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(deliver),
-                                  Qt::QueuedConnection);
+        PostToThread(QCoreApplication::instance(), std::move(deliver));
     });
     // The title follows the document's name and its modified flag.
     changes_ = document.changes().Subscribe([this](const ChangeNotice& notice) {
@@ -360,8 +359,7 @@ void CMainFrame::RunCommand(int id) {
 }
 
 void CMainFrame::PostCommand(int id) {
-    QMetaObject::invokeMethod(
-        this, [this, id] { RunCommand(id); }, Qt::QueuedConnection);
+    PostToThread(this, [this, id] { RunCommand(id); });
 }
 
 void CMainFrame::SetAutoRead(bool on) {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "ui/dialogs/password_dialog.h"
+#include "ui/frame/thread_calls.h"
 
 namespace zep8 {
 namespace {
@@ -85,22 +86,19 @@ Result QtPrompter::OnWindowThread(Result unanswered, Show show) {
         Result result;
     };
     auto pending = std::make_shared<Pending>(Pending{false, unanswered});
-    QMetaObject::invokeMethod(
-        this,
-        [this, pending, &show] {
-            {
-                std::lock_guard lock(answersMutex_);
-                if (abandoned_ || pending->done) return;
-            }
-            Result result = show();
-            {
-                std::lock_guard lock(answersMutex_);
-                pending->result = std::move(result);
-                pending->done = true;
-            }
-            answered_.notify_all();
-        },
-        Qt::QueuedConnection);
+    PostToThread(this, [this, pending, &show] {
+        {
+            std::lock_guard lock(answersMutex_);
+            if (abandoned_ || pending->done) return;
+        }
+        Result result = show();
+        {
+            std::lock_guard lock(answersMutex_);
+            pending->result = std::move(result);
+            pending->done = true;
+        }
+        answered_.notify_all();
+    });
     std::unique_lock lock(answersMutex_);
     answered_.wait(lock, [&] { return pending->done || abandoned_; });
     // Whatever comes later finds the question answered and leaves `show` alone.

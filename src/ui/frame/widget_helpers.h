@@ -4,31 +4,19 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QFontMetrics>
-#include <QObject>
 #include <QPlainTextEdit>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 #include <algorithm>
 #include <string_view>
+
+#include "ui/frame/thread_calls.h"
 
 namespace zep8 {
 
 // The core's UTF-8 texts as Qt's.
 inline QString Q(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// Runs `call` on `owner`'s thread: at once when already there, otherwise as
-// a queued call (Qt::QueuedConnection: a post) or one the caller waits for
-// (Qt::BlockingQueuedConnection: a send). Widgets are touched on their thread only.
-template <typename Call>
-void OnThreadOf(QObject* owner, Qt::ConnectionType otherThread, Call call) {
-    if (QThread::currentThread() == owner->thread()) {
-        call();
-    } else {
-        QMetaObject::invokeMethod(owner, call, otherThread);
-    }
 }
 
 // The wait cursor while the window thread talks to the module.

@@ -6,10 +6,12 @@
 #include <chrono>
 #include <memory>
 
+#include "ui/frame/thread_calls.h"
+
 namespace zep8 {
 
 void WindowJobs::Context::Post(std::function<void()> call) {
-    QMetaObject::invokeMethod(&jobs_, std::move(call), Qt::QueuedConnection);
+    PostToThread(&jobs_, std::move(call));
 }
 
 WindowJobs::WindowJobs(QObject* parent) : QObject(parent), thread_(&WindowJobs::Worker, this) {}
@@ -76,10 +78,9 @@ void WindowJobs::RequestStop() {
     // A dropped job's end still comes: whoever waits for it (a group marked as
     // being read) hears of it.
     for (Job& job : dropped) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, done = std::move(job.done), cursor = job.waitCursor] { Finish(done, cursor); },
-            Qt::QueuedConnection);
+        PostToThread(this, [this, done = std::move(job.done), cursor = job.waitCursor] {
+            Finish(done, cursor);
+        });
     }
 }
 

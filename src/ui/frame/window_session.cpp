@@ -142,7 +142,7 @@ bool WindowSession::Start() {
     CMainFrame* frame = frame_.get();
     exitWatcher_ = std::make_unique<ExitWatcher>(
         stop_, run_.exitEvent.get(), [&device] { device.abortEvent.set(); },
-        [frame] { QMetaObject::invokeMethod(frame, &QWidget::close, Qt::QueuedConnection); });
+        [frame] { PostToThread(frame, [frame] { frame->close(); }); });
     return true;
 }
 
@@ -171,11 +171,8 @@ void WindowSession::StartAutomation() {
     WindowTarget target(*frame);
     automation_ = std::make_unique<AutomatedRun>(
         run_.options, stop_, done_, target,
-        [frame] { QMetaObject::invokeMethod(frame, &QWidget::close, Qt::QueuedConnection); },
-        [frame] {
-            QMetaObject::invokeMethod(
-                frame, [frame] { frame->SetPinned(false); }, Qt::QueuedConnection);
-        });
+        [frame] { PostToThread(frame, [frame] { frame->close(); }); },
+        [frame] { PostToThread(frame, [frame] { frame->SetPinned(false); }); });
 }
 
 int WindowSession::ExitCode(int normalCode) const {

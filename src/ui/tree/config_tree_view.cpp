@@ -66,9 +66,7 @@ CZEP8TreeListView::CZEP8TreeListView(Document& document, Prompter& prompter, Win
     polling_->SetChangeSink([this] { MarkModified(); });
     // Results come on the scanners' threads; the rows change on this one.
     polling_->SetResultSink([this](PollResult&& result) {
-        QMetaObject::invokeMethod(
-            this, [this, result = std::move(result)] { OnPollResult(result); },
-            Qt::QueuedConnection);
+        PostToThread(this, [this, result = std::move(result)] { OnPollResult(result); });
     });
     connect(tree.header(), &QHeaderView::sectionResized, this, [this] {
         // Once the operator sizes a column, the widths are his.
