@@ -83,9 +83,10 @@ Result QtPrompter::OnWindowThread(Result unanswered, Show show) {
     // and a box not yet shown never is.
     struct Pending {
         bool done = false;
-        Result result;
+        Result result{};
     };
-    auto pending = std::make_shared<Pending>(Pending{false, unanswered});
+    auto pending = std::make_shared<Pending>();
+    pending->result = std::move(unanswered);
     PostToThread(this, [this, pending, &show] {
         {
             std::lock_guard lock(answersMutex_);
