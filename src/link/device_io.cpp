@@ -136,6 +136,13 @@ std::string DeviceIO::VerdictReason(std::uint32_t verdict) const {
     return verdictReasons_[VerdictSlot(verdict)];
 }
 
+void DeviceIO::NoteAnswer() {
+    // The module is reached again: a line lost before is the verdict no more.
+    if (!lostUnanswered_.exchange(false)) return;
+    processState().clearExitBits(EXIT_PORT_ERROR);
+    RecordVerdict(EXIT_PORT_ERROR, "");
+}
+
 bool DeviceIO::RecoverLostLine(bool wasOpen, const LinkTarget& target, std::string& errorText) {
     const std::string lost = port_->OpenFailureReason();
     // A converter plugged in again answers under the same name.
@@ -143,6 +150,7 @@ bool DeviceIO::RecoverLostLine(bool wasOpen, const LinkTarget& target, std::stri
     if (port_->IsOpen()) port_->Close();
     const std::string reason = port_->OpenFailureReason();
     lineGone_ = true;
+    if (target.setsVerdict) lostUnanswered_ = true;
     std::string text = lost.empty() ? "Не удается открыть порт " + port_->settings.name : lost;
     if (!reason.empty() && reason != lost) text += "\n" + reason;
     return Fail(errorText, text, Note(target, NotePortLost), target.setsVerdict);
@@ -205,7 +213,9 @@ DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
         const int result =
             TransferOnLine(frame, received, request.address, request.hash != kApplyHash);
         if (result == TRANSFER_LINE_GONE) {
-            if (reopened || !RecoverLostLine(wasOpen, target, errorText))
+            // Lost again right after it came back (a server that takes the
+            // connection and drops it at the first data): the line is lost.
+            if (!RecoverLostLine(wasOpen && !reopened, target, errorText))
                 return ExchangeResult::Failed;
             reopened = true;
             continue;
@@ -233,7 +243,10 @@ DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
             ++lineErrors;
             continue;
         }
-        if (received.size() >= 2 && received[0] == kFrameStart) return ExchangeResult::Done;
+        if (received.size() >= 2 && received[0] == kFrameStart) {
+            NoteAnswer();
+            return ExchangeResult::Done;
+        }
         if (lostStarts == kMaxLostStartRepeats) {
             // A port that cannot be opened at all says why.
             const std::string reason = port_->IsOpen() ? "" : port_->OpenFailureReason();

@@ -182,6 +182,10 @@ class DeviceIO {
     std::mutex failureToldMutex_;
     std::string lastFailureTold_;
     std::atomic<bool> lineGone_{false};
+    // The line was lost and no reply has come since: its verdict stands
+    // until the module answers, however often the port opens meanwhile.
+    std::atomic<bool> lostUnanswered_{false};
+    void NoteAnswer();
     std::atomic<std::uint64_t> epoch_{0};
     // The port's module, published by whoever changes it under the link lock.
     void PublishTarget();

@@ -110,8 +110,12 @@ int DeviceIO::ReopenPort(bool showMessage) {
         RecordVerdict(EXIT_PORT_ERROR, reason.empty() ? "Не удается открыть порт " + name : reason);
     } else {
         lineGone_ = false;
-        state.clearExitBits(EXIT_PORT_ERROR);
-        RecordVerdict(EXIT_PORT_ERROR, "");
+        // A port that opens says nothing of a line lost before: a server takes
+        // the connection whether or not the module behind it can be reached.
+        if (!lostUnanswered_) {
+            state.clearExitBits(EXIT_PORT_ERROR);
+            RecordVerdict(EXIT_PORT_ERROR, "");
+        }
         std::lock_guard told(failureToldMutex_);
         lastFailureTold_.clear();
     }

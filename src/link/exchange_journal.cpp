@@ -50,7 +50,8 @@ bool ExchangeJournal::SaveText(const std::string& path, std::string& errorText) 
         return false;
     }
     for (const Entry& entry : kept) {
-        for (const TraceRow& row : DescribeExchange(entry.record)) file << TraceRowText(row) << '\n';
+        for (const TraceRow& row : DescribeExchange(entry.record))
+            file << TraceRowText(row) << '\n';
     }
     file.flush();
     if (!file) {

@@ -26,8 +26,8 @@ constexpr std::string_view kNoReplyExpected = "ответа не бывает";
 constexpr std::string_view kAttributesName = "M.s.t.r.";
 constexpr std::string_view kErrorName = "n.Err";
 // Commands of the protocol that are not parameters of the catalogue.
-constexpr std::string_view kCommandNames[] = {kAttributesName, kErrorName, "APLY", "CLB.I",
-                                              "CLB.S", "CLB.T", "CLB.G", "CLB.P", "CLB.A"};
+constexpr std::string_view kCommandNames[] = {
+    kAttributesName, kErrorName, "APLY", "CLB.I", "CLB.S", "CLB.T", "CLB.G", "CLB.P", "CLB.A"};
 
 std::optional<std::string_view> NameOfHash(std::uint16_t hash) {
     for (std::string_view name : kCommandNames) {
@@ -76,8 +76,8 @@ std::string Printable(std::string_view text) {
 
 std::string TimeText(std::chrono::system_clock::time_point when) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        when.time_since_epoch()) % 1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()) % 1000;
     char tail[8];
     std::snprintf(tail, sizeof tail, ".%03d", static_cast<int>(ms.count()));
     return FormatLocalTime("%H:%M:%S", seconds) + tail;
@@ -167,11 +167,16 @@ std::string OwnOutcome(const ExchangeRecord& record, std::uint16_t askedHash) {
 
 std::string TransferOutcome(int result) {
     switch (result) {
-        case TRANSFER_TIMEOUT: return "таймаут";
-        case TRANSFER_LINE_ERROR: return "ошибка линии";
-        case TRANSFER_ABORTED: return "прервано";
-        case TRANSFER_LINE_GONE: return "порт отключился";
-        default: return {};
+        case TRANSFER_TIMEOUT:
+            return "таймаут";
+        case TRANSFER_LINE_ERROR:
+            return "ошибка линии";
+        case TRANSFER_ABORTED:
+            return "прервано";
+        case TRANSFER_LINE_GONE:
+            return "порт отключился";
+        default:
+            return {};
     }
 }
 
@@ -183,9 +188,9 @@ std::array<TraceRow, 2> DescribeExchange(const ExchangeRecord& record) {
     TraceRow& reply = rows[1];
     request.time = TimeText(record.startedAt);
     request.direction = "->";
-    reply.time = TimeText(record.startedAt +
-                          std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                              record.took));
+    reply.time =
+        TimeText(record.startedAt +
+                 std::chrono::duration_cast<std::chrono::system_clock::duration>(record.took));
     reply.direction = "<-";
     reply.replyMs = FormatFixed(static_cast<double>(record.took.count()) / 1000.0, 1);
 

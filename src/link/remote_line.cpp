@@ -159,8 +159,8 @@ int RemoteLine::Connect(const RemoteAddress& address) {
         if (::connect(fd_, a->ai_addr, a->ai_addrlen) != 0 && errno != EINPROGRESS) {
             error = errno;
         } else {
-            const int woke =
-                Event::waitAny({&owner_.stopEvent}, Event::Remaining(deadline), fd_, Event::kWritable);
+            const int woke = Event::waitAny({&owner_.stopEvent}, Event::Remaining(deadline), fd_,
+                                            Event::kWritable);
             socklen_t length = sizeof error;
             if (woke == 0) {
                 freeaddrinfo(found);

@@ -1,11 +1,14 @@
 // zep8 as a calling program sees it: options in, exit code out.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
 #include <semaphore.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -343,6 +346,32 @@ TEST_F(Zep8Process, ALineLostDuringAReadEndsTheRunAtOnce) {
                   " отключился (обрыв связи): связь с прибором потеряна. Порт " + link +
                   " не найден: такого устройства нет. (" + link + ", 2400 бод, 8N1, адрес 16)");
     EXPECT_EQ(Read(File("l.zep")), before);
+}
+
+// A server that takes every connection and drops it at once: the port opens
+// each time, no frame ever reaches a module. No job may end as a success.
+TEST_F(Zep8Process, AServerThatDropsEveryConnectionFailsEveryJob) {
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(listen(listener, 8), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&at), &length), 0);
+    std::thread server([listener] {
+        for (int client; (client = accept(listener, nullptr, nullptr)) >= 0;) close(client);
+    });
+    const std::string port = "tcp://127.0.0.1:" + std::to_string(ntohs(at.sin_port));
+    for (const std::string& job : {std::string("/test"), "/read/close '" + File("d.zep") + "'"}) {
+        const Outcome outcome = Run("--headless --port=" + port + " " + job);
+        EXPECT_EQ(outcome.code, 201) << job << "\n" << outcome.err;
+        EXPECT_NE(ClosingLine(outcome.err).find("127.0.0.1"), std::string::npos) << outcome.err;
+    }
+    shutdown(listener, SHUT_RDWR);
+    close(listener);
+    server.join();
 }
 
 // A link test that a desktop runs: over before the first window opens, it
