@@ -83,17 +83,7 @@ void BatchSession::AddToCounter(ProgressCounter counter, int n) {
 }
 
 std::string BatchSession::GroupOf(const Parameter& parameter) const {
-    auto holds = [&parameter](const ObjectWithParameters& node) {
-        for (const auto& p : node.parameters()) {
-            if (p.get() == &parameter) return true;
-        }
-        return false;
-    };
-    if (holds(work_.common)) return work_.common.caption;
-    for (int i = 0; i < kInputCount; ++i) {
-        if (holds(work_.channels.channel(i))) return work_.channels.channel(i).caption;
-    }
-    return work_.channels.caption;
+    return GroupCaption(parameter, work_.channels, {&work_.common});
 }
 
 }  // namespace zep8

@@ -184,18 +184,7 @@ void Device::AddDifference(Difference difference) {
 }
 
 std::string Device::GroupOf(const Parameter& parameter) const {
-    auto holds = [&parameter](const ObjectWithParameters& node) {
-        for (const auto& p : node.parameters()) {
-            if (p.get() == &parameter) return true;
-        }
-        return false;
-    };
-    if (holds(commonNode)) return commonNode.caption;
-    if (holds(netNode)) return netNode.caption;
-    for (int i = 0; i < kInputCount; ++i) {
-        if (holds(channelsNode.channel(i))) return channelsNode.channel(i).caption;
-    }
-    return channelsNode.caption;
+    return GroupCaption(parameter, channelsNode, {&commonNode, &netNode});
 }
 
 void Device::Abort() {

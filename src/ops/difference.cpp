@@ -1,5 +1,6 @@
 #include "ops/difference.h"
 
+#include "model/channels.h"
 #include "model/parameter.h"
 
 namespace zep8 {
@@ -35,6 +36,23 @@ std::string TabSeparated(const std::vector<std::vector<std::string>>& rows) {
         text += '\n';
     }
     return text;
+}
+
+std::string GroupCaption(const Parameter& parameter, const Channels& inputs,
+                         std::initializer_list<const InvisibleElement*> first) {
+    auto holds = [&parameter](const ObjectWithParameters& node) {
+        for (const auto& p : node.parameters()) {
+            if (p.get() == &parameter) return true;
+        }
+        return false;
+    };
+    for (const InvisibleElement* node : first) {
+        if (holds(*node)) return node->caption;
+    }
+    for (int i = 0; i < kInputCount; ++i) {
+        if (holds(inputs.channel(i))) return inputs.channel(i).caption;
+    }
+    return inputs.caption;
 }
 
 }  // namespace zep8

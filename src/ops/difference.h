@@ -1,11 +1,14 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace zep8 {
 
+class Channels;
+class InvisibleElement;
 class Parameter;
 
 // One parameter whose configuration and module disagree, as a row of the
@@ -25,6 +28,11 @@ using DifferenceList = std::vector<Difference>;
 Difference MakeDifference(std::string group, const Parameter& config, const Parameter& module);
 // The row for a parameter whose module value could not be read.
 Difference UnreadDifference(std::string group, const Parameter& config, std::string_view error);
+
+// The caption of the group that holds `parameter`: `first` (when given) or
+// one of the inputs; the inputs' own caption for what none of them holds.
+std::string GroupCaption(const Parameter& parameter, const Channels& inputs,
+                         std::initializer_list<const InvisibleElement*> first);
 
 // Rows of cells as tab-separated lines, the way a spreadsheet pastes them:
 // tabs and line breaks inside a cell become spaces.
