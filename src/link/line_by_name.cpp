@@ -7,8 +7,10 @@ int LineByName::Open() {
     // A line of the other kind may still be open under the old name.
     if (remote) {
         if (SerialPort::IsOpen()) SerialPort::Close();
-    } else if (remote_.IsOpen()) {
-        remote_.Close();
+    } else {
+        // The run has moved to a local port: the server's connection goes.
+        remote_.Disconnect();
+        RemoteConnections::ReleaseAll();
     }
     remoteKind_ = remote;
     return remote ? remote_.Open() : SerialPort::Open();

@@ -9,8 +9,8 @@ namespace zep8 {
 
 // The port a document owns: the kind of line follows the port name at every
 // Open, since the name may change while the program runs. A local name is a
-// serial port; "tcp://HOST:PORT" and "rfc2217://HOST:PORT" are a serial
-// device server. The stop event, settings and reply-wait atomics are this
+// serial port; "tcp://HOST:PORT" and "rfc2217://HOST:PORT" (and the same
+// under TLS, "tcp+tls://", "rfc2217+tls://") are a serial device server. The stop event, settings and reply-wait atomics are this
 // object's for either kind.
 class LineByName : public SerialPort {
   public:
@@ -25,6 +25,9 @@ class LineByName : public SerialPort {
     bool IsRemote() const { return remoteKind_; }
     std::chrono::microseconds RoundTrip() const override {
         return remoteKind_ ? remote_.RoundTrip() : std::chrono::microseconds{0};
+    }
+    std::optional<TlsFacts> Security() const override {
+        return remoteKind_ ? remote_.Security() : std::nullopt;
     }
 
   private:

@@ -3,9 +3,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "link/tls_settings.h"
 #include "platform/event.h"
 
 namespace zep8 {
@@ -69,6 +71,8 @@ class LinePort {
     // The network's round trip of a line to a serial device server, measured
     // when it was opened; zero for a local line.
     virtual std::chrono::microseconds RoundTrip() const { return {}; }
+    // The encryption of a line to a server over TLS; nothing for any other line.
+    virtual std::optional<TlsFacts> Security() const { return std::nullopt; }
 
     // Settings take effect at the next Open.
     PortSettings settings;

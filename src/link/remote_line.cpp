@@ -39,11 +39,6 @@ bool HasParity(int scheme) {
     return scheme != SCHEME_NONE && scheme != SCHEME_NONE_0;
 }
 
-std::string BrokenText(int error) {
-    if (error == ECONNRESET || error == EPIPE) return "сервер сбросил соединение";
-    return SystemErrorText(error);
-}
-
 std::string ResolveFailure(int error) {
     switch (error) {
         case EAI_NONAME:
@@ -58,13 +53,31 @@ std::string ResolveFailure(int error) {
     }
 }
 
+std::string ConnectFailure(const std::string& where, int error) {
+    if (error == ECONNREFUSED) {
+        return "Сервер " + where +
+               " отказал в соединении: на этом порту никто не ждёт (сервер портов не запущен?).";
+    }
+    if (error == ETIMEDOUT) {
+        return "Сервер " + where + " не отвечает: соединения нет за " +
+               std::to_string(RemoteLine::kConnectTimeout.count() / 1000) + " с.";
+    }
+    return "Нет соединения с сервером " + where + ": " + SystemErrorText(error) + ".";
+}
+
 }  // namespace
 
 std::optional<RemoteAddress> ParseRemotePortName(std::string_view name) {
     RemoteAddress address;
     const std::size_t schemeEnd = name.find("://");
     if (schemeEnd == std::string_view::npos) return std::nullopt;
-    const std::string_view scheme = name.substr(0, schemeEnd);
+    std::string_view scheme = name.substr(0, schemeEnd);
+    constexpr std::string_view kTls = "+tls";
+    if (scheme.size() > kTls.size() &&
+        EqualsIgnoreCase(scheme.substr(scheme.size() - kTls.size()), kTls)) {
+        address.tls = true;
+        scheme.remove_suffix(kTls.size());
+    }
     if (EqualsIgnoreCase(scheme, "tcp")) {
         address.rfc2217 = false;
     } else if (EqualsIgnoreCase(scheme, "rfc2217")) {
@@ -87,18 +100,30 @@ std::optional<RemoteAddress> ParseRemotePortName(std::string_view name) {
     return address;
 }
 
+std::string RemoteAddress::Server() const {
+    return host + ":" + port;
+}
+
 RemoteLine::~RemoteLine() {
-    if (fd_ >= 0) ::close(fd_);
+    if (conn_) RemoteConnections::Park(std::move(conn_));
 }
 
 std::string RemoteLine::Where() const {
-    return address_.host + ":" + address_.port;
+    return address_.Server();
+}
+
+std::chrono::microseconds RemoteLine::RoundTrip() const {
+    return conn_ ? conn_->roundTrip : std::chrono::microseconds{0};
+}
+
+std::optional<TlsFacts> RemoteLine::Security() const {
+    if (!conn_ || !conn_->tls) return std::nullopt;
+    return conn_->tls->Facts();
 }
 
 int RemoteLine::Refuse(int result, std::string reason) {
     failure_ = std::move(reason);
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    conn_.reset();
     return result;
 }
 
@@ -107,14 +132,7 @@ int RemoteLine::LineGone(std::string reason) {
     return TRANSFER_LINE_GONE;
 }
 
-int RemoteLine::Open() {
-    Refuse(OPEN_OK, {});
-    timings_ = LineTimings{};
-    roundTrip_ = {};
-    const PortSettings s = owner_.settings;
-    const std::optional<RemoteAddress> address = ParseRemotePortName(s.name);
-    if (!address) return Refuse(OPEN_CANNOT_OPEN, "Имя порта " + s.name + " не понято.");
-    address_ = *address;
+int RemoteLine::CheckSettings(const PortSettings& s) {
     if (s.parityScheme < SCHEME_NONE_0 || s.parityScheme > SCHEME_SPACE) {
         return Refuse(OPEN_UNSUPPORTED, "Схема контроля четности " +
                                             std::to_string(s.parityScheme) + " не поддерживается.");
@@ -127,11 +145,28 @@ int RemoteLine::Open() {
         return Refuse(OPEN_UNSUPPORTED,
                       "Число стоп-бит " + std::to_string(s.stopBits) + " не поддерживается.");
     }
+    return OPEN_OK;
+}
+
+int RemoteLine::Open() {
+    if (conn_) Close();
+    failure_.clear();
+    timings_ = LineTimings{};
+    const PortSettings s = owner_.settings;
+    const std::optional<RemoteAddress> address = ParseRemotePortName(s.name);
+    if (!address) return Refuse(OPEN_CANNOT_OPEN, "Имя порта " + s.name + " не понято.");
+    address_ = *address;
+    if (const int checked = CheckSettings(s); checked != OPEN_OK) return checked;
     protocolMode_ = processState().ProtocolMode.load();
     timings_ =
         ComputeLineTimings(s.baudRate, HasParity(s.parityScheme), s.stopBits == 2, protocolMode_);
+    tlsSettings_ = address_.tls ? TlsSettingsFor(Where()) : TlsSettings{};
+    const std::string key = FoldCase(s.name) + '\n' + tlsSettings_.Identity();
+    if (Resume(RemoteConnections::Take(key))) {
+        return address_.rfc2217 ? ApplySettings(Clock::now() + kConnectTimeout) : OPEN_OK;
+    }
     for (int attempt = 1;; ++attempt) {
-        if (const int connected = Connect(*address); connected != OPEN_OK) return connected;
+        if (const int connected = Connect(*address, key); connected != OPEN_OK) return connected;
         if (!address_.rfc2217) return OPEN_OK;
         const int negotiated = Negotiate();
         // A server still letting the last client go turns the next one away at once.
@@ -140,7 +175,23 @@ int RemoteLine::Open() {
     }
 }
 
-int RemoteLine::Connect(const RemoteAddress& address) {
+// A parked connection serves again unless the server has closed it meanwhile;
+// what it sent in between (a late reply, a line state notice) is dropped.
+bool RemoteLine::Resume(std::unique_ptr<RemoteConnection> parked) {
+    if (!parked) return false;
+    conn_ = std::move(parked);
+    for (;;) {
+        std::string stale;
+        bool timedOut = false;
+        if (ReadSome(Clock::now(), stale, timedOut) != 0) break;
+        if (timedOut) return true;
+    }
+    conn_.reset();
+    failure_.clear();
+    return false;
+}
+
+int RemoteLine::Connect(const RemoteAddress& address, const std::string& key) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -153,69 +204,61 @@ int RemoteLine::Connect(const RemoteAddress& address) {
     const auto started = Clock::now();
     const auto deadline = started + kConnectTimeout;
     int error = ETIMEDOUT;
-    for (addrinfo* a = found; a && fd_ < 0; a = a->ai_next) {
-        fd_ = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd_ < 0) continue;
-        if (::connect(fd_, a->ai_addr, a->ai_addrlen) != 0 && errno != EINPROGRESS) {
+    int fd = -1;
+    for (addrinfo* a = found; a && fd < 0; a = a->ai_next) {
+        fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0) continue;
+        if (::connect(fd, a->ai_addr, a->ai_addrlen) != 0 && errno != EINPROGRESS) {
             error = errno;
         } else {
-            const int woke = Event::waitAny({&owner_.stopEvent}, Event::Remaining(deadline), fd_,
+            const int woke = Event::waitAny({&owner_.stopEvent}, Event::Remaining(deadline), fd,
                                             Event::kWritable);
             socklen_t length = sizeof error;
             if (woke == 0) {
                 freeaddrinfo(found);
+                ::close(fd);
                 return Refuse(OPEN_CANNOT_OPEN, "Соединение с сервером " + Where() + " прервано.");
             }
             error = ETIMEDOUT;
-            if (woke != Event::kTimedOut) getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length);
+            if (woke != Event::kTimedOut) getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
             if (error == 0) break;
         }
-        ::close(fd_);
-        fd_ = -1;
+        ::close(fd);
+        fd = -1;
     }
     freeaddrinfo(found);
-    if (fd_ < 0) {
-        if (error == ECONNREFUSED) {
-            return Refuse(OPEN_CANNOT_OPEN, "Сервер " + Where() +
-                                                " отказал в соединении: на этом порту никто "
-                                                "не ждёт (сервер портов не запущен?).");
-        }
-        if (error == ETIMEDOUT) {
-            return Refuse(OPEN_CANNOT_OPEN,
-                          "Сервер " + Where() + " не отвечает: соединения нет за " +
-                              std::to_string(kConnectTimeout.count() / 1000) + " с.");
-        }
-        return Refuse(OPEN_CANNOT_OPEN,
-                      "Нет соединения с сервером " + Where() + ": " + SystemErrorText(error) + ".");
-    }
-    roundTrip_ = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
+    if (fd < 0) return Refuse(OPEN_CANNOT_OPEN, ConnectFailure(Where(), error));
+    RemoteConnections::CountMade();
+    conn_ = std::make_unique<RemoteConnection>(fd, key);
+    conn_->roundTrip = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
     const int on = 1;
-    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (!address.tls) return OPEN_OK;
+    // Nothing of the line goes out before the server's certificate is accepted.
+    auto tls = std::make_unique<TlsChannel>();
+    std::string failure;
+    if (!tls->Handshake(fd, address.host, Where(), tlsSettings_, owner_.stopEvent, deadline,
+                        failure)) {
+        return Refuse(OPEN_CANNOT_OPEN, std::move(failure));
+    }
+    conn_->tls = std::move(tls);
     return OPEN_OK;
 }
 
-// Sets the server's port as the settings say and waits for its answers.
+// COM Port Control first, then the port's settings: a subnegotiation counts
+// only once the server has agreed to the option.
 int RemoteLine::Negotiate() {
-    const PortSettings s = owner_.settings;
-    telnet_ = TelnetStream{};
-    using C = TelnetStream::Command;
-    const std::pair<C, std::uint32_t> wanted[] = {
-        {TelnetStream::SET_BAUDRATE, s.baudRate},
-        {TelnetStream::SET_DATASIZE, static_cast<std::uint32_t>(s.byteSize)},
-        {TelnetStream::SET_PARITY, ComPortParity(s.parityScheme)},
-        {TelnetStream::SET_STOPSIZE, static_cast<std::uint32_t>(s.stopBits)}};
-    std::string request = telnet_.Greeting();
-    for (const auto& [command, value] : wanted) request += TelnetStream::Request(command, value);
-    request += TelnetStream::Request(TelnetStream::SET_CONTROL, 1);  // no flow control
+    const auto deadline = Clock::now() + kConnectTimeout;
+    if (const int agreed = AgreeComPort(deadline); agreed != OPEN_OK) return agreed;
+    return ApplySettings(deadline);
+}
+
+int RemoteLine::AgreeComPort(Clock::time_point deadline) {
+    TelnetStream& telnet = conn_->telnet;
+    telnet = TelnetStream{};
     const auto sent = Clock::now();
-    if (SendAll(request) != TRANSFER_OK) return OPEN_CANNOT_OPEN;
-    const auto deadline = sent + kConnectTimeout;
-    bool firstAnswer = true;
-    auto answered = [&] {
-        return std::all_of(std::begin(wanted), std::end(wanted),
-                           [&](const auto& w) { return telnet_.Answer(w.first).has_value(); });
-    };
-    while (!answered() && !telnet_.ComPortRefused()) {
+    if (SendAll(telnet.Greeting()) != TRANSFER_OK) return OPEN_CANNOT_OPEN;
+    while (!telnet.ComPortAgreed() && !telnet.ComPortRefused()) {
         std::string ignored;
         bool timedOut = false;
         if (const int r = ReadSome(deadline, ignored, timedOut); r != 0) {
@@ -224,81 +267,118 @@ int RemoteLine::Negotiate() {
                        : OPEN_CANNOT_OPEN;
         }
         if (timedOut) break;
-        if (firstAnswer && telnet_.Answer(TelnetStream::SET_BAUDRATE)) {
-            roundTrip_ = std::max(roundTrip_, std::chrono::duration_cast<std::chrono::microseconds>(
-                                                  Clock::now() - sent));
-            firstAnswer = false;
-        }
     }
-    const std::string head = "Сервер " + Where();
-    if (telnet_.ComPortRefused() || !answered()) {
+    if (telnet.ComPortRefused()) {
         return Refuse(OPEN_SETTINGS_REFUSED,
-                      head +
+                      "Сервер " + Where() +
+                          " отказался управлять портом по RFC 2217: это линия в режиме raw, "
+                          "её имя порта " + std::string(address_.tls ? "tcp+tls://" : "tcp://") +
+                          Where() + ".");
+    }
+    if (!telnet.ComPortAgreed()) {
+        return Refuse(OPEN_SETTINGS_REFUSED,
+                      "Сервер " + Where() +
                           " не управляет портом по RFC 2217: настройки порта не переданы "
                           "(для сервера в режиме raw имя порта tcp://).");
+    }
+    conn_->roundTrip = std::max(
+        conn_->roundTrip, std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - sent));
+    return OPEN_OK;
+}
+
+// Sets the server's port as the settings say, unless it already is so.
+int RemoteLine::ApplySettings(Clock::time_point deadline) {
+    const PortSettings s = owner_.settings;
+    const std::optional<PortSettings>& was = conn_->confirmed;
+    if (was && was->baudRate == s.baudRate && was->byteSize == s.byteSize &&
+        was->parityScheme == s.parityScheme && was->stopBits == s.stopBits) {
+        return OPEN_OK;
+    }
+    conn_->confirmed.reset();
+    TelnetStream& telnet = conn_->telnet;
+    telnet.ForgetAnswers();
+    using C = TelnetStream::Command;
+    const std::pair<C, std::uint32_t> wanted[] = {
+        {TelnetStream::SET_BAUDRATE, s.baudRate},
+        {TelnetStream::SET_DATASIZE, static_cast<std::uint32_t>(s.byteSize)},
+        {TelnetStream::SET_PARITY, ComPortParity(s.parityScheme)},
+        {TelnetStream::SET_STOPSIZE, static_cast<std::uint32_t>(s.stopBits)}};
+    std::string request;
+    for (const auto& [command, value] : wanted) request += TelnetStream::Request(command, value);
+    request += TelnetStream::Request(TelnetStream::SET_CONTROL, 1);  // no flow control
+    if (SendAll(request) != TRANSFER_OK) return OPEN_CANNOT_OPEN;
+    auto answered = [&] {
+        return std::all_of(std::begin(wanted), std::end(wanted),
+                           [&](const auto& w) { return telnet.Answer(w.first).has_value(); });
+    };
+    while (!answered() && !telnet.ComPortRefused()) {
+        std::string ignored;
+        bool timedOut = false;
+        if (const int r = ReadSome(deadline, ignored, timedOut); r != 0) {
+            return r == TRANSFER_ABORTED
+                       ? Refuse(OPEN_CANNOT_OPEN, "Соединение с сервером " + Where() + " прервано.")
+                       : OPEN_CANNOT_OPEN;
+        }
+        if (timedOut) break;
+    }
+    const std::string head = "Сервер " + Where();
+    if (telnet.ComPortRefused() || !answered()) {
+        return Refuse(OPEN_SETTINGS_REFUSED,
+                      head + " не ответил на настройки порта (RFC 2217) за " +
+                          std::to_string(kConnectTimeout.count() / 1000) + " с.");
     }
     const char* names[] = {"", "скорость", "длину слова данных", "контроль четности",
                            "число стоп-бит"};
     for (const auto& [command, value] : wanted) {
-        if (*telnet_.Answer(command) != value) {
+        if (*telnet.Answer(command) != value) {
             return Refuse(OPEN_SETTINGS_REFUSED,
                           head + " не принимает " + names[command] + " " + std::to_string(value) +
-                              " (ответил " + std::to_string(*telnet_.Answer(command)) + ").");
+                              " (ответил " + std::to_string(*telnet.Answer(command)) + ").");
         }
     }
+    conn_->confirmed = s;
     return OPEN_OK;
 }
 
 int RemoteLine::Close() {
-    if (fd_ < 0) return -2;
-    // The server lets the device go only when it sees the end: a connection
-    // made before that (the next job) would be turned away.
-    ::shutdown(fd_, SHUT_WR);
-    const auto deadline = Clock::now() + kCloseWait;
-    for (;;) {
-        if (Event::waitAny({&owner_.stopEvent}, Event::Remaining(deadline), fd_) != 1) break;
-        char buffer[256];
-        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) break;
-    }
-    ::close(fd_);
-    fd_ = -1;
+    if (!conn_) return -2;
+    RemoteConnections::Park(std::move(conn_));
     return 0;
 }
 
+void RemoteLine::Disconnect() {
+    if (!conn_) return;
+    conn_->CloseGracefully(&owner_.stopEvent);
+    conn_.reset();
+}
+
 int RemoteLine::SendAll(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (n > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) {
-            return LineGone("Связь с сервером " + Where() + " оборвалась (" + BrokenText(errno) +
-                            "): связь с прибором потеряна.");
-        }
-        if (Event::waitAny({&owner_.stopEvent}, Event::kInfinite, fd_, Event::kWritable) == 0) {
-            return TRANSFER_ABORTED;
-        }
+    const int sent = conn_->Send(bytes, owner_.stopEvent);
+    if (sent == RemoteConnection::kStopped) return TRANSFER_ABORTED;
+    if (sent != 0) {
+        return LineGone("Связь с сервером " + Where() + " оборвалась (" + conn_->BrokenReason() +
+                        "): связь с прибором потеряна.");
     }
     return TRANSFER_OK;
 }
 
 int RemoteLine::ReadSome(Clock::time_point deadline, std::string& data, bool& timedOut) {
-    const int woke = Event::waitAny({&owner_.stopEvent}, Event::Remaining(deadline), fd_);
-    if (woke == 0) return TRANSFER_ABORTED;
-    if (woke == Event::kTimedOut) {
-        timedOut = true;
-        return 0;
+    if (!conn_->Pending()) {
+        const int woke =
+            Event::waitAny({&owner_.stopEvent}, Event::Remaining(deadline), conn_->fd());
+        if (woke == 0) return TRANSFER_ABORTED;
+        if (woke == Event::kTimedOut) {
+            timedOut = true;
+            return 0;
+        }
     }
     char buffer[512];
-    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return 0;
-    if (n == 0)
+    const int n = conn_->Receive(buffer, sizeof buffer);
+    if (n == RemoteConnection::kNothing) return 0;
+    if (n == RemoteConnection::kClosed)
         return LineGone("Сервер " + Where() + " закрыл соединение: связь с прибором потеряна.");
     if (n < 0) {
-        return LineGone("Связь с сервером " + Where() + " оборвалась (" + BrokenText(errno) +
+        return LineGone("Связь с сервером " + Where() + " оборвалась (" + conn_->BrokenReason() +
                         "): связь с прибором потеряна.");
     }
     const std::string_view received(buffer, static_cast<std::size_t>(n));
@@ -307,14 +387,14 @@ int RemoteLine::ReadSome(Clock::time_point deadline, std::string& data, bool& ti
         return 0;
     }
     std::string answer;
-    telnet_.Feed(received, data, answer);
+    conn_->telnet.Feed(received, data, answer);
     return answer.empty() ? 0 : SendAll(answer);
 }
 
 int RemoteLine::Receive(std::string& reply, std::size_t echoLength) {
     const bool rtu = protocolMode_ == PROTOCOL_MODBUS_RTU;
     const int network =
-        static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(roundTrip_).count());
+        static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(conn_->roundTrip).count());
     auto deadline =
         Clock::now() + std::chrono::milliseconds(owner_.ReplyWait(timings_.replyTimeout) + network);
     for (;;) {
@@ -335,7 +415,7 @@ int RemoteLine::Receive(std::string& reply, std::size_t echoLength) {
 
 int RemoteLine::Transfer(std::string_view frame, std::string& reply) {
     reply.clear();
-    const bool openedHere = fd_ < 0;
+    const bool openedHere = !conn_;
     if (openedHere && Open() != OPEN_OK) return TRANSFER_LINE_GONE;
     // What came after the last reply (a late answer) is not this one's.
     for (;;) {

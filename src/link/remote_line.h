@@ -1,21 +1,26 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "link/line_port.h"
 #include "link/line_timings.h"
-#include "link/telnet_stream.h"
+#include "link/remote_connection.h"
 
 namespace zep8 {
 
 // A port name that names a serial device server: "tcp://HOST:PORT" (raw) or
-// "rfc2217://HOST:PORT" (Telnet COM Port Control).
+// "rfc2217://HOST:PORT" (Telnet COM Port Control), each also under TLS as
+// "tcp+tls://" and "rfc2217+tls://".
 struct RemoteAddress {
     bool rfc2217 = false;
+    bool tls = false;
     std::string host, port;
+    // "HOST:PORT", as texts and the TLS settings name the server.
+    std::string Server() const;
 };
 std::optional<RemoteAddress> ParseRemotePortName(std::string_view name);
 inline bool IsRemotePortName(std::string_view name) {
@@ -25,6 +30,10 @@ inline bool IsRemotePortName(std::string_view name) {
 // The line to a serial device server over TCP, on behalf of `owner`: its
 // settings, reply-wait atomics and stop event are the ones it uses. The server
 // drives the RS-485 direction, so RTS keying does not apply.
+//
+// One connection serves the whole run: Close parks it (RemoteConnections) and
+// the next Open takes it back, sending only the settings that changed. A new
+// connection is made only after a loss or for another server.
 class RemoteLine {
   public:
     explicit RemoteLine(LinePort& owner) : owner_(owner) {}
@@ -34,18 +43,24 @@ class RemoteLine {
 
     int Open();
     int Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    // Lets the connection go for good, rather than parking it.
+    void Disconnect();
+    bool IsOpen() const { return conn_ != nullptr; }
     int Transfer(std::string_view frame, std::string& reply);
     std::string OpenFailureReason() const { return failure_; }
     // The connection's round trip, measured when it was made.
-    std::chrono::microseconds RoundTrip() const { return roundTrip_; }
+    std::chrono::microseconds RoundTrip() const;
+    std::optional<TlsFacts> Security() const;
 
     static constexpr std::chrono::milliseconds kConnectTimeout{3000};
-    static constexpr std::chrono::milliseconds kCloseWait{1000};
 
   private:
-    int Connect(const RemoteAddress& address);
+    int CheckSettings(const PortSettings& s);
+    bool Resume(std::unique_ptr<RemoteConnection> parked);
+    int Connect(const RemoteAddress& address, const std::string& key);
     int Negotiate();
+    int AgreeComPort(std::chrono::steady_clock::time_point deadline);
+    int ApplySettings(std::chrono::steady_clock::time_point deadline);
     int Refuse(int result, std::string reason);
     int LineGone(std::string reason);
     int SendAll(std::string_view bytes);
@@ -56,12 +71,11 @@ class RemoteLine {
     std::string Where() const;
 
     LinePort& owner_;
-    int fd_ = -1;
+    std::unique_ptr<RemoteConnection> conn_;
     RemoteAddress address_;
-    TelnetStream telnet_;
+    TlsSettings tlsSettings_;
     LineTimings timings_;
     int protocolMode_ = 0;
-    std::chrono::microseconds roundTrip_{0};
     std::string failure_;
 };
 

@@ -40,6 +40,8 @@ class TelnetStream {
     std::optional<std::uint32_t> Answer(Command command) const;
     void ForgetAnswers();
     bool ComPortRefused() const { return comPortRefused_; }
+    // The server has said DO COM-PORT-OPTION: the settings may go.
+    bool ComPortAgreed() const { return local_[kComPort]; }
 
   private:
     void Negotiate(std::uint8_t verb, std::uint8_t option, std::string& answer);

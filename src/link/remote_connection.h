@@ -1,0 +1,72 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "link/line_port.h"
+#include "link/telnet_stream.h"
+#include "link/tls_channel.h"
+#include "platform/event.h"
+
+namespace zep8 {
+
+// One TCP connection to a serial device server, plain or under TLS, with the
+// Telnet state and the port settings the server last confirmed. A line keeps
+// it for the whole run: closing the line parks it here for the next Open, so a
+// device server that takes one client at a time sees one client.
+class RemoteConnection {
+  public:
+    RemoteConnection(int fd, std::string key) : fd_(fd), key_(std::move(key)) {}
+    ~RemoteConnection();
+    RemoteConnection(const RemoteConnection&) = delete;
+    RemoteConnection& operator=(const RemoteConnection&) = delete;
+
+    int fd() const { return fd_; }
+    const std::string& key() const { return key_; }
+
+    enum : int { kNothing = 0, kClosed = -1, kBroken = -2, kStopped = -3 };
+    // Sends everything: 0, kBroken or kStopped.
+    int Send(std::string_view bytes, Event& stop);
+    // What has arrived, without waiting: bytes, kNothing, kClosed or kBroken.
+    int Receive(char* buffer, std::size_t size);
+    // Bytes already taken off the socket wait to be read.
+    bool Pending() const { return tls && tls->Pending(); }
+    // Why the last Send or Receive broke, in words.
+    std::string BrokenReason() const { return broken_; }
+
+    // Lets the server see the end and waits (up to kCloseWait) until it has
+    // let the connection go, so that the next client is not turned away.
+    void CloseGracefully(Event* stop);
+
+    std::unique_ptr<TlsChannel> tls;
+    TelnetStream telnet;
+    std::optional<PortSettings> confirmed;  // the server's port, as it last answered
+    std::chrono::microseconds roundTrip{0};
+
+    static constexpr std::chrono::milliseconds kCloseWait{1000};
+
+  private:
+    int fd_;
+    std::string key_;
+    std::string broken_;
+};
+
+// The connections parked between one Open of a line and the next, one per
+// server, for the whole process. Taking one for a server lets the others go:
+// the run has moved to another server (or to a local port).
+class RemoteConnections {
+  public:
+    static void Park(std::unique_ptr<RemoteConnection> connection);
+    // The parked connection for `key`, or nothing; every other one is closed.
+    static std::unique_ptr<RemoteConnection> Take(const std::string& key);
+    // Closes every parked connection (the run ends, or moves to a local port).
+    static void ReleaseAll();
+    // Connections made to servers since the process started.
+    static int Made();
+    static void CountMade();
+};
+
+}  // namespace zep8
