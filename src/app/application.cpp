@@ -16,6 +16,8 @@
 #include "app/watchers.h"
 #include "link/line_by_name.h"
 #include "link/port_list.h"
+#include "link/remote_line.h"
+#include "platform/text.h"
 #include "model/catalogue.h"
 #include "platform/named_exit_event.h"
 #include "platform/process_state.h"
@@ -32,7 +34,13 @@ std::string Usage() {
            "\n"
            "zep8 [ПАРАМЕТРЫ] [ФАЙЛ.zep]\n" +
            OptionHelp() +
-           "  --port=ПУТЬ         любой последовательный порт, например /dev/ttyUSB0\n"
+           "  --port=ПУТЬ         любой последовательный порт, например /dev/ttyUSB0, или\n"
+           "                      сервер линии: rfc2217://СЕРВЕР:ПОРТ, tcp://СЕРВЕР:ПОРТ,\n"
+           "                      с шифрованием rfc2217+tls://СЕРВЕР:ПОРТ, tcp+tls://СЕРВЕР:ПОРТ\n"
+           "  --tls-ca=ФАЙЛ       сертификат центра, заверившего сервер (вместо системных)\n"
+           "  --tls-fingerprint=SHA256  закреплённый отпечаток сертификата сервера\n"
+           "  --tls-cert=ФАЙЛ --tls-key=ФАЙЛ  сертификат и ключ клиента для сервера,\n"
+           "                      который их требует (всё --tls-* хранится для сервера)\n"
            "  --simulate          работать с виртуальным прибором внутри программы: входы 1-4\n"
            "                      с датчиками, значения медленно меняются (как на стенде)\n"
            "  --simulate=factory  виртуальный прибор с заводскими установками (без датчиков)\n"
@@ -151,6 +159,9 @@ RunContext::RunContext(OptionRecord parsed, RunEnvironment& environment)
 
 RunContext::~RunContext() {
     SetPortListProvider(nullptr);  // it reads this run's settings store
+    SetTlsSettingsProvider(nullptr);
+    // The run's connection to a serial device server ends with the run.
+    RemoteConnections::ReleaseAll();
     if (simulated) simulated->stop();
 }
 
@@ -171,6 +182,7 @@ int RunContext::Prepare() {
             list += (list.empty() ? "" : ":") + name;
         return list;
     });
+    ProvideTlsSettings();
 
     if (options.simulate) {
         // With an address list, one module at each address on the one line.
@@ -192,6 +204,21 @@ int RunContext::Prepare() {
         }
     }
     return kRunGoesOn;
+}
+
+// The TLS options of the command line are kept for the port's server and serve
+// it in this run; every other server is trusted as its settings say.
+void RunContext::ProvideTlsSettings() {
+    std::string given;
+    if (const auto remote = ParseRemotePortName(options.portPath);
+        remote && options.tlsGiven()) {
+        given = FoldCase(remote->Server());
+        Preferences(env.store).StoreTlsSettings(given, options.tls);
+    }
+    SetTlsSettingsProvider([&store = env.store, given, tls = options.tls](const std::string& server) {
+        if (!given.empty() && FoldCase(server) == given) return tls;
+        return Preferences(store).tlsSettings(server);
+    });
 }
 
 DocumentSetup RunContext::MakeDocumentSetup() const {

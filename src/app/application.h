@@ -35,7 +35,8 @@ inline constexpr std::string_view kCalibrationNeedsWindowsText =
 
 // What a run prepares before its document: the process state from the
 // options, the error log, the exit event, and the virtual module of
-// --simulate. Stops the module when it goes.
+// --simulate, the TLS settings of remote lines. Stops the module and lets the
+// run's connection to a serial device server go when it goes.
 class RunContext {
   public:
     RunContext(OptionRecord options, RunEnvironment& env);
@@ -52,6 +53,9 @@ class RunContext {
     std::unique_ptr<NamedExitEvent> exitEvent;
     std::unique_ptr<sim::SimulatedLine> simulated;  // --simulate: its modules
     std::unique_ptr<TraceOutput> trace;
+
+  private:
+    void ProvideTlsSettings();
 };
 
 // The action the command line posts at start; write wins over calibrate,

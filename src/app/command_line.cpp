@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <limits>
+#include <optional>
 
+#include "link/remote_line.h"
 #include "ops/address_list.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
@@ -100,6 +103,7 @@ class Parser {
   public:
     void option(std::string_view token);
     void longOption(std::string_view arg, const std::vector<std::string>& args, std::size_t& i);
+    void tlsOption(std::string_view arg);
     void finish();
 
     OptionRecord record;
@@ -308,7 +312,9 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
     constexpr std::string_view kReport = "--report=";
     constexpr std::string_view kAddresses = "--addresses=";
     constexpr std::string_view kCsv = "--csv=";
-    if (arg == "--help") {
+    if (arg.starts_with("--tls-")) {
+        tlsOption(arg);
+    } else if (arg == "--help") {
         record.help = true;
     } else if (arg == "--version") {
         record.version = true;
@@ -356,8 +362,40 @@ void Parser::longOption(std::string_view arg, const std::vector<std::string>& ar
     }
 }
 
+void Parser::tlsOption(std::string_view arg) {
+    const std::size_t equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    const std::string value =
+        equals == std::string_view::npos ? std::string() : std::string(arg.substr(equals + 1));
+    TlsSettings& tls = record.tls;
+    std::string why;
+    if (name == "--tls-fingerprint") {
+        const std::optional<std::string> fingerprint = NormalFingerprint(value);
+        if (fingerprint) tls.fingerprint = *fingerprint;
+        else why = "--tls-fingerprint=: нужен отпечаток SHA-256 сертификата сервера, 64 "
+                   "шестнадцатеричные цифры (двоеточия можно)";
+    } else if (name == "--tls-ca" || name == "--tls-cert" || name == "--tls-key") {
+        std::string& field = name == "--tls-ca"     ? tls.caFile
+                             : name == "--tls-cert" ? tls.certFile
+                                                    : tls.keyFile;
+        // Kept in the settings: a relative name would mean another file elsewhere.
+        std::error_code error;
+        field = value.empty() ? value : std::filesystem::absolute(value, error).string();
+        if (value.empty()) why = std::string(name) + "=: нужно имя файла";
+    } else if (record.unknownOption.empty()) {
+        record.unknownOption = std::string(arg);
+    }
+    if (!why.empty() && record.usageError.empty()) record.usageError = UsageErrorText(why);
+}
+
 void Parser::finish() {
     OptionRecord& r = record;
+    const std::optional<RemoteAddress> remote = ParseRemotePortName(r.portPath);
+    if (r.tlsGiven() && !(remote && remote->tls) && r.usageError.empty()) {
+        r.usageError = UsageErrorText(
+            "--tls-ca, --tls-fingerprint, --tls-cert и --tls-key задаются вместе с "
+            "--port=rfc2217+tls://СЕРВЕР:ПОРТ или --port=tcp+tls://СЕРВЕР:ПОРТ");
+    }
     // One address and a list of them cannot both hold.
     if (r.manyModules() && !r.address.empty() && r.usageError.empty())
         r.usageError = UsageErrorText("--addresses= не задается вместе с /addr:");

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "link/tls_settings.h"
+
 namespace zep8 {
 
 // What the command line asked for. Zero and empty mean "not given".
@@ -34,6 +36,10 @@ struct OptionRecord {
 
     // Long options of this platform.
     std::string portPath;  // --port=PATH, case kept
+    // --tls-ca=, --tls-fingerprint=, --tls-cert=, --tls-key=: how to trust the
+    // server of an encrypted --port=, kept for it in the settings.
+    TlsSettings tls;
+    bool tlsGiven() const { return tls != TlsSettings{}; }
     bool simulate = false;
     bool simulateFactory = false;  // --simulate=factory: the module as it leaves the factory
     bool headless = false;         // --headless: no windows even with a display

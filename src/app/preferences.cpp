@@ -116,6 +116,16 @@ void Preferences::StoreProgramSettings(const NetRS485prg& node) {
     StorePortSettings(ProgramSettingsOf(node));
 }
 
+TlsSettings Preferences::tlsSettings(const std::string& server) const {
+    return TlsSettings::FromText(
+        store_.readString(kProgramKey, "tls " + FoldCase(server)).value_or(""));
+}
+
+void Preferences::StoreTlsSettings(const std::string& server, const TlsSettings& settings) {
+    if (HaveKey(kProgramKey))
+        store_.writeString(kProgramKey, "tls " + FoldCase(server), settings.Text());
+}
+
 std::vector<std::string> Preferences::recentRemotePorts() const {
     return Lines(store_.readString(kProgramKey, "remote_ports").value_or(""));
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "link/tls_settings.h"
 #include "ops/program_settings.h"
 #include "platform/settings_store.h"
 
@@ -22,7 +23,8 @@ class NetRS485prg;
 //   "echo" (1: drop the adapter's echo of each request; 0),
 //   "remote_ports" (the last four serial device servers used, newest first,
 //   one a line), "password" (a salted hash; 902417 while none is kept),
-//   "show_differences_before_write" (0 or 1; 0).
+//   "show_differences_before_write" (0 or 1; 0),
+//   "tls HOST:PORT" (how to trust that server over TLS: TlsSettings::Text).
 // "Software\ARVO\ZEP8\Recent File List": "File1" ... "File8", newest first.
 // "Software\ARVO\ZEP8\Window Layout": "main_geometry" and "main_state" (the
 //   main window with its dock and toolbar), "plot_geometry", as base64 text of
@@ -72,6 +74,11 @@ class Preferences {
     static constexpr int kRecentFiles = 8;
 
     explicit Preferences(SettingsStore& store) : store_(store) {}
+
+    // How to trust the server "HOST:PORT" over TLS: the defaults when nothing
+    // is kept for it.
+    TlsSettings tlsSettings(const std::string& server) const;
+    void StoreTlsSettings(const std::string& server, const TlsSettings& settings);
 
     // The program's port settings, the defaults for what is missing.
     ProgramPortSettings portSettings() const;

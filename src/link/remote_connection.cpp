@@ -1,5 +1,7 @@
 #include "link/remote_connection.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -27,6 +29,11 @@ Parked& ParkedConnections() {
 }
 
 }  // namespace
+
+void AcknowledgeAtOnce(int fd) {
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+}
 
 RemoteConnection::~RemoteConnection() {
     tls.reset();
@@ -62,6 +69,7 @@ int RemoteConnection::Receive(char* buffer, std::size_t size) {
         return n;
     }
     const ssize_t n = ::recv(fd_, buffer, size, 0);
+    AcknowledgeAtOnce(fd_);
     if (n > 0) return static_cast<int>(n);
     if (n == 0) return kClosed;
     if (errno == EINTR || errno == EAGAIN) return kNothing;

@@ -13,6 +13,11 @@
 
 namespace zep8 {
 
+// A server that sends a reply in pieces holds each piece back (Nagle) until the
+// last is acknowledged; Linux delays an acknowledgement by up to 40 ms unless
+// told, after every read, to send it at once.
+void AcknowledgeAtOnce(int fd);
+
 // One TCP connection to a serial device server, plain or under TLS, with the
 // Telnet state and the port settings the server last confirmed. A line keeps
 // it for the whole run: closing the line parks it here for the next Open, so a
@@ -45,6 +50,7 @@ class RemoteConnection {
     TelnetStream telnet;
     std::optional<PortSettings> confirmed;  // the server's port, as it last answered
     std::chrono::microseconds roundTrip{0};
+    bool settingsSent = false;
 
     static constexpr std::chrono::milliseconds kCloseWait{1000};
 

@@ -162,6 +162,11 @@ int RemoteLine::Open() {
         ComputeLineTimings(s.baudRate, HasParity(s.parityScheme), s.stopBits == 2, protocolMode_);
     tlsSettings_ = address_.tls ? TlsSettingsFor(Where()) : TlsSettings{};
     const std::string key = FoldCase(s.name) + '\n' + tlsSettings_.Identity();
+    // A server whose certificate (or whose verdict on ours) was refused just
+    // now would only be refused again: the jobs' retries do not knock again.
+    if (key == refusedKey_ && Clock::now() < refusedUntil_) {
+        return Refuse(OPEN_CANNOT_OPEN, refusal_);
+    }
     if (Resume(RemoteConnections::Take(key))) {
         return address_.rfc2217 ? ApplySettings(Clock::now() + kConnectTimeout) : OPEN_OK;
     }
@@ -239,8 +244,14 @@ int RemoteLine::Connect(const RemoteAddress& address, const std::string& key) {
     std::string failure;
     if (!tls->Handshake(fd, address.host, Where(), tlsSettings_, owner_.stopEvent, deadline,
                         failure)) {
+        if (!owner_.stopEvent.isSet()) {
+            refusedKey_ = key;
+            refusedUntil_ = Clock::now() + kRefusalMemory;
+            refusal_ = failure;
+        }
         return Refuse(OPEN_CANNOT_OPEN, std::move(failure));
     }
+    refusedKey_.clear();
     conn_->tls = std::move(tls);
     return OPEN_OK;
 }
@@ -256,7 +267,6 @@ int RemoteLine::Negotiate() {
 int RemoteLine::AgreeComPort(Clock::time_point deadline) {
     TelnetStream& telnet = conn_->telnet;
     telnet = TelnetStream{};
-    const auto sent = Clock::now();
     if (SendAll(telnet.Greeting()) != TRANSFER_OK) return OPEN_CANNOT_OPEN;
     while (!telnet.ComPortAgreed() && !telnet.ComPortRefused()) {
         std::string ignored;
@@ -281,8 +291,6 @@ int RemoteLine::AgreeComPort(Clock::time_point deadline) {
                           " не управляет портом по RFC 2217: настройки порта не переданы "
                           "(для сервера в режиме raw имя порта tcp://).");
     }
-    conn_->roundTrip = std::max(
-        conn_->roundTrip, std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - sent));
     return OPEN_OK;
 }
 
@@ -306,6 +314,9 @@ int RemoteLine::ApplySettings(Clock::time_point deadline) {
     std::string request;
     for (const auto& [command, value] : wanted) request += TelnetStream::Request(command, value);
     request += TelnetStream::Request(TelnetStream::SET_CONTROL, 1);  // no flow control
+    const auto sent = Clock::now();
+    bool firstSettings = !conn_->settingsSent;
+    conn_->settingsSent = true;
     if (SendAll(request) != TRANSFER_OK) return OPEN_CANNOT_OPEN;
     auto answered = [&] {
         return std::all_of(std::begin(wanted), std::end(wanted),
@@ -320,6 +331,13 @@ int RemoteLine::ApplySettings(Clock::time_point deadline) {
                        : OPEN_CANNOT_OPEN;
         }
         if (timedOut) break;
+        // The server's own time to answer belongs to the network's share of a reply wait.
+        if (firstSettings && telnet.Answer(TelnetStream::SET_BAUDRATE)) {
+            conn_->roundTrip = std::max(conn_->roundTrip,
+                                        std::chrono::duration_cast<std::chrono::microseconds>(
+                                            Clock::now() - sent));
+            firstSettings = false;
+        }
     }
     const std::string head = "Сервер " + Where();
     if (telnet.ComPortRefused() || !answered()) {

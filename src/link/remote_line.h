@@ -53,6 +53,8 @@ class RemoteLine {
     std::optional<TlsFacts> Security() const;
 
     static constexpr std::chrono::milliseconds kConnectTimeout{3000};
+    // How long a refused TLS handshake is answered from memory.
+    static constexpr std::chrono::milliseconds kRefusalMemory{10000};
 
   private:
     int CheckSettings(const PortSettings& s);
@@ -77,6 +79,8 @@ class RemoteLine {
     LineTimings timings_;
     int protocolMode_ = 0;
     std::string failure_;
+    std::string refusedKey_, refusal_;
+    std::chrono::steady_clock::time_point refusedUntil_;
 };
 
 }  // namespace zep8

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "link/remote_connection.h"
 #include "link/tls_texts.h"
 
 namespace zep8 {
@@ -47,7 +48,9 @@ int BioWrite(BIO* bio, const char* data, int size) {
 }
 
 int BioRead(BIO* bio, char* data, int size) {
-    const ssize_t n = ::recv(BIO_get_fd(bio, nullptr), data, static_cast<std::size_t>(size), 0);
+    const int fd = BIO_get_fd(bio, nullptr);
+    const ssize_t n = ::recv(fd, data, static_cast<std::size_t>(size), 0);
+    AcknowledgeAtOnce(fd);
     BIO_clear_retry_flags(bio);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) BIO_set_retry_read(bio);
     return static_cast<int>(n);
@@ -115,7 +118,13 @@ int CheckCertificate(int ok, X509_STORE_CTX* store) {
     return s.expired || s.notYetValid ? 0 : 1;
 }
 
-// A server that asks for a client certificate when none is set.
+// The server asks for a client certificate: with none set, the client sends
+// none; either way the server may still turn the client away after the handshake.
+int ClientCertificateAsked(SSL* ssl, void*) {
+    static_cast<TlsChannel::State*>(SSL_get_app_data(ssl))->clientCertAsked = true;
+    return 1;
+}
+
 int NoClientCertificate(SSL* ssl, X509**, EVP_PKEY**) {
     static_cast<TlsChannel::State*>(SSL_get_app_data(ssl))->clientCertAsked = true;
     return 0;
@@ -153,6 +162,7 @@ bool TlsChannel::Handshake(int fd, const std::string& host, const std::string& w
     SSL_CTX_set_min_proto_version(s.ctx, TLS1_2_VERSION);
     if (!ConfigureTrust(s.ctx, settings, failure)) return false;
     SSL_CTX_set_verify(s.ctx, SSL_VERIFY_PEER, CheckCertificate);
+    SSL_CTX_set_cert_cb(s.ctx, ClientCertificateAsked, nullptr);
     if (settings.certFile.empty()) SSL_CTX_set_client_cert_cb(s.ctx, NoClientCertificate);
 
     s.ssl = SSL_new(s.ctx);
@@ -207,14 +217,14 @@ bool TlsChannel::Handshake(int fd, const std::string& host, const std::string& w
             return false;
         }
     }
-    if (s.clientCertAsked) return SurvivesWithoutCertificate(where, stop, failure);
+    if (s.clientCertAsked) return ClientAccepted(where, stop, failure);
     return true;
 }
 
-// TLS 1.3 ends the client's handshake before the server has seen the client's
-// (empty) certificate: a server that insists says so with an alert just after.
-bool TlsChannel::SurvivesWithoutCertificate(const std::string& where, Event& stop,
-                                            std::string& failure) {
+// TLS 1.3 ends the client's handshake before the server has checked the
+// client's certificate (or seen that there is none): a server that turns the
+// client away says so with an alert, or a reset, just after.
+bool TlsChannel::ClientAccepted(const std::string& where, Event& stop, std::string& failure) {
     const auto until = Clock::now() + std::chrono::milliseconds(300);
     for (;;) {
         char byte;
@@ -229,7 +239,11 @@ bool TlsChannel::SurvivesWithoutCertificate(const std::string& where, Event& sto
         }
         if (woke == Event::kTimedOut) return true;
     }
-    failure = ClientCertificateWantedText(where);
+    failure = state_->settings.certFile.empty()
+                  ? ClientCertificateWantedText(where)
+                  : "Сервер " + where + " не принял сертификат клиента " +
+                        state_->settings.certFile + " (--tls-cert).";
+    ERR_clear_error();
     return false;
 }
 

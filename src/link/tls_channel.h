@@ -47,7 +47,7 @@ class TlsChannel {
     struct State;
 
   private:
-    bool SurvivesWithoutCertificate(const std::string& where, Event& stop, std::string& failure);
+    bool ClientAccepted(const std::string& where, Event& stop, std::string& failure);
 
     std::unique_ptr<State> state_;
 };

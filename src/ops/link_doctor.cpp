@@ -219,6 +219,12 @@ bool LinkDoctor::OpenFirst() {
         const double ms = static_cast<double>(port_->RoundTrip().count()) / 1000.0;
         Say("Удалённая линия: путь по сети туда и обратно " + FormatFixed(ms, 1) +
             " мс (добавлен к ожиданию ответа); направление RS-485 переключает сервер.");
+        if (const std::optional<TlsFacts> tls = port_->Security()) {
+            Say("Шифрование: " + tls->protocol + ", " + tls->cipher + "; сертификат сервера " +
+                tls->subject + ", действует до " + tls->notAfter + ".");
+        } else {
+            Say("Шифрование: нет, данные идут по сети открыто.");
+        }
     }
     ReportLatencyTimer();
     return true;
