@@ -25,17 +25,21 @@ class Ser2net {
     ~Ser2net() { Stop(); }
 
     // "raw" or "rfc2217" in front of `pty` at `line` ("38400n81"); the URL of
-    // the port it listens on.
-    std::string Start(const std::string& pty, const std::string& mode, const std::string& line) {
+    // the port it listens on. `ssl`: the TLS layer's options ("key=K,cert=C"),
+    // and `options` more connection options ("authdir: D"), for an encrypted line.
+    std::string Start(const std::string& pty, const std::string& mode, const std::string& line,
+                      const std::string& ssl = "", const std::string& options = "") {
         Stop();
         port_ = BindLoopback(0);
         config_ = (std::filesystem::temp_directory_path() /
                    ("zep8-ser2net-" + std::to_string(getpid()) + ".yaml"))
                       .string();
         std::ofstream(config_) << "connection: &con1\n  accepter: "
-                               << (mode == "raw" ? "tcp" : "telnet(rfc2217),tcp") << ",127.0.0.1,"
+                               << (mode == "raw" ? "" : "telnet(rfc2217),")
+                               << (ssl.empty() ? "" : "ssl(" + ssl + "),") << "tcp,127.0.0.1,"
                                << port_ << "\n  connector: serialdev," << pty << "," << line
-                               << ",local\n  options:\n    chardelay: false\n";
+                               << ",local\n  options:\n    chardelay: false\n"
+                               << (options.empty() ? "" : "    " + options + "\n");
         pid_ = fork();
         if (pid_ == 0) {
             if (!std::freopen("/dev/null", "w", stderr)) _exit(127);
@@ -46,8 +50,8 @@ class Ser2net {
         for (int i = 0; i < 200 && BindLoopback(port_) == port_; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        return (mode == "raw" ? "tcp://127.0.0.1:" : "rfc2217://127.0.0.1:") +
-               std::to_string(port_);
+        return (mode == "raw" ? "tcp" : "rfc2217") + std::string(ssl.empty() ? "" : "+tls") +
+               "://127.0.0.1:" + std::to_string(port_);
     }
     void Stop() {
         if (pid_ <= 0) return;
