@@ -4,6 +4,7 @@
 
 #include "link/device_io.h"
 #include "link/port_names.h"
+#include "link/remote_line.h"
 #include "model/tree_row.h"
 #include "ops/channel_polling.h"
 #include "ops/job_observer.h"
@@ -33,10 +34,6 @@ std::string_view ParityText(int scheme) {
         default:
             return "отсутствует";
     }
-}
-
-bool IsRemote(const std::string& name) {
-    return name.starts_with("tcp://") || name.starts_with("rfc2217://");
 }
 
 void CopyValues(const ObjectWithParameters& from, ObjectWithParameters& to) {
@@ -76,7 +73,7 @@ ServiceReport NewServiceReport(const PortSettings& port, std::string configurati
     ServiceReport report;
     report.date = FormatLocalTime("%Y-%m-%d %H:%M:%S");
     report.program = CurrentProgramInfo();
-    report.port = IsRemote(port.name) ? port.name : PortDevicePath(port.name);
+    report.port = IsRemotePortName(port.name) ? port.name : PortDevicePath(port.name);
     report.portSettings = PortSettingsText(port);
     report.configuration = std::move(configurationPath);
     return report;
