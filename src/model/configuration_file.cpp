@@ -1,9 +1,5 @@
 #include "model/configuration_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -126,10 +122,6 @@ std::vector<InvisibleElement*> DeviceNodes(const ConfigurationNodes& nodes) {
     return list;
 }
 
-std::string SystemError(int error) {
-    return SystemErrorText(error);
-}
-
 }  // namespace
 
 std::string SaveConfiguration(const ConfigurationNodes& nodes) {
@@ -181,26 +173,7 @@ std::optional<std::string> SaveConfigurationFile(const std::string& path,
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path, std::string& error) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = "Не удалось открыть файл '" + path + "': " + SystemError(errno);
-        return std::nullopt;
-    }
-    std::string bytes;
-    std::array<char, 65536> buffer;
-    for (;;) {
-        const ssize_t n = read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = "Не удалось прочитать файл '" + path + "': " + SystemError(errno);
-            close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        bytes.append(buffer.data(), static_cast<std::size_t>(n));
-    }
-    close(fd);
-    return bytes;
+    return ReadWholeFile(path, error);
 }
 
 }  // namespace zep8

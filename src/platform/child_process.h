@@ -1,6 +1,6 @@
 #pragma once
 
-#include <sys/types.h>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,9 +29,9 @@ class ChildProcess {
     std::optional<int> Ended();
 
   private:
-    ChildProcess(pid_t pid, int fd) : pid_(pid), fd_(fd) {}
+    ChildProcess(std::intptr_t pid, int fd) : pid_(pid), fd_(fd) {}
 
-    pid_t pid_ = -1;
+    std::intptr_t pid_ = -1;  // the process id, or its HANDLE on Windows
     int fd_ = -1;
     std::optional<int> status_;
 };

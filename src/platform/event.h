@@ -6,9 +6,19 @@
 
 namespace zep8 {
 
-// A signal between threads, with manual or automatic reset. Built on eventfd so
-// that one wait can take several events and a file descriptor (a serial port)
-// at once.
+// What a wait can take beside events: a file descriptor (a serial port, a
+// socket) on POSIX, an object HANDLE (an overlapped read's event) on Windows.
+#ifdef _WIN32
+using Waitable = void*;
+inline const Waitable kNoWaitable = nullptr;
+#else
+using Waitable = int;
+inline constexpr Waitable kNoWaitable = -1;
+#endif
+
+// A signal between threads, with manual or automatic reset. Built on the
+// system's own waitable object (an eventfd, or an event HANDLE on Windows) so
+// that one wait can take several events and a port at once.
 class Event {
   public:
     enum class Reset { Manual, Auto };
@@ -37,20 +47,21 @@ class Event {
     // Looks without waiting and without consuming.
     bool isSet() const;
 
-    int fd() const { return fd_; }
+    Waitable fd() const { return fd_; }
     Reset mode() const { return mode_; }
 
     static constexpr short kReadable = 0x001;  // POLLIN
     static constexpr short kWritable = 0x004;  // POLLOUT
 
-    // Waits until one of the events is signalled or `extraFd` (when not -1) is
-    // ready for `fdEvents`, or in error. Returns the index of the first
-    // signalled event, events.size() for the descriptor, or kTimedOut. An
-    // auto-reset event that wakes the wait is consumed by it.
+    // Waits until one of the events is signalled or `extraFd` (when not
+    // kNoWaitable) is ready for `fdEvents` (a descriptor) or signalled (a
+    // HANDLE), or in error. Returns the index of the first signalled event,
+    // events.size() for the descriptor, or kTimedOut. An auto-reset event that
+    // wakes the wait is consumed by it.
     static int waitAny(std::span<Event* const> events, std::chrono::milliseconds timeout,
-                       int extraFd = -1, short fdEvents = kReadable);
+                       Waitable extraFd = kNoWaitable, short fdEvents = kReadable);
     static int waitAny(std::initializer_list<Event*> events, std::chrono::milliseconds timeout,
-                       int extraFd = -1, short fdEvents = kReadable) {
+                       Waitable extraFd = kNoWaitable, short fdEvents = kReadable) {
         return waitAny(std::span<Event* const>(events.begin(), events.size()), timeout, extraFd,
                        fdEvents);
     }
@@ -58,7 +69,7 @@ class Event {
   private:
     bool tryConsume();
 
-    int fd_;
+    Waitable fd_;
     Reset mode_;
 };
 

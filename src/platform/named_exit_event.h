@@ -1,7 +1,5 @@
 #pragma once
 
-#include <semaphore.h>
-
 #include <chrono>
 #include <memory>
 #include <string>
@@ -11,15 +9,17 @@
 
 namespace zep8 {
 
-// The event by which a calling program asks the configurator to close: the
-// POSIX named semaphore "/zep8.NAME" (NAME in lower case), which the caller
-// signals with sem_post. It outlives both processes until someone unlinks it.
+// The event by which a calling program asks the configurator to close: on
+// POSIX the named semaphore "/zep8.NAME" (NAME in lower case), which the
+// caller signals with sem_post and which outlives both processes until someone
+// unlinks it; on Windows the named manual-reset event object NAME (in lower
+// case), which the caller opens and sets (SetEvent).
 class NamedExitEvent {
   public:
     static constexpr std::chrono::milliseconds kSlice{50};
 
-    // Creates or opens the semaphore; nothing when the name is empty or the
-    // system refuses it.
+    // Creates or opens the semaphore (the event); nothing when the name is
+    // empty or the system refuses it.
     static std::unique_ptr<NamedExitEvent> Open(std::string_view name);
     static std::string SemaphoreName(std::string_view name);
     static bool Unlink(std::string_view name);
@@ -35,9 +35,9 @@ class NamedExitEvent {
     void Post();
 
   private:
-    explicit NamedExitEvent(sem_t* semaphore) : semaphore_(semaphore) {}
+    explicit NamedExitEvent(void* native) : native_(native) {}
 
-    sem_t* semaphore_;
+    void* native_;  // sem_t*, or the event's HANDLE
 };
 
 }  // namespace zep8

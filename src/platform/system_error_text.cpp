@@ -10,8 +10,10 @@ std::string SystemErrorText(int error) {
             return "файл больше, чем разрешено записывать";
         case ENOSPC:
             return "на диске нет места";
+#ifdef EDQUOT
         case EDQUOT:
             return "исчерпана дисковая квота";
+#endif
         case EACCES:
         case EPERM:
             return "нет прав на запись";

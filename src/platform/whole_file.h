@@ -12,4 +12,8 @@ namespace zep8 {
 // link it replaces the file linked to. The Russian reason on failure.
 std::optional<std::string> WriteWholeFile(const std::string& path, std::string_view bytes);
 
+// The whole content of `path` (bytes as they are, no newline translation);
+// nothing, with the Russian reason in `error`, when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error);
+
 }  // namespace zep8

@@ -8,6 +8,15 @@
 namespace zep8 {
 namespace {
 
+#ifdef _WIN32
+void setenv(const char* name, const char* value, int) {
+    _putenv_s(name, value);
+}
+void unsetenv(const char* name) {
+    _putenv_s(name, "");
+}
+#endif
+
 class LocalTime : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -47,7 +47,7 @@ ChildProcess::~ChildProcess() {
 std::optional<int> ChildProcess::Ended() {
     if (status_ || pid_ < 0) return status_;
     int status = 0;
-    const pid_t ended = waitpid(pid_, &status, WNOHANG);
+    const pid_t ended = waitpid(static_cast<pid_t>(pid_), &status, WNOHANG);
     if (ended == 0) return std::nullopt;
     if (ended < 0) {
         status_ = 0;  // collected elsewhere: nothing to learn of it, nothing to complain of

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <semaphore.h>
 
 #include <cerrno>
 
@@ -28,8 +29,16 @@ bool NamedExitEvent::Unlink(std::string_view name) {
     return sem_unlink(SemaphoreName(name).c_str()) == 0;
 }
 
+namespace {
+
+sem_t* Semaphore(void* native) {
+    return static_cast<sem_t*>(native);
+}
+
+}  // namespace
+
 NamedExitEvent::~NamedExitEvent() {
-    sem_close(semaphore_);
+    sem_close(Semaphore(native_));
 }
 
 bool NamedExitEvent::waitFor(Event& stop, std::chrono::milliseconds slice) {
@@ -37,14 +46,14 @@ bool NamedExitEvent::waitFor(Event& stop, std::chrono::milliseconds slice) {
     for (;;) {
         // Looking without consuming: the stop event belongs to the caller.
         if (stop.isSet()) return false;
-        if (sem_trywait(semaphore_) == 0) return true;
+        if (sem_trywait(Semaphore(native_)) == 0) return true;
         pollfd p{stop.fd(), POLLIN, 0};
         poll(&p, 1, sliceMs);
     }
 }
 
 void NamedExitEvent::Post() {
-    sem_post(semaphore_);
+    sem_post(Semaphore(native_));
 }
 
 }  // namespace zep8

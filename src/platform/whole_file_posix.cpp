@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 
@@ -56,6 +57,29 @@ std::optional<std::string> WriteWholeFile(const std::string& path, std::string_v
         return "Не удалось заменить файл '" + path + "': " + SystemErrorText(error);
     }
     return std::nullopt;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = "Не удалось открыть файл '" + path + "': " + SystemErrorText(errno);
+        return std::nullopt;
+    }
+    std::string bytes;
+    std::array<char, 65536> buffer;
+    for (;;) {
+        const ssize_t n = read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = "Не удалось прочитать файл '" + path + "': " + SystemErrorText(errno);
+            close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        bytes.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return bytes;
 }
 
 }  // namespace zep8

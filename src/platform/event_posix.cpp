@@ -67,8 +67,8 @@ bool Event::wait(std::chrono::milliseconds timeout) {
     return waitAny(std::span<Event* const>(&self, 1), timeout) == 0;
 }
 
-int Event::waitAny(std::span<Event* const> events, std::chrono::milliseconds timeout, int extraFd,
-                   short fdEvents) {
+int Event::waitAny(std::span<Event* const> events, std::chrono::milliseconds timeout,
+                   Waitable extraFd, short fdEvents) {
     static_assert(kReadable == POLLIN && kWritable == POLLOUT);
     using Clock = std::chrono::steady_clock;
     const bool infinite = timeout.count() < 0;
