@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 
 #include "link/port_list.h"
 #include "link/system_files.h"
@@ -10,10 +11,9 @@ namespace zep8 {
 namespace {
 
 std::string Resolved(const std::string& path) {
-    char* resolved = realpath(path.c_str(), nullptr);
-    const std::string result = resolved ? resolved : "";
-    std::free(resolved);
-    return result;
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::canonical(path, error);
+    return error ? std::string() : resolved.string();
 }
 
 std::string BaseName(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "link/line_port.h"
@@ -21,7 +22,7 @@ class SerialPort : public LinePort {
 
     int Open() override;
     int Close() override;
-    bool IsOpen() const override { return fd_ >= 0; }
+    bool IsOpen() const override;
     int Transfer(std::string_view frame, std::string& reply) override;
     std::string OpenFailureReason() const override { return openFailure_; }
 
@@ -35,6 +36,25 @@ class SerialPort : public LinePort {
     // The first `echoLength` bytes received are the adapter's echo of the request.
     int Receive(std::string& reply, std::size_t echoLength);
     bool LineErrorsGrew();
+    // Ends a failed Open: the port closed, `reason` in openFailure_.
+    int Refuse(int result, std::string reason);
+    // Closes a port whose device hung up or went away; says so in openFailure_.
+    int LineGone(int error);
+    std::string openFailure_;
+    LineTimings timings_;
+    int protocolMode_ = 0;  // as it was when the port was opened
+#ifdef _WIN32
+    // The settings' character format, checked (OPEN_OK or why not).
+    int CheckSettings();
+    void CloseDevice();
+    // The port opened for overlapped I/O, and the events its reads and
+    // writes complete on.
+    int Wait(void* overlapped, std::size_t& done, std::chrono::steady_clock::time_point deadline);
+    int WriteAll(std::string_view bytes);
+    void* handle_ = nullptr;
+    void* readDone_ = nullptr;
+    void* writeDone_ = nullptr;
+#else
     // Open's steps: the device opened for this program alone (false, with
     // the reason in openFailure_, when it cannot be); the raw line with the
     // settings' character format, speed checked (OPEN_OK or why not); the
@@ -42,19 +62,13 @@ class SerialPort : public LinePort {
     bool OpenExclusive(const std::string& path);
     int DescribeLine(termios& tio, bool& parity);
     void AskLowLatency();
-    // Ends a failed Open: the port closed, `reason` in openFailure_.
-    int Refuse(int result, std::string reason);
-    // Closes a port whose device hung up or went away; says so in openFailure_.
-    int LineGone(int error);
 
     int fd_ = -1;
-    std::string openFailure_;
-    LineTimings timings_;
-    int protocolMode_ = 0;  // as it was when the port was opened
     struct ErrorCounts {
         int frame = 0, parity = 0, overrun = 0, brk = 0;
         bool known = false;
     } errors_;
+#endif
 };
 
 }  // namespace zep8

@@ -1,19 +1,16 @@
 #include "link/system_files.h"
 
-#include <dirent.h>
-
+#include <filesystem>
 #include <fstream>
 
 namespace zep8 {
 
 std::vector<std::string> DirectoryNames(const std::string& directory) {
     std::vector<std::string> names;
-    if (DIR* dir = opendir(directory.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(dir);
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
+         entry.increment(error)) {
+        names.push_back(entry->path().filename().string());
     }
     return names;
 }

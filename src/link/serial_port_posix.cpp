@@ -41,6 +41,10 @@ void SetRts(int fd, bool on) {
 
 }  // namespace
 
+bool SerialPort::IsOpen() const {
+    return fd_ >= 0;
+}
+
 SerialPort::~SerialPort() {
     if (fd_ >= 0) ::close(fd_);
 }
