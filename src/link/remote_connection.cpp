@@ -1,21 +1,11 @@
 #include "link/remote_connection.h"
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
 #include <mutex>
 #include <vector>
 
-#include "link/tls_texts.h"
-
 namespace zep8 {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 struct Parked {
     std::mutex mutex;
@@ -30,14 +20,8 @@ Parked& ParkedConnections() {
 
 }  // namespace
 
-void AcknowledgeAtOnce(int fd) {
-    const int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-}
-
 RemoteConnection::~RemoteConnection() {
-    tls.reset();
-    if (fd_ >= 0) ::close(fd_);
+    tls.reset();  // before its socket closes
 }
 
 int RemoteConnection::Send(std::string_view bytes, Event& stop) {
@@ -46,20 +30,9 @@ int RemoteConnection::Send(std::string_view bytes, Event& stop) {
         if (result == TlsChannel::kBroken) broken_ = tls->BrokenReason();
         return result == 0 ? 0 : result == TlsChannel::kStopped ? kStopped : kBroken;
     }
-    while (!bytes.empty()) {
-        const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (n > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) {
-            broken_ = SocketErrorText(errno);
-            return kBroken;
-        }
-        if (Event::waitAny({&stop}, Event::kInfinite, fd_, Event::kWritable) == 0) return kStopped;
-    }
-    return 0;
+    const int result = socket_.Send(bytes, stop);
+    if (result == TcpSocket::kBroken) broken_ = socket_.BrokenReason();
+    return result == 0 ? 0 : result == TcpSocket::kStopped ? kStopped : kBroken;
 }
 
 int RemoteConnection::Receive(char* buffer, std::size_t size) {
@@ -68,30 +41,15 @@ int RemoteConnection::Receive(char* buffer, std::size_t size) {
         if (n == TlsChannel::kBroken) broken_ = tls->BrokenReason();
         return n;
     }
-    const ssize_t n = ::recv(fd_, buffer, size, 0);
-    AcknowledgeAtOnce(fd_);
-    if (n > 0) return static_cast<int>(n);
-    if (n == 0) return kClosed;
-    if (errno == EINTR || errno == EAGAIN) return kNothing;
-    broken_ = SocketErrorText(errno);
-    return kBroken;
+    const int n = socket_.Receive(buffer, size);
+    if (n == TcpSocket::kBroken) broken_ = socket_.BrokenReason();
+    return n;
 }
 
 void RemoteConnection::CloseGracefully(Event* stop) {
     if (tls) tls->Shutdown();
-    ::shutdown(fd_, SHUT_WR);
-    Event never(Event::Reset::Manual);
-    Event& wake = stop ? *stop : never;
-    const auto deadline = Clock::now() + kCloseWait;
-    for (;;) {
-        if (Event::waitAny({&wake}, Event::Remaining(deadline), fd_) != 1) break;
-        char buffer[256];
-        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) break;
-    }
+    socket_.CloseGracefully(stop, kCloseWait);
     tls.reset();
-    ::close(fd_);
-    fd_ = -1;
 }
 
 void RemoteConnections::Park(std::unique_ptr<RemoteConnection> connection) {

@@ -7,16 +7,12 @@
 #include <string_view>
 
 #include "link/line_port.h"
+#include "link/tcp_socket.h"
 #include "link/telnet_stream.h"
 #include "link/tls_channel.h"
 #include "platform/event.h"
 
 namespace zep8 {
-
-// A server that sends a reply in pieces holds each piece back (Nagle) until the
-// last is acknowledged; Linux delays an acknowledgement by up to 40 ms unless
-// told, after every read, to send it at once.
-void AcknowledgeAtOnce(int fd);
 
 // One TCP connection to a serial device server, plain or under TLS, with the
 // Telnet state and the port settings the server last confirmed. A line keeps
@@ -24,12 +20,13 @@ void AcknowledgeAtOnce(int fd);
 // device server that takes one client at a time sees one client.
 class RemoteConnection {
   public:
-    RemoteConnection(int fd, std::string key) : fd_(fd), key_(std::move(key)) {}
+    RemoteConnection(TcpSocket socket, std::string key)
+        : socket_(std::move(socket)), key_(std::move(key)) {}
     ~RemoteConnection();
     RemoteConnection(const RemoteConnection&) = delete;
     RemoteConnection& operator=(const RemoteConnection&) = delete;
 
-    int fd() const { return fd_; }
+    TcpSocket& socket() { return socket_; }
     const std::string& key() const { return key_; }
 
     enum : int { kNothing = 0, kClosed = -1, kBroken = -2, kStopped = -3 };
@@ -39,6 +36,10 @@ class RemoteConnection {
     int Receive(char* buffer, std::size_t size);
     // Bytes already taken off the socket wait to be read.
     bool Pending() const { return tls && tls->Pending(); }
+    // Until something can be read or the connection ends.
+    TcpSocket::Wake WaitReadable(Event& stop, std::chrono::steady_clock::time_point deadline) {
+        return socket_.WaitReadable(stop, deadline);
+    }
     // Why the last Send or Receive broke, in words.
     std::string BrokenReason() const { return broken_; }
 
@@ -55,7 +56,7 @@ class RemoteConnection {
     static constexpr std::chrono::milliseconds kCloseWait{1000};
 
   private:
-    int fd_;
+    TcpSocket socket_;
     std::string key_;
     std::string broken_;
 };

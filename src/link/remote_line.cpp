@@ -1,17 +1,9 @@
 #include "link/remote_line.h"
 
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
 #include "platform/event.h"
 #include "platform/process_state.h"
-#include "platform/system_error_text.h"
 #include "platform/text.h"
 
 namespace zep8 {
@@ -37,32 +29,6 @@ std::uint32_t ComPortParity(int scheme) {
 
 bool HasParity(int scheme) {
     return scheme != SCHEME_NONE && scheme != SCHEME_NONE_0;
-}
-
-std::string ResolveFailure(int error) {
-    switch (error) {
-        case EAI_NONAME:
-        case EAI_NODATA:
-            return "такого имени в сети нет";
-        case EAI_AGAIN:
-            return "служба имён сейчас не отвечает";
-        case EAI_SERVICE:
-            return "номер порта неверен";
-        default:
-            return "адрес не определяется";
-    }
-}
-
-std::string ConnectFailure(const std::string& where, int error) {
-    if (error == ECONNREFUSED) {
-        return "Сервер " + where +
-               " отказал в соединении: на этом порту никто не ждёт (сервер портов не запущен?).";
-    }
-    if (error == ETIMEDOUT) {
-        return "Сервер " + where + " не отвечает: соединения нет за " +
-               std::to_string(RemoteLine::kConnectTimeout.count() / 1000) + " с.";
-    }
-    return "Нет соединения с сервером " + where + ": " + SystemErrorText(error) + ".";
 }
 
 }  // namespace
@@ -157,6 +123,10 @@ int RemoteLine::Open() {
     if (!address) return Refuse(OPEN_CANNOT_OPEN, "Имя порта " + s.name + " не понято.");
     address_ = *address;
     if (const int checked = CheckSettings(s); checked != OPEN_OK) return checked;
+    if (address_.tls) {
+        if (std::string missing = TlsChannel::Unavailable(Where()); !missing.empty())
+            return Refuse(OPEN_CANNOT_OPEN, std::move(missing));
+    }
     protocolMode_ = processState().ProtocolMode.load();
     timings_ =
         ComputeLineTimings(s.baudRate, HasParity(s.parityScheme), s.stopBits == 2, protocolMode_);
@@ -197,51 +167,21 @@ bool RemoteLine::Resume(std::unique_ptr<RemoteConnection> parked) {
 }
 
 int RemoteLine::Connect(const RemoteAddress& address, const std::string& key) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (const int error = getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &found);
-        error != 0) {
-        return Refuse(OPEN_CANNOT_OPEN,
-                      "Сервер " + address.host + " не найден: " + ResolveFailure(error) + ".");
+    TcpSocket socket;
+    Clock::time_point started;
+    std::string failure;
+    if (!socket.Connect(address.host, address.port, Where(), owner_.stopEvent, kConnectTimeout,
+                        started, failure)) {
+        return Refuse(OPEN_CANNOT_OPEN, std::move(failure));
     }
-    const auto started = Clock::now();
     const auto deadline = started + kConnectTimeout;
-    int error = ETIMEDOUT;
-    int fd = -1;
-    for (addrinfo* a = found; a && fd < 0; a = a->ai_next) {
-        fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd < 0) continue;
-        if (::connect(fd, a->ai_addr, a->ai_addrlen) != 0 && errno != EINPROGRESS) {
-            error = errno;
-        } else {
-            const int woke = Event::waitAny({&owner_.stopEvent}, Event::Remaining(deadline), fd,
-                                            Event::kWritable);
-            socklen_t length = sizeof error;
-            if (woke == 0) {
-                freeaddrinfo(found);
-                ::close(fd);
-                return Refuse(OPEN_CANNOT_OPEN, "Соединение с сервером " + Where() + " прервано.");
-            }
-            error = ETIMEDOUT;
-            if (woke != Event::kTimedOut) getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
-            if (error == 0) break;
-        }
-        ::close(fd);
-        fd = -1;
-    }
-    freeaddrinfo(found);
-    if (fd < 0) return Refuse(OPEN_CANNOT_OPEN, ConnectFailure(Where(), error));
+    const auto fd = static_cast<int>(socket.Native());
     RemoteConnections::CountMade();
-    conn_ = std::make_unique<RemoteConnection>(fd, key);
+    conn_ = std::make_unique<RemoteConnection>(std::move(socket), key);
     conn_->roundTrip = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
-    const int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     if (!address.tls) return OPEN_OK;
     // Nothing of the line goes out before the server's certificate is accepted.
     auto tls = std::make_unique<TlsChannel>();
-    std::string failure;
     if (!tls->Handshake(fd, address.host, Where(), tlsSettings_, owner_.stopEvent, deadline,
                         failure)) {
         if (!owner_.stopEvent.isSet()) {
@@ -382,10 +322,9 @@ int RemoteLine::SendAll(std::string_view bytes) {
 
 int RemoteLine::ReadSome(Clock::time_point deadline, std::string& data, bool& timedOut) {
     if (!conn_->Pending()) {
-        const int woke =
-            Event::waitAny({&owner_.stopEvent}, Event::Remaining(deadline), conn_->fd());
-        if (woke == 0) return TRANSFER_ABORTED;
-        if (woke == Event::kTimedOut) {
+        const TcpSocket::Wake woke = conn_->WaitReadable(owner_.stopEvent, deadline);
+        if (woke == TcpSocket::Wake::Stopped) return TRANSFER_ABORTED;
+        if (woke == TcpSocket::Wake::TimedOut) {
             timedOut = true;
             return 0;
         }

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <ctime>
 
-#include "link/remote_connection.h"
+#include "link/tcp_socket.h"
 #include "link/tls_texts.h"
 
 namespace zep8 {
@@ -146,6 +146,10 @@ std::string OpenSslReason() {
 
 TlsChannel::TlsChannel() : state_(std::make_unique<State>()) {}
 TlsChannel::~TlsChannel() = default;
+
+std::string TlsChannel::Unavailable(const std::string&) {
+    return {};
+}
 
 bool TlsChannel::Handshake(int fd, const std::string& host, const std::string& where,
                            const TlsSettings& settings, Event& stop, Clock::time_point deadline,

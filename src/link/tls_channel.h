@@ -23,6 +23,9 @@ class TlsChannel {
     TlsChannel(const TlsChannel&) = delete;
     TlsChannel& operator=(const TlsChannel&) = delete;
 
+    // Why this build cannot reach the server "where" under TLS; empty when it can.
+    static std::string Unavailable(const std::string& where);
+
     // The handshake with `host` ("where" names the server in texts). True when
     // the connection is secured; else `failure` says why.
     bool Handshake(int fd, const std::string& host, const std::string& where,

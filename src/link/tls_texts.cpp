@@ -13,7 +13,6 @@
 #include <ctime>
 #include <filesystem>
 
-#include "platform/system_error_text.h"
 
 namespace zep8 {
 namespace {
@@ -148,11 +147,6 @@ std::string CertificateDate(const ASN1_TIME* time) {
     std::snprintf(text, sizeof text, "%02d.%02d.%04d", tm.tm_mday, tm.tm_mon + 1,
                   tm.tm_year + 1900);
     return text;
-}
-
-std::string SocketErrorText(int error) {
-    if (error == ECONNRESET || error == EPIPE) return "сервер сбросил соединение";
-    return SystemErrorText(error);
 }
 
 bool ConfigureTrust(SSL_CTX* ctx, const TlsSettings& s, std::string& failure) {

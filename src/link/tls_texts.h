@@ -23,7 +23,6 @@ std::string CertificateSubject(X509* cert);
 std::vector<std::string> CertificateNames(X509* cert);
 // "10.12.2026".
 std::string CertificateDate(const ASN1_TIME* time);
-std::string SocketErrorText(int error);
 
 // The authorities (the system's, or a CA file, none with a pinned fingerprint)
 // and the client's certificate and key. False with `failure` when a file will

@@ -1,67 +1,62 @@
 // A strict RFC 2217 server in the test's own thread: it takes the port's
 // settings only after it has said DO COM-PORT-OPTION, and counts connections.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "link/line_by_name.h"
 #include "link/remote_connection.h"
+#include "support/loopback_socket.h"
+#include "support/remote_port.h"
 
 namespace zep8 {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::RemotePort;
+using testing::TestSocket;
 
 class StrictServer {
   public:
     // `refuse`: the server says DONT COM-PORT-OPTION, as a raw line would.
     explicit StrictServer(bool refuse) : refuse_(refuse) {
-        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof at;
-        bind(listener_, reinterpret_cast<sockaddr*>(&at), sizeof at);
-        listen(listener_, 4);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &length);
-        port_ = ntohs(at.sin_port);
         thread_ = std::thread([this] { Serve(); });
     }
     ~StrictServer() {
-        shutdown(listener_, SHUT_RDWR);
-        close(listener_);
+        done_ = true;
         thread_.join();
     }
-    std::string Url() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+    std::string Url() const { return "rfc2217://" + listener_.Where(); }
 
     std::atomic<int> connections{0}, earlySettings{0}, speedsSet{0};
     std::atomic<std::uint32_t> speed{0};
 
   private:
     void Serve() {
-        for (int client; (client = accept(listener_, nullptr, nullptr)) >= 0;) {
+        while (!done_) {
+            const TestSocket client = listener_.Accept(50);
+            if (client == testing::kNoSocket) continue;
             ++connections;
             Talk(client);
-            close(client);
+            testing::CloseSocket(client);
         }
     }
     // Reads whole commands, as a client that sends them in one go would put them.
-    void Talk(int client) {
+    void Talk(TestSocket client) {
         bool agreed = false;
         std::string in;
-        for (;;) {
-            pollfd p{client, POLLIN, 0};
-            if (poll(&p, 1, 2000) <= 0) return;
+        for (int quiet = 0; !done_ && quiet < 40;) {
+            if (!testing::ReadableWithin(client, 50)) {
+                ++quiet;
+                continue;
+            }
+            quiet = 0;
             char buffer[256];
-            const ssize_t n = recv(client, buffer, sizeof buffer, 0);
+            const int n = testing::ReceiveSome(client, buffer, sizeof buffer);
             if (n <= 0) return;
             in.append(buffer, static_cast<std::size_t>(n));
             std::string out;
@@ -91,13 +86,13 @@ class StrictServer {
                     in.erase(0, b(0) == 255 ? 3 : 1);
                 }
             }
-            if (!out.empty()) send(client, out.data(), out.size(), MSG_NOSIGNAL);
+            if (!out.empty()) testing::SendAll(client, out);
         }
     }
 
     bool refuse_;
-    int listener_ = -1;
-    int port_ = 0;
+    testing::LoopbackListener listener_;
+    std::atomic<bool> done_{false};
     std::thread thread_;
 };
 
@@ -105,8 +100,7 @@ class StrictServer {
 TEST(RemoteLine, SettingsWaitForTheServersAgreementAndTravelOnOneConnection) {
     StrictServer server(false);
     {
-        LineByName port;
-        port.settings.name = server.Url();
+        RemotePort port(server.Url());
         port.settings.baudRate = 38400;
         ASSERT_EQ(port.Open(), OPEN_OK) << port.OpenFailureReason();
         EXPECT_EQ(server.speed, 38400u);
@@ -118,8 +112,7 @@ TEST(RemoteLine, SettingsWaitForTheServersAgreementAndTravelOnOneConnection) {
         ASSERT_EQ(port.Open(), OPEN_OK) << port.OpenFailureReason();
         EXPECT_EQ(server.speed, 115200u);
     }
-    LineByName other;  // another line of the run takes the parked connection
-    other.settings.name = server.Url();
+    RemotePort other(server.Url());  // another line of the run takes the parked connection
     other.settings.baudRate = 9600;
     ASSERT_EQ(other.Open(), OPEN_OK) << other.OpenFailureReason();
     EXPECT_EQ(server.speed, 9600u);
@@ -131,8 +124,7 @@ TEST(RemoteLine, SettingsWaitForTheServersAgreementAndTravelOnOneConnection) {
 
 TEST(RemoteLine, AServerThatRefusesComPortControlIsARawLine) {
     StrictServer server(true);
-    LineByName port;
-    port.settings.name = server.Url();
+    RemotePort port(server.Url());
     EXPECT_EQ(port.Open(), OPEN_SETTINGS_REFUSED);
     const std::string port_text = server.Url().substr(sizeof "rfc2217://" - 1);
     EXPECT_NE(port.OpenFailureReason().find("Сервер " + port_text +
