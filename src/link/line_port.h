@@ -55,6 +55,15 @@ struct PortSettings {
     int baseAddress = 16;
 };
 
+// Why a port cannot take settings `s`: the OPEN_* result and the reason in
+// the operator's words; nothing when it can. `checkSpeed`: the speed must be
+// one a serial port knows (a serial device server takes any).
+struct SettingsRefusal {
+    int result;
+    std::string reason;
+};
+std::optional<SettingsRefusal> RefuseSettings(const PortSettings& s, bool checkSpeed);
+
 // What the transaction engine needs of the line: a real serial port, or a
 // scripted one in tests.
 class LinePort {

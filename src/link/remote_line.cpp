@@ -1,6 +1,7 @@
 #include "link/remote_line.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "platform/event.h"
 #include "platform/process_state.h"
@@ -98,22 +99,6 @@ int RemoteLine::LineGone(std::string reason) {
     return TRANSFER_LINE_GONE;
 }
 
-int RemoteLine::CheckSettings(const PortSettings& s) {
-    if (s.parityScheme < SCHEME_NONE_0 || s.parityScheme > SCHEME_SPACE) {
-        return Refuse(OPEN_UNSUPPORTED, "Схема контроля четности " +
-                                            std::to_string(s.parityScheme) + " не поддерживается.");
-    }
-    if (s.byteSize < 5 || s.byteSize > 8) {
-        return Refuse(OPEN_BAD_BYTE_SIZE, "Длина слова данных " + std::to_string(s.byteSize) +
-                                              " бит не поддерживается.");
-    }
-    if (s.stopBits != 1 && s.stopBits != 2) {
-        return Refuse(OPEN_UNSUPPORTED,
-                      "Число стоп-бит " + std::to_string(s.stopBits) + " не поддерживается.");
-    }
-    return OPEN_OK;
-}
-
 int RemoteLine::Open() {
     if (conn_) Close();
     failure_.clear();
@@ -122,7 +107,7 @@ int RemoteLine::Open() {
     const std::optional<RemoteAddress> address = ParseRemotePortName(s.name);
     if (!address) return Refuse(OPEN_CANNOT_OPEN, "Имя порта " + s.name + " не понято.");
     address_ = *address;
-    if (const int checked = CheckSettings(s); checked != OPEN_OK) return checked;
+    if (auto refused = RefuseSettings(s, false)) return Refuse(refused->result, refused->reason);
     if (address_.tls) {
         if (std::string missing = TlsChannel::Unavailable(Where()); !missing.empty())
             return Refuse(OPEN_CANNOT_OPEN, std::move(missing));
@@ -204,11 +189,10 @@ int RemoteLine::Negotiate() {
     return ApplySettings(deadline);
 }
 
-int RemoteLine::AgreeComPort(Clock::time_point deadline) {
-    TelnetStream& telnet = conn_->telnet;
-    telnet = TelnetStream{};
-    if (SendAll(telnet.Greeting()) != TRANSFER_OK) return OPEN_CANNOT_OPEN;
-    while (!telnet.ComPortAgreed() && !telnet.ComPortRefused()) {
+// Takes what the server sends until `heard` says enough or the deadline
+// passes (OPEN_OK either way); a lost or stopped connection fails the Open.
+int RemoteLine::HearServer(Clock::time_point deadline, const std::function<bool()>& heard) {
+    while (!heard()) {
         std::string ignored;
         bool timedOut = false;
         if (const int r = ReadSome(deadline, ignored, timedOut); r != 0) {
@@ -218,6 +202,16 @@ int RemoteLine::AgreeComPort(Clock::time_point deadline) {
         }
         if (timedOut) break;
     }
+    return OPEN_OK;
+}
+
+int RemoteLine::AgreeComPort(Clock::time_point deadline) {
+    TelnetStream& telnet = conn_->telnet;
+    telnet = TelnetStream{};
+    if (SendAll(telnet.Greeting()) != TRANSFER_OK) return OPEN_CANNOT_OPEN;
+    const int heard =
+        HearServer(deadline, [&] { return telnet.ComPortAgreed() || telnet.ComPortRefused(); });
+    if (heard != OPEN_OK) return heard;
     if (telnet.ComPortRefused()) {
         return Refuse(OPEN_SETTINGS_REFUSED,
                       "Сервер " + Where() +
@@ -262,15 +256,7 @@ int RemoteLine::ApplySettings(Clock::time_point deadline) {
         return std::all_of(std::begin(wanted), std::end(wanted),
                            [&](const auto& w) { return telnet.Answer(w.first).has_value(); });
     };
-    while (!answered() && !telnet.ComPortRefused()) {
-        std::string ignored;
-        bool timedOut = false;
-        if (const int r = ReadSome(deadline, ignored, timedOut); r != 0) {
-            return r == TRANSFER_ABORTED
-                       ? Refuse(OPEN_CANNOT_OPEN, "Соединение с сервером " + Where() + " прервано.")
-                       : OPEN_CANNOT_OPEN;
-        }
-        if (timedOut) break;
+    const int heard = HearServer(deadline, [&] {
         // The server's own time to answer belongs to the network's share of a reply wait.
         if (firstSettings && telnet.Answer(TelnetStream::SET_BAUDRATE)) {
             conn_->roundTrip = std::max(conn_->roundTrip,
@@ -278,7 +264,9 @@ int RemoteLine::ApplySettings(Clock::time_point deadline) {
                                             Clock::now() - sent));
             firstSettings = false;
         }
-    }
+        return answered() || telnet.ComPortRefused();
+    });
+    if (heard != OPEN_OK) return heard;
     const std::string head = "Сервер " + Where();
     if (telnet.ComPortRefused() || !answered()) {
         return Refuse(OPEN_SETTINGS_REFUSED,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,10 +58,11 @@ class RemoteLine {
     static constexpr std::chrono::milliseconds kRefusalMemory{10000};
 
   private:
-    int CheckSettings(const PortSettings& s);
     bool Resume(std::unique_ptr<RemoteConnection> parked);
     int Connect(const RemoteAddress& address, const std::string& key);
     int Negotiate();
+    int HearServer(std::chrono::steady_clock::time_point deadline,
+                   const std::function<bool()>& heard);
     int AgreeComPort(std::chrono::steady_clock::time_point deadline);
     int ApplySettings(std::chrono::steady_clock::time_point deadline);
     int Refuse(int result, std::string reason);

@@ -44,8 +44,6 @@ class SerialPort : public LinePort {
     LineTimings timings_;
     int protocolMode_ = 0;  // as it was when the port was opened
 #ifdef _WIN32
-    // The settings' character format, checked (OPEN_OK or why not).
-    int CheckSettings();
     void CloseDevice();
     // The port opened for overlapped I/O, and the events its reads and
     // writes complete on.

@@ -21,9 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr unsigned kBaudRates[] = {110,   300,   600,   1200,  2400,  4800,   9600,   14400,
-                                   19200, 28800, 38400, 56000, 57600, 115200, 128000, 256000};
-
 // Keeps the sending thread busy for one character: a sleep is far too coarse
 // at high speeds.
 void BusyWait(float milliseconds) {
@@ -95,6 +92,7 @@ bool SerialPort::OpenExclusive(const std::string& path) {
 }
 
 int SerialPort::DescribeLine(termios& tio, bool& parity) {
+    if (auto refused = RefuseSettings(settings, true)) return Refuse(refused->result, refused->reason);
     cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
     tio.c_cflag &= ~(CRTSCTS | PARENB | PARODD | CMSPAR | CSIZE | CSTOPB | HUPCL);
@@ -120,10 +118,8 @@ int SerialPort::DescribeLine(termios& tio, bool& parity) {
         case SCHEME_SPACE:
             tio.c_cflag |= PARENB | CMSPAR;
             break;
-        default:
-            return Refuse(OPEN_UNSUPPORTED, "Схема контроля четности " +
-                                                std::to_string(settings.parityScheme) +
-                                                " не поддерживается.");
+        default:  // refused above
+            break;
     }
     if (parity) tio.c_iflag |= INPCK;
     switch (settings.byteSize) {
@@ -136,25 +132,11 @@ int SerialPort::DescribeLine(termios& tio, bool& parity) {
         case 7:
             tio.c_cflag |= CS7;
             break;
-        case 8:
+        default:  // 8, the others refused above
             tio.c_cflag |= CS8;
             break;
-        default:
-            return Refuse(OPEN_BAD_BYTE_SIZE, "Длина слова данных " +
-                                                  std::to_string(settings.byteSize) +
-                                                  " бит не поддерживается.");
     }
-    if (settings.stopBits == 2) {
-        tio.c_cflag |= CSTOPB;
-    } else if (settings.stopBits != 1) {
-        return Refuse(OPEN_UNSUPPORTED, "Число стоп-бит " + std::to_string(settings.stopBits) +
-                                            " не поддерживается.");
-    }
-    if (std::find(std::begin(kBaudRates), std::end(kBaudRates), settings.baudRate) ==
-        std::end(kBaudRates)) {
-        return Refuse(OPEN_UNSUPPORTED,
-                      "Скорость " + std::to_string(settings.baudRate) + " бод не поддерживается.");
-    }
+    if (settings.stopBits == 2) tio.c_cflag |= CSTOPB;
     return OPEN_OK;
 }
 

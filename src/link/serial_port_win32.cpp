@@ -18,9 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr unsigned kBaudRates[] = {110,   300,   600,   1200,  2400,  4800,   9600,   14400,
-                                   19200, 28800, 38400, 56000, 57600, 115200, 128000, 256000};
-
 HANDLE Handle(void* h) {
     return static_cast<HANDLE>(h);
 }
@@ -74,29 +71,6 @@ void SerialPort::CloseDevice() {
     handle_ = readDone_ = writeDone_ = nullptr;
 }
 
-int SerialPort::CheckSettings() {
-    if (settings.parityScheme < SCHEME_NONE_0 || settings.parityScheme > SCHEME_SPACE) {
-        return Refuse(OPEN_UNSUPPORTED, "Схема контроля четности " +
-                                            std::to_string(settings.parityScheme) +
-                                            " не поддерживается.");
-    }
-    if (settings.byteSize < 5 || settings.byteSize > 8) {
-        return Refuse(OPEN_BAD_BYTE_SIZE, "Длина слова данных " +
-                                              std::to_string(settings.byteSize) +
-                                              " бит не поддерживается.");
-    }
-    if (settings.stopBits != 1 && settings.stopBits != 2) {
-        return Refuse(OPEN_UNSUPPORTED, "Число стоп-бит " + std::to_string(settings.stopBits) +
-                                            " не поддерживается.");
-    }
-    if (std::find(std::begin(kBaudRates), std::end(kBaudRates), settings.baudRate) ==
-        std::end(kBaudRates)) {
-        return Refuse(OPEN_UNSUPPORTED,
-                      "Скорость " + std::to_string(settings.baudRate) + " бод не поддерживается.");
-    }
-    return OPEN_OK;
-}
-
 int SerialPort::Open() {
     CloseDevice();  // an open port is opened anew
     timings_ = LineTimings{};
@@ -112,7 +86,9 @@ int SerialPort::Open() {
     handle_ = port;
     readDone_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     writeDone_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (const int checked = CheckSettings(); checked != OPEN_OK) return checked;
+    if (auto refused = RefuseSettings(settings, true)) {
+        return Refuse(refused->result, refused->reason);
+    }
 
     // Every field the line needs is set below: a driver that cannot report
     // its state (Wine's, on a pseudo-terminal) starts from nothing.

@@ -15,5 +15,7 @@ struct ProgramInfo {
 // Version and copyright compiled in from the build; the system as uname
 // reports it (kernel name, release, machine), "<неизвестно>" when it cannot.
 ProgramInfo CurrentProgramInfo();
+// The system as the program reports it; one per system.
+std::string OperatingSystemName();
 
 }  // namespace zep8
