@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sim/sim_options.h"
+#include "sim/pty_transport.h"
 #include "sim/simulated_line.h"
 
 int main(int argc, char** argv) {

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "sim/bus_reply.h"
 #include "sim/peer_line.h"
 
 namespace zep8::sim {
@@ -190,30 +191,12 @@ void PtyTransport::run() {
 std::optional<Reply> PtyTransport::replyOnTheLine(std::string_view frame) {
     const std::optional<int> baud = lineCheck_ ? PeerBaudRate(master_) : std::nullopt;
     bool misheard = false;
-    std::vector<Reply> replies;
-    for (VirtualModule* module : modules_) {
-        if (baud && *baud != module->activeSettings().baud) {
-            misheard = true;
-            continue;
-        }
-        if (std::optional<Reply> reply = module->handleFrame(frame)) replies.push_back(*reply);
-    }
+    std::optional<Reply> reply = BusReply(
+        modules_, frame,
+        [&](const VirtualModule& m) { return !baud || *baud == m.activeSettings().baud; },
+        misheard);
     if (misheard) ++mismatchedFrames_;
-    if (replies.size() <= 1) {
-        return replies.empty() ? std::nullopt : std::optional<Reply>(replies.front());
-    }
-    // Two transmitters at once: the program receives noise as long as the
-    // longest reply, from the earliest start on.
-    Reply collision;
-    collision.delay = replies.front().delay;
-    std::size_t length = 0;
-    for (const Reply& r : replies) {
-        collision.delay = std::min(collision.delay, r.delay);
-        length = std::max(length, r.bytes.size());
-    }
-    collision.bytes.assign(length, '?');
-    collision.bytes.back() = '\r';
-    return collision;
+    return reply;
 }
 
 void PtyTransport::respond(std::string_view frame, Clock::time_point firstByte) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/event.h"
+#include "sim/line_transport.h"
 #include "sim/virtual_module.h"
 
 namespace zep8::sim {
@@ -16,11 +17,11 @@ namespace zep8::sim {
 // answered on a thread of the transport's own. Several modules may share the
 // line, as on an RS-485 bus: every one hears every frame, each answers its own
 // address; the first one sets the line's framing.
-class PtyTransport {
+class PtyTransport : public LineTransport {
   public:
     explicit PtyTransport(VirtualModule& module);
     explicit PtyTransport(std::vector<VirtualModule*> modules);
-    ~PtyTransport();
+    ~PtyTransport() override;
     PtyTransport(const PtyTransport&) = delete;
     PtyTransport& operator=(const PtyTransport&) = delete;
 
@@ -33,8 +34,9 @@ class PtyTransport {
 
     // Starts answering (opening first when needed); stop() returns once the
     // thread has ended.
-    bool start(std::string& error);
-    void stop();
+    bool start(std::string& error) override;
+    void stop() override;
+    const std::string& portPath() const override { return slavePath_; }
     bool running() const { return thread_.joinable(); }
 
     void close();

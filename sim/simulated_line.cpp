@@ -15,8 +15,10 @@ std::deque<VirtualModule> MakeModules(const LineSettings& line, std::span<const 
 
 }  // namespace
 
-SimulatedLine::SimulatedLine(const LineSettings& line, std::span<const int> addresses)
-    : modules_(MakeModules(line, addresses)), transport_(Pointers(modules_)) {}
+SimulatedLine::SimulatedLine(const LineSettings& line, std::span<const int> addresses, Kind kind)
+    : modules_(MakeModules(line, addresses)), transport_(MakeTransport(kind, Pointers(modules_))) {}
+
+SimulatedLine::~SimulatedLine() = default;
 
 std::vector<VirtualModule*> SimulatedLine::Pointers(std::deque<VirtualModule>& modules) {
     std::vector<VirtualModule*> pointers;

@@ -16,7 +16,9 @@
 #include "app/watchers.h"
 #include "link/line_by_name.h"
 #include "link/port_list.h"
+#include "link/port_names.h"
 #include "link/remote_line.h"
+#include "platform/file_path.h"
 #include "platform/text.h"
 #include "model/catalogue.h"
 #include "platform/named_exit_event.h"
@@ -34,7 +36,8 @@ std::string Usage() {
            "\n"
            "zep8 [ПАРАМЕТРЫ] [ФАЙЛ.zep]\n" +
            OptionHelp() +
-           "  --port=ПУТЬ         любой последовательный порт, например /dev/ttyUSB0, или\n"
+           "  --port=ПУТЬ         любой последовательный порт, например " +
+           std::string(ExamplePortPath()) + ", или\n"
            "                      сервер линии: rfc2217://СЕРВЕР:ПОРТ, tcp://СЕРВЕР:ПОРТ,\n"
            "                      с шифрованием rfc2217+tls://СЕРВЕР:ПОРТ, tcp+tls://СЕРВЕР:ПОРТ\n"
            "  --tls-ca=ФАЙЛ       сертификат центра, заверившего сервер (вместо системных)\n"
@@ -98,7 +101,7 @@ std::string FailureReason(std::uint32_t status, Device& device, const StreamProm
         if (std::string told = prompter.lastText(); !told.empty()) return told;
         std::error_code error;
         if (!options.fileArgument.empty() &&
-            !std::filesystem::exists(options.fileArgument, error)) {
+            !std::filesystem::exists(FilePath(options.fileArgument), error)) {
             return "файла " + options.fileArgument + " нет";
         }
         return {};

@@ -1,16 +1,17 @@
 #include "app/command_line.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <optional>
 
+#include "link/port_names.h"
 #include "link/remote_line.h"
 #include "ops/address_list.h"
+#include "platform/file_path.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
 
@@ -166,7 +167,7 @@ constexpr OptionEntry kOptions[] = {
      [](Parser& p, const std::string&, std::string_view) {
          p.actions(ACTION_AUTOMATION | ACTION_READ_ALL);
      }},
-    {"port", "N", "порт N на этот запуск (это /dev/ttyS(N-1))",
+    {"port", "N", "порт N на этот запуск",
      [](Parser& p, const std::string& value, std::string_view) {
          if (p.netParamEdit()) return;
          p.automation();
@@ -380,7 +381,7 @@ void Parser::tlsOption(std::string_view arg) {
                                                     : tls.keyFile;
         // Kept in the settings: a relative name would mean another file elsewhere.
         std::error_code error;
-        field = value.empty() ? value : std::filesystem::absolute(value, error).string();
+        field = value.empty() ? value : Utf8Name(std::filesystem::absolute(FilePath(value), error));
         if (value.empty()) why = std::string(name) + "=: нужно имя файла";
     } else if (record.unknownOption.empty()) {
         record.unknownOption = std::string(arg);
@@ -482,16 +483,16 @@ std::string OptionHelp() {
         if (!entry.value.empty()) usage += ":" + std::string(entry.value);
         const std::size_t width = Utf8Length(usage);
         usage.append(width < 22 ? 22 - width : 1, ' ');
-        text += usage + std::string(entry.help) + "\n";
+        text += usage + std::string(entry.help);
+        if (entry.name == "port") text += " (это " + std::string(PortNumberMeaning()) + ")";
+        text += "\n";
     }
     return text;
 }
 
 bool CreateErrorLog(const std::string& path) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    close(fd);
-    return true;
+    std::ofstream log(FilePath(path), std::ios::binary | std::ios::trunc);
+    return static_cast<bool>(log);
 }
 
 }  // namespace zep8

@@ -1,6 +1,5 @@
 #include "app/document.h"
 
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +10,7 @@
 #include "model/configuration_file.h"
 #include "ops/channel_polling.h"
 #include "ops/network_apply.h"
+#include "platform/file_path.h"
 #include "platform/local_time.h"
 #include "platform/password_hash.h"
 #include "platform/process_state.h"
@@ -23,8 +23,8 @@ namespace {
 constexpr std::string_view kUntitled = "Имя не задано";
 
 bool FileExists(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    std::error_code error;
+    return std::filesystem::is_regular_file(FilePath(path), error);
 }
 
 std::string Directory(const std::string& path) {
@@ -110,7 +110,7 @@ std::vector<std::string> Document::ProgramSettingValues() const {
 Document::~Document() {
     Channels& channels = device_.channelsNode;
     if (channels.loggingOn && !IsCsvLogName(channels.logSwitch.value)) {
-        std::ofstream log(PollLogPath(channels.logSwitch.value), std::ios::app);
+        std::ofstream log(FilePath(PollLogPath(channels.logSwitch.value)), std::ios::app);
         log << "\nПротоколирование остановлено в \n" << FormatLocalTime("%c") << "\n";
     }
     // A simulated module's port exists only for this run: keep the operator's.

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_path.h"
 #include "platform/text.h"
 
 namespace zep8 {
@@ -33,7 +34,7 @@ std::string_view Unquote(std::string_view text) {
 
 bool IsExistingFile(const std::string& path) {
     std::error_code error;
-    const auto status = std::filesystem::status(path, error);
+    const auto status = std::filesystem::status(FilePath(path), error);
     return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
@@ -41,7 +42,7 @@ bool IsExistingFile(const std::string& path) {
 bool SameProgram(const std::string& a, const std::string& b) {
     if (EqualsIgnoreCase(a, b)) return true;
     std::error_code error;
-    return std::filesystem::equivalent(a, b, error) && !error;
+    return std::filesystem::equivalent(FilePath(a), FilePath(b), error) && !error;
 }
 
 }  // namespace

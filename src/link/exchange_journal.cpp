@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "link/exchange_trace.h"
+#include "platform/file_path.h"
 
 namespace zep8 {
 
@@ -44,7 +45,7 @@ void ExchangeJournal::Clear() {
 
 bool ExchangeJournal::SaveText(const std::string& path, std::string& errorText) const {
     const std::vector<Entry> kept = Since(0);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    std::ofstream file(FilePath(path), std::ios::binary | std::ios::trunc);
     if (!file) {
         errorText = "Не удается создать файл " + path + ": " + std::strerror(errno);
         return false;

@@ -2,32 +2,61 @@
 
 namespace zep8 {
 
-int LineByName::Open() {
-    const bool remote = IsRemotePortName(settings.name);
-    // A line of the other kind may still be open under the old name.
-    if (remote) {
-        if (SerialPort::IsOpen()) SerialPort::Close();
-    } else {
-        // The run has moved to a local port: the server's connection goes.
+LineByName::Kind LineByName::KindOf(std::string_view name) {
+    if (IsRemotePortName(name)) return Kind::Remote;
+    if (IsInProcessPortName(name)) return Kind::InProcess;
+    return Kind::Serial;
+}
+
+void LineByName::LeaveOtherKinds(Kind kind) {
+    if (kind != Kind::Serial && SerialPort::IsOpen()) SerialPort::Close();
+    if (kind != Kind::InProcess && inProcess_.IsOpen()) inProcess_.Close();
+    if (kind != Kind::Remote) {
+        // The run has moved off the server: its connection goes.
         remote_.Disconnect();
         RemoteConnections::ReleaseAll();
     }
-    remoteKind_ = remote;
-    return remote ? remote_.Open() : SerialPort::Open();
+}
+
+int LineByName::Open() {
+    const Kind kind = KindOf(settings.name);
+    LeaveOtherKinds(kind);
+    kind_ = kind;
+    switch (kind) {
+        case Kind::Remote: return remote_.Open();
+        case Kind::InProcess: return inProcess_.Open();
+        case Kind::Serial: break;
+    }
+    return SerialPort::Open();
 }
 
 int LineByName::Close() {
-    return remoteKind_ ? remote_.Close() : SerialPort::Close();
+    switch (kind_) {
+        case Kind::Remote: return remote_.Close();
+        case Kind::InProcess: return inProcess_.Close();
+        case Kind::Serial: break;
+    }
+    return SerialPort::Close();
 }
 
 int LineByName::Transfer(std::string_view frame, std::string& reply) {
     // A closed line opens for the one transfer: its kind is the name's now.
-    if (!IsOpen()) remoteKind_ = IsRemotePortName(settings.name);
-    return remoteKind_ ? remote_.Transfer(frame, reply) : SerialPort::Transfer(frame, reply);
+    if (!IsOpen()) kind_ = KindOf(settings.name);
+    switch (kind_) {
+        case Kind::Remote: return remote_.Transfer(frame, reply);
+        case Kind::InProcess: return inProcess_.Transfer(frame, reply);
+        case Kind::Serial: break;
+    }
+    return SerialPort::Transfer(frame, reply);
 }
 
 std::string LineByName::OpenFailureReason() const {
-    return remoteKind_ ? remote_.OpenFailureReason() : SerialPort::OpenFailureReason();
+    switch (kind_) {
+        case Kind::Remote: return remote_.OpenFailureReason();
+        case Kind::InProcess: return inProcess_.OpenFailureReason();
+        case Kind::Serial: break;
+    }
+    return SerialPort::OpenFailureReason();
 }
 
 }  // namespace zep8

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "link/in_process_line.h"
 #include "link/remote_line.h"
 #include "link/serial_port.h"
 
@@ -10,29 +11,38 @@ namespace zep8 {
 // The port a document owns: the kind of line follows the port name at every
 // Open, since the name may change while the program runs. A local name is a
 // serial port; "tcp://HOST:PORT" and "rfc2217://HOST:PORT" (and the same
-// under TLS, "tcp+tls://", "rfc2217+tls://") are a serial device server. The stop event, settings and reply-wait atomics are this
-// object's for either kind.
+// under TLS, "tcp+tls://", "rfc2217+tls://") are a serial device server;
+// "sim://N" is the virtual module inside the program. The stop event,
+// settings and reply-wait atomics are this object's for every kind.
 class LineByName : public SerialPort {
   public:
     LineByName() = default;
 
     int Open() override;
     int Close() override;
-    bool IsOpen() const override { return remote_.IsOpen() || SerialPort::IsOpen(); }
+    bool IsOpen() const override {
+        return remote_.IsOpen() || inProcess_.IsOpen() || SerialPort::IsOpen();
+    }
     int Transfer(std::string_view frame, std::string& reply) override;
     std::string OpenFailureReason() const override;
 
-    bool IsRemote() const { return remoteKind_; }
+    bool IsRemote() const { return kind_ == Kind::Remote; }
     std::chrono::microseconds RoundTrip() const override {
-        return remoteKind_ ? remote_.RoundTrip() : std::chrono::microseconds{0};
+        return IsRemote() ? remote_.RoundTrip() : std::chrono::microseconds{0};
     }
     std::optional<TlsFacts> Security() const override {
-        return remoteKind_ ? remote_.Security() : std::nullopt;
+        return IsRemote() ? remote_.Security() : std::nullopt;
     }
 
   private:
+    enum class Kind { Serial, Remote, InProcess };
+    static Kind KindOf(std::string_view name);
+    // Closes whatever line of another kind the old name left open.
+    void LeaveOtherKinds(Kind kind);
+
     RemoteLine remote_{*this};
-    bool remoteKind_ = false;
+    InProcessLine inProcess_{*this};
+    Kind kind_ = Kind::Serial;
 };
 
 }  // namespace zep8

@@ -75,6 +75,14 @@ std::string PortDevicePath(const std::string& name) {
     return "/dev/" + name;
 }
 
+std::string_view PortNumberMeaning() {
+    return "/dev/ttyS(N-1)";
+}
+
+std::string_view ExamplePortPath() {
+    return "/dev/ttyUSB0";
+}
+
 std::string PermissionReason(const std::string& path, const std::string& group,
                              const std::string& user, bool inGroupNow, bool inGroupListed) {
     const std::string head =

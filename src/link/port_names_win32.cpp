@@ -13,6 +13,14 @@ std::string PortDevicePath(const std::string& name) {
     return "\\\\.\\" + name;
 }
 
+std::string_view PortNumberMeaning() {
+    return "COMN";
+}
+
+std::string_view ExamplePortPath() {
+    return "COM3";
+}
+
 std::string PermissionReason(const std::string& path, const std::string&, const std::string&,
                              bool, bool) {
     return "Нет прав на открытие порта " + path + ".";

@@ -13,6 +13,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "platform/file_path.h"
 
 namespace zep8 {
 namespace {
@@ -25,7 +26,7 @@ std::string Joined(const std::vector<std::string>& names) {
 
 std::string Readable(const std::string& path, const char* what) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return std::string(what) + " " + path + " не найден.";
+    if (!std::filesystem::is_regular_file(FilePath(path), error)) return std::string(what) + " " + path + " не найден.";
     return {};
 }
 

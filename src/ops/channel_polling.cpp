@@ -1,7 +1,5 @@
 #include "ops/channel_polling.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -15,9 +13,10 @@
 #include "ops/device.h"
 #include "platform/local_time.h"
 #include "platform/prompter.h"
-#include "platform/system_error_text.h"
+#include "platform/file_path.h"
 #include "platform/text.h"
 #include "platform/user_folders.h"
+#include "platform/whole_file.h"
 
 namespace zep8 {
 namespace {
@@ -35,24 +34,6 @@ std::string PaddedRight(std::string text, std::size_t width) {
     const std::size_t length = Utf8Length(text);
     if (length < width) text.append(width - length, ' ');
     return text;
-}
-
-// Appends `text` in one write; the errno of a failure, else 0.
-int AppendToFile(const std::string& path, std::string_view text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return errno;
-    int error = 0;
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    if (::close(fd) != 0 && error == 0) error = errno;
-    return error;
 }
 
 }  // namespace
@@ -155,22 +136,23 @@ void ChannelPolling::AppendCsv(const PollResult& result, std::string_view label)
     const std::string path = LogPath();
     std::error_code error;
     const bool fresh =
-        !std::filesystem::exists(path, error) || std::filesystem::file_size(path, error) == 0;
+        !std::filesystem::exists(FilePath(path), error) ||
+        std::filesystem::file_size(FilePath(path), error) == 0;
     std::string text = fresh ? std::string(kPollCsvHeader) + "\n" : std::string();
     text += PollCsvLine(result, label) + "\n";
     NoteLogWrite(path, AppendToFile(path, text));
 }
 
-void ChannelPolling::NoteLogWrite(const std::string& path, int error) const {
-    if (error == 0) {
+void ChannelPolling::NoteLogWrite(const std::string& path,
+                                  const std::optional<std::string>& failure) const {
+    if (!failure) {
         logFailureTold_ = false;
         return;
     }
     // Told once until a write succeeds again: every result would repeat it.
     if (logFailureTold_ || !device_) return;
     logFailureTold_ = true;
-    device_->prompter().notify("Не удается записать протокол опроса в файл " + path + ": " +
-                                   SystemErrorText(error) +
+    device_->prompter().notify("Не удается записать протокол опроса в файл " + path + ": " + *failure +
                                    ".\nОпрос продолжается; результаты в файл не пишутся, "
                                    "пока запись не станет возможной.",
                                "Протокол опроса", Icon::Warning);

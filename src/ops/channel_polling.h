@@ -113,7 +113,8 @@ class ChannelPolling {
     void AppendLog(std::string_view text) const;
     void AppendCsv(const PollResult& result, std::string_view label) const;
     // Tells the operator once that the log cannot be written; the polls go on.
-    void NoteLogWrite(const std::string& path, int error) const;
+    // `failure`: the reason a write to the log failed; nothing when it worked.
+    void NoteLogWrite(const std::string& path, const std::optional<std::string>& failure) const;
     std::string PollLine(std::string_view event, int input) const;
     void Changed() const;
 

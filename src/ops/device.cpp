@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "model/parameter.h"
+#include "platform/file_path.h"
 #include "platform/password_hash.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
@@ -325,7 +326,7 @@ void Device::FinishJob(bool hold) {
 void Device::LogError(const Parameter& p) {
     std::lock_guard lock(errorLogMutex_);
     if (errorLogPath_.empty() || p.errorText.empty()) return;
-    std::ofstream log(errorLogPath_, std::ios::app);
+    std::ofstream log(FilePath(errorLogPath_), std::ios::app);
     if (!log) return;  // an error log that cannot be opened is skipped
     log << p.name;
     if (p.indexed) log << ":" << p.index;

@@ -1,8 +1,5 @@
 #include "ops/scanner.h"
 
-#include <sys/timerfd.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +9,7 @@
 #include "link/device_io.h"
 #include "model/parameter.h"
 #include "model/value_type.h"
+#include "platform/local_time.h"
 #include "platform/process_state.h"
 
 namespace zep8 {
@@ -38,8 +36,7 @@ PollTime PollTime::Now() {
     using Clock = std::chrono::system_clock;
     const auto now = Clock::now();
     const std::time_t seconds = Clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = LocalCalendar(seconds);
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
         1000;
@@ -57,8 +54,6 @@ PollTime PollTime::Now() {
 
 Scanner::Scanner(DeviceIO& io, int inputIndex)
     : label(kNoData), io_(io), inputIndex_(inputIndex), id_(NextScannerId()) {
-    timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    if (timerFd_ < 0) throw std::system_error(errno, std::generic_category(), "timerfd_create");
     try {
         worker_ = std::thread(&Scanner::WorkerThread, this);
         timer_ = std::thread(&Scanner::TimerThread, this);
@@ -66,7 +61,6 @@ Scanner::Scanner(DeviceIO& io, int inputIndex)
         // No destructor runs for a scanner that was never made: end what did start.
         stopEvent_.set();
         if (worker_.joinable()) worker_.join();
-        close(timerFd_);
         throw;
     }
 }
@@ -75,24 +69,14 @@ Scanner::~Scanner() {
     StopThreads();
     if (worker_.joinable()) worker_.join();
     if (timer_.joinable()) timer_.join();
-    close(timerFd_);
 }
 
 bool Scanner::ArmTimer(std::int64_t milliseconds) {
-    // Whole 64-bit milliseconds into a timespec: no period is too long to arm.
-    itimerspec setting{};
-    setting.it_value.tv_sec = static_cast<time_t>(milliseconds / 1000);
-    setting.it_value.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-    setting.it_interval = setting.it_value;
-    // Re-arming also clears the expiries not yet read, so none from before counts.
-    return timerfd_settime(timerFd_, 0, &setting, nullptr) == 0;
+    return pollTimer_.Arm(milliseconds);
 }
 
 std::chrono::milliseconds Scanner::TimeToNextPoll() const {
-    itimerspec setting{};
-    if (timerfd_gettime(timerFd_, &setting) != 0) return {};
-    return std::chrono::milliseconds(std::int64_t{setting.it_value.tv_sec} * 1000 +
-                                     setting.it_value.tv_nsec / 1000000);
+    return pollTimer_.Remaining();
 }
 
 int Scanner::Start() {
@@ -141,11 +125,10 @@ void Scanner::SetResultSink(PollResultSink sink) {
 
 void Scanner::TimerThread() {
     for (;;) {
-        const int woke = Event::waitAny({&stopEvent_}, Event::kInfinite, timerFd_);
+        const int woke = Event::waitAny({&stopEvent_}, Event::kInfinite, pollTimer_.waitable());
         if (woke == 0) break;
-        std::uint64_t expiries = 0;
-        // Nothing to read when Stop or Start re-armed the timer meanwhile.
-        if (read(timerFd_, &expiries, sizeof expiries) != sizeof expiries) continue;
+        // None to take when Stop or Start re-armed the timer meanwhile.
+        if (!pollTimer_.TakeExpiry()) continue;
         if (running_.load()) {
             tickPending_ = true;
             tickEvent_.set();

@@ -10,6 +10,7 @@
 
 #include "link/device_io.h"
 #include "platform/event.h"
+#include "platform/periodic_timer.h"
 
 namespace zep8 {
 
@@ -99,7 +100,7 @@ class Scanner {
     LinkTarget target_;
     std::uint64_t resumptions_ = 0;
     bool targetTaken_ = false;
-    int timerFd_ = -1;
+    PeriodicTimer pollTimer_;
     Event stopEvent_{Event::Reset::Manual};
     Event tickEvent_{Event::Reset::Auto};
     // Set by each thread as its last act, so StopThreads can wait with a limit.

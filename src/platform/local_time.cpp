@@ -17,15 +17,6 @@ std::string Number(int value, int width, char fill = '0') {
     return text;
 }
 
-std::tm LocalOf(std::time_t when) {
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &when);
-#else
-    localtime_r(&when, &local);
-#endif
-    return local;
-}
 
 // strftime of the "C" locale, done here: the C runtimes differ in what they
 // print for it and in whether they take a locale per call.
@@ -74,8 +65,18 @@ std::string Format(const char* format, const std::tm& t) {
 
 }  // namespace
 
+std::tm LocalCalendar(std::time_t when) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &when);
+#else
+    localtime_r(&when, &local);
+#endif
+    return local;
+}
+
 std::string FormatLocalTime(const char* format, std::time_t when) {
-    return Format(format, LocalOf(when));
+    return Format(format, LocalCalendar(when));
 }
 
 std::string FormatLocalTime(const char* format) {

@@ -11,4 +11,7 @@ namespace zep8 {
 std::string FormatLocalTime(const char* format, std::time_t when);
 std::string FormatLocalTime(const char* format);
 
+// The calendar fields of `when` in the local time zone.
+std::tm LocalCalendar(std::time_t when);
+
 }  // namespace zep8

@@ -16,4 +16,8 @@ std::optional<std::string> WriteWholeFile(const std::string& path, std::string_v
 // nothing, with the Russian reason in `error`, when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error);
 
+// Adds `bytes` at the end of `path` in one write, making the file when it is
+// missing; the system's reason in the operator's words on failure.
+std::optional<std::string> AppendToFile(const std::string& path, std::string_view bytes);
+
 }  // namespace zep8

@@ -82,4 +82,22 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::string& e
     return bytes;
 }
 
+std::optional<std::string> AppendToFile(const std::string& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return SystemErrorText(errno);
+    int error = 0;
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error != 0) return SystemErrorText(error);
+    return std::nullopt;
+}
+
 }  // namespace zep8

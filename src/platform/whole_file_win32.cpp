@@ -77,4 +77,21 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::string& e
     return bytes;
 }
 
+// FILE_APPEND_DATA alone: every write goes to the end, as O_APPEND does.
+std::optional<std::string> AppendToFile(const std::string& path, std::string_view bytes) {
+    HANDLE file = CreateFileW(WidePath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return Reason(GetLastError());
+    DWORD error = 0;
+    while (!bytes.empty() && error == 0) {
+        DWORD n = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20));
+        if (!WriteFile(file, bytes.data(), chunk, &n, nullptr) || n == 0) error = GetLastError();
+        bytes.remove_prefix(n);
+    }
+    CloseHandle(file);
+    if (error != 0) return Reason(error);
+    return std::nullopt;
+}
+
 }  // namespace zep8

@@ -1,0 +1,112 @@
+#include "zep8/windows_process.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <iostream>
+#include <streambuf>
+#include <string>
+
+#include "platform/wide_text_win32.h"
+
+namespace zep8 {
+namespace {
+
+// Keeps the bytes of a character that is not yet whole: a UTF-8 sequence may
+// arrive in two writes.
+std::size_t WholeCharacters(const std::string& bytes) {
+    std::size_t end = bytes.size();
+    std::size_t back = 0;
+    while (end > 0 && back < 4) {
+        const unsigned char c = static_cast<unsigned char>(bytes[end - 1]);
+        if ((c & 0xC0) != 0x80) {
+            const std::size_t need = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 4;
+            return back + 1 >= need ? bytes.size() : end - 1;
+        }
+        --end;
+        ++back;
+    }
+    return bytes.size();
+}
+
+class ConsoleBuffer : public std::streambuf {
+  public:
+    explicit ConsoleBuffer(HANDLE console) : console_(console) {}
+    ~ConsoleBuffer() override { sync(); }
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (c == traits_type::eof()) return traits_type::not_eof(c);
+        pending_ += static_cast<char>(c);
+        if (c == '\n') sync();
+        return c;
+    }
+
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        pending_.append(text, static_cast<std::size_t>(count));
+        if (pending_.find('\n') != std::string::npos) sync();
+        return count;
+    }
+
+    int sync() override {
+        const std::size_t whole = WholeCharacters(pending_);
+        const std::wstring wide = WideFromUtf8(std::string_view(pending_).substr(0, whole));
+        pending_.erase(0, whole);
+        const wchar_t* rest = wide.c_str();
+        DWORD left = static_cast<DWORD>(wide.size());
+        while (left > 0) {
+            DWORD written = 0;
+            if (!WriteConsoleW(console_, rest, left, &written, nullptr) || written == 0) return -1;
+            rest += written;
+            left -= written;
+        }
+        return 0;
+    }
+
+  private:
+    HANDLE console_;
+    std::string pending_;
+};
+
+// The stream's own buffer when the handle is a console, else nothing.
+void UseConsole(std::ostream& stream, DWORD handleId) {
+    const HANDLE handle = GetStdHandle(handleId);
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || !handle || !GetConsoleMode(handle, &mode)) return;
+    static ConsoleBuffer* buffers[2] = {};
+    ConsoleBuffer*& buffer = buffers[handleId == STD_OUTPUT_HANDLE ? 0 : 1];
+    buffer = new ConsoleBuffer(handle);  // lives as long as the stream
+    stream.rdbuf(buffer);
+}
+
+}  // namespace
+
+void UseConsoleForStandardStreams() {
+    UseConsole(std::cout, STD_OUTPUT_HANDLE);
+    UseConsole(std::cerr, STD_ERROR_HANDLE);
+}
+
+std::vector<std::string> CommandLineArguments() {
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return args;
+    for (int i = 1; i < count; ++i) args.push_back(Utf8FromWide(wide[i]));
+    LocalFree(wide);
+    return args;
+}
+
+std::string ProgramFilePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return Utf8FromWide(path);
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace zep8
