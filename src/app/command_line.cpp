@@ -12,6 +12,7 @@
 #include "link/remote_line.h"
 #include "ops/address_list.h"
 #include "platform/file_path.h"
+#include "platform/named_exit_event.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
 
@@ -262,7 +263,7 @@ constexpr OptionEntry kOptions[] = {
          // The log path keeps its case: file names here are case-sensitive.
          p.record.errorLogPath = std::string(Unquote(typed));
      }},
-    {"exitevent", "ИМЯ", "событие завершения /zep8.имя для вызывающей программы",
+    {"exitevent", "ИМЯ", "событие завершения для вызывающей программы:",
      [](Parser& p, const std::string& value, std::string_view) {
          p.record.exitEventName = std::string(Unquote(value));
      }},
@@ -484,7 +485,9 @@ std::string OptionHelp() {
         const std::size_t width = Utf8Length(usage);
         usage.append(width < 22 ? 22 - width : 1, ' ');
         text += usage + std::string(entry.help);
+        // What differs between systems is told by the system's own units.
         if (entry.name == "port") text += " (это " + std::string(PortNumberMeaning()) + ")";
+        if (entry.name == "exitevent") text += " " + NamedExitEvent::SemaphoreName("имя");
         text += "\n";
     }
     return text;
