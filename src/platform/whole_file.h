@@ -12,6 +12,11 @@ namespace zep8 {
 // link it replaces the file linked to. The Russian reason on failure.
 std::optional<std::string> WriteWholeFile(const std::string& path, std::string_view bytes);
 
+// The same for a file any user may read (a page for a viewer in a shared
+// folder): made readable by all, and a symbolic link at `path` is replaced
+// itself, never followed.
+std::optional<std::string> WriteSharedFile(const std::string& path, std::string_view bytes);
+
 // The whole content of `path` (bytes as they are, no newline translation);
 // nothing, with the Russian reason in `error`, when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error);

@@ -12,23 +12,12 @@
 
 namespace zep8 {
 
-std::optional<std::string> WriteWholeFile(const std::string& path, std::string_view bytes) {
-    // Through a link, the file it points to is the one replaced.
-    std::string target = path;
-    if (char* resolved = realpath(path.c_str(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
-    mode_t mode = 0666;
-    struct stat existing {};
-    if (stat(target.c_str(), &existing) == 0) {
-        mode = existing.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode &= ~mask;
-    }
+namespace {
 
+// Writes `target` beside itself with `mode`, then renames it into place;
+// `path` is the name the operator knows, for the reasons.
+std::optional<std::string> WriteBeside(const std::string& path, const std::string& target,
+                                       mode_t mode, std::string_view bytes) {
     std::string temporary = target + ".XXXXXX";
     const int fd = mkstemp(temporary.data());
     if (fd < 0) return "Не удалось создать файл рядом с '" + path + "': " + SystemErrorText(errno);
@@ -57,6 +46,31 @@ std::optional<std::string> WriteWholeFile(const std::string& path, std::string_v
         return "Не удалось заменить файл '" + path + "': " + SystemErrorText(error);
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> WriteWholeFile(const std::string& path, std::string_view bytes) {
+    // Through a link, the file it points to is the one replaced.
+    std::string target = path;
+    if (char* resolved = realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    mode_t mode = 0666;
+    struct stat existing {};
+    if (stat(target.c_str(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode &= ~mask;
+    }
+    return WriteBeside(path, target, mode, bytes);
+}
+
+std::optional<std::string> WriteSharedFile(const std::string& path, std::string_view bytes) {
+    return WriteBeside(path, path, 0644, bytes);
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error) {

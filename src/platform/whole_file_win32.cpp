@@ -54,6 +54,11 @@ std::optional<std::string> WriteWholeFile(const std::string& path, std::string_v
     return std::nullopt;
 }
 
+// MoveFileEx replaces a link at `path` itself; files have no POSIX mode here.
+std::optional<std::string> WriteSharedFile(const std::string& path, std::string_view bytes) {
+    return WriteWholeFile(path, bytes);
+}
+
 std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error) {
     HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,10 +1,6 @@
 #include "ui/frame/parameter_list_page.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <initializer_list>
 #include <iterator>
 #include <span>
@@ -14,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/text.h"
 #include "platform/user_folders.h"
+#include "platform/whole_file.h"
 
 namespace zep8 {
 namespace {
@@ -297,16 +294,6 @@ void WriteNotes(PageWriter& page) {
     page.Line("</table>");
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string ParameterListPage() {
@@ -330,26 +317,10 @@ std::string ExportFolder() {
 
 std::optional<std::string> WriteParameterListPage(const std::string& folder, std::string& error) {
     const std::string path = folder + "/parlist.html";
-    // Written beside the target and renamed over it: a viewer never sees half a
-    // page, and a planted link at the target is replaced, not followed.
-    std::string temporary = path + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) {
-        error = "Не удалось создать файл " + path + ": " + std::strerror(errno);
-        return std::nullopt;
-    }
-    fchmod(fd, 0644);  // mkstemp makes it private; the page is for any viewer
-    const bool written = WriteAll(fd, ParameterListPage());
-    const int writeErrno = errno;
-    if (close(fd) != 0 || !written) {
-        error =
-            "Не удалось записать файл " + path + ": " + std::strerror(written ? errno : writeErrno);
-        unlink(temporary.c_str());
-        return std::nullopt;
-    }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
-        error = "Не удалось записать файл " + path + ": " + std::strerror(errno);
-        unlink(temporary.c_str());
+    // A viewer never sees half a page, and a planted link at the target is
+    // replaced, not followed.
+    if (auto failure = WriteSharedFile(path, ParameterListPage())) {
+        error = *failure;
         return std::nullopt;
     }
     return path;

@@ -1,9 +1,9 @@
 #include "ui/frame/startup_fonts.h"
 
-#include <dlfcn.h>
-
 #include <mutex>
 #include <thread>
+
+#include "platform/loaded_symbol.h"
 
 namespace zep8 {
 namespace {
@@ -27,7 +27,7 @@ void StartFontWarmUp() {
     // with; once that has run, Qt's own call returns at once. Looked up at run
     // time: a build without fontconfig simply skips the warm-up.
     using Init = int (*)();
-    const auto init = reinterpret_cast<Init>(dlsym(RTLD_DEFAULT, "FcInit"));
+    const auto init = reinterpret_cast<Init>(LoadedSymbol("FcInit"));
     if (init) warmUp.thread = std::thread(init);
 }
 
