@@ -116,6 +116,15 @@ int SerialPort::Open() {
         return Refuse(OPEN_SETTINGS_REFUSED, "Порт " + path + " не принимает настройки (скорость " +
                                                  std::to_string(settings.baudRate) + " бод).");
     }
+    // A driver may take a speed it cannot make and keep another: the program
+    // would then talk at a speed it does not know of.
+    DCB taken{};
+    taken.DCBlength = sizeof taken;
+    if (GetCommState(port, &taken) && taken.BaudRate != settings.baudRate) {
+        return Refuse(OPEN_UNSUPPORTED, "Порт " + path + " не поддерживает скорость " +
+                                            std::to_string(settings.baudRate) + " бод (работает на " +
+                                            std::to_string(taken.BaudRate) + ").");
+    }
     // A read ends 1 ms after its last byte or after 50 ms of silence; the
     // transfer's own deadline decides how long to go on.
     COMMTIMEOUTS timeouts{1, 0, 50, 0, 0};
