@@ -28,8 +28,8 @@ bool FileExists(const std::string& path) {
 }
 
 std::string Directory(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash);
+    const std::filesystem::path parent = FilePath(path).parent_path();
+    return parent.empty() ? "." : Utf8Name(parent);
 }
 
 std::string ParityText(std::uint8_t parity) {
@@ -181,7 +181,7 @@ bool Document::OpenDocument(const std::string& path) {
     }
     // A missing file is taken as the name for what is read next.
     path_ = path;
-    title_ = path.substr(path.rfind('/') + 1);
+    title_ = Utf8Name(FilePath(path).filename());
     modified_ = false;
 
     if (state.hasOption(OPT_NETPARAM_EDIT)) {
@@ -210,7 +210,7 @@ std::optional<std::string> Document::SaveDocument(const std::string& path) {
     std::optional<std::string> error = SaveConfigurationFile(path, nodes());
     if (!error) {
         path_ = path;
-        title_ = path.substr(path.rfind('/') + 1);
+        title_ = Utf8Name(FilePath(path).filename());
         modified_ = false;
         AnnounceFile({});
     }
@@ -334,8 +334,8 @@ void Document::NetworkSettingsChanged() {
 
 std::string ManualPath(const std::string& programPath) {
     const std::filesystem::path file =
-        std::filesystem::path(Directory(programPath)) / "../share/zep8/zep8.html";
-    return file.lexically_normal().string();
+        FilePath(Directory(programPath)) / "../share/zep8/zep8.html";
+    return Utf8Name(file.lexically_normal());
 }
 
 void Document::Help() {

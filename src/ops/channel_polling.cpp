@@ -60,7 +60,8 @@ bool IsCsvLogName(std::string_view name) {
 std::string PollLogPath(std::string_view baseName) {
     std::string name(baseName);
     if (!IsCsvLogName(name)) name += ".log";
-    if (!name.empty() && name.front() == '/') return name;
+    // A name from the root on (/var/log/x, C:\logs\x) is the operator's own place.
+    if (FilePath(name).has_root_directory()) return name;
     return PollLogFolder() + "/" + name;
 }
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 
 #include "platform/event.h"
 
@@ -35,9 +36,12 @@ class PeriodicTimer {
   private:
     Waitable handle_ = kNoWaitable;
     // Windows cannot ask a timer for its time left: it is worked out from
-    // these (steady-clock nanoseconds). Arm and Remaining run on any thread.
+    // these (steady-clock ticks). Arm and Remaining run on any thread; a
+    // period longer than a Windows timer's (24.8 days) is armed once and
+    // again at each expiry, under the mutex, so that a Stop meanwhile holds.
     std::atomic<std::int64_t> armedAt_{0};
     std::atomic<std::int64_t> periodMs_{0};
+    std::mutex rearm_;
 };
 
 }  // namespace zep8

@@ -6,6 +6,16 @@
 #include <system_error>
 
 namespace zep8 {
+namespace {
+
+// Due in `ms` from now, then every `period` ms (0: once).
+bool Set(HANDLE timer, std::int64_t ms, LONG period) {
+    LARGE_INTEGER due{};
+    due.QuadPart = -ms * 10000;  // relative, in 100 ns
+    return SetWaitableTimer(timer, &due, period, nullptr, nullptr, FALSE) != 0;
+}
+
+}  // namespace
 
 // A synchronisation timer: the wait that wakes on it takes the expiry.
 PeriodicTimer::PeriodicTimer() {
@@ -21,22 +31,20 @@ PeriodicTimer::~PeriodicTimer() {
 }
 
 bool PeriodicTimer::Arm(std::int64_t periodMs) {
+    std::lock_guard lock(rearm_);
     periodMs_ = 0;
-    if (periodMs <= 0) {
-        // A cancelled timer keeps its state: a wait would still take an
-        // expiry that was due. Re-arming far ahead clears it first.
-        LARGE_INTEGER later{};
-        later.QuadPart = -(LLONG_MAX / 2);
-        SetWaitableTimer(handle_, &later, 0, nullptr, nullptr, FALSE);
-        return CancelWaitableTimer(handle_) != 0;
-    }
-    // The period of a waitable timer is a LONG of milliseconds.
-    const LONG period = periodMs > LONG_MAX ? LONG_MAX : static_cast<LONG>(periodMs);
-    LARGE_INTEGER due{};
-    due.QuadPart = -static_cast<LONGLONG>(period) * 10000;  // relative, in 100 ns
-    if (!SetWaitableTimer(handle_, &due, period, nullptr, nullptr, FALSE)) return false;
+    // A stopped timer keeps its state, and not every system clears it when
+    // the timer is set anew (Wine does not): an expiry that was due is taken
+    // here, once nothing can expire any more.
+    const bool stopped = CancelWaitableTimer(handle_) != 0;
+    WaitForSingleObject(handle_, 0);
+    if (periodMs <= 0) return stopped;
+    // A Windows timer's period is a LONG of milliseconds: a longer one is
+    // armed once and again by TakeExpiry.
+    const LONG period = periodMs > LONG_MAX ? 0 : static_cast<LONG>(periodMs);
+    if (!Set(handle_, periodMs, period)) return false;
     armedAt_ = std::chrono::steady_clock::now().time_since_epoch().count();
-    periodMs_ = period;
+    periodMs_ = periodMs;
     return true;
 }
 
@@ -50,6 +58,12 @@ std::chrono::milliseconds PeriodicTimer::Remaining() const {
 }
 
 bool PeriodicTimer::TakeExpiry() {
+    std::lock_guard lock(rearm_);
+    const std::int64_t period = periodMs_;
+    if (period > LONG_MAX) {
+        Set(handle_, period, 0);
+        armedAt_ = std::chrono::steady_clock::now().time_since_epoch().count();
+    }
     return true;
 }
 

@@ -16,7 +16,7 @@ class BatchWriteTest : public ::testing::Test, public BatchObserver {
         processState().reset();
         std::string error;
         ASSERT_TRUE(line.start(error)) << error;
-        device = std::make_unique<Device>(std::make_unique<SerialPort>(), prompter);
+        device = std::make_unique<Device>(std::make_unique<LineByName>(), prompter);
         device->SetObserver(&observer);
         device->SetHost(&host);
         device->SetFinishHold(std::chrono::milliseconds(0));

@@ -133,13 +133,15 @@ TEST_F(Session, ErrorLogGetsOneLinePerFailure) {
     device->SetErrorLogPath(path);
     module().forceError("in-t", 0x34);
     ASSERT_TRUE(device->ReadAll());
-    std::ifstream log(path);
-    std::string first;
-    std::getline(log, first);
-    EXPECT_EQ(first, "in-t:0 - Недопустимо большой линейный индекс");
-    int lines = 1;
-    for (std::string line; std::getline(log, line);) ++lines;
-    EXPECT_EQ(lines, 8);
+    {
+        std::ifstream log(path);  // closed before the file goes
+        std::string first;
+        std::getline(log, first);
+        EXPECT_EQ(first, "in-t:0 - Недопустимо большой линейный индекс");
+        int lines = 1;
+        for (std::string line; std::getline(log, line);) ++lines;
+        EXPECT_EQ(lines, 8);
+    }
     std::filesystem::remove(path);
 }
 

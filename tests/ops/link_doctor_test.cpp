@@ -8,6 +8,8 @@
 #include <mutex>
 
 #include "link/serial_port.h"
+#include "sim/pty_transport.h"
+#include "sim/simulated_module.h"
 #include "support/device_on_pty.h"
 
 namespace zep8 {

@@ -14,6 +14,8 @@
 #include "link/serial_port.h"
 #include "ops/channel_polling.h"
 #include "ops/device.h"
+#include "sim/pty_transport.h"
+#include "sim/simulated_module.h"
 #include "support/device_on_pty.h"
 
 namespace zep8 {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "ops/service_report_page.h"
+#include "platform/file_path.h"
 #include "support/device_on_pty.h"
 
 namespace zep8 {
@@ -72,15 +73,17 @@ TEST_F(ServiceReportTest, OneModuleHasItsIdentificationRowsAndInputs) {
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("zep8-report-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
-    EXPECT_EQ(WriteServiceReport((dir / "r.html").string(), report), std::nullopt);
-    std::ifstream in(dir / "r.html");
-    std::stringstream written;
-    written << in.rdbuf();
-    EXPECT_EQ(written.str(), page);
-    const auto refused = WriteServiceReport((dir / "нет" / "r.html").string(), report);
+    EXPECT_EQ(WriteServiceReport(Utf8Name(dir / "r.html"), report), std::nullopt);
+    {
+        std::ifstream in(dir / "r.html");  // closed before the folder goes
+        std::stringstream written;
+        written << in.rdbuf();
+        EXPECT_EQ(written.str(), page);
+    }
+    const std::string missing = Utf8Name(dir / FilePath("нет") / "r.html");
+    const auto refused = WriteServiceReport(missing, report);
     ASSERT_TRUE(refused.has_value());
-    EXPECT_EQ(*refused, "Не удалось создать файл рядом с '" + (dir / "нет" / "r.html").string() +
-                            "': нет такой папки или файла");
+    EXPECT_EQ(*refused, "Не удалось создать файл рядом с '" + missing + "': нет такой папки или файла");
     std::filesystem::remove_all(dir);
 }
 

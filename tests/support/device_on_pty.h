@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "link/serial_port.h"
+#include "link/line_by_name.h"
 #include "ops/device.h"
 #include "platform/event.h"
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"
-#include "sim/simulated_module.h"
+#include "sim/simulated_line.h"
 #include "support/program_line.h"
 
 namespace zep8::testing {
@@ -55,16 +55,18 @@ inline sim::LineSettings FastLine() {
 }
 
 // A device session on a virtual module, with the program's settings pointed
-// at it and its groups built.
+// at it and its groups built. The module's line is the system's own kind: a
+// pseudo-terminal, or on Windows the line inside the program.
 class DeviceOnPty : public ::testing::Test {
   protected:
-    explicit DeviceOnPty(sim::LineSettings line = FastLine()) : simulated(line) {}
+    explicit DeviceOnPty(sim::LineSettings line = FastLine())
+        : simulated(line, std::span<const int>(&line.address, 1)) {}
 
     void SetUp() override {
         processState().reset();
         std::string error;
         ASSERT_TRUE(simulated.start(error)) << error;
-        device = std::make_unique<Device>(std::make_unique<SerialPort>(), prompter);
+        device = std::make_unique<Device>(std::make_unique<LineByName>(), prompter);
         device->SetObserver(&observer);
         device->SetHost(&host);
         device->SetFinishHold(std::chrono::milliseconds(0));
@@ -85,7 +87,7 @@ class DeviceOnPty : public ::testing::Test {
 
     sim::VirtualModule& module() { return simulated.module(); }
 
-    sim::SimulatedModule simulated;
+    sim::SimulatedLine simulated;
     RecordingPrompter prompter;
     RecordingObserver observer;
     RecordingHost host;
