@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "ops/batch_write.h"
-#include "ops/device.h"
+#include "ops/fleet/batch_write.h"
+#include "ops/device/device.h"
 #include "platform/recording_prompter.h"
 #include "sim/simulated_line.h"
 

@@ -7,7 +7,7 @@
 
 #include "link/device_io.h"
 #include "link/serial_port.h"
-#include "ops/job_observer.h"
+#include "ops/device/job_observer.h"
 #include "platform/event.h"
 #include "sim/line_settings.h"
 #include "tests/support/program_line.h"

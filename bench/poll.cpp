@@ -17,8 +17,8 @@
 
 #include "bench/bench_support.h"
 #include "link/serial_port.h"
-#include "ops/channel_polling.h"
-#include "ops/device.h"
+#include "ops/polling/channel_polling.h"
+#include "ops/device/device.h"
 #include "platform/recording_prompter.h"
 #include "sim/simulated_module.h"
 

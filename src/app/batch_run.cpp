@@ -7,8 +7,8 @@
 #include "app/watchers.h"
 #include "link/line_by_name.h"
 #include "model/number_text.h"
-#include "ops/batch_write.h"
-#include "ops/bus_survey.h"
+#include "ops/fleet/batch_write.h"
+#include "ops/diagnostics/bus_survey.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
 

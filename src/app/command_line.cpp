@@ -10,7 +10,7 @@
 
 #include "link/port_names.h"
 #include "link/remote_line.h"
-#include "ops/address_list.h"
+#include "ops/fleet/address_list.h"
 #include "platform/file_path.h"
 #include "platform/named_exit_event.h"
 #include "platform/process_state.h"

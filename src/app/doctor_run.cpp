@@ -4,7 +4,7 @@
 #include "app/preferences.h"
 #include "link/line_by_name.h"
 #include "model/net_rs485_prg.h"
-#include "ops/link_doctor.h"
+#include "ops/diagnostics/link_doctor.h"
 
 namespace zep8 {
 namespace {

@@ -7,7 +7,7 @@
 #include "app/command_line.h"
 #include "model/common_params.h"
 #include "model/configuration_file.h"
-#include "ops/device.h"
+#include "ops/device/device.h"
 #include "platform/child_process.h"
 
 namespace zep8 {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "link/tls_settings.h"
-#include "ops/program_settings.h"
+#include "ops/network/program_settings.h"
 #include "platform/settings_store.h"
 
 namespace zep8 {

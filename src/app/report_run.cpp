@@ -7,8 +7,8 @@
 #include "link/device_io.h"
 #include "link/line_by_name.h"
 #include "model/configuration.h"
-#include "ops/bus_survey.h"
-#include "ops/service_report_page.h"
+#include "ops/diagnostics/bus_survey.h"
+#include "ops/fleet/service_report_page.h"
 #include "platform/process_state.h"
 
 namespace zep8 {

@@ -9,8 +9,8 @@
 #include "link/line_by_name.h"
 #include "model/catalogue.h"
 #include "model/net_rs485_prg.h"
-#include "ops/bus_survey.h"
-#include "ops/csv_table.h"
+#include "ops/diagnostics/bus_survey.h"
+#include "ops/fleet/csv_table.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
 

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "ops/job_observer.h"
+#include "ops/device/job_observer.h"
 #include "platform/event.h"
 #include "platform/prompter.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "link/line_by_name.h"
-#include "ops/device.h"
+#include "ops/device/device.h"
 #include "platform/event.h"
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"

@@ -9,7 +9,7 @@
 
 #include "app/preferences.h"
 #include "model/net_rs485_prg.h"
-#include "ops/channel_polling.h"
+#include "ops/polling/channel_polling.h"
 #include "sim/measurement_source.h"
 #include "sim/virtual_module.h"
 #include "ui/dialogs/batch_write_dialog.h"

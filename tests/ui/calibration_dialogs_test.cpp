@@ -13,7 +13,7 @@
 #include <memory>
 #include <sstream>
 
-#include "ops/calibration_mode.h"
+#include "ops/calibration/calibration_mode.h"
 #include "ui/dialogs/calibration_mode_dialog.h"
 #include "ui/dialogs/calibration_step_dialog.h"
 #include "ui/window_run.h"

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "link/serial_port.h"
-#include "ops/device.h"
+#include "ops/device/device.h"
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"
 #include "sim/simulated_module.h"

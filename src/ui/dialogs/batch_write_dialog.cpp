@@ -3,8 +3,8 @@
 #include <QHeaderView>
 #include <QListWidgetItem>
 
-#include "ops/address_list.h"
-#include "ops/device.h"
+#include "ops/fleet/address_list.h"
+#include "ops/device/device.h"
 #include "platform/prompter.h"
 #include "ui/frame/csv_save.h"
 #include "ui/frame/widget_helpers.h"

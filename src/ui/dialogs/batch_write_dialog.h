@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "ops/batch_write.h"
-#include "ops/bus_survey.h"
+#include "ops/fleet/batch_write.h"
+#include "ops/diagnostics/bus_survey.h"
 
 namespace Ui {
 class CBatchWriteDialog;

@@ -1,8 +1,8 @@
 #include <QWidget>
 #include <vector>
 
-#include "ops/calibration_mode.h"
-#include "ops/calibration_step.h"
+#include "ops/calibration/calibration_mode.h"
+#include "ops/calibration/calibration_step.h"
 #include "ui/dialogs/calibration_mode_dialog.h"
 #include "ui/dialogs/calibration_step_dialog.h"
 #include "ui/dialogs/device_dialogs.h"

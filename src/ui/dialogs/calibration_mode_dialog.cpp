@@ -5,8 +5,8 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "ops/calibration_mode.h"
-#include "ops/calibration_tables.h"
+#include "ops/calibration/calibration_mode.h"
+#include "ops/calibration/calibration_tables.h"
 #include "ui/frame/widget_helpers.h"
 #include "ui_calibration_mode_dialog.h"
 

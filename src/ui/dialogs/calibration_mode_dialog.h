@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "ops/calibration_view.h"
+#include "ops/calibration/calibration_view.h"
 
 namespace Ui {
 class CCalibrationModeDialog;

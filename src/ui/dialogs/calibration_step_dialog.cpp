@@ -4,7 +4,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "ops/calibration_step.h"
+#include "ops/calibration/calibration_step.h"
 #include "ui/frame/widget_helpers.h"
 #include "ui_calibration_step_dialog.h"
 

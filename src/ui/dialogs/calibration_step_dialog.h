@@ -4,7 +4,7 @@
 #include <chrono>
 #include <memory>
 
-#include "ops/calibration_view.h"
+#include "ops/calibration/calibration_view.h"
 
 class QEventLoop;
 

@@ -1,6 +1,6 @@
 #include "ui/dialogs/device_dialogs.h"
 
-#include "ops/device.h"
+#include "ops/device/device.h"
 #include "ui/dialogs/apply.h"
 #include "ui/dialogs/batch_write_dialog.h"
 #include "ui/dialogs/new_net_parameters.h"

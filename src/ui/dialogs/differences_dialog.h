@@ -4,7 +4,7 @@
 #include <QString>
 #include <memory>
 
-#include "ops/difference.h"
+#include "ops/device/difference.h"
 
 class QPushButton;
 

@@ -2,7 +2,7 @@
 
 #include <QPlainTextEdit>
 
-#include "ops/network_apply.h"
+#include "ops/network/network_apply.h"
 #include "ui/frame/widget_helpers.h"
 #include "ui_new_net_parameters.h"
 

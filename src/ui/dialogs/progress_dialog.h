@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "ops/job_observer.h"
+#include "ops/device/job_observer.h"
 
 class QEventLoop;
 class QLineEdit;

@@ -4,8 +4,8 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
-#include "ops/device.h"
-#include "ops/program_setting_edit.h"
+#include "ops/device/device.h"
+#include "ops/network/program_setting_edit.h"
 #include "ui/frame/widget_helpers.h"
 #include "ui_setup_carrier.h"
 

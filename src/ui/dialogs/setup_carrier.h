@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "ops/port_setup.h"
+#include "ops/network/port_setup.h"
 
 namespace Ui {
 class CSetupCarrier;

@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "ops/single_point.h"
+#include "ops/device/single_point.h"
 #include "ui/frame/window_jobs.h"
 
 namespace Ui {

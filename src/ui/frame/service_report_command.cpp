@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/document.h"
-#include "ops/service_report_page.h"
+#include "ops/fleet/service_report_page.h"
 #include "platform/prompter.h"
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/frame/widget_helpers.h"

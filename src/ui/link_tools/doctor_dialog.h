@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "ops/doctor_session.h"
+#include "ops/diagnostics/doctor_session.h"
 
 namespace Ui {
 class CDoctorDialog;

@@ -2,8 +2,8 @@
 
 #include <QHeaderView>
 
-#include "ops/csv_table.h"
-#include "ops/device.h"
+#include "ops/fleet/csv_table.h"
+#include "ops/device/device.h"
 #include "platform/prompter.h"
 #include "ui/dialogs/device_dialogs.h"
 #include "ui/frame/csv_save.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "ops/bus_survey.h"
+#include "ops/diagnostics/bus_survey.h"
 #include "ui/frame/window_jobs.h"
 
 namespace Ui {

@@ -9,8 +9,8 @@
 
 #include "model/change_notices.h"
 #include "model/object_with_parameters.h"
-#include "ops/channel_polling.h"
-#include "ops/configuration_edit.h"
+#include "ops/polling/channel_polling.h"
+#include "ops/device/configuration_edit.h"
 #include "ui/tree/tree_list_view.h"
 
 namespace zep8 {
