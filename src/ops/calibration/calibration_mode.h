@@ -1,5 +1,8 @@
 #pragma once
 
+// The calibration wizard's first step without widgets: choosing the sensor
+// type, the sensor, the input and the access code. Driven by the mode dialog.
+
 #include <optional>
 #include <string>
 #include <string_view>

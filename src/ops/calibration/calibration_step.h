@@ -1,5 +1,8 @@
 #pragma once
 
+// The calibration wizard's second step without widgets: the module's
+// calibration task run step by step. Driven by the step dialog.
+
 #include <array>
 #include <chrono>
 #include <cstdint>

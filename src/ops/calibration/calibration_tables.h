@@ -1,5 +1,8 @@
 #pragma once
 
+// The calibration wizard's fixed tables: the sensors of each calibration type,
+// their access codes and reference signals. Read by the mode and step engines.
+
 #include <cstdint>
 #include <span>
 #include <string>

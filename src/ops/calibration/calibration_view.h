@@ -1,5 +1,8 @@
 #pragma once
 
+// What the calibration engines need of their dialogs: the interfaces the
+// mode and step dialogs implement, so that the engines never touch a widget.
+
 #include <chrono>
 #include <functional>
 #include <string_view>

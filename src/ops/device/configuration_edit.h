@@ -1,5 +1,8 @@
 #pragma once
 
+// An edit of a cell of the configuration tree, checked and applied to the
+// open configuration; the tree view calls it when an edit ends.
+
 #include <memory>
 #include <set>
 #include <string>

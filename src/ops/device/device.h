@@ -1,5 +1,9 @@
 #pragma once
 
+// The device session: the open configuration, the module's port and the
+// transfer thread that runs the jobs (read all, write, compare, one
+// parameter). The document, the window and every engine work through it.
+
 #include <array>
 #include <atomic>
 #include <chrono>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The differences between the open configuration and the module, as table
+// rows: for the differences dialog, the batch write and the report.
+
 #include <initializer_list>
 #include <string>
 #include <string_view>

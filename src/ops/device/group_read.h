@@ -1,5 +1,8 @@
 #pragma once
 
+// The reads of a group the operator opens in the tree, off the window thread;
+// started by the tree through configuration_edit.
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The jobs of the transfer thread and the interface that shows their
+// progress: a dialog in the window, lines in the terminal.
+
 #include <string_view>
 
 #include "model/transfer_session.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// Reading or writing one parameter by name, with the exchange's bytes: the
+// engine of the single-point dialog.
+
 #include <optional>
 #include <string>
 #include <vector>

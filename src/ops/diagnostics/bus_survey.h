@@ -1,5 +1,8 @@
 #pragma once
 
+// The survey of a line for modules at every address (and speed): used by
+// the survey dialog, zep8 --survey and the doctor.
+
 #include <atomic>
 #include <chrono>
 #include <functional>

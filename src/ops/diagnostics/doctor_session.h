@@ -1,5 +1,8 @@
 #pragma once
 
+// The connection doctor as the window runs it, on a thread of its own with
+// the session's port borrowed: the engine of the doctor dialog.
+
 #include <atomic>
 #include <memory>
 #include <string_view>

@@ -1,5 +1,9 @@
 #pragma once
 
+// The connection doctor: the port, the line, the speeds, formats and
+// addresses tried until the module answers, and what to change. Used by
+// zep8 --doctor and by the doctor dialog through doctor_session.
+
 #include <atomic>
 #include <cstdint>
 #include <functional>

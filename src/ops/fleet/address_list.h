@@ -1,5 +1,8 @@
 #pragma once
 
+// Lists of base addresses as the operator types them ("40,48,56"): read by
+// the command line's --addresses= and the batch write dialog.
+
 #include <optional>
 #include <string>
 #include <string_view>

@@ -1,5 +1,8 @@
 #pragma once
 
+// What one module's part of a batch write works on: a copy of the open
+// configuration and a session of its own. Used by batch_write only.
+
 #include <array>
 #include <functional>
 

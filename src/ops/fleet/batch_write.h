@@ -1,5 +1,8 @@
 #pragma once
 
+// The batch write: one configuration written to several modules in turn,
+// each verified. Run by the batch dialog and by zep8 --addresses=.
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>

@@ -1,5 +1,8 @@
 #pragma once
 
+// Tables for a spreadsheet (UTF-8, ";" between fields): the survey's list of
+// modules, a batch write's results and the poll log's CSV lines.
+
 #include <chrono>
 #include <optional>
 #include <string>

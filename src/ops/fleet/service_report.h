@@ -1,5 +1,9 @@
 #pragma once
 
+// The service report's content: the modules' identity, parameters, inputs and
+// differences from a file, gathered over a session. Laid out by
+// service_report_page; used by zep8 --report= and the window's report command.
+
 #include <array>
 #include <memory>
 #include <optional>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The service report laid out as one HTML page and written to a file: for
+// zep8 --report= and the window's report command.
+
 #include <optional>
 #include <string>
 #include <string_view>

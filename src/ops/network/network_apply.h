@@ -1,5 +1,9 @@
 #pragma once
 
+// Moving the module, and then the program, to new network settings, and
+// moving the program alone: the engines of the apply and program settings
+// dialogs and of /aply.
+
 #include <string>
 #include <string_view>
 

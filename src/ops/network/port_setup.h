@@ -1,5 +1,8 @@
 #pragma once
 
+// The port set-up worker: tries the program's port settings, scans the
+// speeds for the module and reports to the port set-up dialog.
+
 #include <functional>
 #include <mutex>
 #include <optional>

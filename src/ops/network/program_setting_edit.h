@@ -1,5 +1,8 @@
 #pragma once
 
+// An edit of one of the program's port settings in the port set-up table,
+// checked as the tree checks it. Used by the port set-up dialog.
+
 #include <optional>
 #include <string>
 #include <string_view>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The program's own port settings as one record, between the network node
+// and the settings store (app/preferences.h keeps them).
+
 #include <cstdint>
 #include <optional>
 #include <string>

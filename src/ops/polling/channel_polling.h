@@ -1,5 +1,8 @@
 #pragma once
 
+// The poll branch of the tree: which inputs are polled, how often, under
+// which labels, and the poll log. Driven by the tree view and the document.
+
 #include <array>
 #include <functional>
 #include <memory>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The poll of one input: a timer thread and a worker thread that read the
+// measured value every period. Owned by channel_polling.
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
