@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/smoke.h"
 #include "ops/fleet/batch_write.h"
 #include "ops/device/device.h"
 #include "platform/recording_prompter.h"
@@ -57,7 +58,9 @@ void Print(const char* what, const Figures& f) {
 int main() {
     sim::LineSettings line;
     line.baud = 115200;
-    const std::vector<int> addresses{0, 8, 16, 24, 32, 40, 48, 56};
+    // Two modules are enough to see that it still runs.
+    const std::vector<int> addresses = bench::SmokeRun() ? std::vector<int>{0, 8}
+                                                  : std::vector<int>{0, 8, 16, 24, 32, 40, 48, 56};
     sim::SimulatedLine simulated(line, addresses);
     for (int i = 0; i < simulated.size(); ++i) simulated.module(i).setLineTiming(true);
     std::string error;
@@ -77,7 +80,7 @@ int main() {
     device.Rebuild();
     device.ReadAll();  // the configuration: the first module's, every value known
 
-    std::printf("8 modules, %d bit/s, line timing\n", line.baud);
+    std::printf("%d modules, %d bit/s, line timing\n", simulated.size(), line.baud);
     std::printf("%-22s %10s %12s %12s %8s\n", "", "exchanges", "measured ms", "bound ms", "ratio");
     QuietBatch quiet;
     BatchWrite batch(device, quiet);

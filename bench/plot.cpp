@@ -106,7 +106,9 @@ void LiveShare(int seconds, bool withPlot) {
     const int before = session.frame().plot().SampleCount(0);
     const double c0 = ThreadCpuMs();
     const auto t0 = Clock::now();
-    QTimer::singleShot(seconds * 1000, [] { QApplication::quit(); });
+    // exit(), not quit(): quit() closes the windows first, and the main window
+    // would ask whether to save the polls' edits, with nobody to answer.
+    QTimer::singleShot(seconds * 1000, [] { QCoreApplication::exit(0); });
     QApplication::exec();
     const double cpu = ThreadCpuMs() - c0, wall = Ms(Clock::now() - t0);
     // The plot keeps every result whether it is open or not.

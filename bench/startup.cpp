@@ -90,7 +90,9 @@ double TimeChild(const char* self, const char* mode) {
     char* argv[] = {const_cast<char*>(self), const_cast<char*>(mode), nullptr};
     pid_t pid;
     const double start = NowMs();
-    if (posix_spawn(&pid, self, &actions, nullptr, argv, environ) != 0) std::exit(1);
+    const int spawned = posix_spawn(&pid, self, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) std::exit(1);
     close(fds[1]);
     std::string text;
     char buffer[64];
