@@ -13,12 +13,12 @@
 #include <memory>
 #include <string>
 
+#include "bench/smoke.h"
 #include "link/device_io.h"
 #include "link/exchange_journal.h"
 #include "link/line_by_name.h"
 #include "link/remote_connection.h"
 #include "link/tls_settings.h"
-#include "bench/smoke.h"
 #include "model/parameter.h"
 #include "platform/recording_prompter.h"
 #include "sim/pty_transport.h"
