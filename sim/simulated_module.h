@@ -7,8 +7,9 @@
 
 namespace zep8::sim {
 
-// A virtual ZEP8 together with its pseudo-terminal: what a test, zep8-sim or
-// the configurator's simulation mode starts.
+// A virtual ZEP8 together with its pseudo-terminal of its own: what a test of
+// one module starts (zep8-sim and the configurator's --simulate start a
+// SimulatedLine, one line for one or several modules).
 class SimulatedModule {
   public:
     explicit SimulatedModule(const LineSettings& settings = {});

@@ -170,6 +170,8 @@ bool Document::OpenDocument(const std::string& path) {
         device_.NewEpoch();
         if (LoadConfiguration(nodes(), *bytes, prompter_, &device_.abortEvent) !=
             LoadStatus::Loaded) {
+            // Loading is all or nothing: the whole file is read before a node
+            // changes, so the configuration is as it was; its rows are drawn again.
             device_.changes.Notify(ChangeNotice::AllValues());
             // Nothing may be written from a file that did not load.
             if (setup_.options.hasAction(ACTION_WRITE_ALL)) state.SetExitStatus(EXIT_FILE_ERROR);
