@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <iostream>
+#include <mutex>
 #include <streambuf>
 #include <string>
 
@@ -35,20 +36,30 @@ class ConsoleBuffer : public std::streambuf {
     ~ConsoleBuffer() override { sync(); }
 
   protected:
+    // The job's progress and the run's own lines may come from two threads.
     int_type overflow(int_type c) override {
         if (c == traits_type::eof()) return traits_type::not_eof(c);
+        std::lock_guard lock(mutex_);
         pending_ += static_cast<char>(c);
-        if (c == '\n') sync();
+        if (c == '\n') Flush();
         return c;
     }
 
     std::streamsize xsputn(const char* text, std::streamsize count) override {
+        std::lock_guard lock(mutex_);
         pending_.append(text, static_cast<std::size_t>(count));
-        if (pending_.find('\n') != std::string::npos) sync();
+        if (pending_.find('\n') != std::string::npos) Flush();
         return count;
     }
 
     int sync() override {
+        std::lock_guard lock(mutex_);
+        return Flush();
+    }
+
+  private:
+    // With the mutex held.
+    int Flush() {
         const std::size_t whole = WholeCharacters(pending_);
         const std::wstring wide = WideFromUtf8(std::string_view(pending_).substr(0, whole));
         pending_.erase(0, whole);
@@ -63,8 +74,8 @@ class ConsoleBuffer : public std::streambuf {
         return 0;
     }
 
-  private:
     HANDLE console_;
+    std::mutex mutex_;
     std::string pending_;
 };
 
@@ -73,10 +84,7 @@ void UseConsole(std::ostream& stream, DWORD handleId) {
     const HANDLE handle = GetStdHandle(handleId);
     DWORD mode = 0;
     if (handle == INVALID_HANDLE_VALUE || !handle || !GetConsoleMode(handle, &mode)) return;
-    static ConsoleBuffer* buffers[2] = {};
-    ConsoleBuffer*& buffer = buffers[handleId == STD_OUTPUT_HANDLE ? 0 : 1];
-    buffer = new ConsoleBuffer(handle);  // lives as long as the stream
-    stream.rdbuf(buffer);
+    stream.rdbuf(new ConsoleBuffer(handle));  // lives as long as the stream
 }
 
 }  // namespace
