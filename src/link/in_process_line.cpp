@@ -21,10 +21,6 @@ Peers& peers() {
     return instance;
 }
 
-bool HasParity(int scheme) {
-    return scheme != SCHEME_NONE && scheme != SCHEME_NONE_0;
-}
-
 }  // namespace
 
 std::string AttachInProcessPeer(InProcessPeer& peer) {
@@ -61,7 +57,7 @@ int InProcessLine::Open() {
         return refused->result;
     }
     failure_.clear();
-    timings_ = ComputeLineTimings(s.baudRate, HasParity(s.parityScheme), s.stopBits == 2,
+    timings_ = ComputeLineTimings(s.baudRate, HasParity(s), s.stopBits == 2,
                                   processState().ProtocolMode.load());
     open_ = true;
     return OPEN_OK;

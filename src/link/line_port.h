@@ -55,6 +55,11 @@ struct PortSettings {
     int baseAddress = 16;
 };
 
+// Whether the port's characters carry a parity bit.
+inline bool HasParity(const PortSettings& s) {
+    return s.parityScheme != SCHEME_NONE && s.parityScheme != SCHEME_NONE_0;
+}
+
 // Why a port cannot take settings `s`: the OPEN_* result and the reason in
 // the operator's words; nothing when it can. `checkSpeed`: the speed must be
 // one a serial port knows (a serial device server takes any).

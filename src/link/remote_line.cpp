@@ -28,10 +28,6 @@ std::uint32_t ComPortParity(int scheme) {
     }
 }
 
-bool HasParity(int scheme) {
-    return scheme != SCHEME_NONE && scheme != SCHEME_NONE_0;
-}
-
 }  // namespace
 
 std::optional<RemoteAddress> ParseRemotePortName(std::string_view name) {
@@ -114,7 +110,7 @@ int RemoteLine::Open() {
     }
     protocolMode_ = processState().ProtocolMode.load();
     timings_ =
-        ComputeLineTimings(s.baudRate, HasParity(s.parityScheme), s.stopBits == 2, protocolMode_);
+        ComputeLineTimings(s.baudRate, HasParity(s), s.stopBits == 2, protocolMode_);
     tlsSettings_ = address_.tls ? TlsSettingsFor(Where()) : TlsSettings{};
     const std::string key = FoldCase(s.name) + '\n' + tlsSettings_.Identity();
     // A server whose certificate (or whose verdict on ours) was refused just

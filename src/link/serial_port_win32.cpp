@@ -98,7 +98,7 @@ int SerialPort::Open() {
         dcb = DCB{};
         dcb.DCBlength = sizeof dcb;
     }
-    const bool parity = settings.parityScheme != SCHEME_NONE && settings.parityScheme != SCHEME_NONE_0;
+    const bool parity = HasParity(settings);
     dcb.BaudRate = settings.baudRate;
     dcb.ByteSize = static_cast<BYTE>(settings.byteSize);
     dcb.Parity = ParityOf(settings.parityScheme);

@@ -12,10 +12,6 @@
 namespace zep8 {
 namespace {
 
-bool HasParity(const PortSettings& s) {
-    return s.parityScheme != SCHEME_NONE && s.parityScheme != SCHEME_NONE_0;
-}
-
 std::string Decoded(std::string_view name, const std::vector<std::uint8_t>& data) {
     Parameter p(name);
     if (p.ConvertFromData(data.data(), data.size(), false) == MyConverter::CONVERT_FAILED)
