@@ -46,8 +46,9 @@ class Ser2net {
             execl(kProgram, kProgram, "-n", "-d", "-c", config_.c_str(), nullptr);
             _exit(127);
         }
-        // Listening once the port cannot be bound any more.
-        for (int i = 0; i < 200 && BindLoopback(port_) == port_; ++i) {
+        // Listening once the port cannot be bound any more; a loaded machine
+        // (the sanitizer runs go two at a time) may take seconds to start it.
+        for (int i = 0; i < 1000 && BindLoopback(port_) == port_; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return (mode == "raw" ? "tcp" : "rfc2217") + std::string(ssl.empty() ? "" : "+tls") +
