@@ -18,6 +18,7 @@
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"
 #include "sim/simulated_module.h"
+#include "support/built_program.h"
 #include "support/device_on_pty.h"
 
 namespace zep8 {
@@ -315,7 +316,7 @@ TEST_F(DocumentOnModule, HelpOpensTheManualUnderTheProgramsPrefix) {
 // The build tree holds the manual where "Справка" of the built program finds it.
 TEST(Manual, BuiltBesideTheProgram) {
     EXPECT_EQ(ManualPath("/opt/zep8/bin/zep8"), "/opt/zep8/share/zep8/zep8.html");
-    const fs::path manual = ManualPath(ZEP8_BINARY);
+    const fs::path manual = ManualPath(zep8::test::BuiltProgram(ZEP8_BINARY));
     EXPECT_TRUE(fs::is_regular_file(manual)) << manual;
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/built_program.h"
+
 #include "module_client.h"
 #include "serial_end.h"
 
@@ -41,7 +43,7 @@ TEST(SimProgram, PrintsThePortServesItAndStopsOnSignal) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<std::string> args{ZEP8_SIM_PROGRAM, "--baud", "19200", "--address", "32",
+    std::vector<std::string> args{zep8::test::BuiltProgram(ZEP8_SIM_PROGRAM), "--baud", "19200", "--address", "32",
                                   "--link",         link};
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "support/built_program.h"
+
 namespace zep8::testing {
 
 struct ProcessOutcome {
@@ -33,7 +35,8 @@ inline bool Has(const std::string& text, const std::string& part) {
 class ProcessTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!std::filesystem::exists(ZEP8_BINARY) || !std::filesystem::exists(ZEP8_SIM_BINARY))
+        if (!std::filesystem::exists(zep8::test::BuiltProgram(ZEP8_BINARY)) ||
+            !std::filesystem::exists(zep8::test::BuiltProgram(ZEP8_SIM_BINARY)))
             GTEST_SKIP() << "the programs are not built here";
         dir = std::filesystem::temp_directory_path() /
               ("zep8-proc-" + std::to_string(getpid()) + "-" +
@@ -49,9 +52,10 @@ class ProcessTest : public ::testing::Test {
     // Runs zep8 with its own settings folder; `shell` runs before it in the
     // same shell (limits, ignored signals).
     ProcessOutcome Run(const std::string& args, const std::string& shell = "") {
-        const std::string command =
-            shell + "XDG_CONFIG_HOME='" + (dir / "config").string() + "' '" + ZEP8_BINARY + "' " +
-            args + " > '" + (dir / "out").string() + "' 2> '" + (dir / "err").string() + "'";
+        const std::string command = shell + "XDG_CONFIG_HOME='" + (dir / "config").string() +
+                                    "' '" + zep8::test::BuiltProgram(ZEP8_BINARY) + "' " + args +
+                                    " > '" + (dir / "out").string() + "' 2> '" +
+                                    (dir / "err").string() + "'";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWhole(dir / "out"),
                 ReadWhole(dir / "err")};
@@ -62,14 +66,15 @@ class ProcessTest : public ::testing::Test {
     std::string StartSimulator(std::vector<std::string> options) {
         int pipeFds[2];
         EXPECT_EQ(pipe(pipeFds), 0);
+        const std::string sim = zep8::test::BuiltProgram(ZEP8_SIM_BINARY);
         simulator = fork();
         if (simulator == 0) {
             dup2(pipeFds[1], 1);
             close(pipeFds[0]);
-            std::vector<char*> argv{const_cast<char*>(ZEP8_SIM_BINARY)};
+            std::vector<char*> argv{const_cast<char*>(sim.c_str())};
             for (std::string& o : options) argv.push_back(o.data());
             argv.push_back(nullptr);
-            execv(ZEP8_SIM_BINARY, argv.data());
+            execv(sim.c_str(), argv.data());
             _exit(127);
         }
         close(pipeFds[1]);

@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "model/net_rs485.h"
+#include "support/built_program.h"
 #include "ui/frame/window_jobs.h"
 #include "ui/window_run.h"
 
@@ -270,8 +271,9 @@ void MainWindowTest::windowedReadSavesWhatTheTerminalRunSaves() {
     fs::create_directories(dir);
     auto run = [&dir](const std::string& how, const std::string& file) {
         const std::string command =
-            "XDG_CONFIG_HOME='" + dir.string() + "' QT_QPA_PLATFORM=offscreen '" ZEP8_BINARY "' " +
-            how + " --simulate /read/close '" + (dir / file).string() + "' > /dev/null 2>&1";
+            "XDG_CONFIG_HOME='" + dir.string() + "' QT_QPA_PLATFORM=offscreen '" +
+            zep8::test::BuiltProgram(ZEP8_BINARY) + "' " + how + " --simulate /read/close '" +
+            (dir / file).string() + "' > /dev/null 2>&1";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
