@@ -2,6 +2,8 @@
 
 #include "app/exit_code.h"
 #include "app/preferences.h"
+#include <utility>
+
 #include "link/line_by_name.h"
 #include "model/net_rs485_prg.h"
 #include "ops/diagnostics/link_doctor.h"
@@ -20,7 +22,8 @@ class StreamDoctorObserver : public DoctorObserver {
 
 }  // namespace
 
-int RunDoctor(const OptionRecord& options, RunEnvironment& env) {
+int RunDoctor(const OptionRecord& options, RunEnvironment& env,
+              std::vector<unsigned> sweepSpeeds) {
     NetRS485prg program;
     Preferences(env.store).LoadProgramSettings(program);
     const int directionMode = options.converterMode == CONVERTER_OFF ? 1 : 0;
@@ -28,6 +31,7 @@ int RunDoctor(const OptionRecord& options, RunEnvironment& env) {
     if (const std::string port = options.portName(); !port.empty()) setup.settings.name = port;
     StreamDoctorObserver observer(env.out);
     LinkDoctor doctor([] { return std::make_unique<LineByName>(); }, observer);
+    doctor.SetSweepSpeeds(std::move(sweepSpeeds));
     return ExitCodeFor(doctor.Run(setup), 0);
 }
 

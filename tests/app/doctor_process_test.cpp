@@ -2,6 +2,12 @@
 // standard output, the verdict as the exit code.
 #include <pty.h>
 
+#include <sstream>
+
+#include "app/command_line.h"
+#include "app/doctor_run.h"
+#include "platform/memory_settings_store.h"
+#include "platform/process_state.h"
 #include "support/zep8_process.h"
 
 namespace zep8 {
@@ -39,22 +45,32 @@ TEST_F(DoctorProcess, FindsTheModuleTellsWhatToChangeAndEndsWithZero) {
     EXPECT_TRUE(Has(run.out, "нижняя граница линии")) << run.out;
 }
 
-// Nobody answers on the line: 202. A port that is not there: 201.
-TEST_F(DoctorProcess, SilentLineAndMissingDeviceGiveTheirVerdicts) {
-    int master = -1, slave = -1;
-    char name[128];
-    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    close(slave);
-    const Outcome silent = Doctor(name);
-    close(master);
-    EXPECT_EQ(silent.code, 202) << silent.out;
-    EXPECT_TRUE(Has(silent.out, "Линия молчит")) << silent.out;
-    EXPECT_TRUE(Has(silent.out, "Итог: прибор не отвечает")) << silent.out;
-
+// A port that is not there: 201.
+TEST_F(DoctorProcess, AMissingPortEndsWith201) {
     const Outcome missing = Doctor("/dev/zep8-no-such-port");
     EXPECT_EQ(missing.code, 201) << missing.out;
     EXPECT_TRUE(Has(missing.out, "Порт /dev/zep8-no-such-port не найден")) << missing.out;
     EXPECT_TRUE(Has(missing.out, "Итог: порт не открывается")) << missing.out;
+}
+
+// Nobody answers on the line: 202. The run is the terminal job's own, in this
+// process, so that the address sweep can take one speed: every speed takes
+// most of a minute.
+TEST(DoctorRun, ASilentLineEndsWith202) {
+    int master = -1, slave = -1;
+    char name[128];
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    close(slave);
+    processState().reset();
+    MemorySettingsStore store;
+    std::ostringstream out, err;
+    RunEnvironment env{out, err, store, ""};
+    const int code =
+        RunDoctor(ParseCommandLine({"--doctor", std::string("--port=") + name}), env, {115200});
+    close(master);
+    EXPECT_EQ(code, 202) << out.str() << err.str();
+    EXPECT_TRUE(Has(out.str(), "Линия молчит")) << out.str();
+    EXPECT_TRUE(Has(out.str(), "Итог: прибор не отвечает")) << out.str();
 }
 
 }  // namespace

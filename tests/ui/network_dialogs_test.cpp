@@ -224,7 +224,9 @@ void NetworkDialogsTest::portSetupScansTheSpeeds() {
     WindowRun w(store);
     QVERIFY(w.Start({"--simulate"}));
     Device& device = w.device();
-    MoveModuleTo(device, "38400");
+    // The module one speed above the first: each speed without it costs the
+    // scan some five seconds, which the test need not wait through again and again.
+    MoveModuleTo(device, "4800");
 
     // "Выход" during the first speed: no other speed is tried, and the old one is back.
     QStringList statuses;
@@ -266,17 +268,17 @@ void NetworkDialogsTest::portSetupScansTheSpeeds() {
     gaps.Stop();
     qInfo("longest gap between window events during the scan: %lld ms",
           static_cast<long long>(gaps.longest()));
-    // Never as long as one exchange: a reply alone may take 110 ms at the fastest speed tried.
+    // Never as long as one exchange: a reply alone takes some 200 ms at the speeds tried.
     QVERIFY2(gaps.longest() < 100, qPrintable(QString::number(gaps.longest())));
-    for (const char* speed : {"2400", "4800", "9600", "14400", "19200", "28800", "38400"}) {
+    for (const char* speed : {"2400", "4800"}) {
         QVERIFY2(
             statuses.contains(QStringLiteral("Идет сканирование на скорости %1...").arg(speed)),
             speed);
     }
-    QVERIFY(!statuses.join(' ').contains("57600"));
+    QVERIFY(!statuses.join(' ').contains("9600"));
     QCOMPARE(statuses.last(), QStringLiteral("Связь установлена!"));
-    QCOMPARE(shownSpeed, QStringLiteral("38400"));
-    QCOMPARE(device.programNet().GetValue("bPS"), std::string("38400"));
+    QCOMPARE(shownSpeed, QStringLiteral("4800"));
+    QCOMPARE(device.programNet().GetValue("bPS"), std::string("4800"));
     QCOMPARE(w.prompter.count(), seen + 1);
     QCOMPARE(w.prompter.messages().back().text, std::string("Связь с прибором установлена!"));
     QVERIFY(device.Identify(false) & IDENTIFY_ZEP8);

@@ -76,9 +76,9 @@ class LinkDoctor {
     const DoctorFindings& findings() const { return findings_; }
     // Folders the port list is read from (tests give their own).
     void SetPortFolders(std::string sysClassTty, std::string byIdDirectory);
-    // The speeds of the address sweep (tests give a few); empty: every speed.
     // Where the USB-serial adapters' ports are (tests give their own).
     void SetUsbSerialFolder(std::string folder) { usbSerialDevices_ = std::move(folder); }
+    // The speeds of the address sweep (tests give a few); empty: every speed.
     void SetSweepSpeeds(std::vector<unsigned> speeds) { sweepSpeeds_ = std::move(speeds); }
 
     static constexpr std::string_view kAbortedText = "Диагностика прервана.";
