@@ -3,8 +3,9 @@
 // result table shows two written and verified and one failed, and is saved.
 #include <QListWidget>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
-#include <QtTest>
 
 #include "ui/dialogs/batch_write_dialog.h"
 #include "window_run.h"

@@ -3,7 +3,7 @@
 // to the other module that leaves the open configuration and the polls alone,
 // a new configuration that no late read fills, and a close with the polls on.
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 #include <cstdlib>
 #include <filesystem>
 

@@ -6,9 +6,12 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QtTest>
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <sstream>

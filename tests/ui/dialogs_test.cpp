@@ -1,10 +1,12 @@
 #include <QApplication>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringList>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 #include <atomic>
 #include <chrono>
 #include <thread>

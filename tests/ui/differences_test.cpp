@@ -4,9 +4,10 @@
 #include <QClipboard>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringList>
 #include <QTableWidget>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 #include <filesystem>
 #include <functional>
 

@@ -3,7 +3,7 @@
 // what to change, and "Применить найденные настройки" brings the program back.
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 #include "ui/link_tools/doctor_dialog.h"
 #include "window_run.h"

@@ -2,9 +2,10 @@
 // pause, clear and save; the survey dialog finding the module and connecting.
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QtTest>
 #include <filesystem>
 
 #include "ui/link_tools/exchange_monitor.h"

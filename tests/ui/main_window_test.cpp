@@ -7,8 +7,10 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
 #include <QToolBar>
-#include <QtTest>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>

@@ -11,8 +11,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringList>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 #include <cstdio>
 #include <functional>
 #include <memory>

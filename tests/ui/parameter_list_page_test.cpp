@@ -1,5 +1,5 @@
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>

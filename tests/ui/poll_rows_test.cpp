@@ -1,7 +1,9 @@
 // The poll branch of the tree-list on the virtual module: ticking inputs,
 // their rows and log, the table log, a refused period, poll settings as edits
 // of the configuration, and closing the window while every input polls.
-#include <QtTest>
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QTest>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>

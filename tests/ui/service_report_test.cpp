@@ -1,8 +1,8 @@
 // "Отчёт о приборе..." in the window: the module read under the progress
 // display while the window goes on, the poll's latest value and the
 // difference from the open file in the page.
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 #include <filesystem>
 
 #include "ui/dialogs/progress_dialog.h"

@@ -5,7 +5,7 @@
 #include <QAbstractItemModelTester>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QtTest>
+#include <QTest>
 #include <filesystem>
 
 #include "ui/window_run.h"

@@ -1,13 +1,15 @@
 #include <QComboBox>
+#include <QDateTime>
 #include <QImage>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLegend>
 #include <QtCharts/QLegendMarker>
-#include <QtTest>
 #include <optional>
 
 #include "ui/plot/trend_plot.h"

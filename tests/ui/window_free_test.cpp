@@ -1,14 +1,15 @@
 // The window goes on painting and answering while it talks to the module or
 // starts a viewer: a group opened on a silent line, the link check, the manual,
 // the single-parameter dialog's read.
+#include <QByteArray>
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 #include <algorithm>
 
 #include "sim/virtual_module.h"

@@ -1,8 +1,8 @@
 // The window's layout as the operator leaves it comes back at the next start,
 // unless the calling program places the window.
 #include <QHeaderView>
+#include <QTest>
 #include <QWindow>
-#include <QtTest>
 #include <functional>
 #include <string>
 #include <vector>

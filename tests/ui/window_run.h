@@ -4,7 +4,7 @@
 // virtual module, with a recording prompter and settings in memory.
 #include <QComboBox>
 #include <QLineEdit>
-#include <QtTest>
+#include <QTest>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
