@@ -145,6 +145,12 @@ class DeviceIO {
     LinePort& port() { return *port_; }
     NetRS485prg& programNet() { return programNet_; }
     const NetRS485prg& programNet() const { return programNet_; }
+    // Held for the moment the program's settings are read or changed where a
+    // worker may reopen the port with them meanwhile (the port set-up edits
+    // them while its worker scans). Taken after the link lock, never before.
+    std::unique_lock<std::mutex> LockProgramSettings() const {
+        return std::unique_lock(programSettingsMutex_);
+    }
     Prompter& prompter() { return prompter_; }
 
   private:
@@ -174,6 +180,7 @@ class DeviceIO {
     std::unique_ptr<LinePort> port_;
     Prompter& prompter_;
     NetRS485prg programNet_;
+    mutable std::mutex programSettingsMutex_;
     FairMutex linkLock_;
     std::mutex tapsMutex_;
     std::vector<ExchangeTap*> taps_;

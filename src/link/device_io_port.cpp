@@ -53,6 +53,7 @@ void DeviceIO::RestoreSpeed(unsigned baudRate, bool reopen) {
 }
 
 void DeviceIO::LoadPortSettings() {
+    std::unique_lock settingsLock = LockProgramSettings();
     PortSettings& settings = port_->settings;
     auto number = [&](std::string_view name, auto& field) {
         // "no data" leaves the port's setting as it is
@@ -77,6 +78,7 @@ void DeviceIO::LoadPortSettings() {
         if (items[i] == parity) settings.parityScheme = kSchemes[i];
     }
     programNet_.ClearChangeFlags();
+    settingsLock.unlock();
     processState().networkChanged = false;
     PublishTarget();
 }
@@ -84,7 +86,10 @@ void DeviceIO::LoadPortSettings() {
 void DeviceIO::UseAddress(int address) {
     std::lock_guard lock(linkLock_);
     ++epoch_;
-    programNet_.SetValue("Addr", std::to_string(address), false);
+    {
+        std::lock_guard settingsLock(programSettingsMutex_);
+        programNet_.SetValue("Addr", std::to_string(address), false);
+    }
     port_->settings.baseAddress = address;
     PublishTarget();
 }

@@ -38,7 +38,7 @@ void PortSetup::Open() {
 }
 
 std::vector<PortSetup::Row> PortSetup::Rows() const {
-    std::lock_guard lock(settingsMutex_);
+    const auto lock = device_.LockProgramSettings();
     std::vector<Row> rows;
     for (const auto& p : device_.programNet().parameters())
         rows.push_back({p->title, p->value, p->name});
@@ -46,7 +46,7 @@ std::vector<PortSetup::Row> PortSetup::Rows() const {
 }
 
 void PortSetup::EditValue(int row, const std::string& text) {
-    std::lock_guard lock(settingsMutex_);
+    const auto lock = device_.LockProgramSettings();
     const auto& parameters = device_.programNet().parameters();
     if (row >= 0 && row < static_cast<int>(parameters.size())) parameters[row]->value = text;
 }
@@ -59,7 +59,7 @@ std::optional<int> PortSetup::Command(int command) {
     switch (command) {
         case CMD_FACTORY: {
             {
-                std::lock_guard lock(settingsMutex_);
+                const auto lock = device_.LockProgramSettings();
                 const auto& parameters = device_.programNet().parameters();
                 for (std::size_t i = 0; i < parameters.size() && i < std::size(kFactorySettings);
                      ++i) {
@@ -130,7 +130,7 @@ void PortSetup::Scan() {
     int row = 0;
     std::string remembered;
     {
-        std::lock_guard lock(settingsMutex_);
+        const auto lock = device_.LockProgramSettings();
         const auto& parameters = device_.programNet().parameters();
         for (; row < static_cast<int>(parameters.size()); ++row) {
             if (EqualsIgnoreCase(parameters[row]->name, "bps")) {
@@ -144,7 +144,7 @@ void PortSetup::Scan() {
     for (const std::string& item : GetDescriptor(speed->name).items) {
         if (device_.abortEvent.isSet()) break;
         {
-            std::lock_guard lock(settingsMutex_);
+            const auto lock = device_.LockProgramSettings();
             speed->value = item;
         }
         view_.SetValueCell(row, item);
@@ -156,7 +156,7 @@ void PortSetup::Scan() {
         }
     }
     {
-        std::lock_guard lock(settingsMutex_);
+        const auto lock = device_.LockProgramSettings();
         speed->value = remembered;
     }
     view_.SetValueCell(row, remembered);

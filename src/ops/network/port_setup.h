@@ -4,7 +4,6 @@
 // speeds for the module and reports to the port set-up dialog.
 
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -84,8 +83,6 @@ class PortSetup {
     Event connectRequest_{Event::Reset::Auto};
     Event scanRequest_{Event::Reset::Auto};
     Event workerFinished_{Event::Reset::Manual};
-    // The program's settings are edited here and scanned by the worker.
-    mutable std::mutex settingsMutex_;
     std::thread worker_;
 };
 

@@ -158,6 +158,31 @@ TEST_F(PortSetupTest, FactorySettingsAndOffline) {
     EXPECT_EQ(processState().optionFlags.load(), OPT_AUTOREAD_OFF);
 }
 
+// The operator types into the table while the worker reopens the port with
+// the program's settings again and again: the edits and the reopens take
+// turns (ThreadSanitizer watches this in ./test), and the last edit stays.
+TEST_F(PortSetupTest, EditsWhileTheWorkerReopensThePort) {
+    Event reopening(Event::Reset::Manual);
+    PortSetup setup(*device, view, false, [&] {
+        reopening.set();
+        for (int i = 0; i < 20; ++i) device->ReopenPort(false);
+        return false;
+    });
+    setup.Open();
+    const auto rows = setup.Rows();
+    int address = 0;
+    while (rows[address].name != "Addr") ++address;
+    setup.Command(PortSetup::CMD_CONNECT);
+    ASSERT_TRUE(reopening.wait(5s));
+    for (int i = 0; i < 200; ++i) setup.EditValue(address, std::to_string(16 + i % 8));
+    for (int i = 0; i < 500 && !view.Statuses().back().second; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(view.Statuses().back().first, "Не удалось установить связь с прибором!");
+    EXPECT_EQ(setup.Rows()[address].value, "23");
+    EXPECT_FALSE(setup.Command(PortSetup::CMD_EXIT));
+    EXPECT_EQ(view.RunUntilClosed(setup), PortSetup::CMD_EXIT);
+}
+
 sim::LineSettings Slow() {
     sim::LineSettings line;
     line.baud = 2400;
