@@ -1,9 +1,9 @@
 #include "app/doctor_run.h"
 
-#include "app/exit_code.h"
-#include "app/preferences.h"
 #include <utility>
 
+#include "app/exit_code.h"
+#include "app/preferences.h"
 #include "link/line_by_name.h"
 #include "model/net_rs485_prg.h"
 #include "ops/diagnostics/link_doctor.h"
@@ -22,8 +22,7 @@ class StreamDoctorObserver : public DoctorObserver {
 
 }  // namespace
 
-int RunDoctor(const OptionRecord& options, RunEnvironment& env,
-              std::vector<unsigned> sweepSpeeds) {
+int RunDoctor(const OptionRecord& options, RunEnvironment& env, std::vector<unsigned> sweepSpeeds) {
     NetRS485prg program;
     Preferences(env.store).LoadProgramSettings(program);
     const int directionMode = options.converterMode == CONVERTER_OFF ? 1 : 0;

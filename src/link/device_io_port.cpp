@@ -87,7 +87,7 @@ void DeviceIO::UseAddress(int address) {
     std::lock_guard lock(linkLock_);
     ++epoch_;
     {
-        std::lock_guard settingsLock(programSettingsMutex_);
+        const auto settingsLock = LockProgramSettings();
         programNet_.SetValue("Addr", std::to_string(address), false);
     }
     port_->settings.baseAddress = address;

@@ -43,8 +43,8 @@ TEST(SimProgram, PrintsThePortServesItAndStopsOnSignal) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<std::string> args{zep8::test::BuiltProgram(ZEP8_SIM_PROGRAM), "--baud", "19200", "--address", "32",
-                                  "--link",         link};
+    const std::string program = zep8::test::BuiltProgram(ZEP8_SIM_PROGRAM);
+    std::vector<std::string> args{program, "--baud", "19200", "--address", "32", "--link", link};
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -35,8 +35,7 @@ inline bool Has(const std::string& text, const std::string& part) {
 class ProcessTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!std::filesystem::exists(zep8::test::BuiltProgram(ZEP8_BINARY)) ||
-            !std::filesystem::exists(zep8::test::BuiltProgram(ZEP8_SIM_BINARY)))
+        if (!std::filesystem::exists(Zep8()) || !std::filesystem::exists(Simulator()))
             GTEST_SKIP() << "the programs are not built here";
         dir = std::filesystem::temp_directory_path() /
               ("zep8-proc-" + std::to_string(getpid()) + "-" +
@@ -49,13 +48,15 @@ class ProcessTest : public ::testing::Test {
         std::filesystem::remove_all(dir);
     }
 
+    static std::string Zep8() { return zep8::test::BuiltProgram(ZEP8_BINARY); }
+    static std::string Simulator() { return zep8::test::BuiltProgram(ZEP8_SIM_BINARY); }
+
     // Runs zep8 with its own settings folder; `shell` runs before it in the
     // same shell (limits, ignored signals).
     ProcessOutcome Run(const std::string& args, const std::string& shell = "") {
         const std::string command = shell + "XDG_CONFIG_HOME='" + (dir / "config").string() +
-                                    "' '" + zep8::test::BuiltProgram(ZEP8_BINARY) + "' " + args +
-                                    " > '" + (dir / "out").string() + "' 2> '" +
-                                    (dir / "err").string() + "'";
+                                    "' '" + Zep8() + "' " + args + " > '" + (dir / "out").string() +
+                                    "' 2> '" + (dir / "err").string() + "'";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWhole(dir / "out"),
                 ReadWhole(dir / "err")};
@@ -66,7 +67,7 @@ class ProcessTest : public ::testing::Test {
     std::string StartSimulator(std::vector<std::string> options) {
         int pipeFds[2];
         EXPECT_EQ(pipe(pipeFds), 0);
-        const std::string sim = zep8::test::BuiltProgram(ZEP8_SIM_BINARY);
+        const std::string sim = Simulator();
         simulator = fork();
         if (simulator == 0) {
             dup2(pipeFds[1], 1);
