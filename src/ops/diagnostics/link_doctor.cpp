@@ -28,10 +28,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kAnyModule = 255;
 constexpr std::uint16_t kErrorHash = 0x0233;  // "n.Err"
-// A USB adapter's latency timer (16 ms) and the scheduler on top of the frames.
-constexpr int kSystemMarginMs = 30;
 constexpr int kQuietListenMs = 300;
-constexpr int kRoundTrips = 5;
 constexpr int kSchemes[] = {SCHEME_NONE, SCHEME_EVEN, SCHEME_ODD};
 
 std::string ProtocolName(int protocol) {
@@ -511,41 +508,6 @@ void LinkDoctor::ChooseConverter() {
         if (Probe(own, found.settings.baseAddress).outcome != Outcome::Answer) UseLine(found);
     }
     Say("Преобразователь: " + ConverterName(line_.directionMode) + ".");
-}
-
-void LinkDoctor::MeasureRoundTrip() {
-    const int address = line_.settings.baseAddress;
-    const std::optional<std::string> delayText = ReadText("RS.dL", address);
-    const double delay = delayText ? ReadNumber(*delayText).value : 0;
-    double best = 1e9, total = 0;
-    std::size_t replyData = 0;
-    int done = 0;
-    for (int i = 0; i < kRoundTrips && !Aborted(); ++i) {
-        const auto sent = Clock::now();
-        const Reply reply = Ask("dev", address);
-        const double ms = Milliseconds(Clock::now() - sent);
-        if (reply.outcome != Outcome::Answer) continue;
-        replyData = reply.data.size();
-        best = std::min(best, ms);
-        total += ms;
-        ++done;
-    }
-    if (done == 0) {
-        Say("Время обмена не измерено: прибор перестал отвечать.");
-        return;
-    }
-    const double frames = ExchangeWireMs(line_.settings, replyData);
-    Say("Время обмена (запрос \"dev\" и ответ, " + std::to_string(done) + " раз): в среднем " +
-        FormatFixed(total / done, 1) + " мс, лучшее " + FormatFixed(best, 1) +
-        " мс; нижняя граница линии " + FormatFixed(frames + delay, 1) + " мс (кадры " +
-        FormatFixed(frames, 1) + " мс и задержка ответа " + FormatFixed(delay, 0) + " мс).");
-    if (best < frames / 2) {
-        Say("Ответ пришёл быстрее, чем кадры прошли бы по линии: этот порт не передаёт данные с "
-            "заданной скоростью (виртуальная линия).");
-    } else if (best > frames + delay + kSystemMarginMs) {
-        Say("Обмен заметно медленнее линии: проверьте задержку USB-адаптера (latency_timer) и "
-            "задержку ответа прибора RS.dL.");
-    }
 }
 
 std::uint32_t LinkDoctor::Verdict() {

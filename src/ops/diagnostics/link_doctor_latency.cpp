@@ -1,18 +1,27 @@
-// The doctor on USB adapters: a latency timer left at its default holds
-// every reply back, which the virtual line never shows.
+// The doctor's timing: the exchange measured against the wire's own time, and
+// a USB adapter's latency timer left at its default, which holds every reply
+// back and which the virtual line never shows.
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "link/frame_codec.h"
 #include "link/line_timings.h"
 #include "link/port_details.h"
 #include "link/port_names.h"
+#include "model/number_text.h"
 #include "ops/diagnostics/link_doctor.h"
 #include "platform/text.h"
 
 namespace zep8 {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr std::size_t kDevReplyData = 5;  // "ZEP-8"
+// A USB adapter's latency timer (16 ms) and the scheduler on top of the frames.
+constexpr int kSystemMarginMs = 30;
+constexpr int kRoundTrips = 5;
 
 // "раз" or "раза" after a whole number: в 2 раза, в 5 раз, в 22 раза.
 std::string Times(long n) {
@@ -56,6 +65,41 @@ void LinkDoctor::AdviseLatency(const PortSettings& s) {
         FormatFixed(wire, 1) + " мс).");
     Say("Задержку 1 мс (до отключения адаптера) устанавливает команда: echo 1 | sudo tee " +
         latencyFile_);
+}
+
+void LinkDoctor::MeasureRoundTrip() {
+    const int address = line_.settings.baseAddress;
+    const std::optional<std::string> delayText = ReadText("RS.dL", address);
+    const double delay = delayText ? ReadNumber(*delayText).value : 0;
+    double best = 1e9, total = 0;
+    std::size_t replyData = 0;
+    int done = 0;
+    for (int i = 0; i < kRoundTrips && !Aborted(); ++i) {
+        const auto sent = Clock::now();
+        const Reply reply = Ask("dev", address);
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - sent).count();
+        if (reply.outcome != Outcome::Answer) continue;
+        replyData = reply.data.size();
+        best = std::min(best, ms);
+        total += ms;
+        ++done;
+    }
+    if (done == 0) {
+        Say("Время обмена не измерено: прибор перестал отвечать.");
+        return;
+    }
+    const double frames = ExchangeWireMs(line_.settings, replyData);
+    Say("Время обмена (запрос \"dev\" и ответ, " + std::to_string(done) + " раз): в среднем " +
+        FormatFixed(total / done, 1) + " мс, лучшее " + FormatFixed(best, 1) +
+        " мс; нижняя граница линии " + FormatFixed(frames + delay, 1) + " мс (кадры " +
+        FormatFixed(frames, 1) + " мс и задержка ответа " + FormatFixed(delay, 0) + " мс).");
+    if (best < frames / 2) {
+        Say("Ответ пришёл быстрее, чем кадры прошли бы по линии: этот порт не передаёт данные с "
+            "заданной скоростью (виртуальная линия).");
+    } else if (best > frames + delay + kSystemMarginMs) {
+        Say("Обмен заметно медленнее линии: проверьте задержку USB-адаптера (latency_timer) и "
+            "задержку ответа прибора RS.dL.");
+    }
 }
 
 }  // namespace zep8
