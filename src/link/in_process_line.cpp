@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 
+#include "link/run_stop.h"
 #include "platform/process_state.h"
 
 namespace zep8 {
@@ -94,7 +95,8 @@ int InProcessLine::Transfer(std::string_view frame, std::string& reply) {
     if (answer) until = start + std::chrono::duration_cast<Clock::duration>(answer->delay);
     const bool inTime = answer && until <= waitEnd;
     if (openedHere) Close();
-    if (owner_.stopEvent.wait(Event::Remaining(inTime ? until : waitEnd))) return TRANSFER_ABORTED;
+    if (WaitOnLine(owner_.stopEvent, Event::Remaining(inTime ? until : waitEnd)) == 0)
+        return TRANSFER_ABORTED;
     if (!inTime) return TRANSFER_TIMEOUT;
     std::size_t noEcho = 0;
     TakeReplyBytes(answer->bytes, noEcho, reply);

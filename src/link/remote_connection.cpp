@@ -24,15 +24,19 @@ RemoteConnection::~RemoteConnection() {
     tls.reset();  // before its socket closes
 }
 
-int RemoteConnection::Send(std::string_view bytes, Event& stop) {
+int RemoteConnection::Send(std::string_view bytes, Event& stop,
+                           std::chrono::steady_clock::time_point deadline) {
+    // Both channels give the same codes.
+    static_assert(int{TlsChannel::kStopped} == kStopped && int{TlsChannel::kStalled} == kStalled &&
+                  int{TcpSocket::kStopped} == kStopped && int{TcpSocket::kStalled} == kStalled);
     if (tls) {
-        const int result = tls->Write(bytes, stop);
+        const int result = tls->Write(bytes, stop, deadline);
         if (result == TlsChannel::kBroken) broken_ = tls->BrokenReason();
-        return result == 0 ? 0 : result == TlsChannel::kStopped ? kStopped : kBroken;
+        return result;
     }
-    const int result = socket_.Send(bytes, stop);
+    const int result = socket_.Send(bytes, stop, deadline);
     if (result == TcpSocket::kBroken) broken_ = socket_.BrokenReason();
-    return result == 0 ? 0 : result == TcpSocket::kStopped ? kStopped : kBroken;
+    return result;
 }
 
 int RemoteConnection::Receive(char* buffer, std::size_t size) {

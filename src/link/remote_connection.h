@@ -29,9 +29,9 @@ class RemoteConnection {
     TcpSocket& socket() { return socket_; }
     const std::string& key() const { return key_; }
 
-    enum : int { kNothing = 0, kClosed = -1, kBroken = -2, kStopped = -3 };
-    // Sends everything: 0, kBroken or kStopped.
-    int Send(std::string_view bytes, Event& stop);
+    enum : int { kNothing = 0, kClosed = -1, kBroken = -2, kStopped = -3, kStalled = -4 };
+    // Sends everything by `deadline`: 0, kBroken, kStopped or kStalled.
+    int Send(std::string_view bytes, Event& stop, std::chrono::steady_clock::time_point deadline);
     // What has arrived, without waiting: bytes, kNothing, kClosed or kBroken.
     int Receive(char* buffer, std::size_t size);
     // Bytes already taken off the socket wait to be read.

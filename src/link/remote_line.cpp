@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "link/run_stop.h"
 #include "platform/event.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
@@ -95,6 +96,32 @@ int RemoteLine::LineGone(std::string reason) {
     return TRANSFER_LINE_GONE;
 }
 
+int RemoteLine::Misbehaved(const std::string& what) {
+    misbehaved_ = true;
+    LineGone("Сервер " + Where() + " " + what + ": связь с прибором потеряна.");
+    // Asked again at once, it would only do it again: the jobs' and polls'
+    // next exchanges get the reason until the back-off has passed.
+    backOff_ = std::clamp(backOff_ * 2, kFirstBackOff, kBackOffLimit);
+    RememberFailure(key_, backOff_);
+    return TRANSFER_LINE_GONE;
+}
+
+bool RemoteLine::InBackOff(const std::string& key) {
+    if (key != failedKey_) {
+        failedKey_.clear();
+        backOff_ = std::chrono::milliseconds{0};
+        return false;
+    }
+    return Clock::now() < retryAt_;
+}
+
+void RemoteLine::RememberFailure(const std::string& key, std::chrono::milliseconds wait) {
+    if (owner_.stopEvent.isSet() || RunStop::Stopped()) return;  // a stop is no verdict on the server
+    failedKey_ = key;
+    failedReason_ = failure_;
+    retryAt_ = Clock::now() + wait;
+}
+
 int RemoteLine::Open() {
     if (conn_) Close();
     failure_.clear();
@@ -113,21 +140,26 @@ int RemoteLine::Open() {
         ComputeLineTimings(s.baudRate, HasParity(s), s.stopBits == 2, protocolMode_);
     tlsSettings_ = address_.tls ? TlsSettingsFor(Where()) : TlsSettings{};
     const std::string key = FoldCase(s.name) + '\n' + tlsSettings_.Identity();
-    // A server whose certificate (or whose verdict on ours) was refused just
-    // now would only be refused again: the jobs' retries do not knock again.
-    if (key == refusedKey_ && Clock::now() < refusedUntil_) {
-        return Refuse(OPEN_CANNOT_OPEN, refusal_);
-    }
+    // A server that could not be reached (or whose certificate was refused)
+    // just now would only fail again: while a line is gone, the jobs' and
+    // the polls' exchanges do not each wait out a connection under the lock.
+    if (InBackOff(key)) return Refuse(OPEN_CANNOT_OPEN, failedReason_);
+    key_ = key;
+    until_ = Clock::now() + kOpenLimit;
+    misbehaved_ = false;
     if (Resume(RemoteConnections::Take(key))) {
-        return address_.rfc2217 ? ApplySettings(Clock::now() + kConnectTimeout) : OPEN_OK;
+        return address_.rfc2217 ? ApplySettings(std::min(Clock::now() + kConnectTimeout, until_))
+                                : OPEN_OK;
     }
     for (int attempt = 1;; ++attempt) {
         if (const int connected = Connect(*address, key); connected != OPEN_OK) return connected;
         if (!address_.rfc2217) return OPEN_OK;
         const int negotiated = Negotiate();
-        // A server still letting the last client go turns the next one away at once.
-        if (negotiated != OPEN_CANNOT_OPEN || attempt == 3) return negotiated;
-        if (owner_.stopEvent.wait(std::chrono::milliseconds(100))) return negotiated;
+        // A server still letting the last client go turns the next one away
+        // at once; one that broke a rule is not asked again in this Open.
+        if (negotiated != OPEN_CANNOT_OPEN || attempt == 3 || misbehaved_) return negotiated;
+        const auto pause = std::min(Clock::now() + std::chrono::milliseconds(100), until_);
+        if (WaitOnLine(owner_.stopEvent, Event::Remaining(pause)) == 0) return negotiated;
     }
 }
 
@@ -136,26 +168,36 @@ int RemoteLine::Open() {
 bool RemoteLine::Resume(std::unique_ptr<RemoteConnection> parked) {
     if (!parked) return false;
     conn_ = std::move(parked);
-    for (;;) {
-        std::string stale;
-        bool timedOut = false;
-        if (ReadSome(Clock::now(), stale, timedOut) != 0) break;
-        if (timedOut) return true;
-    }
+    if (Drain() == TRANSFER_OK) return true;
     conn_.reset();
     failure_.clear();
     return false;
+}
+
+int RemoteLine::Drain() {
+    std::size_t drained = 0;
+    for (;;) {
+        std::string stale;
+        bool timedOut = false;
+        if (const int r = ReadSome(Clock::now(), stale, timedOut); r != 0) return r;
+        if (timedOut) return TRANSFER_OK;
+        drained += lastRead_;
+        if (drained > kDrainLimit) return Misbehaved("шлёт данные без остановки");
+    }
 }
 
 int RemoteLine::Connect(const RemoteAddress& address, const std::string& key) {
     TcpSocket socket;
     Clock::time_point started;
     std::string failure;
-    if (!socket.Connect(address.host, address.port, Where(), owner_.stopEvent, kConnectTimeout,
-                        started, failure)) {
-        return Refuse(OPEN_CANNOT_OPEN, std::move(failure));
+    if (!socket.Connect(address.host, address.port, Where(), owner_.stopEvent,
+                        std::min(kConnectTimeout, Event::Remaining(until_)), started, failure)) {
+        Refuse(OPEN_CANNOT_OPEN, std::move(failure));
+        backOff_ = std::clamp(backOff_ * 2, kFirstBackOff, kBackOffLimit);
+        RememberFailure(key, backOff_);
+        return OPEN_CANNOT_OPEN;
     }
-    const auto deadline = started + kConnectTimeout;
+    const auto deadline = std::min(started + kConnectTimeout, until_);
     const auto fd = static_cast<int>(socket.Native());
     RemoteConnections::CountMade();
     conn_ = std::make_unique<RemoteConnection>(std::move(socket), key);
@@ -165,14 +207,10 @@ int RemoteLine::Connect(const RemoteAddress& address, const std::string& key) {
     auto tls = std::make_unique<TlsChannel>();
     if (!tls->Handshake(fd, address.host, Where(), tlsSettings_, owner_.stopEvent, deadline,
                         failure)) {
-        if (!owner_.stopEvent.isSet()) {
-            refusedKey_ = key;
-            refusedUntil_ = Clock::now() + kRefusalMemory;
-            refusal_ = failure;
-        }
-        return Refuse(OPEN_CANNOT_OPEN, std::move(failure));
+        Refuse(OPEN_CANNOT_OPEN, std::move(failure));
+        RememberFailure(key, kRefusalMemory);
+        return OPEN_CANNOT_OPEN;
     }
-    refusedKey_.clear();
     conn_->tls = std::move(tls);
     return OPEN_OK;
 }
@@ -180,7 +218,7 @@ int RemoteLine::Connect(const RemoteAddress& address, const std::string& key) {
 // COM Port Control first, then the port's settings: a subnegotiation counts
 // only once the server has agreed to the option.
 int RemoteLine::Negotiate() {
-    const auto deadline = Clock::now() + kConnectTimeout;
+    const auto deadline = std::min(Clock::now() + kConnectTimeout, until_);
     if (const int agreed = AgreeComPort(deadline); agreed != OPEN_OK) return agreed;
     return ApplySettings(deadline);
 }
@@ -188,7 +226,7 @@ int RemoteLine::Negotiate() {
 // Takes what the server sends until `heard` says enough or the deadline
 // passes (OPEN_OK either way); a lost or stopped connection fails the Open.
 int RemoteLine::HearServer(Clock::time_point deadline, const std::function<bool()>& heard) {
-    while (!heard()) {
+    while (!heard() && Clock::now() < deadline) {
         std::string ignored;
         bool timedOut = false;
         if (const int r = ReadSome(deadline, ignored, timedOut); r != 0) {
@@ -295,8 +333,10 @@ void RemoteLine::Disconnect() {
 }
 
 int RemoteLine::SendAll(std::string_view bytes) {
-    const int sent = conn_->Send(bytes, owner_.stopEvent);
+    const auto deadline = std::min(Clock::now() + kSendLimit, until_);
+    const int sent = conn_->Send(bytes, owner_.stopEvent, deadline);
     if (sent == RemoteConnection::kStopped) return TRANSFER_ABORTED;
+    if (sent == RemoteConnection::kStalled) return Misbehaved("не принимает данные");
     if (sent != 0) {
         return LineGone("Связь с сервером " + Where() + " оборвалась (" + conn_->BrokenReason() +
                         "): связь с прибором потеряна.");
@@ -305,8 +345,10 @@ int RemoteLine::SendAll(std::string_view bytes) {
 }
 
 int RemoteLine::ReadSome(Clock::time_point deadline, std::string& data, bool& timedOut) {
+    lastRead_ = 0;
     if (!conn_->Pending()) {
-        const TcpSocket::Wake woke = conn_->WaitReadable(owner_.stopEvent, deadline);
+        const TcpSocket::Wake woke =
+            conn_->WaitReadable(owner_.stopEvent, std::min(deadline, until_));
         if (woke == TcpSocket::Wake::Stopped) return TRANSFER_ABORTED;
         if (woke == TcpSocket::Wake::TimedOut) {
             timedOut = true;
@@ -322,13 +364,15 @@ int RemoteLine::ReadSome(Clock::time_point deadline, std::string& data, bool& ti
         return LineGone("Связь с сервером " + Where() + " оборвалась (" + conn_->BrokenReason() +
                         "): связь с прибором потеряна.");
     }
-    const std::string_view received(buffer, static_cast<std::size_t>(n));
+    lastRead_ = static_cast<std::size_t>(n);
+    const std::string_view received(buffer, lastRead_);
     if (!address_.rfc2217) {
         data.append(received);
         return 0;
     }
     std::string answer;
     conn_->telnet.Feed(received, data, answer);
+    if (conn_->telnet.Overflowed()) return Misbehaved("шлёт согласование Telnet без конца");
     return answer.empty() ? 0 : SendAll(answer);
 }
 
@@ -338,37 +382,51 @@ int RemoteLine::Receive(std::string& reply, std::size_t echoLength) {
         static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(conn_->roundTrip).count());
     auto deadline =
         Clock::now() + std::chrono::milliseconds(owner_.ReplyWait(timings_.replyTimeout) + network);
+    std::size_t heard = 0;
     for (;;) {
+        // Still sending when the longest reply would long have ended, or
+        // far more than any reply holds.
+        if (Clock::now() >= until_ || heard > kDrainLimit)
+            return Misbehaved("шлёт данные без остановки");
         std::string received;
         bool timedOut = false;
         if (const int r = ReadSome(deadline, received, timedOut); r != 0) return r;
+        heard += lastRead_;
         if (timedOut) return (rtu && !reply.empty()) ? TRANSFER_OK : TRANSFER_TIMEOUT;
         const ReplyBytes taken = TakeReplyBytes(received, echoLength, reply);
-        if (taken == ReplyBytes::None) continue;
-        if (rtu) {
+        if (rtu && taken != ReplyBytes::None) {
             // The server may hand on a reply in pieces: its gap is not the line's.
             deadline = Clock::now() + std::chrono::milliseconds(timings_.rtuSilence + network + 2);
         } else if (taken == ReplyBytes::Ended) {
             return TRANSFER_OK;
+        } else if (!rtu && Clock::now() >= deadline) {
+            return TRANSFER_TIMEOUT;  // bytes without end, never a whole reply
         }
     }
+}
+
+std::chrono::milliseconds RemoteLine::TransferLimit() const {
+    const auto network = std::chrono::ceil<std::chrono::milliseconds>(conn_->roundTrip);
+    // The longest reply of any protocol (a ModBus frame of 256 bytes) at the
+    // line's speed, with room for the server's own pauses between its pieces.
+    const auto longestReply =
+        std::chrono::milliseconds(static_cast<int>(256 * timings_.characterTime) + 1000);
+    return kSendLimit + std::chrono::milliseconds(owner_.ReplyWait(timings_.replyTimeout)) +
+           network + longestReply;
 }
 
 int RemoteLine::Transfer(std::string_view frame, std::string& reply) {
     reply.clear();
     const bool openedHere = !conn_;
     if (openedHere && Open() != OPEN_OK) return TRANSFER_LINE_GONE;
+    until_ = Clock::now() + TransferLimit();
     // What came after the last reply (a late answer) is not this one's.
-    for (;;) {
-        std::string stale;
-        bool timedOut = false;
-        if (const int r = ReadSome(Clock::now(), stale, timedOut); r != 0) return r;
-        if (timedOut) break;
-    }
+    if (const int r = Drain(); r != TRANSFER_OK) return r;
     int result = SendAll(address_.rfc2217 ? TelnetStream::Escape(frame) : std::string(frame));
     if (result == TRANSFER_OK) {
         result = Receive(reply, owner_.echoSuppression ? frame.size() : 0);
     }
+    if (result == TRANSFER_OK) backOff_ = std::chrono::milliseconds{0};  // a sound server again
     if (openedHere) Close();
     return result;
 }

@@ -54,8 +54,20 @@ class RemoteLine {
     std::optional<TlsFacts> Security() const;
 
     static constexpr std::chrono::milliseconds kConnectTimeout{3000};
+    // An Open as a whole: the connection, TLS and the port's settings.
+    static constexpr std::chrono::milliseconds kOpenLimit{2 * kConnectTimeout};
     // How long a refused TLS handshake is answered from memory.
     static constexpr std::chrono::milliseconds kRefusalMemory{10000};
+    // A server that could not be reached is tried again after 1 s, then
+    // after twice as long each time, up to kBackOffLimit; an exchange in
+    // between fails at once with the reason remembered.
+    static constexpr std::chrono::milliseconds kFirstBackOff{1000};
+    static constexpr std::chrono::milliseconds kBackOffLimit{10000};
+    // What a server may do before it is taken for broken or hostile: leave
+    // our few bytes unread this long, send this many bytes between two of
+    // our requests.
+    static constexpr std::chrono::milliseconds kSendLimit{2000};
+    static constexpr std::size_t kDrainLimit = 4096;
 
   private:
     bool Resume(std::unique_ptr<RemoteConnection> parked);
@@ -67,6 +79,18 @@ class RemoteLine {
     int ApplySettings(std::chrono::steady_clock::time_point deadline);
     int Refuse(int result, std::string reason);
     int LineGone(std::string reason);
+    // The server broke a rule of the line (`what` it did): the connection is
+    // dropped, and the next exchange makes a new one.
+    int Misbehaved(const std::string& what);
+    // Fails this Open at once when the server's last connection failed within
+    // its back-off, and keeps the outcome of this one.
+    bool InBackOff(const std::string& key);
+    void RememberFailure(const std::string& key, std::chrono::milliseconds wait);
+    // Drops what the server sent since the last reply, at most kDrainLimit
+    // bytes: 0 when it went quiet, else a transfer result.
+    int Drain();
+    // How long a whole transfer may take, from its start to its reply's end.
+    std::chrono::milliseconds TransferLimit() const;
     int SendAll(std::string_view bytes);
     // Reads what has arrived (waiting until `deadline`); 0 on data or nothing
     // (timeout), else a transfer result.
@@ -81,8 +105,15 @@ class RemoteLine {
     LineTimings timings_;
     int protocolMode_ = 0;
     std::string failure_;
-    std::string refusedKey_, refusal_;
-    std::chrono::steady_clock::time_point refusedUntil_;
+    // The end of the Open or Transfer under way: no wait of it goes past.
+    std::chrono::steady_clock::time_point until_;
+    // The last failure to reach a server, answered from memory until retryAt_.
+    std::string key_;  // the server and TLS identity of the connection
+    std::string failedKey_, failedReason_;
+    std::chrono::steady_clock::time_point retryAt_;
+    std::chrono::milliseconds backOff_{0};
+    bool misbehaved_ = false;   // in this Open: the server broke a rule
+    std::size_t lastRead_ = 0;  // bytes the last ReadSome took off the connection
 };
 
 }  // namespace zep8

@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "link/port_names.h"
+#include "link/run_stop.h"
 #include "link/termios_speed.h"
 #include "platform/process_state.h"
 
@@ -206,7 +207,7 @@ int SerialPort::Send(std::string_view frame) {
             }
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && errno != EAGAIN) return LineGone(errno);
-            if (Event::waitAny({&stopEvent}, Event::kInfinite, fd_, Event::kWritable) == 0) {
+            if (WaitOnLine(stopEvent, Event::kInfinite, fd_, Event::kWritable) == 0) {
                 return TRANSFER_ABORTED;
             }
         }
@@ -230,7 +231,7 @@ int SerialPort::Receive(std::string& reply, std::size_t echoLength) {
     const bool rtu = protocolMode_ == PROTOCOL_MODBUS_RTU;
     auto deadline = Clock::now() + std::chrono::milliseconds(ReplyWait(timings_.replyTimeout));
     for (;;) {
-        const int woke = Event::waitAny({&stopEvent}, Event::Remaining(deadline), fd_);
+        const int woke = WaitOnLine(stopEvent, Event::Remaining(deadline), fd_);
         if (woke == 0) return TRANSFER_ABORTED;
         if (woke == Event::kTimedOut) {
             return (rtu && !reply.empty()) ? TRANSFER_OK : TRANSFER_TIMEOUT;

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "link/port_names.h"
+#include "link/run_stop.h"
 #include "link/serial_port.h"
 #include "platform/process_state.h"
 
@@ -172,7 +173,7 @@ bool SerialPort::LineErrorsGrew() {
 int SerialPort::Wait(void* operation, std::size_t& done,
                      std::chrono::steady_clock::time_point deadline) {
     auto* o = static_cast<OVERLAPPED*>(operation);
-    const int woke = Event::waitAny({&stopEvent}, Event::Remaining(deadline), o->hEvent);
+    const int woke = WaitOnLine(stopEvent, Event::Remaining(deadline), o->hEvent);
     DWORD n = 0;
     if (woke != 1) {
         CancelIoEx(Handle(handle_), o);

@@ -42,9 +42,10 @@ class TcpSocket {
                  Event& stop, std::chrono::milliseconds timeout,
                  std::chrono::steady_clock::time_point& started, std::string& failure);
 
-    enum : int { kNothing = 0, kClosed = -1, kBroken = -2, kStopped = -3 };
-    // Sends everything, waiting as the socket needs: 0, kBroken or kStopped.
-    int Send(std::string_view bytes, Event& stop);
+    enum : int { kNothing = 0, kClosed = -1, kBroken = -2, kStopped = -3, kStalled = -4 };
+    // Sends everything, waiting as the socket needs but not past `deadline`:
+    // 0, kBroken, kStopped or kStalled (the server takes nothing in).
+    int Send(std::string_view bytes, Event& stop, std::chrono::steady_clock::time_point deadline);
     // What has arrived, without waiting: bytes, kNothing, kClosed or kBroken.
     int Receive(char* buffer, std::size_t size);
     // Why the last Send or Receive broke, in words.

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "link/run_stop.h"
 #include "link/tcp_socket.h"
 #include "platform/system_error_text.h"
 
@@ -37,7 +38,7 @@ ConnectFault ConnectFaultOf(int error) {
 }
 
 TcpSocket::Wake WaitFor(int fd, short what, Event& stop, std::chrono::milliseconds timeout) {
-    const int woke = Event::waitAny({&stop}, timeout, fd, what);
+    const int woke = WaitOnLine(stop, timeout, fd, what);
     if (woke == 0) return TcpSocket::Wake::Stopped;
     return woke == Event::kTimedOut ? TcpSocket::Wake::TimedOut : TcpSocket::Wake::Ready;
 }
@@ -112,7 +113,7 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, const 
     return true;
 }
 
-int TcpSocket::Send(std::string_view bytes, Event& stop) {
+int TcpSocket::Send(std::string_view bytes, Event& stop, Clock::time_point deadline) {
     const int fd = static_cast<int>(handle_);
     while (!bytes.empty()) {
         const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -125,7 +126,9 @@ int TcpSocket::Send(std::string_view bytes, Event& stop) {
             broken_ = SocketErrorText(errno);
             return kBroken;
         }
-        if (WaitFor(fd, Event::kWritable, stop, Event::kInfinite) == Wake::Stopped) return kStopped;
+        const Wake woke = WaitFor(fd, Event::kWritable, stop, Event::Remaining(deadline));
+        if (woke == Wake::Stopped) return kStopped;
+        if (woke == Wake::TimedOut) return kStalled;
     }
     return 0;
 }

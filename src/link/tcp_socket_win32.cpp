@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "link/run_stop.h"
 #include "link/tcp_socket.h"
 #include "platform/system_error_text.h"
 
@@ -76,7 +77,7 @@ TcpSocket::Wake WaitState(SOCKET s, WSAEVENT news, bool write, Event& stop,
         if (ReadyNow(s, write)) return TcpSocket::Wake::Ready;
         const auto left = endless ? Event::kInfinite : Event::Remaining(deadline);
         if (left == std::chrono::milliseconds(0)) return TcpSocket::Wake::TimedOut;
-        if (Event::waitAny({&stop}, left, news) == 0) return TcpSocket::Wake::Stopped;
+        if (WaitOnLine(stop, left, news) == 0) return TcpSocket::Wake::Stopped;
     }
 }
 
@@ -87,7 +88,7 @@ int ConnectOne(SOCKET s, WSAEVENT news, const addrinfo& a, Event& stop, Clock::t
     if (connect(s, a.ai_addr, static_cast<int>(a.ai_addrlen)) == 0) return 0;
     if (const int error = WSAGetLastError(); error != WSAEWOULDBLOCK) return error;
     for (;;) {
-        const int woke = Event::waitAny({&stop}, Event::Remaining(deadline), news);
+        const int woke = WaitOnLine(stop, Event::Remaining(deadline), news);
         if (woke == 0) {
             stopped = true;
             return WSAEINTR;
@@ -179,7 +180,7 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, const 
     return true;
 }
 
-int TcpSocket::Send(std::string_view bytes, Event& stop) {
+int TcpSocket::Send(std::string_view bytes, Event& stop, Clock::time_point deadline) {
     const SOCKET s = AsSocket(handle_);
     while (!bytes.empty()) {
         const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 20));
@@ -194,7 +195,9 @@ int TcpSocket::Send(std::string_view bytes, Event& stop) {
                 return kBroken;
             }
         }
-        if (WaitState(s, wake_, true, stop, Event::kInfinite) == Wake::Stopped) return kStopped;
+        const Wake woke = WaitState(s, wake_, true, stop, Event::Remaining(deadline));
+        if (woke == Wake::Stopped) return kStopped;
+        if (woke == Wake::TimedOut) return kStalled;
     }
     return 0;
 }

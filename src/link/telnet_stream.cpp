@@ -53,6 +53,7 @@ std::string TelnetStream::Escape(std::string_view bytes) {
 
 void TelnetStream::Feed(std::string_view received, std::string& data, std::string& answer) {
     for (const char c : received) {
+        if (overflowed_) return;
         const auto byte = static_cast<std::uint8_t>(c);
         switch (state_) {
             case State::Data:
@@ -82,12 +83,12 @@ void TelnetStream::Feed(std::string_view received, std::string& data, std::strin
                 if (byte == kIac) {
                     state_ = State::SbIac;
                 } else {
-                    sb_ += c;
+                    TakeSubnegotiation(c);
                 }
                 break;
             case State::SbIac:
                 if (byte == kIac) {
-                    sb_ += c;
+                    TakeSubnegotiation(c);
                     state_ = State::Sb;
                 } else {
                     Subnegotiation();
@@ -131,6 +132,14 @@ void TelnetStream::Negotiate(std::uint8_t verb, std::uint8_t option, std::string
         default:
             break;
     }
+}
+
+void TelnetStream::TakeSubnegotiation(char c) {
+    if (sb_.size() == kMaxSubnegotiation) {
+        overflowed_ = true;
+        return;
+    }
+    sb_ += c;
 }
 
 void TelnetStream::Subnegotiation() {

@@ -15,6 +15,9 @@ class TelnetStream {
   public:
     static constexpr std::uint8_t kIac = 255;
     static constexpr std::uint8_t kComPort = 44;
+    // A subnegotiation of COM Port Control carries a few bytes; one that runs
+    // past this is a broken or hostile server, not a long answer.
+    static constexpr std::size_t kMaxSubnegotiation = 256;
 
     // COM Port Control commands of the client; the server answers with 100 more.
     enum Command : std::uint8_t {
@@ -42,9 +45,13 @@ class TelnetStream {
     bool ComPortRefused() const { return comPortRefused_; }
     // The server has said DO COM-PORT-OPTION: the settings may go.
     bool ComPortAgreed() const { return local_[kComPort]; }
+    // The server opened a subnegotiation and went past kMaxSubnegotiation
+    // bytes without ending it: nothing more of the stream is taken.
+    bool Overflowed() const { return overflowed_; }
 
   private:
     void Negotiate(std::uint8_t verb, std::uint8_t option, std::string& answer);
+    void TakeSubnegotiation(char c);
     void Subnegotiation();
 
     enum class State { Data, Iac, Verb, Sb, SbIac } state_ = State::Data;
@@ -53,6 +60,7 @@ class TelnetStream {
     std::array<bool, 256> local_{}, remote_{}, localAsked_{}, remoteAsked_{};
     std::array<std::optional<std::uint32_t>, 6> answers_{};
     bool comPortRefused_ = false;
+    bool overflowed_ = false;
 };
 
 }  // namespace zep8

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "link/run_stop.h"
 #include "link/tcp_socket.h"
 #include "link/tls_texts.h"
 
@@ -209,7 +210,7 @@ bool TlsChannel::Handshake(int fd, const std::string& host, const std::string& w
             failure = HandshakeFailureText(fault);
             return false;
         }
-        const int woke = Event::waitAny({&stop}, Event::Remaining(deadline), fd, wanted);
+        const int woke = WaitOnLine(stop, Event::Remaining(deadline), fd, wanted);
         if (woke == 0) {
             failure = "Соединение с сервером " + where + " прервано.";
             return false;
@@ -236,7 +237,7 @@ bool TlsChannel::ClientAccepted(const std::string& where, Event& stop, std::stri
         if (peeked > 0) return true;
         const int error = SSL_get_error(state_->ssl, peeked);
         if (error != SSL_ERROR_WANT_READ) break;
-        const int woke = Event::waitAny({&stop}, Event::Remaining(until), state_->fd);
+        const int woke = WaitOnLine(stop, Event::Remaining(until), state_->fd);
         if (woke == 0) {
             failure = "Соединение с сервером " + where + " прервано.";
             return false;
@@ -267,7 +268,7 @@ bool TlsChannel::Pending() const {
     return SSL_pending(state_->ssl) > 0;
 }
 
-int TlsChannel::Write(std::string_view bytes, Event& stop) {
+int TlsChannel::Write(std::string_view bytes, Event& stop, Clock::time_point deadline) {
     while (!bytes.empty()) {
         const int n = SSL_write(state_->ssl, bytes.data(), static_cast<int>(bytes.size()));
         if (n > 0) {
@@ -283,7 +284,9 @@ int TlsChannel::Write(std::string_view bytes, Event& stop) {
             ERR_clear_error();
             return kBroken;
         }
-        if (Event::waitAny({&stop}, Event::kInfinite, state_->fd, wanted) == 0) return kStopped;
+        const int woke = WaitOnLine(stop, Event::Remaining(deadline), state_->fd, wanted);
+        if (woke == 0) return kStopped;
+        if (woke == Event::kTimedOut) return kStalled;
     }
     return 0;
 }

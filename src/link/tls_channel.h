@@ -32,14 +32,15 @@ class TlsChannel {
                    const TlsSettings& settings, Event& stop,
                    std::chrono::steady_clock::time_point deadline, std::string& failure);
 
-    enum : int { kNothing = 0, kClosed = -1, kBroken = -2, kStopped = -3 };
+    enum : int { kNothing = 0, kClosed = -1, kBroken = -2, kStopped = -3, kStalled = -4 };
     // What has arrived, without waiting: bytes (> 0), kNothing, kClosed (the
     // server ended the connection) or kBroken.
     int Read(char* buffer, std::size_t size);
     // Decrypted bytes wait to be read: the socket may stay quiet meanwhile.
     bool Pending() const;
-    // Sends everything, waiting as the socket needs: 0, kBroken or kStopped.
-    int Write(std::string_view bytes, Event& stop);
+    // Sends everything, waiting as the socket needs but not past `deadline`:
+    // 0, kBroken, kStopped or kStalled (the server takes nothing in).
+    int Write(std::string_view bytes, Event& stop, std::chrono::steady_clock::time_point deadline);
     // Tells the server the connection ends (close_notify), without waiting.
     void Shutdown();
 

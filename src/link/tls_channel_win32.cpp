@@ -32,7 +32,7 @@ bool TlsChannel::Pending() const {
     return false;
 }
 
-int TlsChannel::Write(std::string_view, Event&) {
+int TlsChannel::Write(std::string_view, Event&, std::chrono::steady_clock::time_point) {
     return kBroken;
 }
 

@@ -68,11 +68,16 @@ inline bool SendAll(TestSocket s, std::string_view bytes) {
 
 class LoopbackListener {
   public:
-    LoopbackListener() {
+    // On `port`, or on one the system chooses.
+    explicit LoopbackListener(int port = 0) {
         StartSockets();
         listener_ = socket(AF_INET, SOCK_STREAM, 0);
+        const int reuse = 1;
+        setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
+                   sizeof reuse);
         sockaddr_in at{};
         at.sin_family = AF_INET;
+        at.sin_port = htons(static_cast<unsigned short>(port));
         at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof at;
         bind(listener_, reinterpret_cast<sockaddr*>(&at), sizeof at);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "link/run_stop.h"
 #include "model/parameter.h"
 #include "platform/file_path.h"
 #include "platform/password_hash.h"
@@ -381,6 +382,7 @@ int Device::WriteParameter(Parameter& p) {
 
 int Device::ReadParameter(Parameter& p, const ExchangeRun& run) {
     if (run.stop->isSet()) return DEVICE_ABORTED;
+    const RunStop stop(run.stop);
     if (p.index < 0) return DEVICE_NEGATIVE_INDEX;
     const int status = TransferParameter(DIRECTION_READ, &p, nullptr, run.to());
     NoteExchange(p, status,
@@ -392,6 +394,7 @@ int Device::ReadParameter(Parameter& p, const ExchangeRun& run) {
 
 int Device::WriteParameter(Parameter& p, const ExchangeRun& run) {
     if (p.index < 0) return DEVICE_NEGATIVE_INDEX;
+    const RunStop stop(run.stop);
     int status;
     if (p.value == kNoData) {
         p.errorText = "Значение не записанно, так как параметер не инициализирован";

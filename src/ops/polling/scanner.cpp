@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "link/device_io.h"
+#include "link/run_stop.h"
 #include "model/parameter.h"
 #include "model/value_type.h"
 #include "platform/local_time.h"
@@ -138,6 +139,8 @@ void Scanner::TimerThread() {
 }
 
 void Scanner::WorkerThread() {
+    // Ending the threads ends a read under way, however slow its line.
+    const RunStop stop(&stopEvent_);
     for (;;) {
         const int woke = Event::waitAny({&stopEvent_, &tickEvent_}, Event::kInfinite);
         if (woke == 0) break;
