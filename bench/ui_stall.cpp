@@ -9,8 +9,11 @@
 // the job ended, the message shown, the viewer started), not when its command
 // returns, so the same program measures blocking and asynchronous windows.
 // Target: at most 50 ms in every row.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -35,101 +38,15 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
 #include "bench/smoke.h"
-#include "platform/memory_settings_store.h"
-#include "platform/process_state.h"
-#include "platform/recording_prompter.h"
-#include "sim/simulated_line.h"
-#include "sim/simulated_module.h"
-#include "ui/dialogs/progress_dialog.h"
-#include "ui/frame/main_frame.h"
-#include "ui/frame/window_session.h"
-#include "ui/plot/trend_plot.h"
-#include "ui/tree/config_tree_view.h"
+#include "bench/ui_stall_harness.h"
+#include "support/hostile_peer.h"
+#include "support/loopback_socket.h"
 
 namespace {
 
 using namespace zep8;
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-using namespace std::chrono_literals;
-
-// ---------------------------------------------------------------------------
-// What reaches into the window's tree and commands. When the window changes,
-// these are the places to port; the rest only runs the event loop and looks
-// at the document.
-
-// Opens the group's row as a click on its arrow would (the row's parents are open).
-void OpenGroupRow(CMainFrame& frame, InvisibleElement& group) {
-    CTreeListCtrl& tree = frame.view().GetTreeCtrl();
-    if (CTreeListCtrl::Row row = frame.view().RowOf(&group)) tree.expandItem(row);
-}
-
-// Opens every row above the group's, so that opening the group is one step.
-void OpenRowsAbove(CMainFrame& frame, InvisibleElement& group) {
-    CTreeListCtrl& tree = frame.view().GetTreeCtrl();
-    if (CTreeListCtrl::Row row = frame.view().RowOf(&group)) {
-        for (CTreeListCtrl::Row up = row->parent(); up; up = up->parent()) tree.expandItem(up);
-    }
-}
-
-CTreeListCtrl::Row PollRow(CMainFrame& frame, int input) {
-    CTreeListCtrl& tree = frame.view().GetTreeCtrl();
-    CTreeListCtrl::Row group = frame.view().pollGroup();
-    for (int i = 0; group && i < group->childCount(); ++i) {
-        const RowObject object = tree.GetRowObject(group->child(i));
-        if (object.kind == RowObject::Kind::Poller && object.number == input) {
-            return group->child(i);
-        }
-    }
-    return nullptr;
-}
-
-// Types the period into the input's row under "Опрос входов" and ticks it.
-void StartPoll(CMainFrame& frame, int input, int periodMs) {
-    CTreeListCtrl& tree = frame.view().GetTreeCtrl();
-    CTreeListCtrl::Row row = PollRow(frame, input);
-    if (!row) return;
-    for (CTreeListCtrl::Row up = row->parent(); up; up = up->parent()) tree.expandItem(up);
-    tree.setCurrentItem(row);
-    if (tree.BeginEdit(row, 1)) {
-        if (auto* edit = qobject_cast<QLineEdit*>(tree.OpenEditor())) {
-            edit->setText(QString::number(periodMs));
-        }
-        tree.EndEdit(true);
-    }
-    if (tree.GetStateIcon(row) != POLL_ICON_ON) emit tree.stateIconClicked(row);
-}
-
-// Unticks the input's row.
-void StopPoll(CMainFrame& frame, int input) {
-    CTreeListCtrl& tree = frame.view().GetTreeCtrl();
-    CTreeListCtrl::Row row = PollRow(frame, input);
-    if (row && tree.GetStateIcon(row) == POLL_ICON_ON) emit tree.stateIconClicked(row);
-}
-
-bool PollTicked(CMainFrame& frame, int input) {
-    CTreeListCtrl::Row row = PollRow(frame, input);
-    return row && frame.view().GetTreeCtrl().GetStateIcon(row) == POLL_ICON_ON;
-}
-
-// A menu command, as its item or its keys would run it.
-void Command(CMainFrame& frame, int id) {
-    frame.RunCommand(id);
-}
-
-// A group read on demand shows the wait cursor until it ends.
-bool WaitCursorShown() {
-    return QApplication::overrideCursor() != nullptr;
-}
-
-// A transfer-thread job (read all) shows its progress until it ends.
-bool JobShown(CMainFrame& frame) {
-    return frame.progress().isVisible();
-}
-
-// ---------------------------------------------------------------------------
+using namespace zep8::stall;
 
 // The scenarios' rows.
 constexpr const char* kGroupSilent = "group silent 2400";
@@ -142,163 +59,9 @@ constexpr const char* kOpenSave = "open + save .zep";
 constexpr const char* kSinglePoint = "single point silent 2400";
 constexpr const char* kCalibration = "calibration silent 2400";
 constexpr const char* kApply = "apply silent 2400";
+constexpr const char* kPollsGone = "8 polls, server gone";
+constexpr const char* kPollsHostile = "8 polls, server floods";
 
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// A 1 ms timer on the window thread: the longest time between two ticks.
-class GapMeter {
-  public:
-    GapMeter() {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(1);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const Clock::time_point now = Clock::now();
-            longest_ = std::max(longest_, now - last_);
-            last_ = now;
-        });
-        timer_.start();
-    }
-    void Reset() {
-        last_ = Clock::now();
-        longest_ = {};
-    }
-    // The longest gap so far, the one still open included.
-    double LongestMs() const { return Ms(std::max(longest_, Clock::now() - last_)); }
-
-  private:
-    QTimer timer_;
-    Clock::time_point last_ = Clock::now();
-    Clock::duration longest_{};
-};
-
-// Runs the window's events until `done` holds or `limit` passes; false on the limit.
-bool RunUntil(const std::function<bool()>& done, Clock::duration limit) {
-    const Clock::time_point deadline = Clock::now() + limit;
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer check;
-    check.setInterval(2);
-    bool met = false;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        met = done();
-        if (met || Clock::now() >= deadline) loop.quit();
-    });
-    check.start();
-    loop.exec();
-    return met || done();
-}
-
-void RunFor(Clock::duration time) {
-    RunUntil([] { return false; }, time);
-}
-
-// One run of the program with its window, in this process, on its own settings.
-struct Window {
-    MemorySettingsStore store;
-    RecordingPrompter prompter;
-    std::ostringstream out, err;
-    RunEnvironment env;
-    std::unique_ptr<RunContext> run;
-    std::unique_ptr<WindowSession> session;
-
-    explicit Window(const std::string& programPath) : env{out, err, store, programPath} {}
-    ~Window() {
-        session.reset();
-        run.reset();
-    }
-    bool Start(const std::vector<std::string>& args) {
-        processState().reset();
-        run = std::make_unique<RunContext>(ParseCommandLine(args), env);
-        if (run->Prepare() != kRunGoesOn) return false;
-        session = std::make_unique<WindowSession>(*run, prompter);
-        if (!session->Start()) return false;
-        session->document().device().SetFinishHold(0ms);
-        RunFor(200ms);  // the window shown and settled
-        return true;
-    }
-    CMainFrame& frame() { return session->frame(); }
-    Document& document() { return session->document(); }
-    Device& device() { return document().device(); }
-    sim::VirtualModule& module() { return run->simulated->module(); }
-};
-
-struct Result {
-    std::string name;
-    double gapMs = 0;
-    double tookMs = 0;
-    bool ended = false;
-    std::string note;
-};
-
-// Runs `start` from the window's event loop, as a click would, then the
-// events until `done` holds (after `start` has returned) or `limit` passes.
-Result Measure(GapMeter& meter, const std::string& name, const std::function<void()>& start,
-               const std::function<bool()>& done, Clock::duration limit) {
-    Result r;
-    r.name = name;
-    bool returned = false;
-    meter.Reset();
-    const Clock::time_point t0 = Clock::now();
-    QTimer::singleShot(0, [&] {
-        start();
-        returned = true;
-    });
-    r.ended = RunUntil([&] { return returned && done(); }, limit);
-    QCoreApplication::processEvents();  // what the effect queued
-    r.tookMs = Ms(Clock::now() - t0);
-    r.gapMs = meter.LongestMs();
-    return r;
-}
-
-// Every parameter of the group has a value or an error.
-bool GroupSettled(const InvisibleElement& group) {
-    for (const auto& p : group.parameters()) {
-        if (p->value == kNoData && p->errorText.empty()) return false;
-    }
-    return true;
-}
-
-int GroupFailures(const InvisibleElement& group) {
-    int n = 0;
-    for (const auto& p : group.parameters()) n += p->errorText.empty() ? 0 : 1;
-    return n;
-}
-
-// The files the scenarios need, in a folder of their own.
-struct Scene {
-    fs::path dir;
-    fs::path program;  // the manual lies beside it, as in an installation
-    fs::path viewerStarted;
-    fs::path zep;
-
-    bool Prepare() {
-        char folder[] = "/tmp/zep8-ui-stall-XXXXXX";
-        if (!mkdtemp(folder)) return false;
-        dir = folder;
-        fs::create_directories(dir / "bin");
-        fs::create_directories(dir / "share" / "zep8");
-        program = dir / "bin" / "zep8";
-        viewerStarted = dir / "viewer-started";
-        zep = dir / "stall.zep";
-        std::ofstream(dir / "share" / "zep8" / "zep8.html") << "<html></html>\n";
-        // A viewer that returns only when "closed", five seconds later.
-        const fs::path viewer = dir / "bin" / "xdg-open";
-        std::ofstream(viewer) << "#!/bin/sh\ntouch '" << viewerStarted.string() << "'\nsleep 5\n";
-        fs::permissions(viewer, fs::perms::owner_all);
-        const char* inherited = std::getenv("PATH");
-        const std::string path =
-            (dir / "bin").string() + ":" + (inherited ? inherited : "/usr/bin:/bin");
-        setenv("PATH", path.c_str(), 1);
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-            setenv(name, dir.c_str(), 1);
-        }
-        return true;
-    }
-};
-
-using Results = std::vector<Result>;
 
 // Opens "Вход №1" with auto-read on: the group's rows all filled or failed,
 // or, once an exchange gave up, the read over (no wait cursor) with the
@@ -513,6 +276,85 @@ Result OpenAndSave(GapMeter& meter, Window& w, const Scene& scene) {
     return r;
 }
 
+// Eight inputs every 100 ms for three seconds on a remote line whose server
+// is not there (or floods the line), then stopped.
+Result RemotePolls(GapMeter& meter, const char* name, const std::string& port, const Scene& scene) {
+    Window w(scene.program.string());
+    Result r;
+    r.name = name;
+    if (!w.Start({"--port=" + port, "/silent"})) {
+        r.note = "окно не открылось";
+        return r;
+    }
+    Clock::time_point started;
+    bool stopping = false;
+    r = Measure(
+        meter, name,
+        [&] {
+            for (int i = 0; i < kInputCount; ++i) StartPoll(w.frame(), i, 100);
+            started = Clock::now();
+        },
+        [&] {
+            if (!stopping && Clock::now() - started >= 3s) {
+                for (int i = 0; i < kInputCount; ++i) StopPoll(w.frame(), i);
+                stopping = true;
+            }
+            if (!stopping) return false;
+            for (int i = 0; i < kInputCount; ++i) {
+                if (PollTicked(w.frame(), i)) return false;
+            }
+            return true;
+        },
+        30s);
+    r.note = "сообщений " + std::to_string(w.prompter.count());
+    return r;
+}
+
+// A server that has gone from the network: its connections are neither taken
+// nor refused (a listener whose queue is full drops the callers' SYNs), so
+// every connect waits out its time-out.
+class GoneServer {
+  public:
+    GoneServer() {
+        listener_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof at;
+        bind(listener_, reinterpret_cast<sockaddr*>(&at), sizeof at);
+        listen(listener_, 0);
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &length);
+        port_ = ntohs(at.sin_port);
+        for (int& s : queue_) {
+            s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            connect(s, reinterpret_cast<sockaddr*>(&at), sizeof at);
+        }
+        RunFor(200ms);
+    }
+    ~GoneServer() {
+        for (int s : queue_) close(s);
+        close(listener_);
+    }
+    std::string Where() const { return "127.0.0.1:" + std::to_string(port_); }
+
+  private:
+    int listener_ = -1, port_ = 0;
+    int queue_[3] = {-1, -1, -1};
+};
+
+void RemoteLines(GapMeter& meter, const Scene& scene, Results& results,
+                 const std::function<bool(const std::string&)>& wanted) {
+    if (wanted(kPollsGone)) {
+        GoneServer gone;
+        results.push_back(RemotePolls(meter, kPollsGone, "tcp://" + gone.Where(), scene));
+    }
+    if (wanted(kPollsHostile)) {
+        testing::HostilePeer peer(testing::HostilePeer::Act::Flood);
+        results.push_back(
+            RemotePolls(meter, kPollsHostile, "tcp://" + peer.listener.Where(), scene));
+    }
+}
+
 // Read all, polls, F1, open and save on a module at 9600 with line timing.
 void Module9600(GapMeter& meter, const Scene& scene, Results& results,
                 const std::function<bool(const std::string&)>& wanted) {
@@ -556,6 +398,7 @@ int main(int argc, char** argv) {
     if (wanted(kReadAll) || wanted(kPolls) || wanted(kHelp) || wanted(kOpenSave)) {
         Module9600(meter, scene, results, wanted);
     }
+    RemoteLines(meter, scene, results, wanted);
 
     std::printf("%-24s %12s %12s  %s\n", "scenario", "longest gap", "took", "");
     bool met = true;
