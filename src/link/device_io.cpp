@@ -220,7 +220,13 @@ DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
             reopened = true;
             continue;
         }
-        if (result != TRANSFER_ABORTED) lineGone_ = false;
+        if (result == TRANSFER_ABORTED) {
+            // The run was stopped inside the exchange: no verdict on the line,
+            // and nothing to repeat.
+            errorText = "Обмен прерван.";
+            return ExchangeResult::Failed;
+        }
+        lineGone_ = false;
         if (request.hash == kApplyHash) {
             RecordVerdict(NoteReplyAfterTimeout(), kLateReplyText);
             errorText.clear();

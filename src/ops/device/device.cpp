@@ -341,6 +341,9 @@ ExchangeRun Device::JobRun() {
 
 void Device::NoteExchange(Parameter& p, int status, const char* message, Event& stop) {
     ProcessState& state = processState();
+    // Cut short by the run's stop: the parameter was not refused, and the
+    // stop itself decides how the run ends.
+    if (status != 0 && stop.isSet()) return;
     if (status != 0) {
         LogError(p);
         // A calling program must be able to tell a job with failed parameters
