@@ -217,6 +217,9 @@ void RunContext::ProvideTlsSettings() {
         remote && options.tlsGiven()) {
         given = FoldCase(remote->Server());
         Preferences(env.store).StoreTlsSettings(given, options.tls);
+        const std::string key = options.tls.keyFile.empty() ? options.tls.certFile : options.tls.keyFile;
+        if (const std::string exposed = KeyFileExposure(key); !key.empty() && !exposed.empty())
+            env.err << "zep8: предупреждение: " << exposed << "\n";
     }
     SetTlsSettingsProvider([&store = env.store, given, tls = options.tls](const std::string& server) {
         if (!given.empty() && FoldCase(server) == given) return tls;

@@ -9,6 +9,7 @@
 #include "link/foreign_frame.h"
 #include "link/foreign_status_text.h"
 #include "link/frame_codec.h"
+#include "link/run_stop.h"
 #include "model/catalogue.h"
 #include "model/number_text.h"
 #include "model/parameter.h"
@@ -220,13 +221,14 @@ DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
             reopened = true;
             continue;
         }
-        if (result == TRANSFER_ABORTED) {
+        if (result == TRANSFER_ABORTED && (port_->stopEvent.isSet() || RunStop::Stopped())) {
             // The run was stopped inside the exchange: no verdict on the line,
-            // and nothing to repeat.
+            // and nothing to repeat. (A port that could not arm its wait also
+            // says "aborted"; that one is repeated like a lost frame start.)
             errorText = "Обмен прерван.";
             return ExchangeResult::Failed;
         }
-        lineGone_ = false;
+        if (result != TRANSFER_ABORTED) lineGone_ = false;
         if (request.hash == kApplyHash) {
             RecordVerdict(NoteReplyAfterTimeout(), kLateReplyText);
             errorText.clear();

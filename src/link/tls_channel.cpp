@@ -175,14 +175,23 @@ bool TlsChannel::Handshake(int fd, const std::string& host, const std::string& w
     BIO_set_fd(bio, fd, BIO_NOCLOSE);
     SSL_set_bio(s.ssl, bio, bio);
     SSL_set_app_data(s.ssl, &s);
+    // Without the name to check, any certificate the authorities signed would do.
+    bool named = true;
     if (IsAddressLiteral(host)) {
-        if (settings.fingerprint.empty()) X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(s.ssl), host.c_str());
+        if (settings.fingerprint.empty())
+            named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(s.ssl), host.c_str()) == 1;
     } else {
         SSL_set_tlsext_host_name(s.ssl, host.c_str());
         if (settings.fingerprint.empty()) {
             SSL_set_hostflags(s.ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-            SSL_set1_host(s.ssl, host.c_str());
+            named = SSL_set1_host(s.ssl, host.c_str()) == 1;
         }
+    }
+    if (!named) {
+        failure = "Имя сервера " + host + " не годится для проверки его сертификата (TLS): "
+                  "соединение не установлено.";
+        ERR_clear_error();
+        return false;
     }
 
     for (;;) {

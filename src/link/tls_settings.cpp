@@ -1,7 +1,10 @@
 #include "link/tls_settings.h"
 
 #include <cctype>
+#include <filesystem>
 #include <mutex>
+
+#include "platform/file_path.h"
 
 namespace zep8 {
 namespace {
@@ -50,8 +53,10 @@ TlsSettings TlsSettings::FromText(std::string_view text) {
             if (line.starts_with(name)) *field = std::string(line.substr(name.size()));
         }
     }
+    // A damaged pin stays as it is: read as no pin, it would trust any
+    // certificate the authorities signed. The handshake refuses it.
     if (!settings.fingerprint.empty()) {
-        settings.fingerprint = NormalFingerprint(settings.fingerprint).value_or("");
+        settings.fingerprint = NormalFingerprint(settings.fingerprint).value_or(settings.fingerprint);
     }
     return settings;
 }
@@ -89,6 +94,22 @@ TlsSettings TlsSettingsFor(const std::string& server) {
         provider = Provider();
     }
     return provider ? provider(server) : TlsSettings{};
+}
+
+std::string KeyFileExposure(const std::string& keyFile) {
+#ifdef _WIN32
+    (void)keyFile;
+    return {};
+#else
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::perms rights = fs::status(FilePath(keyFile), error).permissions();
+    if (error || (rights & (fs::perms::group_read | fs::perms::others_read)) == fs::perms::none)
+        return {};
+    return "файл ключа клиента " + keyFile +
+           " могут читать не только его владелец: оставьте права только владельцу (chmod 600 " +
+           keyFile + ").";
+#endif
 }
 
 }  // namespace zep8

@@ -32,6 +32,11 @@ struct TlsFacts {
     std::string notAfter;  // "10.12.2026"
 };
 
+// A warning when the client's key file may be read by others than its owner
+// (its group, everyone); empty when it may not, or on a system without such
+// rights.
+std::string KeyFileExposure(const std::string& keyFile);
+
 // A fingerprint as the operator may type it (colons, spaces, any case) in the
 // program's form: 64 lower-case hex digits; nothing when it is not SHA-256.
 std::optional<std::string> NormalFingerprint(std::string_view typed);

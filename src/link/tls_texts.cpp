@@ -150,7 +150,21 @@ std::string CertificateDate(const ASN1_TIME* time) {
     return text;
 }
 
+namespace {
+// An encrypted key file would make OpenSSL ask for its password on the
+// terminal, under the link lock: no password is given, and the load fails.
+int NoKeyPassword(char*, int, int, void*) {
+    return 0;
+}
+}  // namespace
+
 bool ConfigureTrust(SSL_CTX* ctx, const TlsSettings& s, std::string& failure) {
+    if (!s.fingerprint.empty() && !NormalFingerprint(s.fingerprint)) {
+        failure = "Отпечаток сертификата сервера в настройках повреждён (" + s.fingerprint +
+                  "): задайте его заново (--tls-fingerprint=).";
+        return false;
+    }
+    SSL_CTX_set_default_passwd_cb(ctx, NoKeyPassword);
     if (!s.caFile.empty()) {
         failure = Readable(s.caFile, "Файл сертификатов центра (--tls-ca)");
         if (!failure.empty()) return false;

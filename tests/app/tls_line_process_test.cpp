@@ -129,6 +129,20 @@ TEST_F(TlsLineProcess, AServerThatWantsAClientCertificateGetsOne) {
                                         File("engineer.key") + "'"));
     EXPECT_EQ(with.code, 0) << with.err;
     EXPECT_TRUE(Has(with.err, "параметров: 84 (с ошибками 0)")) << with.err;
+
+    // A key others may read still serves, with a warning; a key under a
+    // password is refused in words, never asked for on the terminal.
+    const std::string key = File("engineer.key"), locked = File("locked.key");
+    std::filesystem::permissions(key, std::filesystem::perms(0644));
+    const auto exposed = Run(Read(url, ca + " --tls-cert='" + File("engineer.pem") + "' --tls-key='" +
+                                           key + "'"));
+    EXPECT_EQ(exposed.code, 0) << exposed.err;
+    EXPECT_TRUE(Has(exposed.err, "предупреждение: файл ключа клиента " + key)) << exposed.err;
+    Shell("openssl pkey -in '" + key + "' -aes256 -passout pass:secret -out '" + locked + "'");
+    const auto asked = Run(Read(url, ca + " --tls-cert='" + File("engineer.pem") + "' --tls-key='" +
+                                         locked + "'"));
+    EXPECT_EQ(asked.code, 201);
+    EXPECT_TRUE(Has(asked.err, "не содержит ключа клиента в формате PEM (без пароля)")) << asked.err;
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 
 #include "link/remote_line.h"
 #include "link/run_stop.h"
+#include "link/tls_channel.h"
+#include "link/tls_settings.h"
 #include "support/hostile_peer.h"
 #include "support/remote_port.h"
 
@@ -94,6 +96,21 @@ TEST(HostileServer, TheRunsStopEndsAWaitOnTheLine) {
     EXPECT_NE(port.Open(), OPEN_OK);
     EXPECT_LT(Clock::now() - started, 1s);
     stopper.join();
+}
+
+// A pin damaged in the settings is not taken for no pin at all.
+TEST(RemoteLine, ADamagedStoredFingerprintIsRefusedNotIgnored) {
+    const TlsSettings stored = TlsSettings::FromText("fingerprint=12:ab:zz\n");
+    EXPECT_EQ(stored.fingerprint, "12:ab:zz");
+    if (!TlsChannel::Unavailable("x").empty()) GTEST_SKIP() << "no TLS in this build";
+    HostilePeer peer(HostilePeer::Act::ByteASecond);
+    SetTlsSettingsProvider([&](const std::string&) { return stored; });
+    RemotePort port("tcp+tls://" + peer.listener.Where());
+    EXPECT_EQ(port.Open(), OPEN_CANNOT_OPEN);
+    SetTlsSettingsProvider(nullptr);
+    EXPECT_NE(port.OpenFailureReason().find("Отпечаток сертификата сервера в настройках повреждён"),
+              std::string::npos)
+        << port.OpenFailureReason();
 }
 
 TEST(RemoteLine, AServerThatCouldNotBeReachedIsTriedAgainAfterItsBackOff) {
