@@ -35,6 +35,8 @@ int wmain(int argc, wchar_t** argv) {
     // Set once, maybe before zep8.exe has opened it: the stop must still count.
     Sleep(500);
     SetEvent(event);
+    // 20 s at most, stopped by zep8.exe's end only: one still running then is
+    // reported as 999.
     const DWORD waited = WaitForSingleObject(process.hProcess, 20000);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);

@@ -135,6 +135,7 @@ TEST_F(Zep8Process, AStoppedRunEnds205EvenWhenTheModuleHasFallenSilent) {
     ASSERT_NE(caller, SEM_FAILED);
     sem_post(caller);
     sem_close(caller);
+    // 30 s at most (the run's own end stops it); the module is let go either way.
     const bool ended = run.wait_for(30s) == std::future_status::ready;
     kill(simulator, SIGCONT);
     sem_unlink(("/zep8." + event).c_str());
@@ -147,6 +148,7 @@ TEST_F(Zep8Process, AStoppedRunEnds205EvenWhenTheModuleHasFallenSilent) {
 // line on standard error and the run's end, no box that would wait for
 // someone to click it.
 TEST_F(Zep8Process, AFailedSaveInTheWindowDoesNotWaitForAClick) {
+    // A box would hold the run for good: `timeout` ends it after 60 s (code 124).
     const Outcome outcome = Run("--simulate /read/close '" + File("no-such-folder/r.zep") + "'",
                                 "QT_QPA_PLATFORM=offscreen timeout 60 env ");
     EXPECT_EQ(outcome.code, 200) << outcome.err;
