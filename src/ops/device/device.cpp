@@ -351,10 +351,10 @@ void Device::NoteExchange(Parameter& p, int status, const char* message, Event& 
         LogError(p);
         // A calling program must be able to tell a job with failed parameters
         // from a clean one; a dead or garbled line still decides by its lower
-        // bit. A value that was never read is skipped, not refused. An
-        // exchange that fails once the run is stopped ("Прервать", the exit
-        // event) failed because of the stop: the run stays interrupted (205).
-        if (state.automation() && status != DEVICE_NO_DATA && !stop.isSet()) {
+        // bit. A value that was never read is skipped, not refused. A run
+        // already stopped (the exit watcher gives its verdict before it sets
+        // the abort event) stays interrupted (205).
+        if (state.automation() && status != DEVICE_NO_DATA) {
             state.UpdateExitStatus([](std::uint32_t now) {
                 return (now & EXIT_INTERRUPTED) ? now : now | EXIT_FAILED_PARAMETERS;
             });
