@@ -393,6 +393,10 @@ void Parser::tlsOption(std::string_view arg) {
 void Parser::finish() {
     OptionRecord& r = record;
     const std::optional<RemoteAddress> remote = ParseRemotePortName(r.portPath);
+    if (const std::string fault = RemotePortNameFault(r.portPath);
+        !fault.empty() && r.usageError.empty()) {
+        r.usageError = UsageErrorText(fault);
+    }
     if (r.tlsGiven() && !(remote && remote->tls) && r.usageError.empty()) {
         r.usageError = UsageErrorText(
             "--tls-ca, --tls-fingerprint, --tls-cert и --tls-key задаются вместе с "

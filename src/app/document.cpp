@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/exit_code.h"
 #include "app/installation.h"
 #include "app/preferences.h"
 #include "model/catalogue.h"
@@ -144,6 +145,12 @@ void Document::ClearModuleValues() {
     for (int i = 0; i < kInputCount; ++i) device_.channelsNode.channel(i).ClearValues();
 }
 
+// The command line's action, until the automated action is done: then the
+// watcher clears it and what follows is the operator's.
+bool Document::CommandLineAsks(std::uint32_t action) {
+    return (processState().actionFlags.load() & action) != 0;
+}
+
 bool Document::NewDocument() {
     if (startupCancelled_) return false;
     title_ = kUntitled;
@@ -173,11 +180,12 @@ bool Document::OpenDocument(const std::string& path) {
             // Loading is all or nothing: the whole file is read before a node
             // changes, so the configuration is as it was; its rows are drawn again.
             device_.changes.Notify(ChangeNotice::AllValues());
-            // Nothing may be written from a file that did not load.
-            if (setup_.options.hasAction(ACTION_WRITE_ALL)) state.SetExitStatus(EXIT_FILE_ERROR);
+            // The command line's file did not load: nothing may be written from
+            // it, and a read must not replace it (it may be another version's).
+            if (state.automation()) state.setExitBits(EXIT_FILE_ERROR);
             return false;
         }
-    } else if (setup_.options.hasAction(ACTION_WRITE_ALL)) {
+    } else if (CommandLineAsks(ACTION_WRITE_ALL)) {
         state.SetExitStatus(EXIT_FILE_ERROR);
         return false;
     }
@@ -198,14 +206,7 @@ bool Document::OpenDocument(const std::string& path) {
 bool Document::Start() {
     const OptionRecord& o = setup_.options;
     if (o.fileArgument.empty()) return NewDocument();
-    if (OpenDocument(o.fileArgument)) return true;
-    const bool readOnly = o.hasAction(ACTION_READ_ALL) && !o.hasAction(ACTION_WRITE_ALL) &&
-                          !processState().hasOption(OPT_NETPARAM_EDIT);
-    if (startupCancelled_ || !readOnly || !FileExists(o.fileArgument)) return false;
-    // The damaged file has been reported; what is read replaces it.
-    processState().clearExitBits(EXIT_FILE_ERROR);
-    device_.abortEvent.reset();
-    return NewDocument();
+    return OpenDocument(o.fileArgument);
 }
 
 std::optional<std::string> Document::SaveDocument(const std::string& path) {
@@ -250,8 +251,13 @@ void Document::SaveAfterRead() {
     if (setup_.options.fileArgument.empty()) return;
     // The caller asked for the file: one that could not be written is a file error.
     if (const std::optional<std::string> error = SaveDocument(setup_.options.fileArgument)) {
-        prompter_.notify(*error, "Ошибка сохранения файла", Icon::Error);
         processState().setExitBits(EXIT_FILE_ERROR);
+        // A box would hold an unattended /read/close until someone clicks it.
+        if (setup_.failureLine) {
+            setup_.failureLine(ExitCodeFor(EXIT_FILE_ERROR, 0), *error);
+        } else {
+            prompter_.notify(*error, "Ошибка сохранения файла", Icon::Error);
+        }
     }
 }
 
@@ -323,7 +329,7 @@ void Document::ApplyNewNetworkSettings() {
     ProcessState& state = processState();
     if (!state.automation()) {
         ui_.ApplyDialog(device_);
-    } else if (setup_.options.hasAction(ACTION_APPLY)) {
+    } else if (CommandLineAsks(ACTION_APPLY)) {
         ApplyNetworkSettingsAutomated(device_);
     }
     device_.changes.Notify(ChangeNotice::AllValues());

@@ -37,13 +37,18 @@ class DocumentUi {
 // What the document needs to know of the run.
 struct DocumentSetup {
     OptionRecord options;
-    std::string password;     // the operator password loaded at start, as kept (a hash)
+    std::string password;     // the operator password loaded at start, as kept (text or hash)
     std::string programPath;  // absolute path of the program file
     ProgramInfo info = CurrentProgramInfo();
     // Opens the manual (ManualPath) without waiting for the viewer; `failed`
     // runs on the window thread when the viewer cannot start or ends in a
     // failure. Empty: xdg-open, of which only a failed start is told.
     std::function<void(const std::string& file, std::function<void()> failed)> openHelp;
+    // Where an automated run tells a failure that nobody would be there to
+    // click away (a read whose file could not be saved): the window's run
+    // writes the closing line (FailureLine) to standard error. Empty: the
+    // prompter tells it, as the terminal's run does before its own closing line.
+    std::function<void(int code, const std::string& reason)> failureLine;
     // --trace: sees the session's exchanges from the first one on.
     ExchangeTap* trace = nullptr;
 };
@@ -68,8 +73,9 @@ class Document : public SessionHost {
     // network-parameter edit run (which saves the file and ends).
     bool OpenDocument(const std::string& path);
     // The document the command line asks for: the named file, or a new one.
-    // For an automated read the file is only where the result goes, so a
-    // damaged one is read over. False when the program must end.
+    // False when the program must end: a named file that does not load ends
+    // an automated run with a file error (200) and is left as it is, also
+    // when it was named for /read.
     bool Start();
     // The reason when saving failed.
     std::optional<std::string> SaveDocument(const std::string& path);
@@ -109,6 +115,7 @@ class Document : public SessionHost {
     ConfigurationNodes nodes();
 
   private:
+    static bool CommandLineAsks(std::uint32_t action);
     void ClearModuleValues();
     // The file, its name and the modified flag changed, and with them maybe
     // the contents.

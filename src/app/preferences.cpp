@@ -139,18 +139,18 @@ PasswordRead Preferences::password() const {
 
 int Preferences::StorePassword(std::string_view password) {
     if (!store_.hasKey(kProgramKey)) return PASSWORD_WRITE_KEY_MISSING;
-    const std::string hash = HashPassword(password);
-    if (hash.empty()) return PASSWORD_WRITE_FAILED;
-    return store_.writeString(kProgramKey, "password", hash) ? PASSWORD_WRITE_OK
-                                                             : PASSWORD_WRITE_FAILED;
+    // The form already kept: another configurator reading the same value
+    // takes a plain one as text. A new value is hashed in a store of our own.
+    const std::optional<std::string> kept = store_.readString(kProgramKey, "password");
+    const bool hashed = kept ? IsPasswordHash(*kept) : !store_.sharedWithOtherPrograms();
+    const std::string value = hashed ? HashPassword(password) : std::string(password);
+    if (hashed && value.empty()) return PASSWORD_WRITE_FAILED;
+    return store_.writeString(kProgramKey, "password", value) ? PASSWORD_WRITE_OK
+                                                              : PASSWORD_WRITE_FAILED;
 }
 
-std::string Preferences::OperatorPassword() {
-    PasswordRead read = password();
-    if (read.status != PASSWORD_READ_OK || IsPasswordHash(read.password)) return read.password;
-    if (StorePassword(read.password) != PASSWORD_WRITE_OK) return read.password;
-    const PasswordRead hashed = password();
-    return hashed.status == PASSWORD_READ_OK ? hashed.password : read.password;
+std::string Preferences::OperatorPassword() const {
+    return password().password;
 }
 
 bool Preferences::showDifferencesBeforeWrite() const {

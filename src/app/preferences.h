@@ -22,7 +22,8 @@ class NetRS485prg;
 //   3 odd; 1), "stop_bits" (1), "address_length" (8), "address" (16),
 //   "echo" (1: drop the adapter's echo of each request; 0),
 //   "remote_ports" (the last four serial device servers used, newest first,
-//   one a line), "password" (a salted hash; 902417 while none is kept),
+//   one a line), "password" (902417 while none is kept; a salted hash, or
+//   the text as the maker's other configurators keep it: see StorePassword),
 //   "show_differences_before_write" (0 or 1; 0),
 //   "tls HOST:PORT" (how to trust that server over TLS: TlsSettings::Text).
 // "Software\ARVO\ZEP8\Recent File List": "File1" ... "File8", newest first.
@@ -90,12 +91,15 @@ class Preferences {
     std::vector<std::string> recentRemotePorts() const;
 
     PasswordRead password() const;
-    // Keeps the hash of `password`, never the text itself; writes into the
+    // Keeps `password` in the form the store holds already: as text when the
+    // value kept is text (the maker's other configurators read it so from the
+    // shared registry key), else as a salted hash; a first value is hashed
+    // unless the store is shared with other programs. Writes into the
     // existing program key only, it never creates it.
     int StorePassword(std::string_view password);
-    // The password of this run, as password() reads it; a plain text left by
-    // an earlier version is replaced by its hash at once (it stays the password).
-    std::string OperatorPassword();
+    // The password of this run, as password() reads it; never rewritten
+    // (PasswordMatches checks either form).
+    std::string OperatorPassword() const;
 
     bool showDifferencesBeforeWrite() const;
     void SetShowDifferencesBeforeWrite(bool on);

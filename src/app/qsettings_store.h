@@ -20,7 +20,8 @@ namespace zep8 {
 // INI text has no types, so a 32-bit integer is written as "int:<decimal>";
 // a text that itself starts with "int:" or "str:" is written with "str:" in
 // front. Every write is flushed to the file at once. The file is the user's
-// alone (mode 0600): it holds the operator password's hash.
+// alone (mode 0600) and no other program's: it holds the operator password,
+// as a hash unless an earlier version left it as text.
 class QSettingsStore : public SettingsStore {
   public:
     QSettingsStore();

@@ -35,13 +35,15 @@ constexpr std::string_view kLateReplyText =
     "Связь неустойчива: после таймаута обмен с прибором прошел.";
 
 // The link's verdict replaces the whole exit status except a job's
-// failed-parameter bit, which survives it. Returns the verdict when it took
-// its place (for the reason recorded with it), else 0.
+// failed-parameter bit, which survives it. A run that was stopped ("Прервать",
+// the exit event) stays stopped: the exchange under way at the stop says
+// nothing about the line. Returns the verdict when it took its place (for the
+// reason recorded with it), else 0.
 std::uint32_t SetLinkVerdict(std::uint32_t verdict, bool (*replaces)(std::uint32_t)) {
     bool adopted = false;
     processState().UpdateExitStatus([&adopted, verdict, replaces](std::uint32_t now) {
         const std::uint32_t link = now & ~EXIT_FAILED_PARAMETERS;
-        adopted = replaces(link);
+        adopted = !(now & EXIT_INTERRUPTED) && replaces(link);
         return adopted ? verdict | (now & EXIT_FAILED_PARAMETERS) : now;
     });
     return adopted ? verdict : 0;

@@ -3,7 +3,9 @@
 namespace zep8 {
 
 LineByName::Kind LineByName::KindOf(std::string_view name) {
-    if (IsRemotePortName(name)) return Kind::Remote;
+    // A server's name that is not whole is refused by the remote line, with
+    // the reason, rather than taken for a device file.
+    if (LooksLikeRemotePortName(name)) return Kind::Remote;
     if (IsInProcessPortName(name)) return Kind::InProcess;
     return Kind::Serial;
 }

@@ -31,7 +31,11 @@ std::uint32_t ComPortParity(int scheme) {
 
 }  // namespace
 
-std::optional<RemoteAddress> ParseRemotePortName(std::string_view name) {
+namespace {
+
+// The scheme of a server's line name ("tcp", "rfc2217", each also "+tls"), and
+// what follows "://"; nothing when the name is not written as one.
+std::optional<std::pair<RemoteAddress, std::string_view>> SplitScheme(std::string_view name) {
     RemoteAddress address;
     const std::size_t schemeEnd = name.find("://");
     if (schemeEnd == std::string_view::npos) return std::nullopt;
@@ -49,7 +53,28 @@ std::optional<RemoteAddress> ParseRemotePortName(std::string_view name) {
     } else {
         return std::nullopt;
     }
-    const std::string_view rest = name.substr(schemeEnd + 3);
+    return std::make_pair(address, name.substr(schemeEnd + 3));
+}
+
+// A TCP port is 1-65535; the resolver would take a larger number modulo
+// 65536 and connect somewhere else.
+std::optional<int> TcpPortNumber(std::string_view digits) {
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    const std::size_t first = std::min(digits.find_first_not_of('0'), digits.size());
+    const std::string_view significant = digits.substr(first);
+    if (significant.size() > 5) return std::nullopt;
+    const int number = significant.empty() ? 0 : std::stoi(std::string(significant));
+    if (number < 1 || number > 65535) return std::nullopt;
+    return number;
+}
+
+}  // namespace
+
+std::optional<RemoteAddress> ParseRemotePortName(std::string_view name) {
+    auto split = SplitScheme(name);
+    if (!split) return std::nullopt;
+    auto& [address, rest] = *split;
     const std::size_t colon = rest.rfind(':');
     if (colon == std::string_view::npos || colon == 0 || colon + 1 == rest.size()) {
         return std::nullopt;
@@ -58,10 +83,30 @@ std::optional<RemoteAddress> ParseRemotePortName(std::string_view name) {
     if (host.size() > 2 && host.front() == '[' && host.back() == ']') {  // [::1]
         host = host.substr(1, host.size() - 2);
     }
+    const std::optional<int> port = TcpPortNumber(rest.substr(colon + 1));
+    if (!port) return std::nullopt;
     address.host = std::string(host);
-    address.port = std::string(rest.substr(colon + 1));
-    if (address.port.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    address.port = std::to_string(*port);
     return address;
+}
+
+bool LooksLikeRemotePortName(std::string_view name) {
+    return SplitScheme(name).has_value();
+}
+
+std::string RemotePortNameFault(std::string_view name) {
+    const auto split = SplitScheme(name);
+    if (!split || ParseRemotePortName(name)) return {};
+    const std::string_view rest = split->second;
+    const std::size_t colon = rest.rfind(':');
+    const std::string_view port =
+        colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    if (colon == std::string_view::npos || colon == 0 || port.empty()) {
+        return "В имени порта " + std::string(name) +
+               " нет сервера или номера его порта: пишется СЕРВЕР:ПОРТ, например "
+               "tcp://192.168.0.7:4001.";
+    }
+    return "Номер порта сервера в " + std::string(name) + " должен быть числом от 1 до 65535.";
 }
 
 std::string RemoteAddress::Server() const {
@@ -128,7 +173,7 @@ int RemoteLine::Open() {
     timings_ = LineTimings{};
     const PortSettings s = owner_.settings;
     const std::optional<RemoteAddress> address = ParseRemotePortName(s.name);
-    if (!address) return Refuse(OPEN_CANNOT_OPEN, "Имя порта " + s.name + " не понято.");
+    if (!address) return Refuse(OPEN_CANNOT_OPEN, RemotePortNameFault(s.name));
     address_ = *address;
     if (auto refused = RefuseSettings(s, false)) return Refuse(refused->result, refused->reason);
     if (address_.tls) {

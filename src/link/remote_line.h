@@ -23,10 +23,17 @@ struct RemoteAddress {
     // "HOST:PORT", as texts and the TLS settings name the server.
     std::string Server() const;
 };
+// Nothing unless the name is whole: a host, and a port number 1-65535.
 std::optional<RemoteAddress> ParseRemotePortName(std::string_view name);
 inline bool IsRemotePortName(std::string_view name) {
     return ParseRemotePortName(name).has_value();
 }
+// Written with one of the schemes above, whole or not.
+bool LooksLikeRemotePortName(std::string_view name);
+// Why a name written as a server's line names none (no host, no port, a port
+// number outside 1-65535), for the operator; empty for a whole name and for
+// one that is not written as a server's.
+std::string RemotePortNameFault(std::string_view name);
 
 // The line to a serial device server over TCP, on behalf of `owner`: its
 // settings, reply-wait atomics and stop event are the ones it uses. The server

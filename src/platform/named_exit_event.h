@@ -12,8 +12,10 @@ namespace zep8 {
 // The event by which a calling program asks the configurator to close: on
 // POSIX the named semaphore "/zep8.NAME" (NAME in lower case), which the
 // caller signals with sem_post and which outlives both processes until someone
-// unlinks it; on Windows the named manual-reset event object NAME (in lower
-// case), which the caller opens and sets (SetEvent).
+// unlinks it, so posts left from an earlier run are drained when it is
+// opened; on Windows the named manual-reset event object NAME (in lower
+// case), which the caller opens and sets (SetEvent): created unsignalled, or
+// opened as it is, so that a caller's stop before the open still counts.
 class NamedExitEvent {
   public:
     static constexpr std::chrono::milliseconds kSlice{50};

@@ -17,10 +17,12 @@ std::unique_ptr<NamedExitEvent> NamedExitEvent::Open(std::string_view name) {
     const std::string folded = SemaphoreName(name);
     const std::wstring wide =
         std::filesystem::path(std::u8string(folded.begin(), folded.end())).wstring();
+    // Made unsignalled, or opened as the caller made it. Never reset: a caller
+    // that set it before this run opened it has asked for the stop already.
+    // (An event outlives no process that holds it, so none is left from an
+    // earlier run.)
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, wide.c_str());
     if (!event) return nullptr;
-    // An event left set by an earlier run must not end this one at once.
-    ResetEvent(event);
     return std::unique_ptr<NamedExitEvent>(new NamedExitEvent(event));
 }
 

@@ -6,8 +6,9 @@
 
 namespace zep8 {
 
-// The operator password is kept as a salted one-way hash, so that the
-// settings file does not give it away: yescrypt ("$y$...", libcrypt) where the
+// Where the store is the program's own, the operator password is kept as a
+// salted one-way hash, so that the settings file does not give it away (a
+// value kept as text stays text: see Preferences::StorePassword): yescrypt ("$y$...", libcrypt) where the
 // system has it, else PBKDF2-HMAC-SHA256 from the system's own cryptography
 // ("$pbkdf2-sha256$ITERATIONS$SALT$HASH", hex), which every build checks, so
 // that a value moved from a Windows machine still works.

@@ -26,6 +26,7 @@ class RegistrySettingsStore : public SettingsStore {
     std::optional<std::int32_t> readInt(std::string_view key, std::string_view name) const override;
     bool writeString(std::string_view key, std::string_view name, std::string_view value) override;
     bool writeInt(std::string_view key, std::string_view name, std::int32_t value) override;
+    bool sharedWithOtherPrograms() const override { return true; }
 
   private:
     std::wstring KeyPath(std::string_view key) const;

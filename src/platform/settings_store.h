@@ -32,6 +32,10 @@ class SettingsStore {
     // The program's own start-up writes are done: whatever is written from
     // now on is the operator's change.
     virtual void startupWritten() {}
+    // Other programs read these keys too (the registry's, shared with the
+    // maker's other configurators, which take the password as text); a store
+    // that is this program's alone says false.
+    virtual bool sharedWithOtherPrograms() const { return false; }
 };
 
 }  // namespace zep8

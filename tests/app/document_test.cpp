@@ -26,6 +26,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::string Contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 class NoWindows : public DocumentUi {
   public:
     bool PortSetupSaysExit(Device&) override {
@@ -78,6 +83,7 @@ class DocumentOnModule : public ::testing::Test {
             helpOpened = file;
             helpFailed = std::move(failed);
         };
+        setup.failureLine = failureLine;
         document = std::make_unique<Document>(std::make_unique<SerialPort>(),
                                               settings ? *settings : store, prompter, ui, setup);
         document->device().SetObserver(&observer);
@@ -96,6 +102,7 @@ class DocumentOnModule : public ::testing::Test {
     fs::path dir;
     std::string helpOpened;
     std::function<void()> helpFailed;  // what the viewer calls when it fails
+    std::function<void(int, const std::string&)> failureLine;  // the window's, when set
 };
 
 TEST_F(DocumentOnModule, StartFindsTheModuleAndReadsIntoAFile) {
@@ -144,6 +151,62 @@ TEST_F(DocumentOnModule, MissingFileForWriteIsAnError) {
     Document& doc = Start({"/write", File("missing.zep")});
     EXPECT_FALSE(doc.OpenDocument(File("missing.zep")));
     EXPECT_EQ(processState().ExitStatus(), 1u);
+}
+
+// A file named for /read that does not load may be another version's: the
+// run ends with a file error (200) and leaves it as it was.
+TEST_F(DocumentOnModule, AReadDoesNotReplaceAFileThatDoesNotLoad) {
+    std::ofstream(File("text.zep")) << "plain text";
+    Document& doc = Start({"/read", "/close", Port(), File("text.zep")});
+    EXPECT_FALSE(doc.Start());
+    EXPECT_EQ(processState().ExitStatus(), std::uint32_t{EXIT_FILE_ERROR});
+    EXPECT_EQ(prompter.messages().back().caption, "Ошибка открытия файла");
+
+    document.reset();
+    processState().reset();
+    Document& empty = Start({});
+    std::string bytes = SaveConfiguration(empty.nodes());
+    bytes[2] = 4;  // a schema this version does not know
+    std::ofstream(File("schema.zep"), std::ios::binary) << bytes;
+    document.reset();
+    processState().reset();
+    Document& reader = Start({"/read", "/close", Port(), File("schema.zep")});
+    EXPECT_FALSE(reader.Start());
+    EXPECT_EQ(processState().ExitStatus(), std::uint32_t{EXIT_FILE_ERROR});
+    document.reset();
+    EXPECT_EQ(Contents(File("text.zep")), "plain text");
+    EXPECT_EQ(Contents(File("schema.zep")), bytes);
+}
+
+// Once the automated action is done the watcher clears the command line's
+// action: a file the operator opens later is the operator's, and a new name
+// is taken for what is read or saved next, also in a /write run.
+TEST_F(DocumentOnModule, AfterTheAutomatedWriteAMissingFileOpensAsANewName) {
+    Document& writer = Start({"/write", Port(), File("w.zep")});
+    ASSERT_FALSE(writer.SaveDocument(File("w.zep")));
+    ASSERT_TRUE(writer.Start());
+    processState().actionFlags = 0;  // as the automation watcher leaves it
+    EXPECT_TRUE(writer.OpenDocument(File("later.zep")));
+    EXPECT_EQ(writer.title(), "later.zep");
+    EXPECT_EQ(processState().ExitStatus(), 0u);
+}
+
+// An automated read whose file cannot be saved: the run's failure line, no
+// box for nobody to click (the window's run gives the line).
+TEST_F(DocumentOnModule, AFailedSaveAfterAnAutomatedReadGivesTheLineNotABox) {
+    std::vector<std::pair<int, std::string>> lines;
+    failureLine = [&lines](int code, const std::string& reason) {
+        lines.emplace_back(code, reason);
+    };
+    Document& doc = Start({"/read", "/close", Port(), File("missing-dir/a.zep")});
+    ASSERT_TRUE(doc.Start());
+    const std::size_t before = prompter.count();
+    ASSERT_TRUE(doc.ReadAll());
+    EXPECT_EQ(prompter.count(), before);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].first, 200);
+    EXPECT_NE(lines[0].second.find("missing-dir"), std::string::npos) << lines[0].second;
+    EXPECT_EQ(processState().ExitStatus() & EXIT_FILE_ERROR, std::uint32_t{EXIT_FILE_ERROR});
 }
 
 TEST_F(DocumentOnModule, DamagedDocumentKeepsTheConfiguration) {

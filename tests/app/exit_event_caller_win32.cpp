@@ -32,13 +32,12 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "exit_event_caller: cannot start (error %lu)\n", GetLastError());
         return 3;
     }
-    // zep8.exe clears the event when it opens it: set it until zep8.exe ends.
+    // Set once, maybe before zep8.exe has opened it: the stop must still count.
     Sleep(500);
-    DWORD waited = WAIT_TIMEOUT;
-    for (int i = 0; i < 200 && waited == WAIT_TIMEOUT; ++i) {
-        SetEvent(event);
-        waited = WaitForSingleObject(process.hProcess, 100);
-    }
+    SetEvent(event);
+    // 20 s at most, stopped by zep8.exe's end only: one still running then is
+    // reported as 999.
+    const DWORD waited = WaitForSingleObject(process.hProcess, 20000);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     std::printf("%lu\n", waited == WAIT_OBJECT_0 ? code : 999UL);

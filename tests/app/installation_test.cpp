@@ -8,6 +8,7 @@
 #include <iterator>
 #include <memory>
 
+#include "app/preferences.h"
 #include "app/qsettings_store.h"
 #include "platform/memory_settings_store.h"
 #include "platform/password_hash.h"
@@ -132,13 +133,18 @@ TEST_P(InstallationTest, NoQuestionForTheSameOrAMissingProgram) {
     EXPECT_EQ(prompter_.count(), 0u);
 }
 
-// A password an earlier version kept as plain text, in a file every user could
-// read: the file becomes the owner's, and the text gives way to its hash at
-// the first start, staying the password.
-TEST(PasswordFile, APlainPasswordOfAnEarlierVersionIsHashedAtOnce) {
+// A password an earlier version (or another of the maker's configurators)
+// kept as plain text, in a file every user could read: the file becomes the
+// owner's, the value is checked as it is and never rewritten at start, and a
+// changed password is kept as text too, in the form the others read.
+TEST(PasswordFile, APlainPasswordOfAnEarlierVersionStaysPlain) {
     const fs::path dir = fs::temp_directory_path() / ("zep8-plain-" + std::to_string(getpid()));
     fs::create_directories(dir);
     const std::string file = (dir / "ZEP8.conf").string();
+    const auto contents = [&file] {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
     {
         QSettingsStore old(file);
         old.createKey(kProgramKey);
@@ -146,23 +152,44 @@ TEST(PasswordFile, APlainPasswordOfAnEarlierVersionIsHashedAtOnce) {
     }
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                               fs::perms::others_read);
-    std::ifstream before(file);
-    ASSERT_NE(std::string(std::istreambuf_iterator<char>(before), {}).find("4711"),
-              std::string::npos);
+    const std::string before = contents();
+    ASSERT_NE(before.find("4711"), std::string::npos);
 
     QSettingsStore store(file);
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     const std::string kept = Preferences(store).OperatorPassword();
-    EXPECT_TRUE(IsPasswordHash(kept));
+    EXPECT_EQ(kept, "4711");
     EXPECT_TRUE(PasswordMatches("4711", kept));
     EXPECT_FALSE(PasswordMatches("47110", kept));
-    EXPECT_EQ(Preferences(store).password().password, kept);
-    std::ifstream after(file);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}).find("4711"),
-              std::string::npos);
-    EXPECT_EQ(Preferences(store).OperatorPassword(), kept);  // a hash stays as it is
+    EXPECT_EQ(contents(), before);
+
+    ASSERT_EQ(Preferences(store).StorePassword("4712"), PASSWORD_WRITE_OK);
+    EXPECT_EQ(Preferences(store).password().password, "4712");
     fs::remove_all(dir);
+}
+
+// The form kept is the form written: a hash stays a hash, text stays text. A
+// first password is hashed in a store of the program's own, kept as text in
+// one other programs read (the registry key the maker's configurators share).
+TEST(PasswordForm, AChangedPasswordKeepsTheFormOfTheStore) {
+    MemorySettingsStore own;
+    MemorySettingsStore shared(true);
+    for (MemorySettingsStore* store : {&own, &shared}) {
+        store->createKey(kProgramKey);
+        ASSERT_EQ(Preferences(*store).StorePassword("1111"), PASSWORD_WRITE_OK);
+    }
+    EXPECT_TRUE(IsPasswordHash(Preferences(own).OperatorPassword()));
+    EXPECT_EQ(Preferences(shared).OperatorPassword(), "1111");
+
+    shared.writeString(kProgramKey, "password", HashPassword("2222"));
+    ASSERT_EQ(Preferences(shared).StorePassword("3333"), PASSWORD_WRITE_OK);
+    EXPECT_TRUE(PasswordMatches("3333", Preferences(shared).OperatorPassword()));
+    EXPECT_TRUE(IsPasswordHash(Preferences(shared).OperatorPassword()));
+
+    own.writeString(kProgramKey, "password", "4444");
+    ASSERT_EQ(Preferences(own).StorePassword("5555"), PASSWORD_WRITE_OK);
+    EXPECT_EQ(Preferences(own).OperatorPassword(), "5555");
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, InstallationTest, ::testing::Bool(),

@@ -7,6 +7,12 @@
 #include "model/net_rs485_prg.h"
 #include "platform/memory_settings_store.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/registry_settings_store.h"
+#endif
+
 namespace zep8 {
 namespace {
 
@@ -68,6 +74,29 @@ TEST(ProgramSettings, TheLastFewServersAreRemembered) {
     Preferences(store).LoadProgramSettings(node);
     EXPECT_EQ(node.GetValue("Port"), "tcp://e:5");
 }
+
+#ifdef _WIN32
+// The registry key is shared with the maker's other configurators, which read
+// the password as text: a text value is checked as it is and never rewritten,
+// a change stays text, and so does a first password.
+TEST(PasswordInTheRegistry, StaysTextTheOtherConfiguratorsRead) {
+    const std::string prefix = "Software\\ZEP8 Password Tests\\";
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\ZEP8 Password Tests");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\ZEP8 Password Tests");
+    RegistrySettingsStore store(prefix);
+    ASSERT_TRUE(store.createKey(kProgramKey));
+    ASSERT_EQ(Preferences(store).StorePassword("1234"), PASSWORD_WRITE_OK);
+    EXPECT_EQ(store.readString(kProgramKey, "password"), "1234");
+
+    ASSERT_TRUE(store.writeString(kProgramKey, "password", "4711"));  // another configurator's
+    EXPECT_EQ(Preferences(store).OperatorPassword(), "4711");
+    EXPECT_EQ(store.readString(kProgramKey, "password"), "4711");
+    ASSERT_EQ(Preferences(store).StorePassword("4712"), PASSWORD_WRITE_OK);
+    EXPECT_EQ(store.readString(kProgramKey, "password"), "4712");
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\ZEP8 Password Tests");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\ZEP8 Password Tests");
+}
+#endif
 
 }  // namespace
 }  // namespace zep8

@@ -117,6 +117,57 @@ TEST_F(Zep8Process, ExitEventStopsAWrite) {
     EXPECT_EQ(outcome.code, 205) << outcome.err;
 }
 
+// The module stops answering (here: its simulator is frozen) and the calling
+// program gives up on it through the exit event while an exchange waits: that
+// exchange fails after the stop, and the run ends as stopped all the same.
+TEST_F(Zep8Process, AStoppedRunEnds205EvenWhenTheModuleHasFallenSilent) {
+    ASSERT_EQ(Run("--simulate /read/close '" + File("w.zep") + "'").code, 0);
+    const std::string port = StartSimulator({"--baud", "2400", "--timing"});
+    ASSERT_FALSE(port.empty());
+    const std::string event = "zep8silent" + std::to_string(getpid());
+    auto run = std::async(std::launch::async, [&] {
+        return Run("--headless --port=" + port + " /bps:2400/write/close/exitevent:" + event +
+                   " '" + File("w.zep") + "'");
+    });
+    std::this_thread::sleep_for(1500ms);  // the write at 2400 baud takes far longer
+    kill(simulator, SIGSTOP);
+    sem_t* caller = sem_open(("/zep8." + event).c_str(), O_CREAT, 0600, 0);
+    ASSERT_NE(caller, SEM_FAILED);
+    sem_post(caller);
+    sem_close(caller);
+    // 30 s at most (the run's own end stops it); the module is let go either way.
+    const bool ended = run.wait_for(30s) == std::future_status::ready;
+    kill(simulator, SIGCONT);
+    sem_unlink(("/zep8." + event).c_str());
+    ASSERT_TRUE(ended);
+    const Outcome outcome = run.get();
+    EXPECT_EQ(outcome.code, 205) << outcome.err;
+}
+
+// An automated read in the window whose file cannot be saved: the failure
+// line on standard error and the run's end, no box that would wait for
+// someone to click it.
+TEST_F(Zep8Process, AFailedSaveInTheWindowDoesNotWaitForAClick) {
+    // A box would hold the run for good: `timeout` ends it after 60 s (code 124).
+    const Outcome outcome = Run("--simulate /read/close '" + File("no-such-folder/r.zep") + "'",
+                                "QT_QPA_PLATFORM=offscreen timeout 60 env ");
+    EXPECT_EQ(outcome.code, 200) << outcome.err;
+    EXPECT_NE(outcome.err.find("zep8: нет файла или он испорчен: Не удалось"), std::string::npos)
+        << outcome.err;
+}
+
+// A server's port number the resolver would wrap (70000 is 4464 to it): the
+// run is refused before anything starts, in words.
+TEST_F(Zep8Process, AServerPortOutsideTheTcpRangeIsRefused) {
+    for (const char* name : {"tcp://127.0.0.1:70000", "rfc2217+tls://plc:0"}) {
+        const Outcome outcome = Run(std::string("--headless --port=") + name + " /test");
+        EXPECT_EQ(outcome.code, 2) << outcome.err;
+        EXPECT_EQ(outcome.err, std::string("zep8: Номер порта сервера в ") + name +
+                                   " должен быть числом от 1 до 65535. (список параметров: "
+                                   "zep8 --help)\n");
+    }
+}
+
 // What a calling program sees of runs that do nothing, or fail, while a file
 // or a port is at stake.
 TEST_F(Zep8Process, NoRunThatDidNothingOrFailedEndsAsASuccess) {
@@ -150,7 +201,9 @@ TEST_F(Zep8Process, NoRunThatDidNothingOrFailedEndsAsASuccess) {
         {"--simulate /write/close 'schema.zep'", 200, nullptr},
         {"--simulate /write/close 'damaged.zep'", 200, nullptr},
         {"--simulate /calibrate/read/close 'cal.zep'", 204, nullptr},
-        {"--simulate /read/close 'damaged.zep'", 0, "damaged.zep"},
+        // A file that does not load may be another version's: not even /read replaces it.
+        {"--simulate /read/close 'damaged.zep'", 200, nullptr},
+        {"--simulate /read/close 'schema.zep'", 200, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -172,6 +225,8 @@ TEST_F(Zep8Process, NoRunThatDidNothingOrFailedEndsAsASuccess) {
     }
     EXPECT_FALSE(fs::exists(File("new.zep")));
     EXPECT_FALSE(fs::exists(File("cal.zep")));
+    EXPECT_EQ(Read(File("damaged.zep")), "not a configuration");
+    EXPECT_EQ(Read(File("schema.zep")), std::string("\xff\xff\x04\x00\x08\x00CZEP8Doc", 14));
     EXPECT_NE(Run("/read/close '" + File("new.zep") + "'").err.find("/port:N или --port="),
               std::string::npos);
     close(watch);

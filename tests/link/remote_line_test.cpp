@@ -38,6 +38,32 @@ TEST(RemoteLine, PortNamesSayTheKindOfLine) {
     EXPECT_EQ(PortDevicePath("tcp://10.0.0.5:4001"), "tcp://10.0.0.5:4001");
 }
 
+// A TCP port is 1-65535. The resolver would take 70000 for 4464 and connect
+// to whatever listens there: such a name is refused with the reason.
+TEST(RemoteLine, AServerPortOutsideOneTo65535IsRefused) {
+    const auto highest = ParseRemotePortName("tcp+tls://plc:65535");
+    ASSERT_TRUE(highest);
+    EXPECT_EQ(highest->port, "65535");
+    EXPECT_EQ(ParseRemotePortName("tcp://plc:04001")->port, "4001");
+    for (const char* name : {"tcp://127.0.0.1:70000", "rfc2217://plc:65536", "tcp://plc:0",
+                             "rfc2217+tls://plc:000", "tcp://plc:99999999999999999999"}) {
+        EXPECT_FALSE(ParseRemotePortName(name)) << name;
+        EXPECT_EQ(RemotePortNameFault(name),
+                  "Номер порта сервера в " + std::string(name) +
+                      " должен быть числом от 1 до 65535.");
+    }
+    EXPECT_NE(RemotePortNameFault("tcp://plc").find("СЕРВЕР:ПОРТ"), std::string::npos);
+    EXPECT_EQ(RemotePortNameFault("tcp://plc:4001"), "");
+    EXPECT_EQ(RemotePortNameFault("/dev/ttyUSB0"), "");
+
+    // A stored name (the port set-up's) is not taken for a device file either.
+    LineByName line;
+    line.settings.name = "tcp://127.0.0.1:70000";
+    EXPECT_NE(line.Open(), OPEN_OK);
+    EXPECT_EQ(line.OpenFailureReason(),
+              "Номер порта сервера в tcp://127.0.0.1:70000 должен быть числом от 1 до 65535.");
+}
+
 TEST(RemoteLine, TelnetDoublesFfBothWaysAndAnswersTheServer) {
     // A ModBUS-RTU frame may hold 0xFF: doubled on the way out, single on the way in.
     EXPECT_EQ(TelnetStream::Escape(Bytes({0x28, 0xFF, 0x01})), Bytes({0x28, 0xFF, 0xFF, 0x01}));

@@ -83,6 +83,25 @@ TEST_F(NamedExitEventTest, APostLeftFromAnEarlierRunIsForgotten) {
     EXPECT_FALSE(fresh->waitFor(stop_));
 }
 
+#ifdef _WIN32
+// A calling program that made the event and set it before the configurator
+// opened it has asked for the stop: the open must not take that back.
+TEST_F(NamedExitEventTest, AStopSetBeforeTheOpenIsKept) {
+    HANDLE caller = CreateEventA(nullptr, TRUE, FALSE, NamedExitEvent::SemaphoreName(name_).c_str());
+    ASSERT_TRUE(caller);
+    SetEvent(caller);
+    auto watched = NamedExitEvent::Open(name_);
+    ASSERT_TRUE(watched);
+    auto stopper = std::async(std::launch::async, [&] {
+        std::this_thread::sleep_for(500ms);
+        stop_.set();
+    });
+    EXPECT_TRUE(watched->waitFor(stop_));
+    stopper.get();
+    CloseHandle(caller);
+}
+#endif
+
 TEST_F(NamedExitEventTest, OnlyTheLowerCaseNameIsOurs) {
     auto watched = NamedExitEvent::Open(name_);
     ASSERT_TRUE(watched);

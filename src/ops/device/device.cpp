@@ -190,8 +190,9 @@ std::string Device::GroupOf(const Parameter& parameter) const {
 }
 
 void Device::Abort() {
-    abortEvent.set();
+    // The verdict first: whatever the stop cuts short finds the run stopped.
     processState().SetExitStatus(EXIT_INTERRUPTED);
+    abortEvent.set();
 }
 
 void Device::AddToCounter(ProgressCounter counter, int n) {
@@ -310,10 +311,12 @@ void Device::FinishJob(bool hold) {
     if (observer_) observer_->DisplayEnded();
     ProcessState& state = processState();
     if (state.networkChanged && !port().stopEvent.isSet() && host_) host_->NetworkSettingsChanged();
-    // A read cut short by a lost port would replace the file with a partial
-    // configuration; the calling program learns of the loss from the exit code.
+    // A read cut short by a lost port, or stopped by the operator or the
+    // calling program, would replace the file with a partial configuration;
+    // the calling program learns of it from the exit code.
+    const bool stopped = (state.ExitStatus() & EXIT_INTERRUPTED) != 0;
     if (state.automation() && (state.actionFlags.load() & ACTION_READ_ALL) && host_ &&
-        !LineGone()) {
+        !LineGone() && !stopped) {
         host_->SaveAfterRead();
     }
     // Once the job has ended, the caller owns the port and the done event again.
@@ -348,9 +351,13 @@ void Device::NoteExchange(Parameter& p, int status, const char* message, Event& 
         LogError(p);
         // A calling program must be able to tell a job with failed parameters
         // from a clean one; a dead or garbled line still decides by its lower
-        // bit. A value that was never read is skipped, not refused.
+        // bit. A value that was never read is skipped, not refused. A run
+        // already stopped (the exit watcher gives its verdict before it sets
+        // the abort event) stays interrupted (205).
         if (state.automation() && status != DEVICE_NO_DATA) {
-            state.setExitBits(EXIT_FAILED_PARAMETERS);
+            state.UpdateExitStatus([](std::uint32_t now) {
+                return (now & EXIT_INTERRUPTED) ? now : now | EXIT_FAILED_PARAMETERS;
+            });
         }
     }
     // A port that has gone stops the job at once: the next parameter would

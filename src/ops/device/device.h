@@ -63,7 +63,7 @@ class Device : public DeviceIO, public TransferSession {
     ~Device() override;
 
     // The operator password that unlocks factory reset and attribute editing,
-    // as kept (a hash, or the plain default; see PasswordMatches).
+    // as kept (a hash, or text: the default or a stored one; see PasswordMatches).
     void SetPassword(std::string password) { password_ = std::move(password); }
     void SetObserver(JobObserver* observer) { observer_ = observer; }
     JobObserver* observer() const { return observer_; }

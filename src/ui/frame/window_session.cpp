@@ -98,6 +98,10 @@ bool WindowSession::Start() {
     setup.openHelp = [viewers](const std::string& file, std::function<void()> failed) {
         viewers->Open(file, std::move(failed));
     };
+    std::ostream& err = run_.env.err;
+    setup.failureLine = [&err](int code, const std::string& reason) {
+        err << FailureLine(code, reason, nullptr) << std::endl;
+    };
     document_ = std::make_unique<Document>(std::move(port_), run_.env.store, prompter_, *host_,
                                            std::move(setup));
     if (!document_->Start()) return false;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "support/device_on_pty.h"
 
@@ -125,6 +126,44 @@ TEST_F(Session, AbortStopsTheJobAndMarksTheRun) {
     EXPECT_LT(Counter(ProgressCounter::Parameters), 84);
     EXPECT_EQ(processState().ExitStatus(), 0x20u);
     EXPECT_FALSE(device->abortEvent.isSet());
+}
+
+// Stops the run from the line itself, at the first exchange: as the caller's
+// exit event or "Прервать" would while that exchange is under way.
+class StopAtFirstExchange : public ExchangeTap {
+  public:
+    explicit StopAtFirstExchange(std::function<void()> stop) : stop_(std::move(stop)) {}
+    void OnExchange(const ExchangeRecord&) override {
+        if (!stopped_.exchange(true)) stop_();
+    }
+
+  private:
+    std::function<void()> stop_;
+    std::atomic<bool> stopped_{false};
+};
+
+// The module stops answering and the run is stopped while an exchange waits
+// for it: that exchange fails after the stop, and the run still ends as
+// stopped (205), not with failed parameters (204) or a dead line (202); the
+// file of an automated read is not replaced by what little was read.
+TEST_F(Session, AnExchangeThatFailsAfterTheStopLeavesTheRunStopped) {
+    processState().actionFlags = ACTION_AUTOMATION | ACTION_READ_ALL;
+    module().injectFault(sim::Fault::Silence, 1000);
+    StopAtFirstExchange operatorStop([this] { device->Abort(); });
+    device->AddTap(&operatorStop);
+    ASSERT_TRUE(device->ReadAll());
+    device->RemoveTap(&operatorStop);
+    EXPECT_EQ(processState().ExitStatus(), std::uint32_t{EXIT_INTERRUPTED});
+    EXPECT_EQ(host.saves, 0);
+
+    // The exit watcher gives the verdict before it sets the abort event.
+    processState().SetExitStatus(0);
+    StopAtFirstExchange callerStop([] { processState().SetExitStatus(EXIT_INTERRUPTED); });
+    device->AddTap(&callerStop);
+    ASSERT_TRUE(device->ReadAll());
+    device->RemoveTap(&callerStop);
+    EXPECT_EQ(processState().ExitStatus(), std::uint32_t{EXIT_INTERRUPTED});
+    EXPECT_EQ(host.saves, 0);
 }
 
 TEST_F(Session, ErrorLogGetsOneLinePerFailure) {
