@@ -9,14 +9,15 @@
 //
 // One redraw is what the window does on each tick of its redraw timer while
 // results arrive: after a new result of each input, the curves rebuilt from the
-// kept results in view, the axes set, then the chart's layout and the window's
-// repaint from the event loop. The chart view painted alone by grab() is shown beside.
+// kept results in view, the axes set, then the plot's layout, its picture and
+// the window's repaint from the event loop. The plot's widget painted alone by
+// grab() (its last picture copied) is shown beside.
 #include <time.h>
 
 #include <QApplication>
 #include <QDateTime>
 #include <QPixmap>
-#include <QtCharts/QChartView>
+#include <qcustomplot.h>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -135,7 +136,7 @@ int main(int argc, char** argv) {
     plot.resize(width, height);
     plot.show();
     QApplication::processEvents();
-    auto* view = plot.findChild<QChartView*>();
+    auto* view = plot.findChild<QCustomPlot*>();
 
     const qint64 start = QDateTime::currentMSecsSinceEpoch() - kTicksPerHour * kTickMs;
     const auto fed = Clock::now();
@@ -144,7 +145,7 @@ int main(int argc, char** argv) {
     std::printf("kept: %d results (%d inputs x %d), %.2f us to add one\n",
                 kInputs * plot.SampleCount(0), kInputs, plot.SampleCount(0),
                 feedMs * 1000 / (kInputs * kTicksPerHour));
-    std::printf("window %dx%d, chart view %dx%d, %d redraws each\n", plot.width(), plot.height(),
+    std::printf("window %dx%d, plot %dx%d, %d redraws each\n", plot.width(), plot.height(),
                 view->width(), view->height(), redraws);
 
     int tick = kTicksPerHour;
@@ -164,7 +165,7 @@ int main(int argc, char** argv) {
             const double c0 = ThreadCpuMs();
             plot.Redraw();
             const auto t1 = Clock::now();
-            QApplication::processEvents();  // the chart's layout and the window's repaint
+            QApplication::processEvents();  // the plot's layout and picture, the repaint
             const auto t2 = Clock::now();
             const double c2 = ThreadCpuMs();
             if (i < 0) continue;
@@ -172,7 +173,7 @@ int main(int argc, char** argv) {
             wall.push_back(Ms(t2 - t0));
             cpu.push_back(c2 - c0);
         }
-        // The chart view painted alone, as grab() does it.
+        // The plot painted alone, as grab() does it.
         const auto g0 = Clock::now();
         for (int i = 0; i < redraws; ++i) {
             if (view->grab().isNull()) return 1;

@@ -7,10 +7,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtCharts/QChartView>
-#include <QtCharts/QLegend>
-#include <QtCharts/QLegendMarker>
 #include <optional>
+#include <qcustomplot.h>
 
 #include "ui/plot/trend_plot.h"
 
@@ -23,14 +21,17 @@ QDateTime At(double seconds) {
     return kStart.addMSecs(qRound64(seconds * 1000));
 }
 
-QChart* ChartOf(CTrendPlot& plot) {
-    return plot.findChild<QChartView*>()->chart();
+QCustomPlot* ViewOf(CTrendPlot& plot) {
+    return plot.findChild<QCustomPlot*>();
 }
 
 QStringList LegendLabels(CTrendPlot& plot) {
     QStringList labels;
-    for (QLegendMarker* marker : ChartOf(plot)->legend()->markers()) {
-        if (marker->isVisible()) labels << marker->label();
+    QCPLegend* legend = ViewOf(plot)->legend;
+    for (int i = 0; i < legend->itemCount(); ++i) {
+        if (auto* item = qobject_cast<QCPPlottableLegendItem*>(legend->item(i))) {
+            labels << item->plottable()->name();
+        }
     }
     return labels;
 }
@@ -86,13 +87,13 @@ class TrendPlotTest : public QObject {
         QVERIFY(plot.HasGapAfterLast(4));
 
         // The pointer on the second curve at 0.5 s.
-        QChartView* view = plot.findChild<QChartView*>();
-        const QPointF onCurve = ChartOf(plot)->mapToPosition(
-            QPointF(static_cast<double>(At(0.5).toMSecsSinceEpoch()), 25.5));
-        const QPoint inView = view->mapFromScene(ChartOf(plot)->mapToScene(onCurve));
-        QMouseEvent move(QEvent::MouseMove, inView, view->viewport()->mapToGlobal(inView),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(view->viewport(), &move);
+        QCustomPlot* view = ViewOf(plot);
+        const QPoint inView(
+            qRound(view->xAxis->coordToPixel(At(0.5).toMSecsSinceEpoch() / 1000.0)),
+            qRound(view->yAxis->coordToPixel(25.5)));
+        QMouseEvent move(QEvent::MouseMove, inView, view->mapToGlobal(inView), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view, &move);
         bool named = false;
         for (QLabel* label : plot.findChildren<QLabel*>()) {
             named = named || label->text() == QStringLiteral("Печь: 25.5   (12:00:00.500)");
@@ -170,7 +171,7 @@ class TrendPlotTest : public QObject {
 
         const auto runs = plot.DrawnRuns(7);
         QCOMPARE(RunCount(plot, 7), 2);
-        const double width = ChartOf(plot)->plotArea().width();
+        const double width = ViewOf(plot)->axisRect()->width();
         QVERIFY(runs[0].size() + runs[1].size() <= 2 * plot.width());
         QVERIFY(runs[0].size() + runs[1].size() > width);
     }
@@ -186,7 +187,7 @@ class TrendPlotTest : public QObject {
         QVERIFY(plot.SavePicture(path));
         QImage image;
         QVERIFY(image.load(path, "PNG"));
-        QCOMPARE(image.size(), plot.findChild<QChartView*>()->size());
+        QCOMPARE(image.size(), ViewOf(plot)->size());
         QVERIFY(!plot.SavePicture(dir.filePath(QStringLiteral("нет/график.png"))));
     }
 };

@@ -1,8 +1,6 @@
 #include "ui/frame/app_icon.h"
 
-#include <QPainter>
-#include <QPixmap>
-#include <QSvgRenderer>
+#include <QString>
 
 // The resource lives in a static library: nothing would pull it in otherwise.
 static void InitProgramIconResource() {
@@ -13,17 +11,10 @@ namespace zep8 {
 
 QIcon ProgramIcon() {
     InitProgramIconResource();
-    // Drawn here rather than through the SVG icon plugin, which a system may lack.
-    QSvgRenderer renderer(QStringLiteral(":/app/zep8.svg"));
+    // Rendered from data/icons/zep8.svg when the program is built.
     QIcon icon;
-    if (!renderer.isValid()) return icon;
     for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        renderer.render(&painter);
-        painter.end();
-        icon.addPixmap(pixmap);
+        icon.addFile(QStringLiteral(":/app/icons/zep8-%1.png").arg(size), QSize(size, size));
     }
     return icon;
 }

@@ -13,17 +13,11 @@
 #include <QPen>
 #include <QPushButton>
 #include <QTimer>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QtCharts/QDateTimeAxis>
-#include <QtCharts/QLegend>
-#include <QtCharts/QLegendMarker>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QValueAxis>
+#include <QVector>
 #include <algorithm>
 #include <cmath>
-
-#include "ui/plot/trend_plot_curves.h"
+#include <limits>
+#include <qcustomplot.h>
 
 namespace zep8 {
 namespace {
@@ -31,7 +25,7 @@ namespace {
 constexpr qint64 kSecond = 1000;
 constexpr qint64 kDay = 24 * 3600 * kSecond;
 // Five pictures a second follow a live poll well enough and keep the window
-// thread's share of a core small: a redraw lays out the chart's axes again.
+// thread's share of a core small: a redraw lays out the axes and legend again.
 constexpr int kRedrawMs = 200;
 constexpr int kSlowestRedrawMs = 1000;
 // How near the pointer must be to a result for the read-out to name it.
@@ -65,8 +59,46 @@ QString DefaultLabel(int input) {
     return QStringLiteral("Вход %1").arg(input + 1);
 }
 
-void ShowInLegend(QChart& chart, QAbstractSeries* series, bool shown) {
-    for (QLegendMarker* marker : chart.legend()->markers(series)) marker->setVisible(shown);
+// The plot's keys are seconds since the epoch, as its time axis counts them.
+double Seconds(double milliseconds) {
+    return milliseconds / 1000;
+}
+
+// The axes, the grid and the legend below the plot area; numbers with a point
+// and no group separator, as everywhere in the program.
+void SetUpAxes(QCustomPlot& view, const QSharedPointer<QCPAxisTickerDateTime>& time,
+               const QSharedPointer<QCPAxisTickerFixed>& value) {
+    QLocale numbers = QLocale::c();
+    numbers.setNumberOptions(QLocale::OmitGroupSeparator);
+    view.setLocale(numbers);
+    // Curves are drawn in their own colours each time: no buffer of its own
+    // is worth keeping per layer, and labels are kept between pictures.
+    view.setPlottingHints(QCP::phCacheLabels | QCP::phFastPolylines | QCP::phImmediateRefresh);
+    time->setDateTimeSpec(Qt::LocalTime);
+    time->setTickCount(7);
+    view.xAxis->setTicker(time);
+    value->setScaleStrategy(QCPAxisTickerFixed::ssNone);
+    view.yAxis->setTicker(value);
+    view.yAxis->setNumberFormat(QStringLiteral("g"));
+    view.yAxis->setNumberPrecision(6);
+    for (QCPAxis* axis : {view.xAxis, view.yAxis}) {
+        axis->grid()->setPen(QPen(QColor(0xd8, 0xd8, 0xd8), 1, Qt::SolidLine));
+        axis->grid()->setSubGridVisible(false);
+    }
+
+    auto* below = new QCPLayoutGrid;
+    view.plotLayout()->addElement(1, 0, below);
+    view.plotLayout()->setRowStretchFactor(1, 0.001);
+    below->setMargins(QMargins(4, 0, 4, 4));
+    below->addElement(0, 0, view.legend);
+    view.legend->setVisible(true);
+    view.legend->setBorderPen(Qt::NoPen);
+    view.legend->setBrush(Qt::NoBrush);
+    view.legend->setFillOrder(QCPLegend::foColumnsFirst);
+    view.legend->setWrap(4);
+    view.legend->setFont(view.font());
+    view.legend->setIconSize(24, 10);
+    view.legend->setSelectableParts(QCPLegend::spNone);
 }
 
 }  // namespace
@@ -74,45 +106,44 @@ void ShowInLegend(QChart& chart, QAbstractSeries* series, bool shown) {
 CTrendPlot::CTrendPlot(QWidget* parent)
     : QWidget(parent, Qt::Tool),
       curves_(kInputs),
-      chart_(new QChart),
-      view_(new QChartView(chart_)),
-      timeAxis_(new QDateTimeAxis),
-      valueAxis_(new QValueAxis),
-      lines_(new CTrendPlotCurves(kInputs)),
+      view_(new QCustomPlot),
+      timeTicker_(new QCPAxisTickerDateTime),
+      valueTicker_(new QCPAxisTickerFixed),
       spanBox_(new QComboBox),
       pauseButton_(new QPushButton(QStringLiteral("Пауза"))),
       readout_(new QLabel),
       redrawTimer_(new QTimer(this)) {
     setWindowTitle(QStringLiteral("График опроса входов"));
 
-    chart_->legend()->setAlignment(Qt::AlignBottom);
-    chart_->setMargins(QMargins(4, 4, 4, 4));
-    // A plain fill: the theme's gradient is computed pixel by pixel on every repaint.
-    chart_->setBackgroundBrush(QBrush(Qt::white));
-    chart_->addAxis(timeAxis_, Qt::AlignBottom);
-    chart_->addAxis(valueAxis_, Qt::AlignLeft);
-    timeAxis_->setTickCount(7);
-    valueAxis_->setLabelFormat(QStringLiteral("%g"));
+    SetUpAxes(*view_, timeTicker_, valueTicker_);
     for (int input = 0; input < kInputs; ++input) {
-        QLineSeries* legend = curves_[input].legend = new QLineSeries;
-        legend->setPen(QPen(kColours[input], 2));
-        legend->setName(DefaultLabel(input));
-        chart_->addSeries(legend);
-        legend->attachAxis(timeAxis_);
-        legend->attachAxis(valueAxis_);
-        ShowInLegend(*chart_, legend, false);
+        Curve& curve = curves_[input];
+        // Every run is already cut to the plot's columns, gaps kept: the
+        // graph's own sampling would only look at the points again.
+        curve.line = view_->addGraph();
+        curve.line->setPen(QPen(kColours[input], 1));
+        curve.line->setName(DefaultLabel(input));
+        curve.line->setAdaptiveSampling(false);
+        curve.dots = view_->addGraph();
+        curve.dots->setLineStyle(QCPGraph::lsNone);
+        curve.dots->setScatterStyle(
+            QCPScatterStyle(QCPScatterStyle::ssDisc, kColours[input], kColours[input], 3));
+        curve.dots->setAdaptiveSampling(false);
     }
-    // Above the grid, below the legend.
-    lines_->setParentItem(chart_);
-    lines_->setZValue(5);
-    connect(chart_, &QChart::plotAreaChanged, this, [this](const QRectF& area) {
-        lines_->SetArea(area);
-        ScheduleRedraw();  // the columns to decimate to have changed
+    ShowInLegend();
+    noResults_ = new QCPItemText(view_);
+    noResults_->setClipToAxisRect(true);
+    noResults_->position->setType(QCPItemPosition::ptAxisRectRatio);
+    noResults_->position->setCoords(0.5, 0.5);
+    noResults_->setText(QStringLiteral("Нет результатов опроса"));
+    // The columns to cut the curves to change with the plot area.
+    connect(view_, &QCustomPlot::afterLayout, this, [this] {
+        if (view_->axisRect()->width() != drawnColumns_) ScheduleRedraw();
     });
 
-    view_->viewport()->setMouseTracking(true);
-    view_->viewport()->setCursor(Qt::CrossCursor);
-    view_->viewport()->installEventFilter(this);
+    view_->setMouseTracking(true);
+    view_->setCursor(Qt::CrossCursor);
+    view_->installEventFilter(this);
 
     for (const SpanChoice& choice : kSpans) spanBox_->addItem(QString::fromUtf8(choice.text));
     spanBox_->setCurrentIndex(static_cast<int>(span_));
@@ -172,16 +203,14 @@ void CTrendPlot::AddSample(int input, const QString& label, QDateTime time,
     curve.label = label;
     QString name = label.isEmpty() ? DefaultLabel(input) : label;
     if (!curve.why.isEmpty()) name += QStringLiteral(": ") + curve.why;
-    if (name != curve.legend->name()) curve.legend->setName(name);
-    if (first) ShowInLegend(*chart_, curve.legend, true);
+    if (name != curve.line->name()) curve.line->setName(name);
+    if (first) ShowInLegend();
     ScheduleRedraw();
 }
 
 void CTrendPlot::Clear() {
-    for (int input = 0; input < kInputs; ++input) {
-        curves_[input].samples.Clear();
-        ShowInLegend(*chart_, curves_[input].legend, false);
-    }
+    for (Curve& curve : curves_) curve.samples.Clear();
+    ShowInLegend();
     latest_.reset();
     readout_->clear();
     Redraw();
@@ -213,14 +242,22 @@ bool CTrendPlot::HasGapAfterLast(int input) const {
 }
 
 QDateTime CTrendPlot::VisibleStart() const {
-    return timeAxis_->min();
+    return QDateTime::fromMSecsSinceEpoch(qRound64(view_->xAxis->range().lower * 1000));
 }
 QDateTime CTrendPlot::VisibleEnd() const {
-    return timeAxis_->max();
+    return QDateTime::fromMSecsSinceEpoch(qRound64(view_->xAxis->range().upper * 1000));
 }
 
 const std::vector<QList<QPointF>>& CTrendPlot::DrawnRuns(int input) const {
-    return lines_->Runs(input);
+    return curves_[input].runs;
+}
+
+// The legend names the inputs with results, in their order.
+void CTrendPlot::ShowInLegend() {
+    view_->legend->clearItems();
+    for (Curve& curve : curves_) {
+        if (curve.samples.Size() > 0) curve.line->addToLegend();
+    }
 }
 
 // At most ten times a second, and no more often than the view moves by a
@@ -229,7 +266,7 @@ void CTrendPlot::ScheduleRedraw() {
     if (!isVisible() || redrawTimer_->isActive()) return;
     const qint64 end = ViewEnd();
     const double perPixel =
-        static_cast<double>(end - ViewStart(end)) / std::max(1.0, chart_->plotArea().width());
+        static_cast<double>(end - ViewStart(end)) / std::max(1, view_->axisRect()->width());
     redrawTimer_->start(std::clamp(static_cast<int>(perPixel), kRedrawMs, kSlowestRedrawMs));
 }
 
@@ -263,19 +300,19 @@ void CTrendPlot::Redraw() {
     if (!isVisible()) return;  // drawn when shown
     const qint64 end = ViewEnd();
     const qint64 start = ViewStart(end);
-    timeAxis_->setFormat(end - start > kDay ? QStringLiteral("dd.MM HH:mm")
-                                            : QStringLiteral("HH:mm:ss"));
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(start), QDateTime::fromMSecsSinceEpoch(end));
+    timeTicker_->setDateTimeFormat(end - start > kDay ? QStringLiteral("dd.MM HH:mm")
+                                                      : QStringLiteral("HH:mm:ss"));
+    view_->xAxis->setRange(Seconds(static_cast<double>(start)), Seconds(static_cast<double>(end)));
 
     // Before the first layout the plot area is empty; the window's width is near enough.
-    const qreal plotWidth = chart_->plotArea().width();
-    const int columns = static_cast<int>(plotWidth > 10 ? plotWidth : view_->width());
+    const int plotWidth = view_->axisRect()->width();
+    const int columns = plotWidth > 10 ? plotWidth : view_->width();
+    drawnColumns_ = plotWidth;
     double low = 0, high = 0;
     bool hasValues = false;
-    for (int input = 0; input < kInputs; ++input) {
-        Curve& curve = curves_[input];
+    for (Curve& curve : curves_) {
         TrendRuns shown = VisibleRuns(curve.samples, start, end, columns);
-        lines_->SetRuns(input, kColours[input], std::move(shown.runs));
+        ShowRuns(curve, std::move(shown.runs), columns);
         if (!shown.hasValues) continue;
         low = hasValues ? std::min(low, shown.low) : shown.low;
         high = hasValues ? std::max(high, shown.high) : shown.high;
@@ -284,12 +321,36 @@ void CTrendPlot::Redraw() {
     if (hasValues) {
         ShowValueRange(low, high);
     } else {
-        valueAxis_->setRange(0, 1);
-        valueAxis_->setTickCount(6);
+        view_->yAxis->setRange(0, 1);
+        valueTicker_->setTickStep(0.2);
     }
-    const QString title = latest_ ? QString() : QStringLiteral("Нет результатов опроса");
-    if (chart_->title() != title) chart_->setTitle(title);
-    lines_->SetRanges(start, end, valueAxis_->min(), valueAxis_->max());
+    noResults_->setVisible(!latest_);
+    // Drawn from the event loop: what else changes before it joins this picture.
+    view_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+// A graph's points: the runs of two results and more as one line broken by
+// gaps, the runs of one result as dots.
+void CTrendPlot::ShowRuns(Curve& curve, std::vector<QList<QPointF>> runs, int columns) {
+    QVector<QCPGraphData> line, dots;
+    qsizetype points = 0;
+    for (const QList<QPointF>& run : runs) {
+        if (run.size() == 1) {
+            dots.append(QCPGraphData(Seconds(run.front().x()), run.front().y()));
+            continue;
+        }
+        if (!line.isEmpty()) {
+            line.append(QCPGraphData(line.constLast().key, std::numeric_limits<double>::quiet_NaN()));
+        }
+        for (const QPointF& point : run) line.append(QCPGraphData(Seconds(point.x()), point.y()));
+        points += run.size();
+    }
+    // Smoothing costs several times the drawing itself; where a curve has
+    // more points than the area has pixel columns it would not show anyway.
+    curve.line->setAntialiased(points <= columns);
+    curve.line->data()->set(line, true);
+    curve.dots->data()->set(dots, true);
+    curve.runs = std::move(runs);
 }
 
 // Round limits and a handful of ticks at steps of 1, 2 or 5 times a power of
@@ -314,12 +375,12 @@ void CTrendPlot::ShowValueRange(double low, double high) {
     }
     low = std::floor(low / step) * step;
     high = std::ceil(high / step) * step;
-    valueAxis_->setRange(low, high);
-    valueAxis_->setTickCount(static_cast<int>(std::lround((high - low) / step)) + 1);
+    view_->yAxis->setRange(low, high);
+    valueTicker_->setTickStep(step);
 }
 
 bool CTrendPlot::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == view_->viewport()) {
+    if (watched == view_) {
         if (event->type() == QEvent::MouseMove) {
             ShowReadout(static_cast<QMouseEvent*>(event)->position().toPoint());
         } else if (event->type() == QEvent::Leave) {
@@ -330,17 +391,19 @@ bool CTrendPlot::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CTrendPlot::ShowReadout(const QPoint& position) {
-    const QPointF inChart = chart_->mapFromScene(view_->mapToScene(position));
-    if (!chart_->plotArea().contains(inChart)) {
+    if (!view_->axisRect()->rect().contains(position)) {
         readout_->clear();
         return;
     }
-    QAbstractSeries* axes = curves_.front().legend;
-    const QPointF value = chart_->mapToValue(inChart, axes);
+    const QCPAxis& timeAxis = *view_->xAxis;
+    const QCPAxis& valueAxis = *view_->yAxis;
+    const QPointF inChart(position);
+    const QPointF value(timeAxis.pixelToCoord(inChart.x()) * 1000,
+                        valueAxis.pixelToCoord(inChart.y()));
 
     // The result nearest to the pointer within a few pixels, when a curve passes there.
     const auto timeAt = [&](double dx) {
-        return static_cast<qint64>(chart_->mapToValue(inChart + QPointF(dx, 0), axes).x());
+        return static_cast<qint64>(timeAxis.pixelToCoord(inChart.x() + dx) * 1000);
     };
     const qint64 from = timeAt(-kPickPixels), to = timeAt(kPickPixels);
     double nearest = kPickPixels;
@@ -352,8 +415,8 @@ void CTrendPlot::ShowReadout(const QPoint& position) {
         for (std::size_t i = begin; i < end; i += stride) {
             const auto& sample = samples.At(i);
             if (std::isnan(sample.value)) continue;
-            const QPointF at = chart_->mapToPosition(
-                QPointF(static_cast<double>(sample.time), sample.value), axes);
+            const QPointF at(timeAxis.coordToPixel(Seconds(static_cast<double>(sample.time))),
+                             valueAxis.coordToPixel(sample.value));
             const double distance = QLineF(at, inChart).length();
             if (distance >= nearest) continue;
             nearest = distance;
@@ -368,7 +431,7 @@ void CTrendPlot::ShowReadout(const QPoint& position) {
         return;
     }
     // The pointer's own place, its value to about a thousandth of the axis.
-    const double range = valueAxis_->max() - valueAxis_->min();
+    const double range = valueAxis.range().size();
     const int decimals = std::clamp(2 - static_cast<int>(std::floor(std::log10(range))), 0, 9);
     readout_->setText(TimeText(static_cast<qint64>(value.x())) + QStringLiteral("   ") +
                       QString::number(value.y(), 'f', decimals));
@@ -376,6 +439,7 @@ void CTrendPlot::ShowReadout(const QPoint& position) {
 
 bool CTrendPlot::SavePicture(const QString& path) {
     if (redrawTimer_->isActive()) Redraw();
+    view_->replot();  // a queued one would come after the picture
     return view_->grab().save(path, "PNG");
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
+#include <QPointF>
+#include <QSharedPointer>
 #include <QString>
 #include <QWidget>
 #include <cstddef>
@@ -9,19 +12,17 @@
 
 #include "ui/plot/trend_plot_samples.h"
 
-class QChart;
-class QChartView;
 class QComboBox;
-class QDateTimeAxis;
+class QCPAxisTickerDateTime;
+class QCPAxisTickerFixed;
+class QCPGraph;
+class QCPItemText;
+class QCustomPlot;
 class QLabel;
-class QLineSeries;
 class QPushButton;
 class QTimer;
-class QValueAxis;
 
 namespace zep8 {
-
-class CTrendPlotCurves;
 
 // "График опроса входов": the poll results of the eight inputs as curves over
 // local time. A tool window of its own; results are added on the window thread.
@@ -68,7 +69,7 @@ class CTrendPlot : public QWidget {
     void hidden();
 
   public slots:
-    // Draws at once; new results otherwise draw at most ten times a second,
+    // Draws at once; new results otherwise draw at most five times a second,
     // and no more often than the view moves by a pixel.
     void Redraw();
 
@@ -81,10 +82,14 @@ class CTrendPlot : public QWidget {
     struct Curve {
         CTrendSamples samples{kSamplesPerInput};
         QString label;
-        QString why;                    // of the last read that gave no number
-        QLineSeries* legend = nullptr;  // no points: the legend entry and the axes' owner
+        QString why;  // of the last read that gave no number
+        QCPGraph* line = nullptr;  // the runs of two results and more; the legend entry
+        QCPGraph* dots = nullptr;  // the runs of one result
+        std::vector<QList<QPointF>> runs;  // as last drawn
     };
 
+    void ShowRuns(Curve& curve, std::vector<QList<QPointF>> runs, int columns);
+    void ShowInLegend();
     void ShowValueRange(double low, double high);
     void ScheduleRedraw();
     qint64 ViewEnd() const;
@@ -98,11 +103,11 @@ class CTrendPlot : public QWidget {
     qint64 pausedEnd_ = 0;
     std::optional<qint64> latest_;
 
-    QChart* chart_;
-    QChartView* view_;
-    QDateTimeAxis* timeAxis_;
-    QValueAxis* valueAxis_;
-    CTrendPlotCurves* lines_;
+    QCustomPlot* view_;
+    QSharedPointer<QCPAxisTickerDateTime> timeTicker_;
+    QSharedPointer<QCPAxisTickerFixed> valueTicker_;
+    QCPItemText* noResults_;
+    int drawnColumns_ = 0;  // the plot area's width when the curves were last cut to it
     QComboBox* spanBox_;
     QPushButton* pauseButton_;
     QLabel* readout_;

@@ -1,14 +1,7 @@
 #include "ui/tree/tree_icons.h"
 
-#include <QApplication>
 #include <QHash>
-#include <QIconEngine>
-#include <QPainter>
-#include <QPixmap>
 #include <QString>
-#include <QStyle>
-#include <QStyleOption>
-#include <QSvgRenderer>
 #include <string>
 
 // The resource lives in a static library: nothing would pull it in otherwise.
@@ -41,50 +34,15 @@ constexpr IconSource kIcons[] = {
     {43, nullptr, "caption"},
 };
 
-// Draws the SVG at the size asked, when it is first asked: the program starts
-// without rendering images it may never show. QSvgRenderer needs no image
-// format plugin.
-class SvgIconEngine : public QIconEngine {
-  public:
-    explicit SvgIconEngine(QString file) : file_(std::move(file)) {}
-
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
-               QIcon::State state) override {
-        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
-    }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
-        const QString key = QStringLiteral("%1:%2x%3:%4")
-                                .arg(file_)
-                                .arg(size.width())
-                                .arg(size.height())
-                                .arg(int(mode));
-        if (const auto found = rendered_.constFind(key); found != rendered_.constEnd()) {
-            return *found;
-        }
-        QPixmap image(size);
-        image.fill(Qt::transparent);
-        {
-            QPainter painter(&image);
-            QSvgRenderer renderer(file_);
-            renderer.render(&painter);
-        }
-        if (mode == QIcon::Disabled) {
-            QStyleOption option;
-            image = QApplication::style()->generatedIconPixmap(mode, image, &option);
-        }
-        rendered_.insert(key, image);
-        return image;
-    }
-    QIconEngine* clone() const override { return new SvgIconEngine(file_); }
-    QString key() const override { return QStringLiteral("zep8-svg"); }
-
-  private:
-    QString file_;
-    QHash<QString, QPixmap> rendered_;
-};
-
+// The image at 1x and 2x, rendered from src/ui/icons/NAME.svg when the program
+// is built: a high-DPI screen takes the larger, and each is read only when
+// first shown. PNG needs no image format plugin.
 QIcon DrawnIcon(const char* file) {
-    return QIcon(new SvgIconEngine(QStringLiteral(":/tree/icons/%1.svg").arg(QLatin1String(file))));
+    const QString path = QStringLiteral(":/tree/icons/%1").arg(QLatin1String(file));
+    QIcon icon;
+    icon.addFile(path + QStringLiteral(".png"), QSize(16, 16));
+    icon.addFile(path + QStringLiteral("@2x.png"), QSize(32, 32));
+    return icon;
 }
 
 QIcon MakeIcon(int index) {
