@@ -49,7 +49,8 @@ ${entries}    </qresource>
 </RCC>
 ")
     # The first resource format holds no file times: the generated source is
-    # the same in every clone, so the compiler cache serves it too.
+    # the same in every clone but for its comments, so the compiler cache
+    # serves it too.
     set(source ${CMAKE_CURRENT_BINARY_DIR}/qrc_${name}.cpp)
     add_custom_command(OUTPUT ${source}
         COMMAND Qt6::rcc --format-version 1 --no-zstd --name ${name} -o ${source} ${qrc}

@@ -19,6 +19,9 @@ foreach(size 48 256)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME zep8.png)
 endforeach()
+# The licence (GPL-3.0-or-later, whose text Debian keeps in common-licenses)
+# and what the program uses under which licence.
+install(FILES ${ZEP8_DATA}/THIRD-PARTY-NOTICES.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${ZEP8_DATA}/man/zep8.1 ${ZEP8_DATA}/man/zep8-sim.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # The manual lies at ../share/zep8/ from the program, installed or built: "Справка"
