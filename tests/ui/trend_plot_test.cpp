@@ -7,10 +7,13 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <optional>
 #include <qcustomplot.h>
+#include <vector>
 
 #include "ui/plot/trend_plot.h"
+#include "ui/plot/trend_plot_samples.h"
 
 namespace zep8 {
 namespace {
@@ -174,6 +177,40 @@ class TrendPlotTest : public QObject {
         const double width = ViewOf(plot)->axisRect()->width();
         QVERIFY(runs[0].size() + runs[1].size() <= 2 * plot.width());
         QVERIFY(runs[0].size() + runs[1].size() > width);
+    }
+
+    // The decimation reads whole blocks of results from their kept extremes;
+    // what it draws must not depend on where the blocks fall, nor on how far
+    // the ring has turned: the same kept results give the same runs.
+    void DecimationDoesNotDependOnTheBlocks() {
+        const auto value = [](int i) {
+            // A wobbly line with failed reads, some alone, some in a row.
+            return i % 251 == 5 || (i % 677 >= 40 && i % 677 < 52) ? std::nan("")
+                                                                  : std::sin(i * 0.37) * (i % 13);
+        };
+        const qint64 t0 = 1'700'000'000'000;
+        std::vector<TrendRuns> seen;
+        for (int shift = 0; shift <= static_cast<int>(CTrendSamples::kBlock); ++shift) {
+            CTrendSamples samples(1000);
+            // `shift` more results first, gone from the ring at the end.
+            for (int i = -200 - shift; i < 1000; ++i) samples.Add(t0 + i * 100 + i % 3, value(i));
+            QCOMPARE(samples.At(0).time, t0);
+            for (const int columns : {7, 37, 120}) {
+                seen.push_back(VisibleRuns(samples, t0 + 2'050, t0 + 97'000, columns));
+                QVERIFY(seen.back().hasValues);
+            }
+        }
+        for (std::size_t i = 3; i < seen.size(); ++i) {
+            const TrendRuns& first = seen[i % 3];
+            QCOMPARE(seen[i].runs, first.runs);
+            QCOMPARE(seen[i].low, first.low);
+            QCOMPARE(seen[i].high, first.high);
+        }
+        // Decimated: two points a column at most, broken at the failed reads.
+        QVERIFY(seen[1].runs.size() > 3);
+        qsizetype points = 0;
+        for (const auto& run : seen[1].runs) points += run.size();
+        QVERIFY(points <= 2 * 37 + 2);
     }
 
     // The picture is written as a PNG that reads back; an unwritable path says so.

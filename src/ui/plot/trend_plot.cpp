@@ -64,6 +64,28 @@ double Seconds(double milliseconds) {
     return milliseconds / 1000;
 }
 
+// Paints the plot straight onto the widget. QCustomPlot's own replot draws
+// its layers into buffers first, to paint unchanged layers again cheaply;
+// here the time axis moves with every picture, and the buffers only added a
+// clear and a blend of the whole area to each. Lay out and paint happen in
+// the paint event, so a picture asked for with update() is made once however
+// often it is asked before the event loop comes round.
+class PlotView : public QCustomPlot {
+  public:
+    using QCustomPlot::QCustomPlot;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QCPPainter painter(this);
+        painter.fillRect(rect(), Qt::white);
+        draw(&painter);
+    }
+    void resizeEvent(QResizeEvent*) override {
+        setViewport(rect());
+        update();
+    }
+};
+
 // The axes, the grid and the legend below the plot area; numbers with a point
 // and no group separator, as everywhere in the program.
 void SetUpAxes(QCustomPlot& view, const QSharedPointer<QCPAxisTickerDateTime>& time,
@@ -71,9 +93,7 @@ void SetUpAxes(QCustomPlot& view, const QSharedPointer<QCPAxisTickerDateTime>& t
     QLocale numbers = QLocale::c();
     numbers.setNumberOptions(QLocale::OmitGroupSeparator);
     view.setLocale(numbers);
-    // Curves are drawn in their own colours each time: no buffer of its own
-    // is worth keeping per layer, and labels are kept between pictures.
-    view.setPlottingHints(QCP::phCacheLabels | QCP::phFastPolylines | QCP::phImmediateRefresh);
+    view.setPlottingHints(QCP::phCacheLabels);
     time->setDateTimeSpec(Qt::LocalTime);
     time->setTickCount(7);
     view.xAxis->setTicker(time);
@@ -106,7 +126,7 @@ void SetUpAxes(QCustomPlot& view, const QSharedPointer<QCPAxisTickerDateTime>& t
 CTrendPlot::CTrendPlot(QWidget* parent)
     : QWidget(parent, Qt::Tool),
       curves_(kInputs),
-      view_(new QCustomPlot),
+      view_(new PlotView),
       timeTicker_(new QCPAxisTickerDateTime),
       valueTicker_(new QCPAxisTickerFixed),
       spanBox_(new QComboBox),
@@ -325,8 +345,7 @@ void CTrendPlot::Redraw() {
         valueTicker_->setTickStep(0.2);
     }
     noResults_->setVisible(!latest_);
-    // Drawn from the event loop: what else changes before it joins this picture.
-    view_->replot(QCustomPlot::rpQueuedReplot);
+    view_->update();
 }
 
 // A graph's points: the runs of two results and more as one line broken by
@@ -439,7 +458,6 @@ void CTrendPlot::ShowReadout(const QPoint& position) {
 
 bool CTrendPlot::SavePicture(const QString& path) {
     if (redrawTimer_->isActive()) Redraw();
-    view_->replot();  // a queued one would come after the picture
     return view_->grab().save(path, "PNG");
 }
 

@@ -8,10 +8,15 @@
 namespace zep8 {
 
 CTrendSamples::CTrendSamples(std::size_t capacity)
-    : capacity_(std::max<std::size_t>(capacity, 1)) {}
+    : capacity_((std::max<std::size_t>(capacity, 1) + kBlock - 1) / kBlock * kBlock) {}
 
 void CTrendSamples::Add(qint64 time, double value) {
-    if (ring_.empty()) ring_.resize(capacity_);
+    if (ring_.empty()) {
+        ring_.resize(capacity_);
+        // One more than the ring holds: the oldest, partly overwritten block
+        // keeps its place until its last result is gone.
+        blocks_.resize(capacity_ / kBlock + 1);
+    }
     if (size_ > 0) time = std::max(time, Last().time);
     if (size_ < ring_.size()) {
         ring_[(head_ + size_++) % ring_.size()] = {time, value};
@@ -19,6 +24,10 @@ void CTrendSamples::Add(qint64 time, double value) {
         ring_[head_] = {time, value};
         head_ = (head_ + 1) % ring_.size();
     }
+    Extremes& block = blocks_[(added_ / kBlock) % blocks_.size()];
+    if (added_ % kBlock == 0) block = Extremes{};
+    block.Take({time, value});
+    ++added_;
 }
 
 std::size_t CTrendSamples::LowerBound(qint64 time) const {
@@ -68,23 +77,7 @@ class RunBuilder {
 };
 
 // The lowest and highest value of one pixel column, and whether a read failed in it.
-struct Column {
-    bool failed = false;
-    bool hasValues = false;
-    CTrendSamples::Sample low{}, high{};
-
-    void Take(const CTrendSamples::Sample& sample) {
-        if (std::isnan(sample.value)) {
-            failed = true;
-        } else if (!hasValues) {
-            low = high = sample;
-            hasValues = true;
-        } else if (sample.value < low.value) {
-            low = sample;
-        } else if (sample.value > high.value) {
-            high = sample;
-        }
-    }
+struct Column : CTrendSamples::Extremes {
     // A failed read anywhere in the column breaks the curve there: at this
     // scale its good values could not be told apart from the gap anyway.
     void Emit(RunBuilder& builder) {
@@ -136,18 +129,29 @@ TrendRuns VisibleRuns(const CTrendSamples& samples, qint64 from, qint64 to, int 
     long index = -2;  // before any column: the first sample opens one
     double next = -std::numeric_limits<double>::infinity();
     Column column;
-    samples.ForEach(begin, end, [&](const CTrendSamples::Sample& sample) {
-        const auto time = static_cast<double>(sample.time);
-        if (time >= next) {
-            column.Emit(builder);
-            index = time < static_cast<double>(from)
-                        ? -1
-                        : std::min<long>(columns - 1, static_cast<long>((time - from) / width));
-            if (time > static_cast<double>(to)) index = columns;
-            while (time >= (next = nextStart(index))) ++index;  // rounding at a boundary
-        }
-        column.Take(sample);
-    });
+    const auto enter = [&](qint64 at) {
+        const auto time = static_cast<double>(at);
+        if (time < next) return;
+        column.Emit(builder);
+        index = time < static_cast<double>(from)
+                    ? -1
+                    : std::min<long>(columns - 1, static_cast<long>((time - from) / width));
+        if (time > static_cast<double>(to)) index = columns;
+        while (time >= (next = nextStart(index))) ++index;  // rounding at a boundary
+    };
+    samples.Scan(
+        begin, end,
+        [&](const CTrendSamples::Sample& first, const CTrendSamples::Sample& last,
+            const CTrendSamples::Extremes& block) {
+            enter(first.time);
+            if (static_cast<double>(last.time) >= next) return false;  // it spans a boundary
+            column.Merge(block);
+            return true;
+        },
+        [&](const CTrendSamples::Sample& sample) {
+            enter(sample.time);
+            column.Take(sample);
+        });
     column.Emit(builder);
     return builder.Finish();
 }
