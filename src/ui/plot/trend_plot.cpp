@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineF>
 #include <QMessageBox>
@@ -106,11 +107,22 @@ void SetUpAxes(QCustomPlot& view, const QSharedPointer<QCPAxisTickerDateTime>& t
         axis->grid()->setSubGridVisible(false);
     }
 
+    // The time labels at the axis' ends stand half outside the plot area:
+    // room for them, so the first is not cut at the window's edge.
+    const int overhang =
+        QFontMetrics(view.xAxis->tickLabelFont()).horizontalAdvance(QStringLiteral("00.00 00:00")) / 2;
+    view.axisRect()->setMinimumMargins(QMargins(overhang + 4, 10, overhang + 4, 10));
+
     auto* below = new QCPLayoutGrid;
     view.plotLayout()->addElement(1, 0, below);
     view.plotLayout()->setRowStretchFactor(1, 0.001);
     below->setMargins(QMargins(4, 0, 4, 4));
-    below->addElement(0, 0, view.legend);
+    // Centred: empty places either side take the width the legend leaves.
+    below->addElement(0, 0, new QCPLayoutElement(&view));
+    below->addElement(0, 1, view.legend);
+    below->addElement(0, 2, new QCPLayoutElement(&view));
+    below->setColumnStretchFactors({1, 0.001, 1});
+    view.legend->setColumnSpacing(16);
     view.legend->setVisible(true);
     view.legend->setBorderPen(Qt::NoPen);
     view.legend->setBrush(Qt::NoBrush);
