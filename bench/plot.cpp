@@ -164,7 +164,6 @@ int main(int argc, char** argv) {
             const auto t0 = Clock::now();
             const double c0 = ThreadCpuMs();
             plot.Redraw();
-            const auto t1 = Clock::now();
             const double c1 = ThreadCpuMs();
             QApplication::processEvents();  // the plot's layout and picture, the repaint
             const auto t2 = Clock::now();
