@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -31,9 +32,11 @@
 #include "ui/dialogs/apply.h"
 #include "ui/dialogs/batch_write_dialog.h"
 #include "ui/dialogs/calibration_mode_dialog.h"
+#include "ui/dialogs/progress_dialog.h"
 #include "ui/dialogs/setup_carrier.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/qt_prompter.h"
+#include "ui/frame/thread_calls.h"
 #include "ui/frame/window_session.h"
 #include "ui/link_tools/survey_dialog.h"
 #include "ui/tree/config_tree_view.h"
@@ -189,6 +192,7 @@ class CloseUnderWorkTest : public QObject {
     void batch();
     void groupRead();
     void calibration();
+    void quitWhileAJobEnds();
 
   private:
     void Close(const char* name, const Step& start, const Drive& drive);
@@ -354,6 +358,45 @@ void CloseUnderWorkTest::calibration() {
             types->setCurrentIndex(1);
             return true;
         });
+}
+
+// The application quits while a job of the progress display ends, and the
+// job's end still calls into the window (as the apply after a write does):
+// the wait lets the call through instead of spinning in event loops that
+// return at once.
+void CloseUnderWorkTest::quitWhileAJobEnds() {
+    QWidget window;
+    CProgressDialog progress(&window, [] {});
+    window.show();
+    Event quitting(Event::Reset::Manual);
+    std::atomic<bool> calledBack{false};
+    std::thread job;
+    bool waited = false;
+    {
+        const Watchdog watchdog("quit while a job ends", 20s);
+        QTimer::singleShot(0, &window, [&] {
+            progress.JobStarted(Job::ReadAll, "Идет чтение параметров из прибора");
+            job = std::thread([&] {
+                progress.DisplayEnded();
+                // Deadline: the window quits with its next event (below).
+                quitting.wait(Event::kInfinite);
+                CallOnThread(&progress, [&] { calledBack = true; });
+                progress.JobFinished();
+            });
+            QTimer::singleShot(0, &window, [&] {
+                QCoreApplication::exit(0);
+                quitting.set();
+            });
+            progress.WaitForJob();
+            waited = true;
+        });
+        QApplication::exec();
+        job.join();
+    }
+    QVERIFY(waited);
+    QVERIFY(calledBack);
+    QVERIFY(progress.jobFinished());
+    QVERIFY(!progress.isVisible());
 }
 
 }  // namespace
