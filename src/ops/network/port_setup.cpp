@@ -1,5 +1,6 @@
 #include "ops/network/port_setup.h"
 
+#include "link/run_stop.h"
 #include "model/catalogue.h"
 #include "ops/device/device.h"
 #include "platform/process_state.h"
@@ -110,6 +111,8 @@ std::optional<int> PortSetup::Command(int command) {
 }
 
 void PortSetup::Worker() {
+    // A way out of the dialog ends even a slow link attempt's exchange.
+    const RunStop run(&stop_);
     for (;;) {
         // No deadline: the dialog's every way out sets stop_, the calling
         // program's exit event the device's stop of all.
