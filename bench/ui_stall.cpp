@@ -127,7 +127,6 @@ Result SinglePointRead(GapMeter& meter, Window& w) {
 
 // The calibration wizard's first type with sensors reads the input's sensor.
 Result CalibrationRead(GapMeter& meter, Window& w) {
-    w.device().abortEvent.reset();  // the group read above gave up on the line
     const std::size_t seen = w.prompter.count();
     Result r = InDialog(
         meter, kCalibration, w, ID_CALIBRATION,

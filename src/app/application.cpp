@@ -296,7 +296,7 @@ int RunAutomatedJob(RunContext& run) {
         if (document.Start()) {
             ApplyConverterOption(options, device);
             ExitWatcher exitWatcher(
-                stop, run.exitEvent.get(), [&device] { device.abortEvent.set(); }, [] {});
+                stop, run.exitEvent.get(), [&device] { device.StopAll(); }, [] {});
             {
                 TerminalTarget target(document, reason);
                 AutomatedRun automated(options, stop, done, target, [] {});

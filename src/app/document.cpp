@@ -97,7 +97,6 @@ Document::Document(std::unique_ptr<LinePort> port, SettingsStore& store, Prompte
     if (!linkFound_ && !state.automation() && ui_.PortSetupSaysExit(device_)) {
         startupCancelled_ = true;
     }
-    device_.abortEvent.reset();
     if (state.hasOption(OPT_TEST_RUN)) startupCancelled_ = true;
     store_.startupWritten();
 }
@@ -175,7 +174,9 @@ bool Document::OpenDocument(const std::string& path) {
             return false;
         }
         device_.NewEpoch();
-        if (LoadConfiguration(nodes(), *bytes, prompter_, &device_.abortEvent) !=
+        // A file that does not load stops no job: nothing is written from it
+        // (below), and the next job's stop is its own.
+        if (LoadConfiguration(nodes(), *bytes, prompter_, nullptr) !=
             LoadStatus::Loaded) {
             // Loading is all or nothing: the whole file is read before a node
             // changes, so the configuration is as it was; its rows are drawn again.

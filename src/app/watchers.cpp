@@ -26,7 +26,7 @@ ExitWatcher::ExitWatcher(Event& stop, NamedExitEvent* exitEvent, std::function<v
     thread_ = std::thread([&stop, exitEvent, abort = std::move(abort), close = std::move(close)] {
         const bool exitAsked = exitEvent ? exitEvent->waitFor(stop) : (stop.wait(), false);
         if (exitAsked) {
-            processState().SetExitStatus(EXIT_INTERRUPTED);
+            processState().ExitEventCame();
             close();
         }
         abort();

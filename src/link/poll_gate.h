@@ -34,6 +34,26 @@ class PollGate {
     std::atomic<std::uint64_t> resumptions_{0};
 };
 
+// One poll read for as long as it lives: entered when the polls may read,
+// left however the read ends (an exception included), so a pause never waits
+// for a read that has gone.
+class PollRead {
+  public:
+    explicit PollRead(PollGate& gate) : gate_(gate), entered_(gate.Enter()) {}
+    ~PollRead() {
+        if (entered_) gate_.Leave();
+    }
+    PollRead(const PollRead&) = delete;
+    PollRead& operator=(const PollRead&) = delete;
+
+    // False while the polls stand aside: the read must not go out.
+    bool entered() const { return entered_; }
+
+  private:
+    PollGate& gate_;
+    bool entered_;
+};
+
 // Pauses the polls for as long as it lives.
 class PollPause {
   public:

@@ -6,6 +6,7 @@ void ProcessState::reset() {
     optionFlags = 0;
     actionFlags = 0;
     exitStatus_ = 0;
+    exitAsked_ = false;
     ProtocolMode = PROTOCOL_OWN;
     failureCounter = 0;
     networkChanged = false;

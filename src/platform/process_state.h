@@ -79,7 +79,15 @@ struct ProcessState {
     // the whole word (SetExitStatus; the link's keeps a job's failed-parameter
     // bit), so there the last writer wins. Every write is one compare-and-swap
     // in UpdateExitStatus: a bit or-ed in at the same time is never lost.
-    std::uint32_t ExitStatus() const { return exitStatus_.load(); }
+    // Once the calling program's exit event has come (ExitEventCame), the run
+    // ends as interrupted, whatever fails later as the work under way stops.
+    std::uint32_t ExitStatus() const {
+        return exitAsked_.load() ? std::uint32_t{EXIT_INTERRUPTED} : exitStatus_.load();
+    }
+    void ExitEventCame() {
+        exitAsked_ = true;
+        SetExitStatus(EXIT_INTERRUPTED);
+    }
     template <typename Change>
     void UpdateExitStatus(Change change) {
         std::uint32_t now = exitStatus_.load();
@@ -101,6 +109,7 @@ struct ProcessState {
 
   private:
     std::atomic<std::uint32_t> exitStatus_{0};
+    std::atomic<bool> exitAsked_{false};
 };
 
 ProcessState& processState();

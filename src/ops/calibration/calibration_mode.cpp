@@ -154,53 +154,67 @@ Parameter* CCalibrationMode::SensorParameter(int input) const {
     return device_.channelsNode.channel(input).FindParameter("in-t");
 }
 
+void CCalibrationMode::StoreRead(int input, std::uint64_t epoch, const Parameter& read) {
+    // The window's events ran during the exchange: the port may have reopened
+    // for another module, a file been opened or the groups rebuilt, which
+    // moves the epoch on. What was read then belongs to none of them; the
+    // parameter is looked up anew, the one the exchange began with may be gone.
+    if (device_.epoch() != epoch) return;
+    if (Parameter* parameter = SensorParameter(input)) *parameter = read;
+}
+
 std::optional<int> CCalibrationMode::ReadSensorCode(int input, std::string& failure) {
     Parameter* parameter = SensorParameter(input);
     if (!parameter) {
         failure = std::string(kStrangeReply) + "'\n";
         return std::nullopt;
     }
-    if (parameter->value == kNoData || parameter->value.empty()) {
+    std::string value = parameter->value;
+    if (value == kNoData || value.empty()) {
         // A read refused without an exchange leaves no error text and "Нет
         // данных", which the look-up below calls strange. The exchange works
         // on a copy: the configuration changes on this thread only.
         Parameter read = *parameter;
+        const std::uint64_t epoch = device_.epoch();
         host_.RunExchange([&] { device_.ReadParameter(read); });
-        *parameter = read;
-        if (!parameter->errorText.empty()) {
-            failure = parameter->errorText;
+        StoreRead(input, epoch, read);
+        if (!read.errorText.empty()) {
+            failure = read.errorText;
             return std::nullopt;
         }
+        value = read.value;
     }
     const CatalogueEntry* entry = FindCatalogueEntry("in-t");
     const auto items = entry ? entry->fixedItems : std::span<const std::string_view>{};
-    const auto found = std::ranges::find(items, parameter->value);
+    const auto found = std::ranges::find(items, value);
     if (found == items.end()) {
-        failure = std::string(kStrangeReply) + parameter->value + "'\n";
+        failure = std::string(kStrangeReply) + value + "'\n";
         return std::nullopt;
     }
     return static_cast<int>(found - items.begin());
 }
 
 bool CCalibrationMode::WriteSensorCode(int code, int input) {
-    Parameter* parameter = SensorParameter(input);
-    if (!parameter) return false;
     const std::array<std::uint8_t, 3> data{static_cast<std::uint8_t>(code), 0,
                                            static_cast<std::uint8_t>(input)};
     for (;;) {
+        // Looked up at every try: the window's events ran during the last one.
+        const Parameter* parameter = SensorParameter(input);
+        if (!parameter) return false;
         std::vector<std::uint8_t> reply;
         Parameter written = *parameter;
         bool done = false;
+        const std::uint64_t epoch = device_.epoch();
         host_.RunExchange([&] {
             done = device_.Exchange(false, "in-t", data, reply, written.errorText,
                                     written.addressOffset);
             // Read back, so that the configuration shows what the module took.
             if (done) done = device_.TransferParameter(DIRECTION_READ, &written) == STATUS_OK;
         });
-        *parameter = written;
+        StoreRead(input, epoch, written);
         if (done) return true;
         const Answer answer =
-            device_.prompter().ask(parameter->errorText + std::string(kWriteRetrySuffix),
+            device_.prompter().ask(written.errorText + std::string(kWriteRetrySuffix),
                                    kWriteCaption, Buttons::YesNo, Icon::None);
         if (answer != Answer::Yes) {
             Close(DialogResult::Cancel);

@@ -3,6 +3,7 @@
 // The calibration wizard's first step without widgets: choosing the sensor
 // type, the sensor, the input and the access code. Driven by the mode dialog.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,6 +67,9 @@ class CCalibrationMode {
     std::optional<int> ReadSensorCode(int input, std::string& failure);
     bool WriteSensorCode(int code, int input);
     Parameter* SensorParameter(int input) const;
+    // `read` into the input's sensor parameter, unless the epoch moved on
+    // since `epoch` (taken before the exchange).
+    void StoreRead(int input, std::uint64_t epoch, const Parameter& read);
     void Close(DialogResult result);
     void Refresh();
 

@@ -83,6 +83,8 @@ void Device::SetErrorLogPath(std::string path) {
 
 bool Device::RunJob(Job job) {
     if (!observer_ || !thread_.joinable()) return false;
+    // A stop left from before belongs to no job of the display.
+    NewJobStop();
     jobRunning_ = true;
     {
         std::lock_guard lock(jobTargetMutex_);
@@ -195,6 +197,18 @@ void Device::Abort() {
     abortEvent.set();
 }
 
+Event& Device::NewJobStop() {
+    abortEvent.reset();
+    // StopAll sets stopAll_ before the job's stop: one of the two is seen.
+    if (stopAll_.isSet()) abortEvent.set();
+    return abortEvent;
+}
+
+void Device::StopAll() {
+    stopAll_.set();
+    abortEvent.set();
+}
+
 void Device::AddToCounter(ProgressCounter counter, int n) {
     const int value = counters_[CounterIndex(counter)] += n;
     if (observer_) observer_->CounterChanged(counter, value);
@@ -300,7 +314,7 @@ void Device::RunSingle(Job job) {
 void Device::FinishJob(bool hold) {
     // The final counters stay on display for a moment, unless the job was cut short.
     if (hold) abortEvent.wait(finishHold_);
-    abortEvent.reset();
+    NewJobStop();
     {
         std::lock_guard lock(jobTargetMutex_);
         jobTarget_.reset();
@@ -322,8 +336,9 @@ void Device::FinishJob(bool hold) {
     // Once the job has ended, the caller owns the port and the done event again.
     if (openedByJob_) ClosePort();
     openedByJob_ = false;
-    jobRunning_ = false;
     if (state.automation() && doneEvent_) doneEvent_->set();
+    // The display hears last: once it knows, nothing of the job needs the window.
+    jobRunning_ = false;
     if (observer_) observer_->JobFinished();
 }
 
@@ -340,6 +355,10 @@ void Device::LogError(const Parameter& p) {
 ExchangeRun Device::JobRun() {
     std::lock_guard lock(jobTargetMutex_);
     return ExchangeRun{jobTarget_, &abortEvent};
+}
+
+bool Device::OnTransferThread() const {
+    return std::this_thread::get_id() == thread_.get_id();
 }
 
 void Device::NoteExchange(Parameter& p, int status, const char* message, Event& stop) {
@@ -383,15 +402,20 @@ void Device::NoteExchange(Parameter& p, int status, const char* message, Event& 
 }
 
 int Device::ReadParameter(Parameter& p) {
-    return ReadParameter(p, JobRun());
+    if (OnTransferThread()) return ReadParameter(p, JobRun());
+    // A read of its own (a calibration's, a dialog's): what stops it stops nothing else.
+    Event own(Event::Reset::Manual);
+    return ReadParameter(p, ExchangeRun{std::nullopt, &own});
 }
 
 int Device::WriteParameter(Parameter& p) {
-    return WriteParameter(p, JobRun());
+    if (OnTransferThread()) return WriteParameter(p, JobRun());
+    Event own(Event::Reset::Manual);
+    return WriteParameter(p, ExchangeRun{std::nullopt, &own});
 }
 
 int Device::ReadParameter(Parameter& p, const ExchangeRun& run) {
-    if (run.stop->isSet()) return DEVICE_ABORTED;
+    if (run.stop->isSet() || stopAll_.isSet()) return DEVICE_ABORTED;
     const RunStop stop(run.stop);
     if (p.index < 0) return DEVICE_NEGATIVE_INDEX;
     const int status = TransferParameter(DIRECTION_READ, &p, nullptr, run.to());
@@ -403,6 +427,8 @@ int Device::ReadParameter(Parameter& p, const ExchangeRun& run) {
 }
 
 int Device::WriteParameter(Parameter& p, const ExchangeRun& run) {
+    // After the calling program's exit event nothing more goes to the module.
+    if (stopAll_.isSet()) return DEVICE_ABORTED;
     if (p.index < 0) return DEVICE_NEGATIVE_INDEX;
     const RunStop stop(run.stop);
     int status;
@@ -505,15 +531,20 @@ int Device::Identify(bool showMessages, Identity* identity, const LinkTarget* ta
     return flags;
 }
 
-bool Device::EstablishLink() {
+bool Device::EstablishLink(const Event* stop) {
     // The search switches converters and protocols: no poll may go out meanwhile.
     PollPause pause(polls());
     ProcessState& state = processState();
+    // Looked at between two tries (each bounded by the link's time-outs):
+    // whoever stops the search waits at most for the try under way.
+    const auto stopped = [&] { return stopAll_.isSet() || (stop && stop->isSet()); };
     port().directionMode = 0;
     for (int attempt = 0; attempt < 2; ++attempt) {
+        if (stopped()) return false;
         port().directionMode = port().directionMode.load() == 0 ? 1 : 0;
         state.ProtocolMode = PROTOCOL_OWN;
         ReopenPort(true);
+        if (stopped()) return false;
         const int flags = Identify(false);
         if (flags & IDENTIFY_ZEP8) {
             if (flags & IDENTIFY_VERSION_7) state.clearExitBits(EXIT_GARBAGE | EXIT_NOT_ZEP8);
@@ -523,6 +554,7 @@ bool Device::EstablishLink() {
     }
     port().directionMode = 1;
     for (int mode : {PROTOCOL_MODBUS_RTU, PROTOCOL_MODBUS_ASCII, PROTOCOL_DCON}) {
+        if (stopped()) break;
         state.ProtocolMode = mode;
         ReopenPort(false);
         if (TransferParameter(DIRECTION_READ, nullptr) == 0) {
@@ -534,7 +566,7 @@ bool Device::EstablishLink() {
     }
     port().directionMode = 0;
     state.ProtocolMode = PROTOCOL_OWN;
-    ReopenPort(true);
+    if (!stopped()) ReopenPort(true);
     return false;
 }
 

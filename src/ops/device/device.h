@@ -92,8 +92,9 @@ class Device : public DeviceIO, public TransferSession {
     // "Прервать": stops the job before its next parameter.
     void Abort();
 
-    // A job's reads and writes ask the module the job was started for; called
-    // outside a job, the program's module.
+    // A job's reads and writes ask the module the job was started for and
+    // stop with it; called off the transfer thread, the program's module, as a
+    // run of its own (its failures stop nothing else).
     int ReadParameter(Parameter& parameter) override;
     int WriteParameter(Parameter& parameter) override;
     // The same for a run of its own (a group read, a batch step).
@@ -115,7 +116,9 @@ class Device : public DeviceIO, public TransferSession {
     };
     int Identify(bool showMessages, Identity* identity = nullptr,
                  const LinkTarget* target = nullptr);
-    bool EstablishLink();
+    // Tries the converters and the foreign protocols in turn; gives up between
+    // two tries once `stop` (when given) or StopAll is set.
+    bool EstablishLink(const Event* stop = nullptr);
     bool CheckPassword();
     // Rebuilds the groups from the catalogue (no data anywhere) and reopens the port.
     void Rebuild();
@@ -128,7 +131,23 @@ class Device : public DeviceIO, public TransferSession {
     Channels channelsNode;
     // The module's network group takes part in write jobs only while set.
     std::atomic<bool> netWriteEnabled{true};
+    // The stop of the job shown in the progress display (a job of the
+    // transfer thread, the service report): "Прервать", the job's own failures
+    // and StopAll set it; it is cleared when the next such job begins
+    // (NewJobStop) and when a transfer job ends. Every other run (a group
+    // read, the apply, a calibration read, the port set-up, a batch) has a
+    // stop of its own.
     Event abortEvent{Event::Reset::Manual};
+    // The stop of a new job shown in the progress display: abortEvent,
+    // cleared, unless StopAll came first.
+    Event& NewJobStop();
+    // The calling program's exit event, the session's end: stops whatever
+    // runs now and everything after. Reads and writes refuse from now on
+    // (DEVICE_ABORTED), a job's stop is set, and a run that waits for a stop
+    // of its own waits for stoppingAll() too.
+    void StopAll();
+    bool stoppingAll() const { return stopAll_.isSet(); }
+    Event& stopAllEvent() { return stopAll_; }
 
     int differenceCount() const { return differenceCount_; }
     const std::string& differenceReport() const { return differenceReport_; }
@@ -150,7 +169,9 @@ class Device : public DeviceIO, public TransferSession {
     std::string GroupOf(const Parameter& parameter) const;
     void AddDifference(Difference difference);
     void NoteExchange(Parameter& parameter, int status, const char* message, Event& stop);
+    // The module and the stop of the job under way; on the transfer thread only.
     ExchangeRun JobRun();
+    bool OnTransferThread() const;
     void LogError(const Parameter& parameter);
     bool NetworkDiffersFromProgram();
 
@@ -182,6 +203,7 @@ class Device : public DeviceIO, public TransferSession {
     std::optional<LinkTarget> jobTarget_;
     mutable std::mutex differencesMutex_;
     DifferenceList differences_;
+    Event stopAll_{Event::Reset::Manual};
     std::thread thread_;
 };
 

@@ -47,13 +47,9 @@ std::string ModuleSettingsText(const Device* device) {
 
 void ApplyNetworkSettings(Device& device, const ApplyChoices& choices) {
     NetworkApply apply(device, choices);
-    {
-        // The module moves to other settings: no poll asks it on the way.
-        PollPause pause(device.polls());
-        apply.SendApply();
-        apply.FollowModule();
-        apply.Reconnect();
-    }
+    apply.SendApply();
+    apply.FollowModule();
+    apply.Reconnect();
     apply.Report();
 }
 
@@ -62,7 +58,12 @@ NetworkApply::NetworkApply(Device& device, const ApplyChoices& choices)
     apply_.value.clear();
 }
 
+NetworkApply::~NetworkApply() = default;
+
 void NetworkApply::SendApply() {
+    // The module moves to other settings: no poll asks it on the way. Taken
+    // here, off the window thread: the pause waits for the poll read in flight.
+    if (!pause_) pause_ = std::make_unique<PollPause>(device_.polls());
     device_.WriteParameter(apply_);
 }
 
@@ -71,8 +72,12 @@ void NetworkApply::FollowModule() {
 }
 
 void NetworkApply::Reconnect() {
+    // However it ends, the polls come back after it.
+    const std::unique_ptr<PollPause> pause = std::move(pause_);
     if (choices_.changeProgram) {
         device_.ReopenPort(true);
+        // The program is closing: nothing more goes to the module.
+        if (device_.stoppingAll()) return;
         Parameter dev("dev");
         if (device_.TransferParameter(DIRECTION_READ, &dev) != 0) {
             errors_ = "Ошибка команды 'dev':\n" + dev.errorText + "\n";

@@ -4,8 +4,11 @@
 // moving the program alone: the engines of the apply and program settings
 // dialogs and of /aply.
 
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "link/poll_gate.h"
 
 #include "model/parameter.h"
 
@@ -50,10 +53,17 @@ void ApplyNetworkSettings(Device& device, const ApplyChoices& choices);
 // during the exchanges: SendApply and Reconnect exchange and may run on any
 // thread, one after the other; FollowModule, between them, changes the
 // program's settings on the thread that owns the configuration; Report tells
-// the operator what failed.
+// the operator what failed. The polls stand aside from SendApply to the end
+// of Reconnect (or until the apply is dropped): the module moves to other
+// settings under them. Each exchange is a run of its own: a lost line stops
+// nothing that comes after the apply.
 class NetworkApply {
   public:
     NetworkApply(Device& device, const ApplyChoices& choices);
+    ~NetworkApply();
+    NetworkApply(const NetworkApply&) = delete;
+    NetworkApply& operator=(const NetworkApply&) = delete;
+
     void SendApply();
     void FollowModule();
     void Reconnect();
@@ -64,6 +74,7 @@ class NetworkApply {
     ApplyChoices choices_;
     Parameter apply_{"APLY"};
     std::string errors_;
+    std::unique_ptr<PollPause> pause_;
 };
 
 // The same in an automated run with "aply", without a dialog.

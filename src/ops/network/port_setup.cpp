@@ -1,5 +1,6 @@
 #include "ops/network/port_setup.h"
 
+#include "link/run_stop.h"
 #include "model/catalogue.h"
 #include "ops/device/device.h"
 #include "platform/process_state.h"
@@ -21,18 +22,19 @@ PortSetup::PortSetup(Device& device, PortSetupView& view, bool mainWindow,
     : device_(device),
       view_(view),
       mainWindow_(mainWindow),
-      establish_(establish ? std::move(establish) : [&device] { return device.EstablishLink(); }) {}
+      establish_(establish ? std::move(establish)
+                           : [this] { return device_.EstablishLink(&stop_); }) {}
 
 PortSetup::~PortSetup() {
     if (worker_.joinable()) {
-        device_.abortEvent.set();
+        // The worker ends after the link attempt under way (the link's time-outs bound it).
+        stop_.set();
         worker_.join();
-        device_.abortEvent.reset();
     }
 }
 
 void PortSetup::Open() {
-    device_.abortEvent.reset();
+    stop_.reset();
     workerFinished_.reset();
     worker_ = std::thread(&PortSetup::Worker, this);
 }
@@ -52,7 +54,11 @@ void PortSetup::EditValue(int row, const std::string& text) {
 }
 
 bool PortSetup::WorkerRunning() const {
-    return !device_.abortEvent.isSet();
+    return !stop_.isSet();
+}
+
+bool PortSetup::Stopping() {
+    return stop_.isSet() || device_.stoppingAll();
 }
 
 std::optional<int> PortSetup::Command(int command) {
@@ -83,12 +89,12 @@ std::optional<int> PortSetup::Command(int command) {
             if (WorkerRunning()) {
                 if (command != CMD_OK) view_.SetStatus(kInterrupting, false);
                 pendingCommand_ = command;
-                device_.abortEvent.set();
+                stop_.set();
                 return std::nullopt;
             }
             if (!workerFinished_.isSet()) return std::nullopt;
             if (worker_.joinable()) worker_.join();
-            device_.abortEvent.reset();
+            stop_.reset();
             if (command == CMD_OFFLINE) {
                 processState().optionFlags = OPT_AUTOREAD_OFF;
                 return CMD_OK;
@@ -105,12 +111,19 @@ std::optional<int> PortSetup::Command(int command) {
 }
 
 void PortSetup::Worker() {
+    // A way out of the dialog ends even a slow link attempt's exchange.
+    const RunStop run(&stop_);
     for (;;) {
-        const int woke = Event::waitAny({&device_.abortEvent, &connectRequest_, &scanRequest_},
-                                        Event::kInfinite);
-        if (woke == 0) break;
-        if (woke == 1) Connect();
-        if (woke == 2) Scan();
+        // No deadline: the dialog's every way out sets stop_, the calling
+        // program's exit event the device's stop of all.
+        const int woke = Event::waitAny(
+            {&stop_, &device_.stopAllEvent(), &connectRequest_, &scanRequest_}, Event::kInfinite);
+        if (woke <= 1) {
+            stop_.set();  // the command handed back finds the worker ended
+            break;
+        }
+        if (woke == 2) Connect();
+        if (woke == 3) Scan();
     }
     workerFinished_.set();
     view_.PostCommand(pendingCommand_.load());
@@ -120,7 +133,7 @@ void PortSetup::Connect() {
     if (establish_()) {
         view_.SetStatus(kLinked, false);
         view_.PostCommand(CMD_OK);
-    } else if (!device_.abortEvent.isSet()) {
+    } else if (!Stopping()) {
         view_.SetStatus(kNoLink, true);
     }
 }
@@ -142,7 +155,7 @@ void PortSetup::Scan() {
         remembered = speed->value;
     }
     for (const std::string& item : GetDescriptor(speed->name).items) {
-        if (device_.abortEvent.isSet()) break;
+        if (Stopping()) break;
         {
             const auto lock = device_.LockProgramSettings();
             speed->value = item;

@@ -56,7 +56,7 @@ class PortSetup {
     PortSetup(const PortSetup&) = delete;
     PortSetup& operator=(const PortSetup&) = delete;
 
-    // Fills the table, resets the abort event and starts the worker.
+    // Fills the table and starts the worker.
     void Open();
     std::vector<Row> Rows() const;
     // An edit of a value cell.
@@ -74,6 +74,8 @@ class PortSetup {
     void Connect();
     void Scan();
     bool WorkerRunning() const;
+    // The worker is to end: a way out of the dialog, or the program's exit.
+    bool Stopping();
 
     Device& device_;
     PortSetupView& view_;
@@ -83,6 +85,8 @@ class PortSetup {
     Event connectRequest_{Event::Reset::Auto};
     Event scanRequest_{Event::Reset::Auto};
     Event workerFinished_{Event::Reset::Manual};
+    // The worker's stop, its own: set by every way out of the dialog.
+    Event stop_{Event::Reset::Manual};
     std::thread worker_;
 };
 

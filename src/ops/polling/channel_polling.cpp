@@ -330,6 +330,9 @@ std::optional<PollRowUpdate> ChannelPolling::Receive(const PollResult& result) {
             AppendLog(PollLogLine(result, s.label) + "\n");
         }
     }
+    // Read before the port reopened, another module or a new configuration:
+    // logged as the reading it was, but no longer the input's value now.
+    if (result.epoch != device_->epoch()) return std::nullopt;
     latest_[static_cast<std::size_t>(result.inputIndex)] =
         LatestPoll{s.label, result.valueText, result.errorText, result.end};
     PollRowUpdate update;

@@ -1,6 +1,5 @@
 #include "ops/polling/scanner.h"
 
-
 #include <algorithm>
 #include <cerrno>
 #include <string_view>
@@ -160,7 +159,11 @@ void Scanner::Poll() {
         // Stopped meanwhile: whoever stopped it may be about to reopen the port.
         if (!running_.load()) return;
         PollGate& gate = io_.polls();
-        if (!gate.Enter()) return;  // the line is another's for now
+        const PollRead read(gate);
+        if (!read.entered()) return;  // the line is another's for now
+        // A reopened port or another module after this moves the epoch on:
+        // the window drops what this read brings back then.
+        result.epoch = io_.epoch();
         const std::uint64_t resumptions = gate.resumptions();
         // The module the poll was started for, asked anew only after the line
         // was another's (an applied address, a new speed).
@@ -177,7 +180,6 @@ void Scanner::Poll() {
         ++reads_;
         result.start = PollTime::Now();
         const int status = io_.TransferParameter(DIRECTION_READ, &measured, nullptr, &target_);
-        gate.Leave();
         result.end = PollTime::Now();
         if (status == STATUS_OK)
             result.valueText = Limited(measured.value);

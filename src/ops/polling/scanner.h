@@ -37,6 +37,9 @@ struct PollResult {
     std::uint64_t scannerId = 0;
     // The first read after the polls stood aside: the curve does not join across.
     bool afterPause = false;
+    // The link's epoch when the read began (DeviceIO::epoch): a result read
+    // before the port reopened or the module changed is not shown after it.
+    std::uint64_t epoch = 0;
 };
 
 // Receives every result on the scanner's worker thread.

@@ -45,7 +45,8 @@ CBatchWriteDialog::CBatchWriteDialog(Device& device, Prompter& prompter, QWidget
     KeepCaptionWhole(*this);
     ui_->results->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     ui_->results->header()->setStretchLastSection(true);
-    const PortSettings& line = device_.port().settings;
+    // Under the link lock: a worker may be reopening the port.
+    const PortSettings line = device_.PortNow().settings;
     ui_->status->setText(QStringLiteral("Порт %1, %2 бит/с. Отметьте приборы и нажмите "
                                         "\"Записать\".")
                              .arg(Q(line.name))

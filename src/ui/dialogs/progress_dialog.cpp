@@ -63,26 +63,27 @@ void CProgressDialog::JobFinished() {
     const unsigned job = job_;
     displayEnded_ = true;
     finished_ = true;
+    // Also wakes the wait below when it is in the window's events.
     PostToThread(this, [this, job] {
-        if (job != job_) return;
-        if (afterDisplay_) afterDisplay_->quit();
-        done(QDialog::Accepted);
+        if (job == job_) done(QDialog::Accepted);
     });
 }
 
 void CProgressDialog::WaitForJob() {
     Q_ASSERT(QThread::currentThread() == thread());
     // The flags, not the queued closes, decide: the close of a job that ended
-    // early may already have run. A dialog hidden by anything else comes back.
-    while (!displayEnded_) exec();
+    // early may already have run. exec() returns before the display has ended
+    // only when the application exits; from then on every event loop returns
+    // at once, so the rest is waited for without one.
+    if (!displayEnded_) exec();
     // What the job's end hands to the window (the apply dialog, a save) comes
-    // meanwhile, with the progress display gone.
-    while (!finished_) {
-        QEventLoop loop;
-        afterDisplay_ = &loop;
-        if (!finished_) loop.exec();
-        afterDisplay_ = nullptr;
-    }
+    // meanwhile, with the progress display gone. Each round sleeps until an
+    // event comes: the job's end posts one (JobFinished), and so does every
+    // counter. No deadline of its own: the job ends by itself (the link's
+    // time-outs bound each exchange), by "Прервать" or by the exit event.
+    while (!finished_) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // An early display's close may come after a job that ended at once.
+    if (isVisible()) done(QDialog::Accepted);
 }
 
 void CProgressDialog::reject() {}

@@ -7,7 +7,6 @@
 
 #include "ops/device/job_observer.h"
 
-class QEventLoop;
 class QLineEdit;
 
 namespace Ui {
@@ -35,6 +34,8 @@ class CProgressDialog : public QDialog, public JobObserver {
     // On the window thread: the modal loop until the display ends, then the
     // window's events until the job has finished.
     void WaitForJob() override;
+    // No job is under way: the last one has finished, to its very end.
+    bool jobFinished() const { return finished_.load(); }
 
   public slots:
     // Escape and the window manager cannot end a job; only its end closes the dialog.
@@ -47,7 +48,6 @@ class CProgressDialog : public QDialog, public JobObserver {
     std::function<void()> abort_;
     std::atomic<bool> finished_{true};
     std::atomic<bool> displayEnded_{true};
-    QEventLoop* afterDisplay_ = nullptr;  // window thread only
     // Updates still queued from an earlier job must not touch the next one.
     std::atomic<unsigned> job_{0};
 };

@@ -415,9 +415,21 @@ void CMainFrame::showEvent(QShowEvent* event) {
     }
 }
 
+void CMainFrame::CloseForCaller() {
+    AbandonQuestions();
+    close();
+}
+
+void CMainFrame::AbandonQuestions() {
+    if (auto* boxes = dynamic_cast<QtPrompter*>(&prompter_)) boxes->Abandon(true);
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    // A job's progress is modal: the close waits for its end.
-    if (progress_->isVisible()) {
+    // A job's progress is modal: the close waits for its very end, the
+    // display gone or not (what the job's end hands to the window comes after
+    // the display). Asked again every 100 ms; the job ends by itself, by
+    // "Прервать" or by the exit event.
+    if (progress_->isVisible() || !progress_->jobFinished()) {
         event->ignore();
         QTimer::singleShot(100, this, &QWidget::close);
         return;
@@ -434,6 +446,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     SaveLayout();
+    // The application quits with the last window, the dialogs over it
+    // included; their workers are joined as the dialogs go, on this thread: a
+    // question of theirs could never be shown now.
+    AbandonQuestions();
     event->accept();
 }
 

@@ -38,6 +38,12 @@ class CMainFrame : public QMainWindow {
     void PostCommand(int id);
     QAction* action(int id) const;
 
+    // A close asked by the calling program (its exit event, the end of an
+    // automated action): nobody is there to answer, so every question of a
+    // job or a dialog's worker takes its safe answer from now on, and the
+    // window closes once the work under way lets it.
+    void CloseForCaller();
+
     void SetPinned(bool pinned);
     bool pinned() const { return pinned_; }
 
@@ -98,6 +104,8 @@ class CMainFrame : public QMainWindow {
 
     void SaveLayout();
     void KeepPlotLayout();
+    // Questions from other threads take their safe answer (the window goes).
+    void AbandonQuestions();
 
     void LoadRecentFiles();
     void AddRecentFile(const QString& path);

@@ -46,8 +46,9 @@ std::optional<std::string> MakeServiceReport(Document& document, const ChannelPo
         config = SnapshotConfiguration(device.commonNode, device.netNode, device.channelsNode);
     }
     const PolledInputs polled = LatestPolls(polling);
-    ServiceReport report = NewServiceReport(device.port().settings, document.path());
-    ModuleReportReader reader(device, device.abortEvent, &progress);
+    ServiceReport report = NewServiceReport(device.PortNow().settings, document.path());
+    // "Прервать" in the display stops this report's reads and nothing after.
+    ModuleReportReader reader(device, device.NewJobStop(), &progress);
     std::optional<std::string> error;
 
     progress.JobStarted(Job::ReadAll, kReportCaption);
@@ -58,7 +59,6 @@ std::optional<std::string> MakeServiceReport(Document& document, const ChannelPo
     });
     progress.WaitForJob();
     worker.join();
-    device.abortEvent.reset();  // "Прервать" ended this job only
     return error;
 }
 

@@ -145,8 +145,8 @@ bool WindowSession::Start() {
 
     CMainFrame* frame = frame_.get();
     exitWatcher_ = std::make_unique<ExitWatcher>(
-        stop_, run_.exitEvent.get(), [&device] { device.abortEvent.set(); },
-        [frame] { PostToThread(frame, [frame] { frame->close(); }); });
+        stop_, run_.exitEvent.get(), [&device] { device.StopAll(); },
+        [frame] { PostToThread(frame, [frame] { frame->CloseForCaller(); }); });
     return true;
 }
 
@@ -175,7 +175,7 @@ void WindowSession::StartAutomation() {
     WindowTarget target(*frame);
     automation_ = std::make_unique<AutomatedRun>(
         run_.options, stop_, done_, target,
-        [frame] { PostToThread(frame, [frame] { frame->close(); }); },
+        [frame] { PostToThread(frame, [frame] { frame->CloseForCaller(); }); },
         [frame] { PostToThread(frame, [frame] { frame->SetPinned(false); }); });
 }
 

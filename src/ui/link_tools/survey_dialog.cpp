@@ -28,7 +28,8 @@ CSurveyDialog::CSurveyDialog(Device& device, QWidget* parent)
     KeepCaptionWhole(*this);
     ui_->finds->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     ui_->finds->header()->setStretchLastSection(true);
-    const PortSettings& line = device_.port().settings;
+    // Under the link lock: a worker may be reopening the port.
+    const PortSettings line = device_.PortNow().settings;
     ui_->status->setText(QStringLiteral("Порт %1, %2 бит/с, адреса %3 бит. Приборы отвечают на "
                                         "запрос \"dev\" по своим базовым адресам.")
                              .arg(Q(line.name))

@@ -297,6 +297,31 @@ TEST_F(CalibrationOnPty, ModeFillsListsFromTheModuleOnce) {
     EXPECT_EQ(prompter.messages.size(), 1u);
 }
 
+// The window's events run during the exchange; the port reopens meanwhile.
+class ReopeningHost : public ScriptedHost {
+  public:
+    explicit ReopeningHost(Device& device) : device_(device) {}
+    void RunExchange(const std::function<void()>& exchange) override {
+        exchange();
+        device_.ReopenPort(false);
+    }
+
+  private:
+    Device& device_;
+};
+
+TEST_F(CalibrationOnPty, AReadFromBeforeAReopenIsUsedButNotStored) {
+    module().setValue("in-t", 0, 6);  // ТХА(K)
+    ReopeningHost reopening(*device);
+    RecordingModeView view;
+    CCalibrationMode mode(*device, reopening, Clock());
+    mode.Open(view);
+    mode.SelectType(1);
+    EXPECT_EQ(mode.sensorSelection(), 3) << "the sensor the module named";
+    EXPECT_EQ(sensorParameter(0).value, kNoData) << "the configuration is left as it is";
+    EXPECT_TRUE(prompter.messages.empty());
+}
+
 TEST_F(CalibrationOnPty, ModeAsksAgainWhenTheSensorTypeCannotBeRead) {
     RecordingModeView view;
     CCalibrationMode mode(*device, host, Clock());

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "support/device_on_pty.h"
 
@@ -164,6 +165,41 @@ TEST_F(Session, AnExchangeThatFailsAfterTheStopLeavesTheRunStopped) {
     device->RemoveTap(&callerStop);
     EXPECT_EQ(processState().ExitStatus(), std::uint32_t{EXIT_INTERRUPTED});
     EXPECT_EQ(host.saves, 0);
+}
+
+TEST_F(Session, TheProgramsStopEndsTheJobUnderWayAndEveryRunAfter) {
+    observer.onCounter = [this](ProgressCounter c, int value) {
+        if (c == ProgressCounter::Parameters && value == 12) device->StopAll();
+    };
+    ASSERT_TRUE(device->ReadAll());
+    EXPECT_LT(Counter(ProgressCounter::Parameters), 84);
+    observer.onCounter = nullptr;
+    module().resetCounters();
+    // Nothing after it goes to the module: a job, a read or write of its own.
+    ASSERT_TRUE(device->WriteAll());
+    EXPECT_EQ(Counter(ProgressCounter::Parameters), 0);
+    Parameter dev("dev");
+    EXPECT_EQ(device->ReadParameter(dev), DEVICE_ABORTED);
+    Parameter filter = *device->channelsNode.channel(0).FindParameter("in.Fd");
+    EXPECT_EQ(device->WriteParameter(filter), DEVICE_ABORTED);
+    EXPECT_FALSE(device->EstablishLink());
+    EXPECT_EQ(module().total().received, 0);
+    EXPECT_TRUE(device->abortEvent.isSet());
+}
+
+TEST_F(Session, AStopOutsideAJobStopsNoJob) {
+    // Five silent reads of their own (a dialog's) stop those reads only.
+    module().injectFault(sim::Fault::Silence, 1000);
+    for (int i = 0; i < 5; ++i) {
+        Parameter dev("dev");
+        std::thread([&] { device->ReadParameter(dev); }).join();
+    }
+    ASSERT_EQ(prompter.count(), 1u);
+    module().clearFaults();
+    device->abortEvent.set();  // a stop left from before belongs to no job
+    ASSERT_TRUE(device->ReadAll());
+    EXPECT_EQ(Counter(ProgressCounter::Parameters), 84);
+    EXPECT_EQ(Counter(ProgressCounter::ParametersWithErrors), 0);
 }
 
 TEST_F(Session, ErrorLogGetsOneLinePerFailure) {

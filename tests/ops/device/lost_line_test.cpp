@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "link/serial_port.h"
+#include "ops/network/network_apply.h"
 #include "ops/polling/channel_polling.h"
 #include "ops/device/device.h"
 #include "sim/pty_transport.h"
@@ -137,6 +138,25 @@ TEST_F(LostLine, SingleReadFailsFastUntilTheLineIsBack) {
     ASSERT_TRUE(device->ReadOne(*dev));
     EXPECT_EQ(dev->errorText, "");
     EXPECT_EQ(dev->value, "ZEP-8");
+}
+
+TEST_F(LostLine, ALostLineDuringTheApplyStopsNothingAfterIt) {
+    ApplyChoices choices;
+    choices.changeProgram = false;
+    NetworkApply apply(*device, choices);
+    Unplug();
+    apply.SendApply();
+    apply.FollowModule();
+    apply.Reconnect();
+    EXPECT_TRUE(Reported("отключился") || Reported("не найден")) << prompter.messages()[0].text;
+
+    // The apply's stop was its own: the next read-all reads every parameter.
+    PlugIn();
+    prompter.clear();
+    ASSERT_TRUE(device->ReadAll());
+    EXPECT_EQ(observer.counter(ProgressCounter::Parameters), 84);
+    EXPECT_EQ(observer.counter(ProgressCounter::ParametersWithErrors), 0);
+    EXPECT_EQ(prompter.count(), 0u);
 }
 
 TEST_F(LostLine, PollReportsTheLossAndGoesOnOnceTheLineIsBack) {

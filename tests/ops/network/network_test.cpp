@@ -117,6 +117,28 @@ TEST_F(Apply, LostModuleIsReported) {
               "Ошибка команды 'dev':\nТаймаут при передаче данных (нет связи)\n");
 }
 
+TEST_F(Apply, ThePollsStandAsideFromTheApplyToTheReconnect) {
+    ApplyChoices choices;
+    {
+        NetworkApply apply(*device, choices);
+        apply.SendApply();
+        EXPECT_FALSE(device->polls().Enter());
+        apply.FollowModule();  // on the window thread, between the two
+        EXPECT_FALSE(device->polls().Enter());
+        apply.Reconnect();
+        ASSERT_TRUE(device->polls().Enter());
+        device->polls().Leave();
+    }
+    {
+        // A dialog that goes between the two steps lets them come back too.
+        NetworkApply dropped(*device, choices);
+        dropped.SendApply();
+        EXPECT_FALSE(device->polls().Enter());
+    }
+    ASSERT_TRUE(device->polls().Enter());
+    device->polls().Leave();
+}
+
 TEST_F(Apply, AutomatedApplyCopiesWhatIsKnown) {
     device->netNode.SetValue("Addr", "48", false);
     ApplyNetworkSettingsAutomated(*device);

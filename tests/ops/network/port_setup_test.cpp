@@ -205,5 +205,25 @@ TEST_F(PortSetupOnSlowModule, ScanReachesTheRealModule) {
     EXPECT_EQ(device->Identify(false), 0x07);
 }
 
+TEST_F(PortSetupTest, TheProgramsStopEndsTheWorkerAndStays) {
+    PortSetup setup(*device, view, true, SucceedsAt("none"));
+    device->StopAll();  // the exit event came before the dialog
+    setup.Open();
+    EXPECT_EQ(view.RunUntilClosed(setup), PortSetup::CMD_EXIT);
+    EXPECT_TRUE(device->stoppingAll());
+    EXPECT_TRUE(device->abortEvent.isSet());
+    EXPECT_TRUE(Attempts().empty());
+}
+
+TEST_F(PortSetupTest, ItsStopIsItsOwn) {
+    PortSetup setup(*device, view, true, SucceedsAt("none"));
+    setup.Open();
+    EXPECT_FALSE(setup.Command(PortSetup::CMD_EXIT));
+    EXPECT_EQ(view.RunUntilClosed(setup), PortSetup::CMD_EXIT);
+    // A job after the dialog runs whole.
+    ASSERT_TRUE(device->ReadAll());
+    EXPECT_EQ(observer.counter(ProgressCounter::Parameters), 84);
+}
+
 }  // namespace
 }  // namespace zep8

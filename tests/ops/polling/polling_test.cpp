@@ -363,6 +363,23 @@ TEST_F(Polling, ResultsOutliveTheirScanners) {
     EXPECT_EQ(polling->scanner(0), nullptr);
 }
 
+TEST_F(Polling, AReadingTakenBeforeAReopenIsNotShownAfterIt) {
+    Poller(0).SetPeriod(20);
+    Poller(0).Start();
+    std::optional<Arrival> before = results.Next();
+    ASSERT_TRUE(before);
+    // The port opens anew (another module, another speed) before the window
+    // takes the reading in: it is no longer the input's value.
+    device->ReopenPort(false);
+    EXPECT_FALSE(polling->Receive(before->result));
+    EXPECT_EQ(polling->Latest(0), std::nullopt);
+    // One read after the reopen is shown.
+    std::optional<PollRowUpdate> after;
+    for (int i = 0; i < 20 && !after; ++i) after = ReceiveNext();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->valueText, "0.5");
+}
+
 // Eight pollers, a bulk job and single-parameter reads share the link at once.
 TEST_F(Polling, ConcurrentPollersBulkJobAndSingleReads) {
     for (int i = 0; i < kInputCount; ++i) {
