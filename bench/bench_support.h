@@ -43,6 +43,13 @@ class CountingPort : public LinePort {
         return result;
     }
 
+    int Listen(std::string& reply) override {
+        const int result = inner_.Listen(reply);
+        characters += reply.size();
+        return result;
+    }
+    void AwaitQuiet() override { inner_.AwaitQuiet(); }
+
     std::atomic<std::size_t> characters{0};
     std::atomic<int> exchanges{0};
 

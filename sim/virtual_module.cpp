@@ -150,6 +150,7 @@ std::optional<Reply> VirtualModule::handleOwnFrame(std::string_view received) {
     if (active_.addressBits == 8 && address == kAnyModuleAddress && outsideInputs &&
         !ignoreBroadcast_) {
         request.offset = 0;
+        request.address = active_.address;  // the reply says who answered
     }
     if (request.offset < 0 || request.offset >= kInputs) return std::nullopt;
 

@@ -9,11 +9,10 @@
 #include "link/foreign_frame.h"
 #include "link/foreign_status_text.h"
 #include "link/frame_codec.h"
+#include "link/reply_check.h"
 #include "link/run_stop.h"
 #include "model/catalogue.h"
-#include "model/number_text.h"
 #include "model/parameter.h"
-#include "platform/codepage.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
 
@@ -21,18 +20,26 @@ namespace zep8 {
 namespace {
 
 constexpr std::uint16_t kApplyHash = 0x8403;  // "APLY": the module answers nothing
-constexpr std::uint16_t kErrorHash = 0x0233;  // "n.Err"
-constexpr std::string_view kAttributesName = "M.s.t.r.";
 constexpr int kBroadcastOffset = -1;
 constexpr int kBroadcastAddress = 255;
 
 // Repetitions before an exchange gives up.
 constexpr int kMaxTimeoutRepeats = 3;
+// A value's read or write after a damaged or stray reply, and a parameter's
+// whole transfer after a bad attribute reply: a noisy line damages one frame
+// in three at a bit-error rate of 1e-3, so four tries would still lose one
+// exchange in a hundred.
+constexpr int kMaxBadReplyRepeats = 7;
 constexpr int kMaxLineErrorRepeats = 16;
 constexpr int kMaxLostStartRepeats = 15;
 
 constexpr std::string_view kLateReplyText =
     "Связь неустойчива: после таймаута обмен с прибором прошел.";
+constexpr std::string_view kBadChecksumText = "Ошибка в контрольной сумме ответа";
+constexpr std::string_view kOtherRequestText =
+    "Пришла посылка с кодом команды, отличным от посланной и от n.Err.\n";
+constexpr std::string_view kOtherModuleText =
+    "Пришла посылка от другого прибора: адрес в ответе не совпадает с адресом запроса.\n";
 
 // The link's verdict replaces the whole exit status except a job's
 // failed-parameter bit, which survives it. A run that was stopped ("Прервать",
@@ -78,24 +85,6 @@ std::uint32_t Note(const LinkTarget& target, std::uint32_t (*note)()) {
 
 std::size_t VerdictSlot(std::uint32_t verdict) {
     return static_cast<std::size_t>(std::countr_zero(verdict));
-}
-
-std::string TraceByte(const char* arrow, std::size_t position, std::uint8_t byte) {
-    char head[64];
-    std::snprintf(head, sizeof head, "%s #%2i : %3i = 0x%2X (", arrow, static_cast<int>(position),
-                  byte, byte);
-    const std::string shown =
-        byte < 32 ? "." : Cp1251ToUtf8(std::string(1, static_cast<char>(byte)));
-    return head + shown + ")";
-}
-
-std::uint8_t AttributeByte(const Parameter& p) {
-    return static_cast<std::uint8_t>((p.attrEditable ? 0x01 : 0) | (p.attrFactory ? 0 : 0x02));
-}
-
-void AppendIndex(std::vector<std::uint8_t>& data, int index) {
-    data.push_back(static_cast<std::uint8_t>((index >> 8) & 0xFF));
-    data.push_back(static_cast<std::uint8_t>(index & 0xFF));
 }
 
 }  // namespace
@@ -170,11 +159,13 @@ DeviceIO::ExchangeResult DeviceIO::ExchangeRequest(bool read, std::string_view n
                                                    std::span<const std::uint8_t> data,
                                                    std::vector<std::uint8_t>& reply,
                                                    std::string& errorText, int addressOffset,
-                                                   const LinkTarget* target) {
+                                                   const LinkTarget* target,
+                                                   bool badReplyVerdict) {
     reply.clear();
     // The frame is made under the lock: a reopened port or another address
     // takes effect between two exchanges, never inside one.
     std::lock_guard lock(linkLock_);
+    badReplyVerdict_ = badReplyVerdict;
     const LinkTarget to = target ? *target : SessionTargetLocked();
     RequestFrame request;
     request.hash = hash_name(name);
@@ -188,20 +179,17 @@ DeviceIO::ExchangeResult DeviceIO::ExchangeRequest(bool read, std::string_view n
         Fail(errorText, "Не могу зашифровать посылку (ф-я encode_buffer)", 0, to.setsVerdict);
         return ExchangeResult::Failed;
     }
-    std::string received;
-    const ExchangeResult sent = SendWithRepetitions(*frame, request, to, received, errorText);
-    if (sent != ExchangeResult::Done || request.hash == kApplyHash) return sent;
-    return TakeReply(received, request.hash, to, reply, errorText) ? ExchangeResult::Done
-                                                                   : ExchangeResult::Failed;
+    return SendWithRepetitions(*frame, request, to, reply, errorText);
 }
 
 DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
                                                        const RequestFrame& request,
                                                        const LinkTarget& target,
-                                                       std::string& received,
+                                                       std::vector<std::uint8_t>& reply,
                                                        std::string& errorText) {
-    int timeouts = 0, lineErrors = 0, lostStarts = 0;
+    Tries tries;
     bool reopened = false;
+    const bool answered = request.hash != kApplyHash;
     // A port lost earlier is opened again as soon as its device is back; the
     // port stays open for what follows, as ReopenPort would leave it.
     if (lineGone_ && !port_->IsOpen() && !processState().hasOption(OPT_SILENT)) {
@@ -212,9 +200,11 @@ DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
         reopened = true;
     }
     for (;;) {
+        // A late or torn reply still on the line must not meet the request.
+        if (answered && quietFirst_) port_->AwaitQuiet();
         const bool wasOpen = port_->IsOpen();
-        const int result =
-            TransferOnLine(frame, received, request.address, request.hash != kApplyHash);
+        std::string received;
+        int result = TransferOnLine(frame, received, request.address, answered);
         if (result == TRANSFER_LINE_GONE) {
             // Lost again right after it came back (a server that takes the
             // connection and drops it at the first data): the line is lost.
@@ -223,76 +213,168 @@ DeviceIO::ExchangeResult DeviceIO::SendWithRepetitions(std::string_view frame,
             reopened = true;
             continue;
         }
-        if (result == TRANSFER_ABORTED && (port_->stopEvent.isSet() || RunStop::Stopped())) {
-            // The run was stopped inside the exchange: no verdict on the line,
-            // and nothing to repeat. (A port that could not arm its wait also
-            // says "aborted"; that one is repeated like a lost frame start.)
-            errorText = "Обмен прерван.";
-            return ExchangeResult::Failed;
-        }
+        // The run was stopped inside the exchange. (A port that could not arm
+        // its wait also says "aborted"; that one is repeated like a lost
+        // frame start.)
+        if (result == TRANSFER_ABORTED && RunStopped()) return Aborted(errorText);
         if (result != TRANSFER_ABORTED) lineGone_ = false;
-        if (request.hash == kApplyHash) {
+        if (!answered) {
             RecordVerdict(NoteReplyAfterTimeout(), kLateReplyText);
             errorText.clear();
             return ExchangeResult::Done;
         }
-        if (result == TRANSFER_TIMEOUT) {
-            if (timeouts == kMaxTimeoutRepeats) {
-                Fail(errorText, kTimeoutText, Note(target, NoteTimeout), target.setsVerdict);
-                return ExchangeResult::TimedOut;
-            }
-            ++timeouts;
-            continue;
-        }
-        if (result == TRANSFER_LINE_ERROR) {
-            if (lineErrors == kMaxLineErrorRepeats) {
-                Fail(errorText, "Неверны настройки порта.", Note(target, NoteGarbage),
-                     target.setsVerdict);
-                return ExchangeResult::Failed;
-            }
-            ++lineErrors;
-            continue;
-        }
-        if (received.size() >= 2 && received[0] == kFrameStart) {
-            NoteAnswer();
-            return ExchangeResult::Done;
-        }
-        if (lostStarts == kMaxLostStartRepeats) {
-            // A port that cannot be opened at all says why.
-            const std::string reason = port_->IsOpen() ? "" : port_->OpenFailureReason();
-            Fail(errorText,
-                 reason.empty() ? "Потеря начала посылки." : "Потеря начала посылки.\n" + reason,
-                 Note(target, NoteGarbage), target.setsVerdict);
-            return ExchangeResult::Failed;
-        }
-        ++lostStarts;
+        std::string stray;
+        result = PassOverStrays(frame, result, received, request, stray);
+        if (result == TRANSFER_ABORTED && RunStopped()) return Aborted(errorText);
+        if (!stray.empty()) tries.heard = stray;
+        // A line silent for the whole reply wait has nothing late on it.
+        quietFirst_ = result != TRANSFER_TIMEOUT || !received.empty() || !stray.empty();
+        const std::optional<ExchangeResult> ended =
+            Judge(result, received, !stray.empty(), request, target, tries, reply, errorText);
+        if (ended) return *ended;
     }
 }
 
-bool DeviceIO::TakeReply(std::string_view received, std::uint16_t requestHash,
-                         const LinkTarget& target, std::vector<std::uint8_t>& reply,
-                         std::string& errorText) {
+std::optional<DeviceIO::ExchangeResult> DeviceIO::Judge(int result, const std::string& received,
+                                                        bool strayHeard,
+                                                        const RequestFrame& request,
+                                                        const LinkTarget& target, Tries& tries,
+                                                        std::vector<std::uint8_t>& reply,
+                                                        std::string& errorText) {
+    if (result == TRANSFER_TIMEOUT && strayHeard) {
+        // Only frames that were not the answer: a command is not sent again.
+        if (tries.badReplies == kMaxBadReplyRepeats || !RepeatsOnBadReply(request.hash)) {
+            FailGarbled(errorText, tries.heard, target, badReplyVerdict_);
+            return ExchangeResult::BadReply;
+        }
+        ++tries.badReplies;
+        return std::nullopt;
+    }
+    if (result == TRANSFER_TIMEOUT) {
+        if (tries.timeouts++ < kMaxTimeoutRepeats) return std::nullopt;
+        if (!tries.heard.empty()) {
+            FailGarbled(errorText, tries.heard, target, badReplyVerdict_);
+            return ExchangeResult::BadReply;
+        }
+        Fail(errorText, kTimeoutText, Note(target, NoteTimeout), target.setsVerdict);
+        return ExchangeResult::TimedOut;
+    }
+    if (result == TRANSFER_LINE_ERROR) {
+        if (tries.lineErrors++ < kMaxLineErrorRepeats) return std::nullopt;
+        Fail(errorText, "Неверны настройки порта.", Note(target, NoteGarbage), target.setsVerdict);
+        return ExchangeResult::Failed;
+    }
+    if (received.size() >= 2 && received[0] == kFrameStart) {
+        NoteAnswer();
+        return TakeFrame(received, request, target, tries, reply, errorText);
+    }
+    if (tries.lostStarts++ < kMaxLostStartRepeats) return std::nullopt;
+    // A port that cannot be opened at all says why.
+    const std::string reason = port_->IsOpen() ? "" : port_->OpenFailureReason();
+    Fail(errorText,
+         reason.empty() ? "Потеря начала посылки." : "Потеря начала посылки.\n" + reason,
+         Note(target, NoteGarbage), target.setsVerdict);
+    return ExchangeResult::Failed;
+}
+
+std::optional<DeviceIO::ExchangeResult> DeviceIO::TakeFrame(const std::string& received,
+                                                            const RequestFrame& request,
+                                                            const LinkTarget& target,
+                                                            Tries& tries,
+                                                            std::vector<std::uint8_t>& reply,
+                                                            std::string& errorText) {
+    // The same damaged frame again is no noise: asking once more cannot
+    // help. (The module's own error replies are alike every time.)
+    const bool damaged = CheckReply(received, request).kind == ReplyKind::Damaged;
+    const bool sameAgain = damaged && received == lastBadFrame_;
+    const bool lastTry = tries.badReplies == kMaxBadReplyRepeats || sameAgain;
+    switch (TakeReply(received, request, target, lastTry, badReplyVerdict_ || sameAgain, reply,
+                      errorText, tries.heard)) {
+        case Settled::Answer:
+            quietFirst_ = false;
+            lastBadFrame_.clear();
+            return ExchangeResult::Done;
+        case Settled::Refused:
+            quietFirst_ = false;
+            return ExchangeResult::Failed;
+        case Settled::Garbled:
+            lastBadFrame_ = damaged ? received : std::string();
+            return sameAgain ? ExchangeResult::Failed : ExchangeResult::BadReply;
+        case Settled::Again:
+            lastBadFrame_ = damaged ? received : std::string();
+            ++tries.badReplies;
+            return std::nullopt;
+    }
+    return ExchangeResult::Failed;
+}
+
+int DeviceIO::PassOverStrays(std::string_view frame, int result, std::string& received,
+                             const RequestFrame& request, std::string& strayText) {
+    // Each Listen waits at most for the rest of the transfer's reply wait;
+    // the stop event ends it at once.
+    while (result == TRANSFER_OK && received.size() >= 2 && received[0] == kFrameStart) {
+        const CheckedReply checked = CheckReply(received, request);
+        if (checked.kind != ReplyKind::Stray) break;
+        strayText = checked.otherModule ? kOtherModuleText : kOtherRequestText;
+        result = ListenOnLine(frame, received, request.address);
+    }
+    return result;
+}
+
+DeviceIO::Settled DeviceIO::TakeReply(std::string_view received, const RequestFrame& request,
+                                      const LinkTarget& target, bool lastTry, bool verdict,
+                                      std::vector<std::uint8_t>& reply, std::string& errorText,
+                                      std::string& heard) {
     RecordVerdict(Note(target, NoteReplyAfterTimeout), kLateReplyText);
-    const ReplyFrame parsed = ParseReplyText(received);
+    const CheckedReply checked = CheckReply(received, request);
+    // A value's read or write changes nothing when asked again; a command may.
+    const bool again = !lastTry && RepeatsOnBadReply(request.hash);
+    switch (checked.kind) {
+        case ReplyKind::Answer:
+            reply = checked.frame.data;
+            errorText.clear();
+            return Settled::Answer;
+        case ReplyKind::ModuleError: {
+            reply = checked.frame.data;
+            // The module says the request reached it damaged: it did nothing,
+            // and the line is to blame, as for a damaged reply.
+            const bool damaged = !reply.empty() && IsTransmissionError(reply[0]);
+            if (damaged && again) {
+                DeviceErrorText(reply.data(), reply.size(), heard);
+                return Settled::Again;
+            }
+            DeviceErrorText(reply.data(), reply.size(), errorText);
+            if (target.setsVerdict) {
+                std::lock_guard failure(lastFailureMutex_);
+                lastFailure_ = errorText;
+            }
+            return damaged ? Settled::Garbled : Settled::Refused;
+        }
+        case ReplyKind::Damaged:
+        case ReplyKind::Stray:
+            heard = checked.kind == ReplyKind::Damaged ? kBadChecksumText : kOtherRequestText;
+            if (again) return Settled::Again;
+            FailGarbled(errorText, heard, target, verdict);
+            return Settled::Garbled;
+    }
+    return Settled::Garbled;
+}
+
+bool DeviceIO::RunStopped() const {
+    return port_->stopEvent.isSet() || RunStop::Stopped();
+}
+
+DeviceIO::ExchangeResult DeviceIO::Aborted(std::string& errorText) {
+    // The run was stopped inside the exchange: no verdict on the line, and
+    // nothing to repeat.
+    errorText = "Обмен прерван.";
+    return ExchangeResult::Failed;
+}
+
+void DeviceIO::FailGarbled(std::string& errorText, std::string_view reason,
+                           const LinkTarget& target, bool verdict) {
     // A reply that cannot be taken is garbage on the line, like a lost frame start.
-    if (!parsed.checksumOk) {
-        return Fail(errorText, "Ошибка в контрольной сумме ответа", Note(target, NoteGarbage),
-                    target.setsVerdict);
-    }
-    reply = parsed.data;
-    if (parsed.hash == requestHash) {
-        errorText.clear();
-        return true;
-    }
-    if (parsed.hash == kErrorHash) {
-        DeviceErrorText(reply.data(), reply.size(), errorText);
-        if (!target.setsVerdict) return false;
-        std::lock_guard failure(lastFailureMutex_);
-        lastFailure_ = errorText;
-        return false;
-    }
-    return Fail(errorText, "Пришла посылка с кодом команды, отличным от посланной и от n.Err.\n",
-                Note(target, NoteGarbage), target.setsVerdict);
+    Fail(errorText, reason, verdict ? Note(target, NoteGarbage) : 0, target.setsVerdict);
 }
 
 DeviceIO::ProbeResult DeviceIO::Probe(int address, std::string_view name,
@@ -308,18 +390,22 @@ DeviceIO::ProbeResult DeviceIO::Probe(int address, std::string_view name,
     if (!frame) return ProbeResult::Garbage;
     std::string received;
     const int saved = port_->replyWaitOverride.exchange(replyWaitMs);
-    const int result = TransferOnLine(*frame, received, address, true);
+    int result = TransferOnLine(*frame, received, address, true);
+    // A late reply of the address probed before is not this one's answer.
+    std::string stray;
+    result = PassOverStrays(*frame, result, received, request, stray);
     port_->replyWaitOverride = saved;
     if (result == TRANSFER_ABORTED) return ProbeResult::Aborted;
     if (result == TRANSFER_LINE_GONE) return ProbeResult::LineGone;
     if (result == TRANSFER_TIMEOUT && received.empty()) return ProbeResult::Silence;
     if (result != TRANSFER_OK || received.size() < 2 || received[0] != kFrameStart)
         return ProbeResult::Garbage;
-    const ReplyFrame parsed = ParseReplyText(received);
-    if (!parsed.checksumOk) return ProbeResult::Garbage;
-    reply = parsed.data;
-    if (parsed.hash == request.hash) return ProbeResult::Answer;
-    return parsed.hash == kErrorHash ? ProbeResult::ErrorReply : ProbeResult::Garbage;
+    const CheckedReply checked = CheckReply(received, request);
+    if (checked.kind == ReplyKind::Answer || checked.kind == ReplyKind::ModuleError) {
+        reply = checked.frame.data;
+        return checked.kind == ReplyKind::Answer ? ProbeResult::Answer : ProbeResult::ErrorReply;
+    }
+    return ProbeResult::Garbage;
 }
 
 void DeviceIO::AddTap(ExchangeTap* tap) {
@@ -337,74 +423,32 @@ void DeviceIO::RemoveTap(ExchangeTap* tap) {
 int DeviceIO::TransferOnLine(std::string_view frame, std::string& received, int address,
                              bool replyExpected) {
     if (!tapped_.load(std::memory_order_relaxed)) return port_->Transfer(frame, received);
+    return Tapped(frame, received, address, replyExpected, false);
+}
+
+int DeviceIO::ListenOnLine(std::string_view frame, std::string& received, int address) {
+    if (!tapped_.load(std::memory_order_relaxed)) return port_->Listen(received);
+    return Tapped(frame, received, address, true, true);
+}
+
+int DeviceIO::Tapped(std::string_view frame, std::string& received, int address,
+                     bool replyExpected, bool listen) {
     ExchangeRecord record;
     record.startedAt = std::chrono::system_clock::now();
     const auto start = std::chrono::steady_clock::now();
-    record.result = port_->Transfer(frame, received);
+    record.result = listen ? port_->Listen(received) : port_->Transfer(frame, received);
     record.took = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - start);
     record.protocolMode = processState().ProtocolMode.load();
     record.elevenBitAddress = port_->settings.addressLength == 11;
     record.replyExpected = replyExpected;
+    record.listenedOn = listen;
     record.address = address;
     record.sent = frame;
     record.received = received;
     std::lock_guard lock(tapsMutex_);
     for (ExchangeTap* tap : taps_) tap->OnExchange(record);
     return record.result;
-}
-
-int DeviceIO::ExchangeAttributes(int direction, Parameter& p, const LinkTarget* target) {
-    std::vector<std::uint8_t> data;
-    if (direction == DIRECTION_WRITE) data.push_back(AttributeByte(p));
-    if (p.indexed) {
-        data.push_back(0x00);
-        data.push_back(static_cast<std::uint8_t>(p.index & 0xFF));
-    }
-    const std::uint16_t hash = hash_name(p.name);
-    data.push_back(static_cast<std::uint8_t>(hash >> 8));
-    data.push_back(static_cast<std::uint8_t>(hash & 0xFF));
-
-    std::vector<std::uint8_t> reply;
-    const ExchangeResult result =
-        ExchangeRequest(direction == DIRECTION_READ, kAttributesName, data, reply, p.errorText,
-                        p.addressOffset, target);
-    p.timedOut = result == ExchangeResult::TimedOut;
-    if (result != ExchangeResult::Done) return STATUS_ATTRIBUTES_FAILED;
-    if (reply.size() != (p.indexed ? 5u : 3u)) {
-        const bool verdict = !target || target->setsVerdict;
-        Fail(p.errorText, "Ошибка атрибутов; размер ответа не совпадает с ожидаемым.\n",
-             verdict ? NoteGarbage() : 0, verdict);
-        return STATUS_ATTRIBUTE_SIZE;
-    }
-    p.attrEditable = (reply[0] & 0x01) != 0;
-    p.attrFactory = (reply[0] & 0x02) == 0;
-    p.attrChanged = false;
-    p.pendingWrite = false;
-    return STATUS_OK;
-}
-
-int DeviceIO::SendForeignCommand(Parameter* parameter) {
-    const int mode = processState().ProtocolMode.load();
-    std::vector<std::uint8_t> reply;
-    int status;
-    if (mode == PROTOCOL_DCON) {
-        const std::vector<std::uint8_t> command(kDconReturnCommand.begin(),
-                                                kDconReturnCommand.end());
-        status = ExchangeForeignFrame(command, reply);
-    } else {
-        status = ExchangeForeignFrame(kModbusReturnCommand, reply);
-        if (status == FOREIGN_OK &&
-            !std::equal(reply.begin(), reply.end(), std::begin(kModbusReturnCommand),
-                        std::end(kModbusReturnCommand))) {
-            status = FOREIGN_MALFORMED;
-        }
-    }
-    if (parameter) {
-        parameter->errorText = ForeignStatusText(status);
-        parameter->timedOut = status == FOREIGN_TIMEOUT;
-    }
-    return status;
 }
 
 int DeviceIO::TransferParameter(int direction, Parameter* parameter, TraceLog* log,
@@ -414,69 +458,15 @@ int DeviceIO::TransferParameter(int direction, Parameter* parameter, TraceLog* l
     const int mode = state.ProtocolMode.load();
     if (mode >= PROTOCOL_MODBUS_RTU && mode <= PROTOCOL_DCON) return SendForeignCommand(parameter);
     if (!parameter) return STATUS_NO_PARAMETER;
-    Parameter& p = *parameter;
-    p.errorText.clear();
-    p.timedOut = false;
-
-    // A locked parameter is unlocked for the value write and locked again after it.
-    std::optional<bool> savedEditable;
-    if (p.hasAttributes) {
-        if (!p.attrEditable && p.attrChanged) {
-            savedEditable = p.attrEditable;
-            p.attrEditable = true;
-        }
-        if (const int status = ExchangeAttributes(direction, p, target); status != STATUS_OK)
-            return status;
+    // The attributes' "M.s.t.r." is not sent again by itself after a bad
+    // reply; the parameter's read or write is, attributes and value.
+    for (int tries = 0;; ++tries) {
+        bool badAttributeReply = false;
+        const bool lastTry = tries == kMaxBadReplyRepeats;
+        const int status =
+            TransferOnce(direction, *parameter, log, target, lastTry, badAttributeReply);
+        if (!badAttributeReply || lastTry) return status;
     }
-
-    std::vector<std::uint8_t> data;
-    if (direction == DIRECTION_WRITE) {
-        const int converted = p.ConvertToData(data);
-        // Nothing sensible can be sent for such a value: say why and stop.
-        if (converted == MyConverter::CONVERT_NO_METHOD) {
-            p.errorText = "Метод формирования посылки для команды '" + p.name + "' не определен.";
-            if (log) log->push_back(p.errorText);
-            return STATUS_NO_ENCODING;
-        }
-        if (converted == MyConverter::CONVERT_FAILED) {
-            p.errorText = "Неверное значение (неудается закодировать данные)";
-            if (log) log->push_back(p.errorText);
-            return STATUS_CANNOT_ENCODE;
-        }
-        if (converted != MyConverter::CONVERT_OK && log) {
-            log->push_back("Предупреждение: странный ответ от ConvertToData(...)");
-        }
-    }
-    if (p.indexed) AppendIndex(data, p.index);
-    if (log) {
-        log->push_back("Размер инф-ой части посылки " + std::to_string(data.size()) + " байт");
-        for (std::size_t i = 0; i < data.size(); ++i)
-            log->push_back(TraceByte(">> Посылка:", i, data[i]));
-    }
-
-    std::vector<std::uint8_t> reply;
-    const ExchangeResult result = ExchangeRequest(direction == DIRECTION_READ, p.name, data, reply,
-                                                  p.errorText, p.addressOffset, target);
-    p.timedOut = result == ExchangeResult::TimedOut;
-    if (result != ExchangeResult::Done) return STATUS_EXCHANGE_FAILED;
-    if (log) {
-        for (std::size_t i = 0; i < reply.size(); ++i)
-            log->push_back(TraceByte("<< Ответ:", i, reply[i]));
-        log->push_back("Всего получено " + std::to_string(reply.size()) + " байт");
-    }
-    if (p.ConvertFromData(reply.data(), reply.size(), p.indexed) == MyConverter::CONVERT_FAILED) {
-        p.errorText = "Не могу раскодировать ответ";
-        p.value.clear();
-        return STATUS_UNDECODABLE;
-    }
-
-    if (p.hasAttributes && savedEditable) {
-        p.attrEditable = *savedEditable;
-        if (const int status = ExchangeAttributes(direction, p, target); status != STATUS_OK)
-            return status;
-    }
-    p.changed = p.attrChanged = p.pendingWrite = false;
-    return STATUS_OK;
 }
 
 int DeviceIO::ExchangeForeignFrame(std::span<const std::uint8_t> command,

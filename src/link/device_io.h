@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -68,12 +69,18 @@ class DeviceIO {
                   std::vector<std::uint8_t>& reply, std::string& errorText, int addressOffset,
                   const LinkTarget* target = nullptr);
     // The same exchange, telling a module that stayed silent through every
-    // repetition (TimedOut) from the other failures.
-    enum class ExchangeResult { Done, TimedOut, Failed };
+    // repetition (TimedOut), and one whose last reply was damaged on the line
+    // or answered another request (BadReply), from the other failures.
+    // A BadReply may be noise, and asking again may help; the same damaged
+    // frame as the exchange before it is no noise and fails (Failed).
+    enum class ExchangeResult { Done, TimedOut, Failed, BadReply };
+    // `badReplyVerdict` false: a failure on a bad reply is not yet the run's
+    // verdict, since the caller asks again.
     ExchangeResult ExchangeRequest(bool read, std::string_view name,
                                    std::span<const std::uint8_t> data,
                                    std::vector<std::uint8_t>& reply, std::string& errorText,
-                                   int addressOffset, const LinkTarget* target = nullptr);
+                                   int addressOffset, const LinkTarget* target = nullptr,
+                                   bool badReplyVerdict = true);
 
     // One read of `name` at the module address `address`, made once and
     // waiting at most `replyWaitMs`; for searching the bus. It changes no exit
@@ -102,7 +109,10 @@ class DeviceIO {
     // Reads or writes one parameter with its access attributes around it.
     int TransferParameter(int direction, Parameter* parameter, TraceLog* log = nullptr,
                           const LinkTarget* target = nullptr);
-    int ExchangeAttributes(int direction, Parameter& parameter, const LinkTarget* target = nullptr);
+    // `badReply`: set when the exchange failed on a bad reply (damaged, or another's).
+    // `lastTry` false: the caller asks again after a bad reply.
+    int ExchangeAttributes(int direction, Parameter& parameter, const LinkTarget* target = nullptr,
+                           bool* badReply = nullptr, bool lastTry = true);
     // One frame in the current foreign protocol; returns a ForeignStatus.
     int ExchangeForeignFrame(std::span<const std::uint8_t> command,
                              std::vector<std::uint8_t>& reply);
@@ -158,16 +168,56 @@ class DeviceIO {
     // One transfer on the port, shown to the taps. The link lock is held.
     int TransferOnLine(std::string_view frame, std::string& received, int address,
                        bool replyExpected);
+    int Tapped(std::string_view frame, std::string& received, int address, bool replyExpected,
+               bool listen);
     int SendForeignCommand(Parameter* parameter);
-    // The request on the line until a frame start comes back, with the
-    // repetitions on time-outs, line errors and lost frame starts. The link
-    // lock is held.
+    // One read or write of a parameter with its attributes around it;
+    // `badAttributeReply` tells an attribute exchange that failed on a bad reply.
+    int TransferOnce(int direction, Parameter& p, TraceLog* log, const LinkTarget* target,
+                     bool lastTry, bool& badAttributeReply);
+    // The request on the line until its answer comes back, with the
+    // repetitions on time-outs, line errors and lost frame starts, and for a
+    // value's read or write also on damaged and stray replies. The link lock
+    // is held.
     ExchangeResult SendWithRepetitions(std::string_view frame, const RequestFrame& request,
-                                       const LinkTarget& target, std::string& received,
+                                       const LinkTarget& target, std::vector<std::uint8_t>& reply,
                                        std::string& errorText);
-    // Checks the reply of a request and takes its data (or the module's "n.Err").
-    bool TakeReply(std::string_view received, std::uint16_t requestHash, const LinkTarget& target,
-                   std::vector<std::uint8_t>& reply, std::string& errorText);
+    // The repetitions an exchange has used, and why the last frame that
+    // came was not the answer.
+    struct Tries {
+        int timeouts = 0, lineErrors = 0, lostStarts = 0, badReplies = 0;
+        std::string heard;
+    };
+    // What one transfer's outcome comes to: the exchange's end, or nothing
+    // when the request goes again.
+    std::optional<ExchangeResult> Judge(int result, const std::string& received, bool strayHeard,
+                                        const RequestFrame& request, const LinkTarget& target,
+                                        Tries& tries, std::vector<std::uint8_t>& reply,
+                                        std::string& errorText);
+    std::optional<ExchangeResult> TakeFrame(const std::string& received,
+                                            const RequestFrame& request, const LinkTarget& target,
+                                            Tries& tries, std::vector<std::uint8_t>& reply,
+                                            std::string& errorText);
+    // Passes over frames of other modules and requests while the reply wait
+    // lasts; `strayText` says why the last one was not the answer. Returns
+    // the transfer result of what came after them.
+    int PassOverStrays(std::string_view frame, int result, std::string& received,
+                       const RequestFrame& request, std::string& strayText);
+    // What a frame of the module asked settles: the answer taken, the
+    // exchange failed (a module error, a bad reply not to be asked again or
+    // on the last try), or ask again.
+    enum class Settled { Answer, Refused, Garbled, Again };
+    // `verdict`: a failure on a bad reply sets the run's verdict.
+    Settled TakeReply(std::string_view received, const RequestFrame& request,
+                      const LinkTarget& target, bool lastTry, bool verdict,
+                      std::vector<std::uint8_t>& reply, std::string& errorText,
+                      std::string& heard);
+    // More of the reply wait on the line, shown to the taps. The link lock is held.
+    int ListenOnLine(std::string_view frame, std::string& received, int address);
+    bool RunStopped() const;
+    ExchangeResult Aborted(std::string& errorText);
+    void FailGarbled(std::string& errorText, std::string_view reason, const LinkTarget& target,
+                     bool verdict = true);
     // `verdict`: the exit-status bit this failure has just set (0: none).
     // `recorded` false: the failure is the caller's alone (a poll's).
     bool Fail(std::string& errorText, std::string_view reason, std::uint32_t verdict = 0,
@@ -194,6 +244,15 @@ class DeviceIO {
     std::atomic<bool> lostUnanswered_{false};
     void NoteAnswer();
     std::atomic<std::uint64_t> epoch_{0};
+    // What came last on the line was not a whole answer: the next request
+    // waits for a quiet line before it goes. Under the link lock only.
+    bool quietFirst_ = false;
+    // The exchange under way sets the run's verdict when it fails on a bad
+    // reply. Under the link lock only.
+    bool badReplyVerdict_ = true;
+    // The last damaged or stray frame an exchange ended on or asked again
+    // after. Under the link lock only.
+    std::string lastBadFrame_;
     // The port's module, published by whoever changes it under the link lock.
     void PublishTarget();
     mutable std::mutex targetMutex_;

@@ -14,6 +14,7 @@ struct ExchangeRecord {
     bool replyExpected = true;      // "APLY" is never answered
     int address = 0;                // the module's address the request went to
     int result = 0;                 // TransferResult
+    bool listenedOn = false;        // nothing sent: the reply wait went on after a stray frame
     std::string sent;
     std::string received;
 };

@@ -196,6 +196,7 @@ std::array<TraceRow, 2> DescribeExchange(const ExchangeRecord& record) {
 
     const bool own = record.protocolMode == PROTOCOL_OWN;
     request.frame = own ? Printable(record.sent) : Hex(record.sent);
+    if (record.listenedOn) request.direction = "..";  // not sent again: the wait went on
     reply.frame = own ? Printable(record.received) : Hex(record.received);
 
     std::uint16_t askedHash = 0;

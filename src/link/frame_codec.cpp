@@ -69,12 +69,18 @@ ReplyFrame ParseReplyText(std::string_view received) {
     const std::size_t n = bytes[1] & 0x0F;
     if (4 + n + 2 > m) return reply;
 
+    reply.addressByte = bytes[0];
     reply.flags = bytes[1];
     reply.hash = static_cast<std::uint16_t>((bytes[2] << 8) | bytes[3]);
     reply.data.assign(bytes.begin() + 4, bytes.begin() + 4 + static_cast<std::ptrdiff_t>(n));
     const auto received_sum = static_cast<std::uint16_t>((bytes[4 + n] << 8) | bytes[5 + n]);
     reply.checksumOk = hash_buffer(bytes.data(), m - 2) == received_sum;
     return reply;
+}
+
+int ReplyAddress(const ReplyFrame& reply, bool elevenBitAddress) {
+    if (elevenBitAddress) return reply.addressByte << 3 | reply.flags >> 5;
+    return (reply.flags & 0xE0) != 0 ? -1 : reply.addressByte;
 }
 
 }  // namespace zep8

@@ -42,6 +42,7 @@ std::optional<std::string> BuildRequestText(const RequestFrame& frame);
 
 struct ReplyFrame {
     bool checksumOk = false;  // false also for a reply too short to hold its own length
+    std::uint8_t addressByte = 0;  // byte 0: the address, or its bits 10..3
     std::uint8_t flags = 0;   // byte 1: address bits, request flag, data length
     std::uint16_t hash = 0;
     std::vector<std::uint8_t> data;
@@ -50,5 +51,9 @@ struct ReplyFrame {
 // Parses the characters of a reply as received: "#" first, normally a
 // carriage return last. Address bits and the request flag are not checked.
 ReplyFrame ParseReplyText(std::string_view received);
+
+// The address a reply comes from, read with the line's address length; -1
+// for a frame of 11-bit addressing on an 8-bit line (bits 7..5 of byte 1 set).
+int ReplyAddress(const ReplyFrame& reply, bool elevenBitAddress);
 
 }  // namespace zep8

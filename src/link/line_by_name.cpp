@@ -52,6 +52,26 @@ int LineByName::Transfer(std::string_view frame, std::string& reply) {
     return SerialPort::Transfer(frame, reply);
 }
 
+int LineByName::Listen(std::string& reply) {
+    switch (kind_) {
+        // A remote line's next transfer drops what came late; one peer in
+        // process never sends a stray frame.
+        case Kind::Remote:
+        case Kind::InProcess: return LinePort::Listen(reply);
+        case Kind::Serial: break;
+    }
+    return SerialPort::Listen(reply);
+}
+
+void LineByName::AwaitQuiet() {
+    switch (kind_) {
+        case Kind::Remote:
+        case Kind::InProcess: return;
+        case Kind::Serial: break;
+    }
+    SerialPort::AwaitQuiet();
+}
+
 std::string LineByName::OpenFailureReason() const {
     switch (kind_) {
         case Kind::Remote: return remote_.OpenFailureReason();

@@ -24,6 +24,8 @@ class LineByName : public SerialPort {
         return remote_.IsOpen() || inProcess_.IsOpen() || SerialPort::IsOpen();
     }
     int Transfer(std::string_view frame, std::string& reply) override;
+    int Listen(std::string& reply) override;
+    void AwaitQuiet() override;
     std::string OpenFailureReason() const override;
 
     bool IsRemote() const { return kind_ == Kind::Remote; }

@@ -80,6 +80,19 @@ class LinePort {
     virtual bool IsOpen() const = 0;
     // Sends `frame` and collects the reply (at most kMaxReply characters).
     virtual int Transfer(std::string_view frame, std::string& reply) = 0;
+    // Goes on listening, sending nothing, for the rest of the reply wait of
+    // the last Transfer: the frame that came was not the answer (another
+    // module's, or a late one). The same results as Transfer. A line that
+    // cannot listen on hears nothing more.
+    virtual int Listen(std::string& reply) {
+        reply.clear();
+        return TRANSFER_TIMEOUT;
+    }
+    // Before a request goes out again: drops what still comes until the line
+    // has been quiet for a reply's gap (a torn or late reply ends meanwhile),
+    // at most for one reply wait; the stop event ends it at once. A line that
+    // cannot tell goes on at once.
+    virtual void AwaitQuiet() {}
     // Why the last Open failed, in words for the operator; empty when it did not.
     virtual std::string OpenFailureReason() const { return {}; }
     // The network's round trip of a line to a serial device server, measured
@@ -134,6 +147,19 @@ inline ReplyBytes TakeReplyBytes(std::string_view received, std::size_t& echoLef
     const std::size_t room = reply.size() < kMaxReply ? kMaxReply - reply.size() : 0;
     reply.append(received.substr(0, room));
     return received.find('\r') != std::string_view::npos ? ReplyBytes::Ended : ReplyBytes::Taken;
+}
+
+// The same for a frame of the own protocol: what follows its carriage return
+// in `received` is the next frame's and goes to `leftover`.
+inline ReplyBytes TakeFrameBytes(std::string_view received, std::size_t& echoLeft,
+                                 std::string& reply, std::string& leftover) {
+    const std::size_t echoed = echoLeft < received.size() ? echoLeft : received.size();
+    const std::size_t end = received.find('\r', echoed);
+    if (end != std::string_view::npos) {
+        leftover.assign(received.substr(end + 1));
+        received = received.substr(0, end + 1);
+    }
+    return TakeReplyBytes(received, echoLeft, reply);
 }
 
 }  // namespace zep8

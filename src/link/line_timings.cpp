@@ -40,6 +40,11 @@ LineTimings ComputeLineTimings(unsigned baudRate, bool parity, bool twoStopBits,
     return t;
 }
 
+int QuietGap(const LineTimings& timings) {
+    constexpr int kAdapterHoldMs = 16;  // a USB adapter's latency timer
+    return timings.readInterval + kAdapterHoldMs;
+}
+
 int ProbeReplyWait(unsigned baudRate, bool parity, bool twoStopBits, bool requestStillSending) {
     const int requestChars = requestStillSending ? 1 + 2 * static_cast<int>(kFrameOverhead) + 1 : 0;
     constexpr int kLongestReplyChars =

@@ -13,6 +13,10 @@ struct LineTimings {
     int rtuSilence = 0;              // ms of silence that end a ModBUS-RTU reply
 };
 
+// The silence (ms) after which nothing more of a reply is under way: the
+// gap that ends a reply, and what a USB adapter may hold bytes back.
+int QuietGap(const LineTimings& timings);
+
 LineTimings ComputeLineTimings(unsigned baudRate, bool parity, bool twoStopBits, int protocolMode);
 
 // The shortest wait (ms) that is still sure to see a reply of the own protocol

@@ -24,6 +24,10 @@ class SerialPort : public LinePort {
     int Close() override;
     bool IsOpen() const override;
     int Transfer(std::string_view frame, std::string& reply) override;
+#ifndef _WIN32
+    int Listen(std::string& reply) override;
+    void AwaitQuiet() override;
+#endif
     std::string OpenFailureReason() const override { return openFailure_; }
 
     // Kind 0 the receive buffer, 1 the transmit buffer, 2 both.
@@ -61,7 +65,15 @@ class SerialPort : public LinePort {
     int DescribeLine(termios& tio, bool& parity);
     void AskLowLatency();
 
+    // Receives until the end of the reply wait begun by the last Transfer.
+    int ReceiveUntilDeadline(std::string& reply, std::size_t echoLength);
+    // Takes a chunk into the reply; in the own protocol what follows the
+    // carriage return is the next frame's and waits in leftover_.
+    ReplyBytes Take(std::string_view chunk, std::size_t& echoLeft, std::string& reply);
+
     int fd_ = -1;
+    std::chrono::steady_clock::time_point replyDeadline_{};
+    std::string leftover_;
     struct ErrorCounts {
         int frame = 0, parity = 0, overrun = 0, brk = 0;
         bool known = false;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 #include "link/port_names.h"
 #include "link/run_stop.h"
@@ -228,8 +229,22 @@ int SerialPort::Send(std::string_view frame) {
 }
 
 int SerialPort::Receive(std::string& reply, std::size_t echoLength) {
+    replyDeadline_ = Clock::now() + std::chrono::milliseconds(ReplyWait(timings_.replyTimeout));
+    return ReceiveUntilDeadline(reply, echoLength);
+}
+
+ReplyBytes SerialPort::Take(std::string_view chunk, std::size_t& echoLeft, std::string& reply) {
+    if (protocolMode_ == PROTOCOL_OWN) return TakeFrameBytes(chunk, echoLeft, reply, leftover_);
+    return TakeReplyBytes(chunk, echoLeft, reply);
+}
+
+int SerialPort::ReceiveUntilDeadline(std::string& reply, std::size_t echoLength) {
     const bool rtu = protocolMode_ == PROTOCOL_MODBUS_RTU;
-    auto deadline = Clock::now() + std::chrono::milliseconds(ReplyWait(timings_.replyTimeout));
+    auto deadline = replyDeadline_;
+    if (!leftover_.empty()) {
+        const std::string early = std::exchange(leftover_, std::string());
+        if (Take(early, echoLength, reply) == ReplyBytes::Ended && !rtu) return TRANSFER_OK;
+    }
     for (;;) {
         const int woke = WaitOnLine(stopEvent, Event::Remaining(deadline), fd_);
         if (woke == 0) return TRANSFER_ABORTED;
@@ -243,14 +258,38 @@ int SerialPort::Receive(std::string& reply, std::size_t echoLength) {
         // again would only spin on the same hang-up.
         if (n <= 0) return LineGone(n == 0 ? EIO : errno);
         if (LineErrorsGrew()) return TRANSFER_LINE_ERROR;
-        const ReplyBytes taken = TakeReplyBytes(
-            std::string_view(buffer, static_cast<std::size_t>(n)), echoLength, reply);
+        const ReplyBytes taken =
+            Take(std::string_view(buffer, static_cast<std::size_t>(n)), echoLength, reply);
         if (taken == ReplyBytes::None) continue;
         if (rtu) {
             deadline = Clock::now() + std::chrono::milliseconds(timings_.rtuSilence);
         } else if (taken == ReplyBytes::Ended) {
             return TRANSFER_OK;
         }
+    }
+}
+
+int SerialPort::Listen(std::string& reply) {
+    reply.clear();
+    if (fd_ < 0) return TRANSFER_TIMEOUT;
+    return ReceiveUntilDeadline(reply, 0);
+}
+
+void SerialPort::AwaitQuiet() {
+    leftover_.clear();
+    if (fd_ < 0) return;
+    const auto gap = std::chrono::milliseconds(QuietGap(timings_));
+    // Deadline: one reply wait, however noisy the line; the port's stop event
+    // and the run's stop end it.
+    const auto limit = Clock::now() + std::chrono::milliseconds(ReplyWait(timings_.replyTimeout));
+    for (;;) {
+        const auto until = std::min(Clock::now() + gap, limit);
+        const int woke = WaitOnLine(stopEvent, Event::Remaining(until), fd_);
+        if (woke == 0 || woke == Event::kTimedOut) return;
+        char buffer[256];
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0 || Clock::now() >= limit) return;  // a hang-up shows at the next transfer
     }
 }
 
@@ -271,6 +310,7 @@ int SerialPort::Transfer(std::string_view frame, std::string& reply) {
     int result = TRANSFER_ABORTED;
     if (fd_ >= 0) {
         tcflush(fd_, TCIOFLUSH);
+        leftover_.clear();
         errors_.known = false;
         LineErrorsGrew();
         result = Send(frame);

@@ -5,6 +5,7 @@
 #include "link/device_error_text.h"
 #include "link/foreign_status_text.h"
 #include "link/foreign_frame.h"
+#include "model/name_hash.h"
 #include "model/parameter.h"
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"
@@ -59,10 +60,11 @@ TEST_F(Engine, GoodReplyAfterTimeOutsTurnsFourIntoEight) {
 }
 
 TEST_F(Engine, BadCheckSumIsNotRepeated) {
-    std::string bad = ScriptedPort::Reply(kDev, {1, 2});
+    // A command's: the calibration's state (a value's read is asked again).
+    std::string bad = ScriptedPort::Reply(hash_name("CLB.S"), {1, 2});
     bad[5] = bad[5] == 'G' ? 'H' : 'G';
     port->Add(TRANSFER_OK, bad);
-    EXPECT_FALSE(Read("dev", reply, error));
+    EXPECT_FALSE(Read("CLB.S", reply, error));
     EXPECT_EQ(error, "Ошибка в контрольной сумме ответа");
     EXPECT_EQ(port->sent.size(), 1u);
 }

@@ -12,6 +12,7 @@
 #include "model/parameter.h"
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"
+#include "platform/text.h"
 #include "sim/pty_transport.h"
 #include "sim/virtual_module.h"
 
@@ -133,11 +134,46 @@ TEST_F(EndToEnd, SilentModuleMeansNoLink) {
 }
 
 TEST_F(EndToEnd, BadCheckSumIsReportedAtOnce) {
+    // For a command: the calibration's state is not asked twice.
+    module.injectFault(sim::Fault::BadChecksum);
+    std::vector<std::uint8_t> reply;
+    std::string error;
+    EXPECT_FALSE(io->Exchange(true, "CLB.S", {}, reply, error, 0));
+    EXPECT_EQ(error, "Ошибка в контрольной сумме ответа");
+    EXPECT_EQ(module.count("CLB.S").received, 1);
+}
+
+TEST_F(EndToEnd, BadCheckSumOfAValueIsAskedAgain) {
     module.injectFault(sim::Fault::BadChecksum);
     Parameter dev("dev");
+    EXPECT_EQ(Read(dev), STATUS_OK) << dev.errorText;
+    EXPECT_EQ(dev.value, "ZEP-8");
+    EXPECT_EQ(module.count("dev").received, 2);
+    EXPECT_EQ(processState().ExitStatus(), 0u);
+
+    // The same damaged reply twice is no noise on the line: no third try.
+    module.injectFault(sim::Fault::BadChecksum, 100);
     EXPECT_EQ(Read(dev), STATUS_EXCHANGE_FAILED);
     EXPECT_EQ(dev.errorText, "Ошибка в контрольной сумме ответа");
-    EXPECT_EQ(module.count("dev").received, 1);
+    EXPECT_EQ(module.count("dev").received, 4);
+    EXPECT_EQ(processState().ExitStatus(), 8u);
+}
+
+// The polls ask "rEAd" at base + input under one hash. A reply that comes
+// after its time-out, and the answer to the request sent again, must each
+// land on their own input, never on the next one asked.
+TEST_F(EndToEnd, ALateReplyNeverLandsOnTheNextInput) {
+    module.setLineTiming(true);
+    for (int k = 0; k < 4; ++k) module.setValue("in-t", k, 1);
+    module.injectDelay(130ms);  // past the 110 ms reply wait at 115200 baud
+    for (int round = 0; round < 2; ++round) {
+        for (int k = 0; k < 4; ++k) {
+            Parameter measured("rEAd");
+            measured.addressOffset = k;
+            ASSERT_EQ(Read(measured), STATUS_OK) << k << ": " << measured.errorText;
+            EXPECT_EQ(measured.value, FormatFixed(20.0 + k, 1)) << "input " << k + 1;
+        }
+    }
 }
 
 TEST_F(EndToEnd, SixteenLostStarts) {

@@ -45,7 +45,7 @@ TEST(ModuleAddressing, AnswersOnlyItsOwnAddressAndMeasuredValuesAtEachInput) {
 
     const auto any = module.handleFrame(RequestText("dev", true, {}, 255));
     ASSERT_TRUE(any) << "255 reaches any module";
-    EXPECT_EQ(any->bytes.substr(1, 2), "VV") << "and is answered from there";
+    EXPECT_EQ(any->bytes.substr(1, 2), "HG") << "and is answered with the module's own address";
 
     module.setIgnoreBroadcast(true);
     EXPECT_FALSE(module.handleFrame(RequestText("dev", true, {}, 255))) << "unless it ignores 255";

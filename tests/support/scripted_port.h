@@ -47,6 +47,19 @@ class ScriptedPort : public LinePort {
         return next.result;
     }
 
+    // Going on listening takes the next scripted outcome, and sends nothing.
+    int Listen(std::string& reply) override {
+        ++listens;
+        Outcome next{TRANSFER_TIMEOUT, ""};
+        if (!responder && !script.empty()) {
+            next = script.front();
+            script.pop_front();
+        }
+        reply = next.received.substr(0, kMaxReply);
+        return next.result;
+    }
+    void AwaitQuiet() override { ++quietWaits; }
+
     // A reply frame of the own protocol, as the module would send it.
     static std::string Reply(std::uint16_t hash, std::vector<std::uint8_t> data, int address = 16) {
         RequestFrame f;
@@ -76,6 +89,8 @@ class ScriptedPort : public LinePort {
     int openResult = OPEN_OK;
     std::string reason = "Порт /dev/ttyS0 не найден: такого устройства нет.";
     int opens = 0;
+    int listens = 0;
+    int quietWaits = 0;
 
   private:
     bool open_ = false;
