@@ -208,15 +208,13 @@ Result ReadAll(GapMeter& meter, Window& w) {
     return r;
 }
 
-// Eight inputs every 100 ms with the plot open, for three seconds, then stopped.
-Result Polls(GapMeter& meter, Window& w) {
-    for (int i = 0; i < kInputCount; ++i) w.module().setValue("in-t", i, 6);  // a sensor each
-    Command(w.frame(), ID_TREND_PLOT);
-    RunFor(200ms);
+// Ticks eight inputs' polls every 100 ms, lets them run three seconds, then
+// unticks them: the scenario ends once every row is off.
+Result EightPolls(GapMeter& meter, const char* name, Window& w, Clock::duration limit) {
     Clock::time_point started;
     bool stopping = false;
-    Result r = Measure(
-        meter, kPolls,
+    return Measure(
+        meter, name,
         [&] {
             for (int i = 0; i < kInputCount; ++i) StartPoll(w.frame(), i, 100);
             started = Clock::now();
@@ -232,7 +230,15 @@ Result Polls(GapMeter& meter, Window& w) {
             }
             return true;
         },
-        20s);
+        limit);
+}
+
+// Eight inputs every 100 ms with the plot open, for three seconds, then stopped.
+Result Polls(GapMeter& meter, Window& w) {
+    for (int i = 0; i < kInputCount; ++i) w.module().setValue("in-t", i, 6);  // a sensor each
+    Command(w.frame(), ID_TREND_PLOT);
+    RunFor(200ms);
+    Result r = EightPolls(meter, kPolls, w, 20s);
     int samples = 0;
     for (int i = 0; i < kInputCount; ++i) samples += w.frame().plot().SampleCount(i);
     r.note = std::to_string(samples) + " точек на графике";
@@ -279,32 +285,13 @@ Result OpenAndSave(GapMeter& meter, Window& w, const Scene& scene) {
 // is not there (or floods the line), then stopped.
 Result RemotePolls(GapMeter& meter, const char* name, const std::string& port, const Scene& scene) {
     Window w(scene.program.string());
-    Result r;
-    r.name = name;
     if (!w.Start({"--port=" + port, "/silent"})) {
+        Result r;
+        r.name = name;
         r.note = "окно не открылось";
         return r;
     }
-    Clock::time_point started;
-    bool stopping = false;
-    r = Measure(
-        meter, name,
-        [&] {
-            for (int i = 0; i < kInputCount; ++i) StartPoll(w.frame(), i, 100);
-            started = Clock::now();
-        },
-        [&] {
-            if (!stopping && Clock::now() - started >= 3s) {
-                for (int i = 0; i < kInputCount; ++i) StopPoll(w.frame(), i);
-                stopping = true;
-            }
-            if (!stopping) return false;
-            for (int i = 0; i < kInputCount; ++i) {
-                if (PollTicked(w.frame(), i)) return false;
-            }
-            return true;
-        },
-        30s);
+    Result r = EightPolls(meter, name, w, 30s);
     r.note = "сообщений " + std::to_string(w.prompter.count());
     return r;
 }

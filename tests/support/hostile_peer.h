@@ -101,14 +101,6 @@ class HostilePeer {
 #endif
     }
 
-    static bool WritableWithin(TestSocket s, int ms) {
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(s, &set);
-        timeval wait{ms / 1000, (ms % 1000) * 1000};
-        return select(static_cast<int>(s) + 1, nullptr, &set, nullptr, &wait) > 0;
-    }
-
     Act act_;
     std::atomic<bool> done_{false};
     std::thread thread_;

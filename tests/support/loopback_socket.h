@@ -43,13 +43,17 @@ inline void StartSockets() {}
 constexpr int kNoSignal = MSG_NOSIGNAL;
 #endif
 
-// Something to read (or the peer's end) within `ms`.
-inline bool ReadableWithin(TestSocket s, int ms) {
+// Something to read (or the peer's end) within `ms`; with `write`, room to send.
+inline bool ReadableWithin(TestSocket s, int ms, bool write = false) {
     fd_set set;
     FD_ZERO(&set);
     FD_SET(s, &set);
     timeval wait{ms / 1000, (ms % 1000) * 1000};
-    return select(static_cast<int>(s) + 1, &set, nullptr, nullptr, &wait) > 0;
+    return select(static_cast<int>(s) + 1, write ? nullptr : &set, write ? &set : nullptr, nullptr,
+                  &wait) > 0;
+}
+inline bool WritableWithin(TestSocket s, int ms) {
+    return ReadableWithin(s, ms, true);
 }
 
 // Bytes read, 0 at the end, negative on a fault.
