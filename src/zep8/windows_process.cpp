@@ -87,7 +87,24 @@ void UseConsole(std::ostream& stream, DWORD handleId) {
     stream.rdbuf(new ConsoleBuffer(handle));  // lives as long as the stream
 }
 
+bool HandleGiven(DWORD handleId) {
+    const HANDLE handle = GetStdHandle(handleId);
+    return handle && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
 }  // namespace
+
+void AttachCallersConsole() {
+    if (HandleGiven(STD_OUTPUT_HANDLE) && HandleGiven(STD_ERROR_HANDLE)) return;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;  // started from the desktop
+    for (const DWORD id : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+        if (HandleGiven(id)) continue;
+        const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr);
+        if (console != INVALID_HANDLE_VALUE) SetStdHandle(id, console);
+    }
+}
 
 void UseConsoleForStandardStreams() {
     UseConsole(std::cout, STD_OUTPUT_HANDLE);

@@ -3,9 +3,11 @@
 // read-edit-write walk, and the automated read with the window.
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QStringList>
 #include <QTest>
@@ -20,7 +22,6 @@
 #include <sstream>
 
 #include "model/net_rs485.h"
-#include "support/built_program.h"
 #include "ui/frame/window_jobs.h"
 #include "ui/window_run.h"
 
@@ -269,18 +270,33 @@ void MainWindowTest::readEditWriteAndReadOneParameter() {
 }
 
 void MainWindowTest::windowedReadSavesWhatTheTerminalRunSaves() {
-    const fs::path dir = fs::temp_directory_path() / ("zep8-ui-" + std::to_string(getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("zep8-ui-" + std::to_string(QCoreApplication::applicationPid()));
     fs::create_directories(dir);
-    auto run = [&dir](const std::string& how, const std::string& file) {
-        const std::string command =
-            "XDG_CONFIG_HOME='" + dir.string() + "' QT_QPA_PLATFORM=offscreen '" +
-            zep8::test::BuiltProgram(ZEP8_BINARY) + "' " + how + " --simulate /read/close '" +
-            (dir / file).string() + "' > /dev/null 2>&1";
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // The program beside the test's, as the build placed it.
+    const QString program =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(ZEP8_BINARY));
+    auto run = [&dir, &program](const QString& how, const std::string& file) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(dir.string()));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess zep8;
+        zep8.setProcessEnvironment(environment);
+        zep8.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QStringList args{QStringLiteral("--simulate"), QStringLiteral("/read/close"),
+                         QString::fromStdString((dir / file).string())};
+        if (!how.isEmpty()) args.prepend(how);
+        zep8.start(QDir::cleanPath(program), args);
+        // A read of the virtual module takes seconds; two minutes, then the test fails.
+        if (!zep8.waitForFinished(120000)) {
+            zep8.kill();
+            zep8.waitForFinished();
+            return -1;
+        }
+        return zep8.exitStatus() == QProcess::NormalExit ? zep8.exitCode() : -1;
     };
-    QCOMPARE(run("", "window.zep"), 0);
-    QCOMPARE(run("--headless", "terminal.zep"), 0);
+    QCOMPARE(run(QString(), "window.zep"), 0);
+    QCOMPARE(run(QStringLiteral("--headless"), "terminal.zep"), 0);
     const std::string window = ReadFile(dir / "window.zep");
     QVERIFY(!window.empty());
     QVERIFY(window == ReadFile(dir / "terminal.zep"));

@@ -3,6 +3,10 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <optional>
+#ifdef _WIN32
+#include <QDesktopServices>
+#include <QUrl>
+#endif
 
 #include "platform/child_process.h"
 
@@ -42,6 +46,12 @@ class ViewerWatch : public QObject {
 }  // namespace
 
 void ViewerLauncher::Open(const std::string& file, std::function<void()> failed) {
+#ifdef _WIN32
+    // The program the system has for the file's kind (ShellExecute), which
+    // returns as soon as that program has started.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromUtf8(file))) && failed) failed();
+    return;
+#endif
     std::optional<ChildProcess> child = ChildProcess::Start({"xdg-open", file});
     if (!child) {
         if (failed) failed();
