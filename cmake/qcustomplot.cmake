@@ -7,8 +7,13 @@ set(ZEP8_QCUSTOMPLOT_SOURCE_DIR "" CACHE PATH
     "Compile QCustomPlot from qcustomplot.cpp in this folder instead of using the system's")
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
 # Its header includes Qt's print support; a Qt built without it gets an empty
-# one, and QCustomPlot then leaves out its PDF export (unused here).
-find_package(Qt6 QUIET COMPONENTS PrintSupport)
+# one, and QCustomPlot then leaves out its PDF export (unused here). So does
+# the build for Windows: the static Qt made by tools/build-qt-windows has a
+# print engine that asks for DirectWrite parts the Qt leaves out, and would
+# not link.
+if(NOT WIN32)
+    find_package(Qt6 QUIET COMPONENTS PrintSupport)
+endif()
 
 if(TARGET qcustomplot)
     return()
