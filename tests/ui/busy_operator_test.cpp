@@ -29,9 +29,15 @@ class BusyOperatorTest : public QObject {
 
   private slots:
     void initTestCase() {
-        dir = fs::temp_directory_path() / ("zep8-busy-" + std::to_string(getpid()));
+        dir = fs::temp_directory_path() /
+              ("zep8-busy-" + std::to_string(QCoreApplication::applicationPid()));
         fs::remove_all(dir);
+        // The logs' folder: DIR/ARVO.
+#ifdef _WIN32
+        _wputenv_s(L"APPDATA", dir.c_str());
+#else
         setenv("XDG_DATA_HOME", dir.c_str(), 1);
+#endif
     }
     void cleanupTestCase() { fs::remove_all(dir); }
     void oneJobAtATimeAndEveryValueStaysWithItsModule();
