@@ -107,8 +107,16 @@ Result QtPrompter::OnWindowThread(Result unanswered, Show show) {
     return pending->result;
 }
 
+bool QtPrompter::Abandoned() {
+    std::lock_guard lock(answersMutex_);
+    return abandoned_;
+}
+
 Answer QtPrompter::ask(std::string_view text, std::string_view caption, Buttons buttons,
                        Icon icon) {
+    // Once the caller has closed the program, a notice has nobody to read it:
+    // a box on the window thread would hold the close until someone clicks.
+    if (buttons == Buttons::Ok && Abandoned()) return Answer::Ok;
     const QString boxText = ToQString(text);
     const QString boxCaption = ToQString(caption);
     return OnWindowThread(SafeAnswer(buttons),
@@ -125,6 +133,7 @@ std::optional<std::string> QtPrompter::enterText(std::string_view prompt, std::s
 
 void QtPrompter::notifyWithDetails(std::string_view text, std::string_view caption, Icon icon,
                                    const std::function<void()>& details) {
+    if (Abandoned()) return;
     const QString boxText = ToQString(text);
     const QString boxCaption = ToQString(caption);
     OnWindowThread(Answer::Ok,

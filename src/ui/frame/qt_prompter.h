@@ -22,6 +22,7 @@ class QtPrompter : public QObject, public Prompter {
     void setWindow(QWidget* window);
     // While set, a question from another thread gets its safe answer at once
     // (the window is going and will not show it); one already waiting too.
+    // A notice, which asks nothing, is then not shown on any thread.
     void Abandon(bool abandoned);
 
     Answer ask(std::string_view text, std::string_view caption, Buttons buttons,
@@ -32,6 +33,7 @@ class QtPrompter : public QObject, public Prompter {
                            const std::function<void()>& details) override;
 
   private:
+    bool Abandoned();
     template <typename Result, typename Show>
     Result OnWindowThread(Result unanswered, Show show);
 
