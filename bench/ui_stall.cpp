@@ -302,15 +302,10 @@ Result RemotePolls(GapMeter& meter, const char* name, const std::string& port, c
 class GoneServer {
   public:
     GoneServer() {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in at{};
         at.sin_family = AF_INET;
+        at.sin_port = htons(static_cast<unsigned short>(listener_.port()));
         at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof at;
-        bind(listener_, reinterpret_cast<sockaddr*>(&at), sizeof at);
-        listen(listener_, 0);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &length);
-        port_ = ntohs(at.sin_port);
         for (int& s : queue_) {
             s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
             connect(s, reinterpret_cast<sockaddr*>(&at), sizeof at);
@@ -319,12 +314,11 @@ class GoneServer {
     }
     ~GoneServer() {
         for (int s : queue_) close(s);
-        close(listener_);
     }
-    std::string Where() const { return "127.0.0.1:" + std::to_string(port_); }
+    std::string Where() const { return listener_.Where(); }
 
   private:
-    int listener_ = -1, port_ = 0;
+    testing::LoopbackListener listener_{0, 0};
     int queue_[3] = {-1, -1, -1};
 };
 

@@ -72,8 +72,9 @@ inline bool SendAll(TestSocket s, std::string_view bytes) {
 
 class LoopbackListener {
   public:
-    // On `port`, or on one the system chooses.
-    explicit LoopbackListener(int port = 0) {
+    // On `port`, or on one the system chooses; `backlog` callers may wait
+    // to be taken (on Linux one more), later ones are dropped unanswered.
+    explicit LoopbackListener(int port = 0, int backlog = 4) {
         StartSockets();
         listener_ = socket(AF_INET, SOCK_STREAM, 0);
         const int reuse = 1;
@@ -85,7 +86,7 @@ class LoopbackListener {
         at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof at;
         bind(listener_, reinterpret_cast<sockaddr*>(&at), sizeof at);
-        listen(listener_, 4);
+        listen(listener_, backlog);
         getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &length);
         port_ = ntohs(at.sin_port);
     }
