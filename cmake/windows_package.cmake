@@ -15,3 +15,25 @@ set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 # The program without its debugging information: a few megabytes, not thirty.
 set(CPACK_STRIP_FILES ON)
 include(CPack)
+
+# The installer, zep8-VERSION-windows-x64-setup.exe, made by makensis from
+# data/windows/zep8.nsi with the same files as the zip:
+#   cmake --build build/windows --target installer
+find_program(ZEP8_MAKENSIS makensis)
+if(ZEP8_MAKENSIS)
+    set(stage ${CMAKE_BINARY_DIR}/installer)
+    set(setup ${CMAKE_BINARY_DIR}/zep8-${PROJECT_VERSION}-windows-x64-setup.exe)
+    set(nsi ${PROJECT_SOURCE_DIR}/data/windows/zep8.nsi)
+    set(texts ${PROJECT_SOURCE_DIR}/data/windows/README-ru.txt ${PROJECT_SOURCE_DIR}/data/THIRD-PARTY-NOTICES.txt)
+    add_custom_command(OUTPUT ${setup}
+        COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}
+        COMMAND ${CMAKE_STRIP} -o ${stage}/zep8.exe $<TARGET_FILE:zep8>
+        COMMAND ${CMAKE_COMMAND} -E copy ${texts} ${CMAKE_BINARY_DIR}/src/zep8/zep8.ico ${stage}
+        COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${stage}/LICENSE.txt
+        COMMAND ${ZEP8_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DFILES=${stage} -DOUTFILE=${setup} ${nsi}
+        DEPENDS zep8 ${nsi} ${texts} ${PROJECT_SOURCE_DIR}/LICENSE
+        COMMENT "Making the installer"
+        VERBATIM)
+    add_custom_target(installer DEPENDS ${setup})
+endif()
