@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProcess>
@@ -89,6 +90,16 @@ void MainWindowTest::commandStateFollowsTheRun() {
         frame.resize(600, 500);
         QCOMPARE(frame.size(), QSize(600, 500));
         QVERIFY(fs::exists(file));
+        // The file an automated read saves into is not one the operator opened.
+        QVERIFY(frame.recentFiles().isEmpty());
+    }
+    {
+        // A file named on the command line (a double-click on it) is one.
+        WindowRun w;
+        QVERIFY(w.Start({"--simulate", file.string()}));
+        QCOMPARE(w.frame().recentFiles(),
+                 QStringList{QDir::toNativeSeparators(
+                     QFileInfo(QString::fromStdString(file.string())).absoluteFilePath())});
     }
     fs::remove(file);
 }

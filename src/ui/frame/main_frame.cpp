@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -543,7 +544,9 @@ void CMainFrame::LoadRecentFiles() {
     UpdateRecentMenu();
 }
 
-void CMainFrame::AddRecentFile(const QString& path) {
+void CMainFrame::AddRecentFile(const QString& file) {
+    // As the system writes paths: C:\folder\file.zep on Windows.
+    const QString path = QDir::toNativeSeparators(file);
     recent_.removeAll(path);
     recent_.prepend(path);
     while (recent_.size() > Preferences::kRecentFiles) recent_.removeLast();

@@ -66,6 +66,9 @@ class CMainFrame : public QMainWindow {
     bool SaveModified();
     bool OpenFile(const QString& path);
     QStringList recentFiles() const { return recent_; }
+    // Puts a file opened some other way (named on the command line, a
+    // double-click in the file manager) at the top of "Последние файлы".
+    void AddRecentFile(const QString& path);
 
     // The layout the operator left (the window with its dock and toolbar,
     // the plot, column widths set by hand) comes back, and this run's is kept
@@ -108,7 +111,6 @@ class CMainFrame : public QMainWindow {
     void AbandonQuestions();
 
     void LoadRecentFiles();
-    void AddRecentFile(const QString& path);
     void UpdateRecentMenu();
 
     Document& document_;

@@ -1,6 +1,7 @@
 #include "ui/frame/window_session.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include "app/automated_run.h"
 #include "app/exit_code.h"
@@ -141,7 +142,13 @@ bool WindowSession::Start() {
     } else if (state.hasOption(OPT_AUTOREAD_OFF)) {
         frame_->SetAutoRead(false);
     }
-    if (state.automation()) StartAutomation();
+    if (state.automation()) {
+        StartAutomation();
+    } else if (!o.fileArgument.empty() && !document_->path().empty()) {
+        // The file the operator opened from the file manager, as the "Открыть" command keeps it.
+        frame_->AddRecentFile(
+            QFileInfo(QString::fromStdString(document_->path())).absoluteFilePath());
+    }
 
     CMainFrame* frame = frame_.get();
     exitWatcher_ = std::make_unique<ExitWatcher>(

@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -479,6 +480,19 @@ void CTreeListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
     // A quick second click on a check box is not meant to edit the label.
     if (column == 0 && StateIconRect(row).contains(pos)) return;
     BeginEdit(row, column);
+}
+
+void CTreeListCtrl::keyPressEvent(QKeyEvent* event) {
+    Row row = currentItem();
+    if (event->key() == Qt::Key_F2 && event->modifiers() == Qt::NoModifier && row && !m_editor) {
+        // A poll row's name is its label; every other row edits its value.
+        const int column = GetRowObject(row).kind == RowObject::Kind::Poller ? 0 : kValueColumn;
+        if (BeginEdit(row, column)) {
+            event->accept();
+            return;
+        }
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 void CTreeListCtrl::contextMenuEvent(QContextMenuEvent* event) {
