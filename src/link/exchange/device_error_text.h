@@ -1,5 +1,7 @@
 #pragma once
 
+// The operator's texts of the module's error replies and of its silence.
+
 #include <cstdint>
 #include <string>
 #include <string_view>

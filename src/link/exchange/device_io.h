@@ -1,5 +1,8 @@
 #pragma once
 
+// The exchange engine: every request to the module and its reply, under the
+// link lock, with repetitions, reply checks and the reasons of failures.
+
 #include <atomic>
 #include <cstdint>
 #include <memory>

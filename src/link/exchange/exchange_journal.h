@@ -1,5 +1,7 @@
 #pragma once
 
+// The bus monitor's journal of the last exchanges.
+
 #include <atomic>
 #include <cstdint>
 #include <deque>

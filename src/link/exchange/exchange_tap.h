@@ -1,5 +1,8 @@
 #pragma once
 
+// The record of one exchange as the line saw it, and the taps that are given
+// every one (the bus monitor, the trace).
+
 #include <chrono>
 #include <string>
 

@@ -1,5 +1,8 @@
 #pragma once
 
+// An exchange as rows of the trace and the monitor: the frames decoded and
+// the outcome.
+
 #include <array>
 #include <string>
 

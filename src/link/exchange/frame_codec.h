@@ -1,5 +1,8 @@
 #pragma once
 
+// The frames of the module's own protocol: letters to bytes and back, the
+// request built and the reply parsed.
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The gate between the input polls and whoever takes the line over for
+// another module or speed.
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>

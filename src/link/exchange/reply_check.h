@@ -1,5 +1,8 @@
 #pragma once
 
+// Whether a frame that came after a request is that request's answer, an
+// error reply, a damaged frame or another module's.
+
 #include <cstdint>
 #include <string_view>
 

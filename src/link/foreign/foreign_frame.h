@@ -1,5 +1,8 @@
 #pragma once
 
+// The foreign protocols' frames (ModBus RTU and ASCII, DCON): the return
+// command to the module's own protocol, built, and its reply checked.
+
 #include <cstdint>
 #include <span>
 #include <string>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The statuses of a foreign protocol's exchange and their texts for the
+// operator.
+
 #include <string>
 
 namespace zep8 {

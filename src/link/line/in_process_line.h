@@ -1,5 +1,8 @@
 #pragma once
 
+// The line inside the program ("sim://N"): a peer such as the virtual module
+// answers in the same process, where there is no pseudo-terminal to use.
+
 #include <atomic>
 #include <chrono>
 #include <optional>

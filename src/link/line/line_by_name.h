@@ -1,5 +1,8 @@
 #pragma once
 
+// The port the program opens by name: a serial port, a serial device server or
+// the line inside the program, whichever the name says at each open.
+
 #include <chrono>
 
 #include "link/line/in_process_line.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// The line interface every kind of line implements (a serial port, a serial
+// device server, the line inside the program), with its settings and results.
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>

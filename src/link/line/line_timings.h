@@ -1,5 +1,8 @@
 #pragma once
 
+// The waits of a line worked out from its speed and character format, set
+// when a port opens, and the wait of a probe.
+
 #include <cstdint>
 
 namespace zep8 {

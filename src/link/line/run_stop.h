@@ -1,5 +1,8 @@
 #pragma once
 
+// The stop of the run under way on this thread, which every wait of a line
+// watches besides the port's own stop event.
+
 #include <chrono>
 
 #include "platform/event.h"

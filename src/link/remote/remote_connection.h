@@ -1,5 +1,8 @@
 #pragma once
 
+// One connection to a serial device server, and the connections parked
+// between the opens of a line so that a run keeps one per server.
+
 #include <chrono>
 #include <memory>
 #include <optional>

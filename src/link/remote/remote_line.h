@@ -1,5 +1,8 @@
 #pragma once
 
+// The line to a serial device server (tcp://, rfc2217://, either under TLS):
+// its name, its connection's open and settings, its transfers and waits.
+
 #include <chrono>
 #include <functional>
 #include <memory>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The TCP socket under a remote line, with waits that a stop event ends.
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>

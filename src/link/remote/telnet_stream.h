@@ -1,5 +1,8 @@
 #pragma once
 
+// Telnet with COM Port Control (RFC 2217) on a remote line: the line's bytes
+// out of the stream, the server's options answered, port settings asked for.
+
 #include <array>
 #include <cstdint>
 #include <optional>

@@ -1,5 +1,8 @@
 #pragma once
 
+// TLS on a remote line: the handshake, the server's certificate checked, the
+// line's bytes encrypted.
+
 #include <chrono>
 #include <memory>
 #include <string>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The TLS settings of each serial device server, where the link finds them,
+// and what the doctor tells of an encrypted line.
+
 #include <functional>
 #include <optional>
 #include <string>

@@ -1,5 +1,8 @@
 #pragma once
 
+// What the system knows of each serial port (driver, stable link, USB
+// identity, the adapter's latency timer), for the connection doctor.
+
 #include <optional>
 #include <string>
 #include <vector>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The machine's serial ports as one list, for the choice of "Порт компьютера".
+
 #include <string>
 
 namespace zep8 {

@@ -1,5 +1,8 @@
 #pragma once
 
+// Port names and the device paths behind them, and why a port did not open,
+// in the operator's words.
+
 #include <string>
 #include <string_view>
 

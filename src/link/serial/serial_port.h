@@ -1,5 +1,8 @@
 #pragma once
 
+// A serial port of the machine as a line: termios (serial_port_posix.cpp) or a
+// Windows COM port with overlapped I/O (serial_port_win32.cpp).
+
 #include <chrono>
 #include <string>
 

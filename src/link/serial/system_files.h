@@ -1,5 +1,8 @@
 #pragma once
 
+// Reading the folders and one-line files of /sys and /proc, for the serial
+// port units.
+
 #include <string>
 #include <vector>
 

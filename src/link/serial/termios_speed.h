@@ -1,5 +1,7 @@
 #pragma once
 
+// Any baud rate on a tty through termios2 (Linux only).
+
 namespace zep8 {
 
 // Sets any baud rate (standard or not) on a tty; false when the driver refuses.
