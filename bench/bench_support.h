@@ -5,8 +5,8 @@
 #include <atomic>
 #include <string>
 
-#include "link/device_io.h"
-#include "link/serial_port.h"
+#include "link/exchange/device_io.h"
+#include "link/serial/serial_port.h"
 #include "ops/device/job_observer.h"
 #include "platform/event.h"
 #include "sim/line_settings.h"

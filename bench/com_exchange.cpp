@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "link/device_io.h"
-#include "link/line_by_name.h"
+#include "link/exchange/device_io.h"
+#include "link/line/line_by_name.h"
 #include "model/parameter.h"
 #include "platform/recording_prompter.h"
 #include "sim/line_settings.h"

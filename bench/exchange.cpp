@@ -14,11 +14,11 @@
 #include <string>
 
 #include "bench/smoke.h"
-#include "link/device_io.h"
-#include "link/exchange_journal.h"
-#include "link/line_by_name.h"
-#include "link/remote_connection.h"
-#include "link/tls_settings.h"
+#include "link/exchange/device_io.h"
+#include "link/exchange/exchange_journal.h"
+#include "link/line/line_by_name.h"
+#include "link/remote/remote_connection.h"
+#include "link/remote/tls_settings.h"
 #include "model/parameter.h"
 #include "platform/recording_prompter.h"
 #include "sim/pty_transport.h"

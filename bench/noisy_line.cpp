@@ -21,7 +21,7 @@
 #include "bench/bench_support.h"
 #include "bench/noisy_relay.h"
 #include "bench/smoke.h"
-#include "link/serial_port.h"
+#include "link/serial/serial_port.h"
 #include "ops/device/device.h"
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"

@@ -16,9 +16,9 @@
 #include <thread>
 
 #include "bench/bench_support.h"
-#include "link/serial_port.h"
-#include "ops/polling/channel_polling.h"
+#include "link/serial/serial_port.h"
 #include "ops/device/device.h"
+#include "ops/polling/channel_polling.h"
 #include "platform/recording_prompter.h"
 #include "sim/simulated_module.h"
 

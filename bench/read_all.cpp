@@ -10,7 +10,7 @@
 
 #include "bench/bench_support.h"
 #include "bench/smoke.h"
-#include "link/serial_port.h"
+#include "link/serial/serial_port.h"
 #include "ops/device/device.h"
 #include "platform/recording_prompter.h"
 #include "sim/simulated_module.h"

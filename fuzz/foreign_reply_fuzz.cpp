@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "link/foreign_frame.h"
-#include "link/foreign_status_text.h"
+#include "link/foreign/foreign_frame.h"
+#include "link/foreign/foreign_status_text.h"
 #include "platform/process_state.h"
 
 namespace {

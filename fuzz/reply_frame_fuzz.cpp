@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "link/device_io.h"
-#include "link/frame_codec.h"
+#include "link/exchange/device_io.h"
+#include "link/exchange/frame_codec.h"
 #include "model/check_sum.h"
 #include "platform/recording_prompter.h"
 

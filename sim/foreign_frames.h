@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/foreign_frame.h"
+#include "link/foreign/foreign_frame.h"
 #include "sim/line_settings.h"
 
 namespace zep8::sim {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "link/in_process_line.h"
+#include "link/line/in_process_line.h"
 #include "sim/line_transport.h"
 #include "sim/virtual_module.h"
 

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cmath>
 
-#include "link/frame_codec.h"
+#include "link/exchange/frame_codec.h"
 #include "model/catalogue.h"
 #include "model/my_converter.h"
 #include "model/name_hash.h"

@@ -5,10 +5,10 @@
 #include "app/survey_run.h"
 #include "app/terminal.h"
 #include "app/watchers.h"
-#include "link/line_by_name.h"
+#include "link/line/line_by_name.h"
 #include "model/number_text.h"
-#include "ops/fleet/batch_write.h"
 #include "ops/diagnostics/bus_survey.h"
+#include "ops/fleet/batch_write.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
 

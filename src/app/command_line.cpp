@@ -8,8 +8,8 @@
 #include <limits>
 #include <optional>
 
-#include "link/port_names.h"
-#include "link/remote_line.h"
+#include "link/remote/remote_line.h"
+#include "link/serial/port_names.h"
 #include "ops/fleet/address_list.h"
 #include "platform/file_path.h"
 #include "platform/named_exit_event.h"

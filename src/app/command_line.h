@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/tls_settings.h"
+#include "link/remote/tls_settings.h"
 
 namespace zep8 {
 

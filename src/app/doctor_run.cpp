@@ -4,7 +4,7 @@
 
 #include "app/exit_code.h"
 #include "app/preferences.h"
-#include "link/line_by_name.h"
+#include "link/line/line_by_name.h"
 #include "model/net_rs485_prg.h"
 #include "ops/diagnostics/link_doctor.h"
 

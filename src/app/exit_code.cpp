@@ -1,7 +1,7 @@
 #include "app/exit_code.h"
 
-#include "link/line_port.h"
-#include "link/port_names.h"
+#include "link/line/line_port.h"
+#include "link/serial/port_names.h"
 
 namespace zep8 {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "link/remote_line.h"
+#include "link/remote/remote_line.h"
 #include "model/number_text.h"
 #include "platform/password_hash.h"
 #include "platform/text.h"

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/tls_settings.h"
+#include "link/remote/tls_settings.h"
 #include "ops/network/program_settings.h"
 #include "platform/settings_store.h"
 

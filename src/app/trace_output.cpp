@@ -1,6 +1,6 @@
 #include "app/trace_output.h"
 
-#include "link/exchange_trace.h"
+#include "link/exchange/exchange_trace.h"
 
 namespace zep8 {
 

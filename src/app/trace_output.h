@@ -3,7 +3,7 @@
 #include <mutex>
 #include <ostream>
 
-#include "link/exchange_tap.h"
+#include "link/exchange/exchange_tap.h"
 
 namespace zep8 {
 

@@ -11,7 +11,7 @@
 #include "app/installation.h"
 #include "app/preferences.h"
 #include "app/qsettings_store.h"
-#include "link/serial_port.h"
+#include "link/serial/serial_port.h"
 #include "model/configuration_file.h"
 #include "platform/memory_settings_store.h"
 #include "platform/password_hash.h"

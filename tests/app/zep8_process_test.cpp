@@ -24,7 +24,7 @@
 
 #include "app/preferences.h"
 #include "app/qsettings_store.h"
-#include "link/serial_port.h"
+#include "link/serial/serial_port.h"
 #include "model/net_rs485_prg.h"
 #include "sim/simulated_module.h"
 #include "support/program_line.h"

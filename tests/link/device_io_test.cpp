@@ -1,10 +1,10 @@
-#include "link/device_io.h"
+#include "link/exchange/device_io.h"
 
 #include <gtest/gtest.h>
 
-#include "link/device_error_text.h"
-#include "link/foreign_status_text.h"
-#include "link/foreign_frame.h"
+#include "link/exchange/device_error_text.h"
+#include "link/foreign/foreign_frame.h"
+#include "link/foreign/foreign_status_text.h"
 #include "model/name_hash.h"
 #include "model/parameter.h"
 #include "platform/process_state.h"

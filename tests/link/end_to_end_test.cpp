@@ -5,10 +5,10 @@
 #include <chrono>
 #include <thread>
 
-#include "link/foreign_status_text.h"
-#include "link/device_io.h"
-#include "link/foreign_frame.h"
-#include "link/serial_port.h"
+#include "link/exchange/device_io.h"
+#include "link/foreign/foreign_frame.h"
+#include "link/foreign/foreign_status_text.h"
+#include "link/serial/serial_port.h"
 #include "model/parameter.h"
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"

@@ -2,10 +2,10 @@
 // monitor's journal keeps.
 #include <gtest/gtest.h>
 
-#include "link/exchange_journal.h"
-#include "link/exchange_trace.h"
-#include "link/frame_codec.h"
-#include "link/line_port.h"
+#include "link/exchange/exchange_journal.h"
+#include "link/exchange/exchange_trace.h"
+#include "link/exchange/frame_codec.h"
+#include "link/line/line_port.h"
 #include "model/name_hash.h"
 #include "model/parameter.h"
 #include "platform/process_state.h"

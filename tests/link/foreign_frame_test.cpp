@@ -1,8 +1,8 @@
-#include "link/foreign_frame.h"
+#include "link/foreign/foreign_frame.h"
 
 #include <gtest/gtest.h>
 
-#include "link/foreign_status_text.h"
+#include "link/foreign/foreign_status_text.h"
 #include "platform/process_state.h"
 
 namespace zep8 {

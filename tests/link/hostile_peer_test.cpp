@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "link/remote_line.h"
-#include "link/run_stop.h"
-#include "link/tls_channel.h"
-#include "link/tls_settings.h"
+#include "link/line/run_stop.h"
+#include "link/remote/remote_line.h"
+#include "link/remote/tls_channel.h"
+#include "link/remote/tls_settings.h"
 #include "support/hostile_peer.h"
 #include "support/remote_port.h"
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "link/device_io.h"
-#include "link/serial_port.h"
+#include "link/exchange/device_io.h"
+#include "link/serial/serial_port.h"
 #include "model/parameter.h"
 #include "platform/recording_prompter.h"
 

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "link/foreign_status_text.h"
-#include "link/device_io.h"
-#include "link/serial_port.h"
+#include "link/exchange/device_io.h"
+#include "link/foreign/foreign_status_text.h"
+#include "link/serial/serial_port.h"
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"
 

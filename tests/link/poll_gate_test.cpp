@@ -1,4 +1,4 @@
-#include "link/poll_gate.h"
+#include "link/exchange/poll_gate.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "link/device_io.h"
-#include "link/foreign_status_text.h"
-#include "link/line_by_name.h"
-#include "link/port_names.h"
-#include "link/telnet_stream.h"
+#include "link/exchange/device_io.h"
+#include "link/foreign/foreign_status_text.h"
+#include "link/line/line_by_name.h"
+#include "link/remote/telnet_stream.h"
+#include "link/serial/port_names.h"
 #include "model/parameter.h"
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"

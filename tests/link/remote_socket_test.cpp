@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "link/remote_connection.h"
-#include "link/tls_channel.h"
+#include "link/remote/remote_connection.h"
+#include "link/remote/tls_channel.h"
 #include "support/loopback_socket.h"
 #include "support/remote_port.h"
 

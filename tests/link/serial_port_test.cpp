@@ -1,4 +1,4 @@
-#include "link/serial_port.h"
+#include "link/serial/serial_port.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -11,9 +11,9 @@
 #include <fstream>
 #include <thread>
 
-#include "link/port_details.h"
-#include "link/port_list.h"
-#include "link/port_names.h"
+#include "link/serial/port_details.h"
+#include "link/serial/port_list.h"
+#include "link/serial/port_names.h"
 #include "platform/process_state.h"
 
 namespace zep8 {

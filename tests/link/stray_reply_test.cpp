@@ -2,8 +2,8 @@
 // damaged on the line: which are passed over, which asked again, which fail.
 #include <gtest/gtest.h>
 
-#include "link/device_io.h"
-#include "link/frame_codec.h"
+#include "link/exchange/device_io.h"
+#include "link/exchange/frame_codec.h"
 #include "model/name_hash.h"
 #include "model/parameter.h"
 #include "platform/process_state.h"

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/remote_connection.h"
+#include "link/remote/remote_connection.h"
 #include "support/loopback_socket.h"
 #include "support/remote_port.h"
 

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/line_by_name.h"
+#include "link/line/line_by_name.h"
 #include "module_client.h"
 #include "sim/simulated_line.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/frame_codec.h"
+#include "link/exchange/frame_codec.h"
 #include "model/my_converter.h"
 #include "sim/virtual_module.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/line_by_name.h"
+#include "link/line/line_by_name.h"
 #include "ops/device/device.h"
 #include "platform/event.h"
 #include "platform/process_state.h"

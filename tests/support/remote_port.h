@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "link/line_port.h"
-#include "link/remote_line.h"
+#include "link/line/line_port.h"
+#include "link/remote/remote_line.h"
 
 namespace zep8::testing {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "link/frame_codec.h"
-#include "link/line_port.h"
+#include "link/exchange/frame_codec.h"
+#include "link/line/line_port.h"
 
 namespace zep8::testing {
 

@@ -11,7 +11,7 @@
 #include <chrono>
 #include <thread>
 
-#include "link/serial_port.h"
+#include "link/serial/serial_port.h"
 #include "ops/device/device.h"
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "link/run_stop.h"
+#include "link/line/run_stop.h"
 #include "model/parameter.h"
 #include "platform/file_path.h"
 #include "platform/password_hash.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "link/device_io.h"
+#include "link/exchange/device_io.h"
 #include "model/change_notices.h"
 #include "model/channels.h"
 #include "model/common.h"

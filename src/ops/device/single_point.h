@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/device_io.h"
+#include "link/exchange/device_io.h"
 #include "model/parameter.h"
 
 namespace zep8 {

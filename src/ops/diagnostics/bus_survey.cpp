@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "link/device_io.h"
-#include "link/line_timings.h"
+#include "link/exchange/device_io.h"
+#include "link/line/line_timings.h"
 #include "model/catalogue.h"
 #include "model/net_rs485_prg.h"
 #include "model/parameter.h"

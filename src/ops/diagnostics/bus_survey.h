@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/line_port.h"
+#include "link/line/line_port.h"
 
 namespace zep8 {
 

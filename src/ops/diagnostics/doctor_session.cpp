@@ -1,6 +1,6 @@
 #include "ops/diagnostics/doctor_session.h"
 
-#include "link/line_by_name.h"
+#include "link/line/line_by_name.h"
 #include "ops/device/device.h"
 
 namespace zep8 {

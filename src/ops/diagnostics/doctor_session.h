@@ -8,7 +8,7 @@
 #include <string_view>
 #include <thread>
 
-#include "link/poll_gate.h"
+#include "link/exchange/poll_gate.h"
 #include "ops/diagnostics/link_doctor.h"
 
 namespace zep8 {

@@ -6,13 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "link/foreign_frame.h"
-#include "link/foreign_status_text.h"
-#include "link/frame_codec.h"
-#include "link/line_timings.h"
-#include "link/port_details.h"
-#include "link/port_names.h"
-#include "link/remote_line.h"
+#include "link/exchange/frame_codec.h"
+#include "link/foreign/foreign_frame.h"
+#include "link/foreign/foreign_status_text.h"
+#include "link/line/line_timings.h"
+#include "link/remote/remote_line.h"
+#include "link/serial/port_details.h"
+#include "link/serial/port_names.h"
 #include "model/catalogue.h"
 #include "model/net_rs485_prg.h"
 #include "model/number_text.h"

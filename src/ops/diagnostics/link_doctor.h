@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/line_port.h"
+#include "link/line/line_port.h"
 
 namespace zep8 {
 

@@ -5,10 +5,10 @@
 #include <chrono>
 #include <cmath>
 
-#include "link/frame_codec.h"
-#include "link/line_timings.h"
-#include "link/port_details.h"
-#include "link/port_names.h"
+#include "link/exchange/frame_codec.h"
+#include "link/line/line_timings.h"
+#include "link/serial/port_details.h"
+#include "link/serial/port_names.h"
 #include "model/number_text.h"
 #include "ops/diagnostics/link_doctor.h"
 #include "platform/text.h"

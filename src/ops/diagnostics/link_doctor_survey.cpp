@@ -2,8 +2,8 @@
 // "any module" (255) is looked for at every base address, by the bus survey.
 #include <algorithm>
 
-#include "link/device_io.h"
-#include "link/line_timings.h"
+#include "link/exchange/device_io.h"
+#include "link/line/line_timings.h"
 #include "ops/diagnostics/bus_survey.h"
 #include "ops/diagnostics/link_doctor.h"
 #include "platform/process_state.h"

@@ -6,7 +6,7 @@
 #include <array>
 #include <functional>
 
-#include "link/device_io.h"
+#include "link/exchange/device_io.h"
 #include "model/channels.h"
 #include "model/common.h"
 #include "model/transfer_session.h"

@@ -2,12 +2,12 @@
 
 #include <cstdio>
 
-#include "link/device_io.h"
-#include "link/port_names.h"
-#include "link/remote_line.h"
+#include "link/exchange/device_io.h"
+#include "link/remote/remote_line.h"
+#include "link/serial/port_names.h"
 #include "model/tree_row.h"
-#include "ops/polling/channel_polling.h"
 #include "ops/device/job_observer.h"
+#include "ops/polling/channel_polling.h"
 #include "platform/local_time.h"
 #include "platform/process_state.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/poll_gate.h"
+#include "link/exchange/poll_gate.h"
 
 #include "model/parameter.h"
 

@@ -1,6 +1,6 @@
 #include "ops/network/port_setup.h"
 
-#include "link/run_stop.h"
+#include "link/line/run_stop.h"
 #include "model/catalogue.h"
 #include "ops/device/device.h"
 #include "platform/process_state.h"

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "link/device_io.h"
-#include "link/run_stop.h"
+#include "link/exchange/device_io.h"
+#include "link/line/run_stop.h"
 #include "model/parameter.h"
 #include "model/value_type.h"
 #include "platform/local_time.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "link/device_io.h"
+#include "link/exchange/device_io.h"
 #include "platform/event.h"
 #include "platform/periodic_timer.h"
 

@@ -6,7 +6,7 @@
 #include "app/automated_run.h"
 #include "app/exit_code.h"
 #include "app/watchers.h"
-#include "link/line_by_name.h"
+#include "link/line/line_by_name.h"
 #include "platform/process_state.h"
 #include "ui/dialogs/device_dialogs.h"
 #include "ui/dialogs/differences_dialog.h"

@@ -9,7 +9,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "link/device_io.h"
+#include "link/exchange/device_io.h"
 #include "platform/prompter.h"
 #include "ui/frame/widget_helpers.h"
 #include "ui/link_tools/exchange_monitor_model.h"

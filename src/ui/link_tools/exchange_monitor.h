@@ -2,7 +2,7 @@
 
 #include <QDockWidget>
 
-#include "link/exchange_journal.h"
+#include "link/exchange/exchange_journal.h"
 
 class QTableView;
 class QTimer;

@@ -3,8 +3,8 @@
 #include <QAbstractTableModel>
 #include <deque>
 
-#include "link/exchange_journal.h"
-#include "link/exchange_trace.h"
+#include "link/exchange/exchange_journal.h"
+#include "link/exchange/exchange_trace.h"
 
 namespace zep8 {
 

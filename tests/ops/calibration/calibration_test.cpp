@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "link/frame_codec.h"
-#include "link/serial_port.h"
+#include "link/exchange/frame_codec.h"
+#include "link/serial/serial_port.h"
 #include "model/name_hash.h"
 #include "ops/calibration/calibration_mode.h"
 #include "ops/calibration/calibration_step.h"

@@ -11,10 +11,10 @@
 #include <iostream>
 #include <mutex>
 
-#include "link/serial_port.h"
+#include "link/serial/serial_port.h"
+#include "ops/device/device.h"
 #include "ops/network/network_apply.h"
 #include "ops/polling/channel_polling.h"
-#include "ops/device/device.h"
 #include "sim/pty_transport.h"
 #include "sim/simulated_module.h"
 #include "support/device_on_pty.h"

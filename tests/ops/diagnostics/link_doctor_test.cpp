@@ -7,7 +7,7 @@
 #include <fstream>
 #include <mutex>
 
-#include "link/serial_port.h"
+#include "link/serial/serial_port.h"
 #include "sim/pty_transport.h"
 #include "sim/simulated_module.h"
 #include "support/device_on_pty.h"
