@@ -3,6 +3,8 @@
 # Windows build:  cmake --build build/windows --target package
 install(TARGETS zep8 RUNTIME DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/data/windows/README-ru.txt DESTINATION .)
+# The manual ("Справка", F1) in manual\ beside the program.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/manual/ DESTINATION manual)
 # The licence and the notices of what the static program contains (Qt, QCustomPlot).
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 install(FILES ${PROJECT_SOURCE_DIR}/data/THIRD-PARTY-NOTICES.txt DESTINATION .)
@@ -25,14 +27,16 @@ if(ZEP8_MAKENSIS)
     set(setup ${CMAKE_BINARY_DIR}/zep8-${PROJECT_VERSION}-windows-x64-setup.exe)
     set(nsi ${PROJECT_SOURCE_DIR}/data/windows/zep8.nsi)
     set(texts ${PROJECT_SOURCE_DIR}/data/windows/README-ru.txt ${PROJECT_SOURCE_DIR}/data/THIRD-PARTY-NOTICES.txt)
+    file(GLOB_RECURSE manual CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/manual/*)
     add_custom_command(OUTPUT ${setup}
         COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}
         COMMAND ${CMAKE_STRIP} -o ${stage}/zep8.exe $<TARGET_FILE:zep8>
         COMMAND ${CMAKE_COMMAND} -E copy ${texts} ${CMAKE_BINARY_DIR}/src/zep8/zep8.ico ${stage}
         COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${stage}/LICENSE.txt
+        COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/data/manual ${stage}/manual
         COMMAND ${ZEP8_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DFILES=${stage} -DOUTFILE=${setup} ${nsi}
-        DEPENDS zep8 ${nsi} ${texts} ${PROJECT_SOURCE_DIR}/LICENSE
+        DEPENDS zep8 ${nsi} ${texts} ${manual} ${PROJECT_SOURCE_DIR}/LICENSE
         COMMENT "Making the installer"
         VERBATIM)
     add_custom_target(installer DEPENDS ${setup})

@@ -59,6 +59,8 @@ Section "ZEP8"
   File "${FILES}\README-ru.txt"
   File "${FILES}\LICENSE.txt"
   File "${FILES}\THIRD-PARTY-NOTICES.txt"
+  ; The manual that "Справка" (F1) opens.
+  File /r "${FILES}\manual"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; The shortcut and the file type belong to the user who installs.
@@ -90,6 +92,7 @@ Section "Uninstall"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
   Delete "$INSTDIR\uninstall.exe"
+  RMDir /r "$INSTDIR\manual"
   RMDir "$INSTDIR"
 
   SetShellVarContext current

@@ -342,8 +342,13 @@ void Document::NetworkSettingsChanged() {
 }
 
 std::string ManualPath(const std::string& programPath) {
+#ifdef _WIN32
+    // The zip and the installer put it into a folder beside zep8.exe.
+    const std::filesystem::path file = FilePath(Directory(programPath)) / "manual/zep8.html";
+#else
     const std::filesystem::path file =
         FilePath(Directory(programPath)) / "../share/zep8/zep8.html";
+#endif
     return Utf8Name(file.lexically_normal());
 }
 

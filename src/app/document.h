@@ -55,6 +55,7 @@ struct DocumentSetup {
 
 // The manual at ../share/zep8/ from the program's folder: installed under a
 // prefix, or in the build tree, where the build copies it (build/src/share).
+// On Windows in manual\ beside zep8.exe, as the zip and the installer put it.
 std::string ManualPath(const std::string& programPath);
 
 // The one configuration of the run: the module's groups in the device
