@@ -13,12 +13,18 @@ function(zep8_render_svg svg png)  # ARGN: rsvg-convert's options of size
         VERBATIM)
 endfunction()
 
-# zep8_icon_resource(TARGET NAME PREFIX PREFIX SVGS file... [SIZES N...])
+# zep8_icon_resource(TARGET NAME PREFIX PREFIX [FOLDER ROOM] SVGS file... [SIZES N...])
 # makes the resource NAME (Q_INIT_RESOURCE(NAME) in a static library), its
-# images under :PREFIX/icons/.
+# images under :PREFIX/icons/. FOLDER is the room of the code that loads it:
+# the resource file, its images and its source are made in that room's build
+# folder.
 function(zep8_icon_resource target name)
-    cmake_parse_arguments(arg "" "PREFIX" "SVGS;SIZES" ${ARGN})
-    set(folder ${CMAKE_CURRENT_BINARY_DIR}/${name})
+    cmake_parse_arguments(arg "" "PREFIX;FOLDER" "SVGS;SIZES" ${ARGN})
+    set(room ${CMAKE_CURRENT_BINARY_DIR})
+    if(arg_FOLDER)
+        set(room ${CMAKE_CURRENT_BINARY_DIR}/${arg_FOLDER})
+    endif()
+    set(folder ${room}/${name})
     set(pngs "")
     foreach(svg ${arg_SVGS})
         get_filename_component(base ${svg} NAME_WE)
@@ -40,7 +46,7 @@ function(zep8_icon_resource target name)
         list(APPEND outputs ${folder}/${png})
     endforeach()
     # Written only when its text changes, so that a new configure rebuilds nothing.
-    set(qrc ${CMAKE_CURRENT_BINARY_DIR}/${name}.qrc)
+    set(qrc ${room}/${name}.qrc)
     file(CONFIGURE OUTPUT ${qrc} CONTENT
 "<!DOCTYPE RCC>
 <RCC version=\"1.0\">
@@ -51,7 +57,7 @@ ${entries}    </qresource>
     # The first resource format holds no file times: the generated source is
     # the same in every clone but for its comments, so the compiler cache
     # serves it too.
-    set(source ${CMAKE_CURRENT_BINARY_DIR}/qrc_${name}.cpp)
+    set(source ${room}/qrc_${name}.cpp)
     add_custom_command(OUTPUT ${source}
         COMMAND Qt6::rcc --format-version 1 --no-zstd --name ${name} -o ${source} ${qrc}
         DEPENDS ${qrc} ${outputs} Qt6::rcc

@@ -32,7 +32,7 @@
 #include "ui/dialogs/new_net_parameters.h"
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/dialogs/setup_carrier.h"
-#include "ui/dialogs/single_point.h"
+#include "ui/dialogs/single_point_dialog.h"
 #include "ui/dialogs/table_ctrl.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/window_session.h"

@@ -13,7 +13,7 @@
 #include <algorithm>
 
 #include "sim/virtual_module.h"
-#include "ui/dialogs/single_point.h"
+#include "ui/dialogs/single_point_dialog.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/viewer_launcher.h"
 #include "ui/frame/window_jobs.h"

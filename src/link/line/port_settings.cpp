@@ -1,7 +1,7 @@
+#include "link/line/port_settings.h"
+
 #include <algorithm>
 #include <iterator>
-
-#include "link/line/line_port.h"
 
 namespace zep8 {
 namespace {

@@ -1,3 +1,5 @@
+#include "ui/dialogs/calibration_dialogs.h"
+
 #include <QWidget>
 #include <vector>
 

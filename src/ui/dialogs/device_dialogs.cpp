@@ -5,7 +5,7 @@
 #include "ui/dialogs/batch_write_dialog.h"
 #include "ui/dialogs/new_net_parameters.h"
 #include "ui/dialogs/setup_carrier.h"
-#include "ui/dialogs/single_point.h"
+#include "ui/dialogs/single_point_dialog.h"
 #include "ui/link_tools/doctor_dialog.h"
 
 namespace zep8 {

@@ -9,9 +9,8 @@ class Prompter;
 
 // The dialogs that drive the engines of ops/ on the device. Each opens
 // modally over `parent` and returns when it has closed. They are made in
-// device_dialogs.cpp, but for the survey (survey_dialog.cpp) and the
-// calibration wizard, whose windows take turns under one host
-// (calibration_dialogs.cpp).
+// device_dialogs.cpp, but for the survey (survey_dialog.cpp). The calibration
+// wizard, whose windows take turns under one host, has calibration_dialogs.h.
 
 // Held while one of them is open: when it closes, the device's change list
 // hears that values may have changed (the program's port settings, what was
@@ -36,8 +35,6 @@ bool RunApplyDialog(QWidget* parent, Device& device);
 bool RunProgramSettingsDialog(QWidget* parent, Device& device);
 // "Произвольный доступ к отдельным параметрам (Single Point)".
 void RunSinglePointDialog(QWidget* parent, Device& device);
-// The calibration wizard, from its mode dialog to its end.
-void RunCalibrationWizard(QWidget* parent, Device& device);
 // "Поиск приборов на линии": the bus survey; the operator may connect to a found module.
 void RunSurveyDialog(QWidget* parent, Device& device);
 // "Диагностика связи": the connection doctor on the program's port.

@@ -23,6 +23,7 @@
 #include "platform/prompter.h"
 #include "platform/settings_store.h"
 #include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/calibration_dialogs.h"
 #include "ui/dialogs/change_password.h"
 #include "ui/dialogs/device_dialogs.h"
 #include "ui/dialogs/progress_dialog.h"

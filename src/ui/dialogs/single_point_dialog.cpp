@@ -1,11 +1,11 @@
-#include "ui/dialogs/single_point.h"
+#include "ui/dialogs/single_point_dialog.h"
 
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 
 #include "ui/frame/widget_helpers.h"
-#include "ui_single_point.h"
+#include "ui_single_point_dialog.h"
 
 namespace zep8 {
 namespace {
