@@ -201,6 +201,33 @@ TEST_F(Transfer, LockedParameterIsUnlockedForTheWriteAndLockedAgain) {
     EXPECT_FALSE(addr.IsPending());
 }
 
+// The module has been unlocked when the value's write fails: the lock stays to
+// be written, and the next write unlocks, writes and locks again (a plain
+// attribute write first would lock the module before the value).
+TEST_F(Transfer, LockedParameterWhoseValueWriteFailsStaysToBeLocked) {
+    Parameter addr("Addr");
+    addr.value = "32";
+    addr.attrEditable = false;
+    addr.attrChanged = true;
+    port->Answer(kAttributes, {0x03, 0x9F, 0x62});  // the value is not answered
+    EXPECT_EQ(io.TransferParameter(DIRECTION_WRITE, &addr), STATUS_EXCHANGE_FAILED);
+    EXPECT_FALSE(addr.attrEditable);
+    EXPECT_TRUE(addr.attrChanged);
+    EXPECT_TRUE(addr.IsPending());
+
+    const std::size_t before = port->Requests().size();
+    port->Answer(kAttributes, {0x03, 0x9F, 0x62});
+    port->Answer(0x9F62, {0x00, 0x20});
+    port->Answer(kAttributes, {0x02, 0x9F, 0x62});
+    EXPECT_EQ(io.TransferParameter(DIRECTION_WRITE, &addr), STATUS_OK);
+    const auto requests = port->Requests();
+    ASSERT_EQ(requests.size(), before + 3);
+    EXPECT_EQ(requests[before].data, (Bytes{0x03, 0x9F, 0x62}));
+    EXPECT_EQ(requests[before + 1].data, (Bytes{0x00, 0x20}));
+    EXPECT_EQ(requests[before + 2].data, (Bytes{0x02, 0x9F, 0x62}));
+    EXPECT_FALSE(addr.IsPending());
+}
+
 TEST_F(Transfer, AttributeReplyOfTheWrongSize) {
     Parameter type("in-t");
     type.index = 2;

@@ -117,8 +117,11 @@ int DeviceIO::TransferOnce(int direction, Parameter& p, TraceLog* log, const Lin
     p.timedOut = false;
 
     // A locked parameter is unlocked for the value write and locked again
-    // after it; on a failure it keeps the state it had.
+    // after it; on a failure it keeps the state it had. The module may be
+    // unlocked by then, so the lock stays to be written: the next write
+    // unlocks, writes and locks again.
     std::optional<bool> savedEditable;
+    const bool savedPending = p.pendingWrite;
     if (p.hasAttributes) {
         if (!p.attrEditable && p.attrChanged) {
             savedEditable = p.attrEditable;
@@ -131,7 +134,10 @@ int DeviceIO::TransferOnce(int direction, Parameter& p, TraceLog* log, const Lin
         }
     }
     const auto keepLocked = [&] {
-        if (savedEditable) p.attrEditable = *savedEditable;
+        if (!savedEditable) return;
+        p.attrEditable = *savedEditable;
+        p.attrChanged = true;
+        p.pendingWrite = savedPending;
     };
 
     std::vector<std::uint8_t> data;
@@ -171,8 +177,10 @@ int DeviceIO::TransferOnce(int direction, Parameter& p, TraceLog* log, const Lin
     if (p.hasAttributes && savedEditable) {
         p.attrEditable = *savedEditable;
         if (const int status = ExchangeAttributes(direction, p, target, &badAttributeReply, lastTry);
-            status != STATUS_OK)
+            status != STATUS_OK) {
+            keepLocked();
             return status;
+        }
     }
     p.changed = p.attrChanged = p.pendingWrite = false;
     return STATUS_OK;
