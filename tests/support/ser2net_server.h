@@ -27,10 +27,12 @@ class Ser2net {
     // "raw" or "rfc2217" in front of `pty` at `line` ("38400n81"); the URL of
     // the port it listens on. `ssl`: the TLS layer's options ("key=K,cert=C"),
     // and `options` more connection options ("authdir: D"), for an encrypted line.
+    // `port`: the one to listen on (a server started again); 0, a free one.
     std::string Start(const std::string& pty, const std::string& mode, const std::string& line,
-                      const std::string& ssl = "", const std::string& options = "") {
+                      const std::string& ssl = "", const std::string& options = "",
+                      int port = 0) {
         Stop();
-        port_ = BindLoopback(0);
+        port_ = port ? port : BindLoopback(0);
         config_ = (std::filesystem::temp_directory_path() /
                    ("zep8-ser2net-" + std::to_string(getpid()) + ".yaml"))
                       .string();
