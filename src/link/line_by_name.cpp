@@ -28,9 +28,15 @@ int LineByName::Open() {
     kind_ = kind;
     int opened = 0;
     switch (kind) {
-        case Kind::Remote: opened = remote_.Open(); break;
-        case Kind::InProcess: opened = inProcess_.Open(); break;
-        case Kind::Serial: opened = SerialPort::Open(); break;
+        case Kind::Remote:
+            opened = remote_.Open();
+            break;
+        case Kind::InProcess:
+            opened = inProcess_.Open();
+            break;
+        case Kind::Serial:
+            opened = SerialPort::Open();
+            break;
     }
     // What the window's status bar shows.
     const std::optional<TlsFacts> security = Security();

@@ -194,7 +194,8 @@ int RemoteLine::OpenOnce() {
     protocolMode_ = processState().ProtocolMode.load();
     timings_ =
         ComputeLineTimings(s.baudRate, HasParity(s), s.stopBits == 2, protocolMode_);
-    tlsSettings_ = address_.tls ? WithSessionTrust(TlsSettingsFor(Where()), Where()) : TlsSettings{};
+    tlsSettings_ =
+        address_.tls ? WithSessionTrust(TlsSettingsFor(Where()), Where()) : TlsSettings{};
     const std::string key = FoldCase(s.name) + '\n' + tlsSettings_.Identity();
     // A server that could not be reached (or whose certificate was refused)
     // just now would only fail again: while a line is gone, the jobs' and

@@ -220,13 +220,14 @@ bool TlsChannel::Handshake(int fd, const std::string& host, const std::string& w
             fault.library = OpenSslReason();
             failure = HandshakeFailureText(fault);
             if (settings.fingerprint.empty() && s.leaf && UntrustedByAuthorities(s.verifyError)) {
-                s.untrusted = CertificateFacts{where,
-                                               CertificateSubject(s.leaf),
-                                               CertificateIssuer(s.leaf),
-                                               CertificateDate(X509_get0_notBefore(s.leaf)),
-                                               CertificateDate(X509_get0_notAfter(s.leaf)),
-                                               CertificateFingerprint(s.leaf),
-                                               s.verifyError == X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT};
+                s.untrusted =
+                    CertificateFacts{where,
+                                     CertificateSubject(s.leaf),
+                                     CertificateIssuer(s.leaf),
+                                     CertificateDate(X509_get0_notBefore(s.leaf)),
+                                     CertificateDate(X509_get0_notAfter(s.leaf)),
+                                     CertificateFingerprint(s.leaf),
+                                     s.verifyError == X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT};
             }
             return false;
         }

@@ -90,8 +90,9 @@ std::string CertificateFault(const HandshakeFault& f) {
         std::string text = server + subject + " не заверен доверенным центром сертификации";
         if (f.verifyError == X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT) text += " (он самоподписан)";
         if (OperatorAsked()) {
-            return text + ". Соединение не установлено: укажите сертификат центра или отпечаток "
-                          "сервера в окне «Сервер» («Настройка порта»).";
+            return text +
+                   ". Соединение не установлено: укажите сертификат центра или отпечаток "
+                   "сервера в окне «Сервер» («Настройка порта»).";
         }
         text += ". Укажите сертификат центра (--tls-ca=ФАЙЛ) или закрепите сертификат сервера";
         if (f.leaf) text += " (--tls-fingerprint=" + CertificateFingerprint(f.leaf) + ")";
@@ -203,10 +204,12 @@ bool ConfigureTrust(SSL_CTX* ctx, const TlsSettings& s, std::string& failure) {
     }
     SSL_CTX_set_default_passwd_cb(ctx, NoKeyPassword);
     if (!s.caFile.empty()) {
-        failure = Readable(s.caFile, "Файл сертификатов центра (" + TlsFieldName(TlsField::Ca) + ")");
+        failure =
+            Readable(s.caFile, "Файл сертификатов центра (" + TlsFieldName(TlsField::Ca) + ")");
         if (!failure.empty()) return false;
         if (SSL_CTX_load_verify_locations(ctx, s.caFile.c_str(), nullptr) != 1) {
-            failure = "Файл " + s.caFile + " (" + TlsFieldName(TlsField::Ca) + ") не содержит сертификатов в формате PEM.";
+            failure = "Файл " + s.caFile + " (" + TlsFieldName(TlsField::Ca) +
+                      ") не содержит сертификатов в формате PEM.";
             return false;
         }
     } else if (s.fingerprint.empty()) {
@@ -214,16 +217,19 @@ bool ConfigureTrust(SSL_CTX* ctx, const TlsSettings& s, std::string& failure) {
     }
     if (s.certFile.empty()) {
         if (s.keyFile.empty()) return true;
-        failure = "Ключ клиента (" + TlsFieldName(TlsField::Key) + ") задан без сертификата клиента (" +
-                  TlsFieldName(TlsField::Cert) + ").";
+        failure = "Ключ клиента (" + TlsFieldName(TlsField::Key) +
+                  ") задан без сертификата клиента (" + TlsFieldName(TlsField::Cert) + ").";
         return false;
     }
     const std::string key = s.keyFile.empty() ? s.certFile : s.keyFile;
-    failure = Readable(s.certFile, "Файл сертификата клиента (" + TlsFieldName(TlsField::Cert) + ")");
-    if (failure.empty()) failure = Readable(key, "Файл ключа клиента (" + TlsFieldName(TlsField::Key) + ")");
+    failure =
+        Readable(s.certFile, "Файл сертификата клиента (" + TlsFieldName(TlsField::Cert) + ")");
+    if (failure.empty())
+        failure = Readable(key, "Файл ключа клиента (" + TlsFieldName(TlsField::Key) + ")");
     if (!failure.empty()) return false;
     if (SSL_CTX_use_certificate_chain_file(ctx, s.certFile.c_str()) != 1) {
-        failure = "Файл " + s.certFile + " (" + TlsFieldName(TlsField::Cert) + ") не содержит сертификата в формате PEM.";
+        failure = "Файл " + s.certFile + " (" + TlsFieldName(TlsField::Cert) +
+                  ") не содержит сертификата в формате PEM.";
     } else if (SSL_CTX_use_PrivateKey_file(ctx, key.c_str(), SSL_FILETYPE_PEM) != 1) {
         failure = "Файл " + key + " не содержит ключа клиента в формате PEM (без пароля).";
     } else if (SSL_CTX_check_private_key(ctx) != 1) {
@@ -234,8 +240,7 @@ bool ConfigureTrust(SSL_CTX* ctx, const TlsSettings& s, std::string& failure) {
 }
 
 std::string ClientCertificateWantedText(const std::string& where) {
-    return "Сервер " + where +
-           " требует сертификат клиента: укажите его и ключ" +
+    return "Сервер " + where + " требует сертификат клиента: укажите его и ключ" +
            (OperatorAsked() ? " в окне «Сервер» («Настройка порта»)."
                             : " (--tls-cert=ФАЙЛ --tls-key=ФАЙЛ).");
 }
@@ -245,7 +250,8 @@ std::string HandshakeFailureText(const HandshakeFault& f) {
         return CertificateFault(f);
     if (f.clientCertAsked && !f.haveClientCert) return ClientCertificateWantedText(f.where);
     if (f.haveClientCert && ClientCertificateRefused(f.reason))
-        return "Сервер " + f.where + " не принял сертификат клиента (" + TlsFieldName(TlsField::Cert) + ").";
+        return "Сервер " + f.where + " не принял сертификат клиента (" +
+               TlsFieldName(TlsField::Cert) + ").";
     if (NotTls(f.reason)) {
         return "Сервер " + f.where +
                " отвечает не по TLS: на этом порту линия без шифрования (имя порта "

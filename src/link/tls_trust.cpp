@@ -14,7 +14,7 @@ namespace {
 struct SessionTrust {
     std::mutex mutex;
     CertificateAsker asker;
-    std::map<std::string, std::string> trusted;          // server -> fingerprint
+    std::map<std::string, std::string> trusted;             // server -> fingerprint
     std::set<std::pair<std::string, std::string>> refused;  // server, fingerprint
 };
 
@@ -46,10 +46,11 @@ std::string TrustQuestionText(const CertificateFacts& f) {
     text += "Кем выдан: " + f.issuer + "\n";
     text += "Действует: с " + f.notBefore + " по " + f.notAfter + "\n\n";
     text += "Отпечаток SHA-256:\n" + GroupedFingerprint(f.fingerprint) + "\n\n";
-    text += "Сверьте отпечаток с тем, что назовёт администратор сервера. "
-            "«Доверять этому серверу» закрепит отпечаток: если сертификат сервера "
-            "потом сменится, программа не станет соединяться и предупредит. "
-            "«Только сейчас» доверяет ему до закрытия программы.";
+    text +=
+        "Сверьте отпечаток с тем, что назовёт администратор сервера. "
+        "«Доверять этому серверу» закрепит отпечаток: если сертификат сервера "
+        "потом сменится, программа не станет соединяться и предупредит. "
+        "«Только сейчас» доверяет ему до закрытия программы.";
     return text;
 }
 

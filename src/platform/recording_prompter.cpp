@@ -15,7 +15,8 @@ Answer RecordingPrompter::ask(std::string_view text, std::string_view caption, B
 int RecordingPrompter::choose(std::string_view text, std::string_view caption,
                               const std::vector<std::string>& buttons, Icon icon, int safe) {
     std::lock_guard lock(mutex_);
-    messages_.push_back({std::string(text), std::string(caption), Buttons::OkCancel, icon, buttons});
+    messages_.push_back(
+        {std::string(text), std::string(caption), Buttons::OkCancel, icon, buttons});
     if (choices_.empty()) return safe;
     const int choice = choices_.front();
     choices_.pop_front();
@@ -25,7 +26,8 @@ int RecordingPrompter::choose(std::string_view text, std::string_view caption,
 std::optional<std::string> RecordingPrompter::enterText(std::string_view prompt,
                                                         std::string_view caption, bool) {
     std::lock_guard lock(mutex_);
-    messages_.push_back({std::string(prompt), std::string(caption), Buttons::OkCancel, Icon::None, {}});
+    messages_.push_back(
+        {std::string(prompt), std::string(caption), Buttons::OkCancel, Icon::None, {}});
     if (texts_.empty()) return std::nullopt;
     auto text = texts_.front();
     texts_.pop_front();

@@ -11,7 +11,9 @@
 namespace zep8 {
 namespace {
 
-const std::string kHex = "3f2a91c01b2c3d4e5f60718293a4b5c6d7e8f9012345678" "9abcdef0123456789";
+const std::string kHex =
+    "3f2a91c01b2c3d4e5f60718293a4b5c6d7e8f9012345678"
+    "9abcdef0123456789";
 
 TEST(TlsTrust, FingerprintInGroupsOfFourForReadingAloud) {
     EXPECT_EQ(GroupedFingerprint(kHex),
@@ -27,8 +29,8 @@ TEST(TlsTrust, QuestionTellsTheWholeCertificate) {
     const std::string text = TrustQuestionText(facts);
     for (const std::string& part : std::vector<std::string>{
              "Сервер plc-hall:7002 предъявил сертификат", "(он самоподписан)",
-          "Кому выдан: CN=plc-hall\n", "Кем выдан: CN=plc-hall\n",
-          "Действует: с 01.12.2026 по 01.12.2027\n", GroupedFingerprint(kHex)}) {
+             "Кому выдан: CN=plc-hall\n", "Кем выдан: CN=plc-hall\n",
+             "Действует: с 01.12.2026 по 01.12.2027\n", GroupedFingerprint(kHex)}) {
         EXPECT_NE(text.find(part), std::string::npos) << part;
     }
 }

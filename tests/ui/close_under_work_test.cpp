@@ -24,14 +24,14 @@
 
 #include "app/application.h"
 #include "app/exit_code.h"
+#include "ops/device/device.h"
 #include "platform/event.h"
 #include "platform/memory_settings_store.h"
 #include "platform/named_exit_event.h"
 #include "platform/process_state.h"
 #include "sim/simulated_line.h"
-#include "support/ser2net_server.h"
 #include "sim/virtual_module.h"
-#include "ops/device/device.h"
+#include "support/ser2net_server.h"
 #include "ui/dialogs/apply.h"
 #include "ui/dialogs/batch_write_dialog.h"
 #include "ui/dialogs/calibration_mode_dialog.h"
@@ -379,12 +379,14 @@ void CloseUnderWorkTest::trustQuestion() {
     const std::string pem = dir.filePath("server.pem").toStdString();
     const std::string make =
         "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
-        "-keyout '" + key + "' -out '" + pem + "' -subj '/CN=plc-hall' > /dev/null 2>&1";
+        "-keyout '" +
+        key + "' -out '" + pem + "' -subj '/CN=plc-hall' > /dev/null 2>&1";
     QCOMPARE(std::system(make.c_str()), 0);
     const int port = testing::Ser2net::BindLoopback(0);
     QProcess server;
-    server.start("openssl", {"s_server", "-quiet", "-accept", QStringLiteral("127.0.0.1:%1").arg(port),
-                             "-cert", QString::fromStdString(pem), "-key", QString::fromStdString(key)});
+    server.start("openssl",
+                 {"s_server", "-quiet", "-accept", QStringLiteral("127.0.0.1:%1").arg(port),
+                  "-cert", QString::fromStdString(pem), "-key", QString::fromStdString(key)});
     QVERIFY(server.waitForStarted());
     // Listening once the port cannot be bound any more.
     QTRY_VERIFY_WITH_TIMEOUT(testing::Ser2net::BindLoopback(port) != port, 10000);

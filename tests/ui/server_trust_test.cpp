@@ -68,9 +68,8 @@ struct WindowRun {
     }
     bool Told(const std::string& part) {
         const auto messages = prompter.messages();
-        return std::any_of(messages.begin(), messages.end(), [&](const auto& m) {
-            return m.text.find(part) != std::string::npos;
-        });
+        return std::any_of(messages.begin(), messages.end(),
+                           [&](const auto& m) { return m.text.find(part) != std::string::npos; });
     }
 
     QSettingsStore store;
@@ -138,15 +137,17 @@ void ServerTrustTest::initTestCase() {
 }
 
 void ServerTrustTest::MakeCertificate(const std::string& name) {
-    QVERIFY(Shell("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
-                  "-days 2 -keyout '" + File(name + ".key") + "' -out '" + File(name + ".pem") +
-                  "' -utf8 -subj '/CN=plc-hall/O=Цех 3' -addext 'subjectAltName=DNS:plc-hall'"));
+    QVERIFY(
+        Shell("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+              "-days 2 -keyout '" +
+              File(name + ".key") + "' -out '" + File(name + ".pem") +
+              "' -utf8 -subj '/CN=plc-hall/O=Цех 3' -addext 'subjectAltName=DNS:plc-hall'"));
 }
 
 std::string ServerTrustTest::Fingerprint(const std::string& name) {
     const std::string out = File("fingerprint.txt");
-    const std::string command =
-        "openssl x509 -noout -fingerprint -sha256 -in '" + File(name + ".pem") + "' > '" + out + "'";
+    const std::string command = "openssl x509 -noout -fingerprint -sha256 -in '" +
+                                File(name + ".pem") + "' > '" + out + "'";
     if (std::system(command.c_str()) != 0) return {};
     std::ifstream in(out);
     std::string line;
@@ -211,8 +212,9 @@ void ServerTrustTest::addPinReadRestartAndRefuseAChangedCertificate() {
         });
         bool connected = false;
         const auto connect = WhenShown<CSetupCarrier>([&](CSetupCarrier* dialog) {
-            if (!filled || Child<QLabel>(dialog, "statusLabel")->text().indexOf(
-                               QStringLiteral("добавлен в список портов")) < 0)
+            if (!filled || Child<QLabel>(dialog, "statusLabel")
+                                   ->text()
+                                   .indexOf(QStringLiteral("добавлен в список портов")) < 0)
                 return false;
             // The port row now names the server, which can be edited and removed.
             if (!Child(dialog, "editServerButton")->isEnabled() ||
@@ -229,8 +231,8 @@ void ServerTrustTest::addPinReadRestartAndRefuseAChangedCertificate() {
         const auto asked = w.Questions();
         QCOMPARE(asked.size(), std::size_t{1});
         QCOMPARE(asked[0].caption, std::string(kTrustCaption));
-        QCOMPARE(asked[0].choices, (std::vector<std::string>{"Доверять этому серверу",
-                                                            "Только сейчас", "Отмена"}));
+        QCOMPARE(asked[0].choices,
+                 (std::vector<std::string>{"Доверять этому серверу", "Только сейчас", "Отмена"}));
         for (const std::string& part :
              {std::string("Сервер 127.0.0.1:") + std::to_string(server.port()) +
                   " предъявил сертификат",
@@ -239,16 +241,18 @@ void ServerTrustTest::addPinReadRestartAndRefuseAChangedCertificate() {
               GroupedFingerprint(pinned)}) {
             QVERIFY2(asked[0].text.find(part) != std::string::npos, part.c_str());
         }
-        QCOMPARE(Preferences(w.store).tlsSettings("127.0.0.1:" + std::to_string(server.port()))
+        QCOMPARE(Preferences(w.store)
+                     .tlsSettings("127.0.0.1:" + std::to_string(server.port()))
                      .fingerprint,
                  pinned);
 
         // Every parameter over the encrypted line; the status bar names it.
         Device& device = w.device();
         w.frame().RunCommand(ID_READ_ALL);
-        for (InvisibleElement* node : {static_cast<InvisibleElement*>(&device.commonNode),
-                                       static_cast<InvisibleElement*>(&device.netNode),
-                                       static_cast<InvisibleElement*>(&device.channelsNode.channel(0))}) {
+        for (InvisibleElement* node :
+             {static_cast<InvisibleElement*>(&device.commonNode),
+              static_cast<InvisibleElement*>(&device.netNode),
+              static_cast<InvisibleElement*>(&device.channelsNode.channel(0))}) {
             for (const auto& p : node->parameters()) {
                 QVERIFY2(p->value != kNoData && p->errorText.empty(), p->name.c_str());
             }
@@ -298,11 +302,13 @@ void ServerTrustTest::addPinReadRestartAndRefuseAChangedCertificate() {
         QVERIFY(!w.Start());
         QVERIFY(left);
         QVERIFY(w.Questions().empty());
-        QVERIFY2(w.Told("не тот, что закреплён для него"), w.prompter.messages().front().text.c_str());
+        QVERIFY2(w.Told("не тот, что закреплён для него"),
+                 w.prompter.messages().front().text.c_str());
         QVERIFY(w.Told("Закреплён отпечаток SHA-256:\n" + GroupedFingerprint(pinned)));
         QVERIFY(w.Told("Сервер предъявил:\n" + GroupedFingerprint(impostor)));
         QVERIFY(w.Told("атака «человек посередине»"));
-        QCOMPARE(Preferences(w.store).tlsSettings("127.0.0.1:" + std::to_string(server.port()))
+        QCOMPARE(Preferences(w.store)
+                     .tlsSettings("127.0.0.1:" + std::to_string(server.port()))
                      .fingerprint,
                  pinned);
     }

@@ -63,10 +63,9 @@ std::string ServerEntry::Fault() {
     }
     if (!trust.keyFile.empty() && trust.certFile.empty())
         return "Ключ клиента задан без сертификата клиента.";
-    for (const auto& [path, what] :
-         {std::pair{&trust.caFile, "Файл сертификата центра"},
-          std::pair{&trust.certFile, "Файл сертификата клиента"},
-          std::pair{&trust.keyFile, "Файл ключа клиента"}}) {
+    for (const auto& [path, what] : {std::pair{&trust.caFile, "Файл сертификата центра"},
+                                     std::pair{&trust.certFile, "Файл сертификата клиента"},
+                                     std::pair{&trust.keyFile, "Файл ключа клиента"}}) {
         if (std::string missing = MissingFile(*path, what); !missing.empty()) return missing;
     }
     return {};

@@ -37,7 +37,7 @@ CServerDialog::CServerDialog(QWidget* parent, Prompter& prompter,
         ui_->keyField->setText(Q(shown->trust.keyFile));
     }
     // The Windows build has no TLS: the choice is there, greyed, saying why.
-    if (const std::string missing = TlsChannel::Unavailable("");  !missing.empty()) {
+    if (const std::string missing = TlsChannel::Unavailable(""); !missing.empty()) {
         ui_->tlsField->setChecked(false);
         ui_->tlsField->setEnabled(false);
         ui_->tlsField->setText(QStringLiteral("Шифровать (TLS): в этой сборке недоступно"));

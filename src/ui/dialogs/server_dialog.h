@@ -25,7 +25,8 @@ class CServerDialog : public QDialog {
 
   public:
     // `shown`: the server to edit; a new one when nothing.
-    CServerDialog(QWidget* parent, Prompter& prompter, const std::optional<ServerEntry>& shown = {});
+    CServerDialog(QWidget* parent, Prompter& prompter,
+                  const std::optional<ServerEntry>& shown = {});
     ~CServerDialog() override;
 
     // What the fields say (after OK, checked and in its form).

@@ -7,10 +7,10 @@
 #include "app/preferences.h"
 #include "link/tls_trust.h"
 #include "ops/device/device.h"
+#include "ops/network/program_setting_edit.h"
 #include "platform/prompter.h"
 #include "platform/text.h"
 #include "ui/dialogs/server_dialog.h"
-#include "ops/network/program_setting_edit.h"
 #include "ui/frame/widget_helpers.h"
 #include "ui_setup_carrier.h"
 
@@ -163,9 +163,9 @@ void CSetupCarrier::EditServer() {
 
 void CSetupCarrier::RemoveServer() {
     const std::string name = PortShown();
-    const Answer answer =
-        prompter_.ask("Убрать сервер " + name + " из списка портов? Его настройки TLS тоже будут забыты.",
-                      CServerDialog::kCaption, Buttons::YesNo, Icon::Question);
+    const Answer answer = prompter_.ask(
+        "Убрать сервер " + name + " из списка портов? Его настройки TLS тоже будут забыты.",
+        CServerDialog::kCaption, Buttons::YesNo, Icon::Question);
     if (answer != Answer::Yes) return;
     Preferences preferences(store_);
     preferences.ForgetServer(name);

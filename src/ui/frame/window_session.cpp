@@ -4,8 +4,8 @@
 
 #include "app/automated_run.h"
 #include "app/exit_code.h"
-#include "app/watchers.h"
 #include "app/preferences.h"
+#include "app/watchers.h"
 #include "link/line_by_name.h"
 #include "link/tls_trust.h"
 #include "platform/process_state.h"
@@ -107,11 +107,12 @@ TrustAnswer AskOperatorToTrust(Prompter& prompter, SettingsStore& store,
                                const CertificateFacts& facts) {
     const std::vector<std::string> buttons(std::begin(kTrustButtons), std::end(kTrustButtons));
     const int refuse = static_cast<int>(TrustAnswer::Refuse);
-    const int choice = prompter.choose(TrustQuestionText(facts), kTrustCaption, buttons,
-                                       Icon::Warning, refuse);
+    const int choice =
+        prompter.choose(TrustQuestionText(facts), kTrustCaption, buttons, Icon::Warning, refuse);
     const auto answer =
         choice >= 0 && choice <= refuse ? static_cast<TrustAnswer>(choice) : TrustAnswer::Refuse;
-    if (answer == TrustAnswer::Pin) Preferences(store).PinFingerprint(facts.server, facts.fingerprint);
+    if (answer == TrustAnswer::Pin)
+        Preferences(store).PinFingerprint(facts.server, facts.fingerprint);
     return answer;
 }
 
@@ -123,10 +124,10 @@ bool WindowSession::Start() {
     // Before the first line opens. A run the command line drives asks nobody:
     // an untrusted server is refused with 201, as in the terminal.
     if (!processState().automation()) {
-        SetCertificateAsker([&prompter = prompter_, &store = run_.env.store](
-                                const CertificateFacts& facts) {
-            return AskOperatorToTrust(prompter, store, facts);
-        });
+        SetCertificateAsker(
+            [&prompter = prompter_, &store = run_.env.store](const CertificateFacts& facts) {
+                return AskOperatorToTrust(prompter, store, facts);
+            });
     }
     DocumentSetup setup = run_.MakeDocumentSetup();
     ViewerLauncher* viewers = viewers_.get();
