@@ -179,12 +179,8 @@ int RunContext::Prepare() {
     if (!options.errorLogPath.empty()) CreateErrorLog(options.errorLogPath);
     exitEvent = NamedExitEvent::Open(options.exitEventName);
     if (options.trace) trace = std::make_unique<TraceOutput>(env.err);
-    SetPortListProvider([&store = env.store] {
-        std::string list = EnumeratePorts();
-        for (const std::string& name : Preferences(store).recentRemotePorts())
-            list += (list.empty() ? "" : ":") + name;
-        return list;
-    });
+    SetPortListProvider(
+        [&store = env.store] { return Preferences(store).PortChoice(EnumeratePorts()); });
     ProvideTlsSettings();
 
     if (options.simulate) {

@@ -126,6 +126,74 @@ void Preferences::StoreTlsSettings(const std::string& server, const TlsSettings&
         store_.writeString(kProgramKey, "tls " + FoldCase(server), settings.Text());
 }
 
+void Preferences::PinFingerprint(const std::string& server, const std::string& fingerprint) {
+    TlsSettings settings = tlsSettings(server);
+    settings.fingerprint = fingerprint;
+    StoreTlsSettings(server, settings);
+}
+
+std::vector<ServerEntry> Preferences::keptServers() const {
+    std::vector<ServerEntry> servers;
+    for (const std::string& name : Lines(store_.readString(kProgramKey, "servers").value_or(""))) {
+        std::optional<ServerEntry> entry = ServerEntry::FromPortName(name);
+        if (!entry) continue;
+        if (entry->tls) entry->trust = tlsSettings(entry->Server());
+        servers.push_back(std::move(*entry));
+    }
+    return servers;
+}
+
+void Preferences::KeepServer(const ServerEntry& server, const std::string& replaced) {
+    if (!HaveKey(kProgramKey)) return;
+    const std::string name = server.PortName();
+    std::vector<std::string> names;
+    for (const ServerEntry& kept : keptServers()) names.push_back(kept.PortName());
+    // An edited server stays in its place; a new one goes last; none twice.
+    auto at = std::find_if(names.begin(), names.end(), [&](const std::string& n) {
+        return !replaced.empty() && EqualsIgnoreCase(n, replaced);
+    });
+    if (at != names.end()) {
+        *at = name;
+    } else {
+        names.push_back(name);
+    }
+    std::vector<std::string> once;
+    for (const std::string& n : names) {
+        if (std::none_of(once.begin(), once.end(),
+                         [&](const std::string& o) { return EqualsIgnoreCase(o, n); }))
+            once.push_back(n);
+    }
+    std::string text;
+    for (const std::string& n : once) text += (text.empty() ? "" : "\n") + n;
+    store_.writeString(kProgramKey, "servers", text);
+    // The trust belongs to the server: a plain line keeps none.
+    StoreTlsSettings(server.Server(), server.tls ? server.trust : TlsSettings{});
+}
+
+void Preferences::ForgetServer(const std::string& portName) {
+    if (!HaveKey(kProgramKey)) return;
+    std::string text;
+    for (const ServerEntry& kept : keptServers()) {
+        if (EqualsIgnoreCase(kept.PortName(), portName)) continue;
+        text += (text.empty() ? "" : "\n") + kept.PortName();
+    }
+    store_.writeString(kProgramKey, "servers", text);
+}
+
+std::string Preferences::PortChoice(const std::string& machinePorts) const {
+    std::string list = machinePorts;
+    std::vector<std::string> offered;
+    auto offer = [&](const std::string& name) {
+        for (const std::string& o : offered)
+            if (EqualsIgnoreCase(o, name)) return;
+        offered.push_back(name);
+        list += (list.empty() ? "" : ":") + name;
+    };
+    for (const ServerEntry& kept : keptServers()) offer(kept.PortName());
+    for (const std::string& name : recentRemotePorts()) offer(name);
+    return list;
+}
+
 std::vector<std::string> Preferences::recentRemotePorts() const {
     return Lines(store_.readString(kProgramKey, "remote_ports").value_or(""));
 }

@@ -7,6 +7,7 @@
 
 #include "link/remote/tls_settings.h"
 #include "ops/network/program_settings.h"
+#include "ops/network/server_entry.h"
 #include "platform/settings_store.h"
 
 namespace zep8 {
@@ -22,7 +23,8 @@ class NetRS485prg;
 //   3 odd; 1), "stop_bits" (1), "address_length" (8), "address" (16),
 //   "echo" (1: drop the adapter's echo of each request; 0),
 //   "remote_ports" (the last four serial device servers used, newest first,
-//   one a line), "password" (902417 while none is kept; a salted hash, or
+//   one a line), "servers" (the servers the operator keeps, by port name,
+//   one a line, in the order added), "password" (902417 while none is kept; a salted hash, or
 //   the text as the maker's other configurators keep it: see StorePassword),
 //   "show_differences_before_write" (0 or 1; 0),
 //   "tls HOST:PORT" (how to trust that server over TLS: TlsSettings::Text).
@@ -80,6 +82,19 @@ class Preferences {
     // is kept for it.
     TlsSettings tlsSettings(const std::string& server) const;
     void StoreTlsSettings(const std::string& server, const TlsSettings& settings);
+    // The operator trusts the server's certificate for good: its fingerprint
+    // is pinned, beside whatever else is kept for the server.
+    void PinFingerprint(const std::string& server, const std::string& fingerprint);
+
+    // The servers the operator keeps, with their TLS settings.
+    std::vector<ServerEntry> keptServers() const;
+    // Keeps `server` (in the place of the one named `replaced`, when given)
+    // with its TLS settings.
+    void KeepServer(const ServerEntry& server, const std::string& replaced = {});
+    void ForgetServer(const std::string& portName);
+    // The ports to offer: the machine's, the kept servers, the servers used
+    // lately; ":"-separated, as the port list is.
+    std::string PortChoice(const std::string& machinePorts) const;
 
     // The program's port settings, the defaults for what is missing.
     ProgramPortSettings portSettings() const;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zep8 {
 
@@ -28,6 +29,14 @@ class Prompter {
     // when the operator cancels.
     virtual std::optional<std::string> enterText(std::string_view prompt, std::string_view caption,
                                                  bool masked) = 0;
+
+    // A question with buttons of its own (their texts, in order): the index of
+    // the one pressed; `safe` when nobody can answer, or the box is closed.
+    virtual int choose(std::string_view text, std::string_view caption,
+                       const std::vector<std::string>& buttons, Icon icon, int safe) {
+        (void)text, (void)caption, (void)buttons, (void)icon;
+        return safe;
+    }
 
     void notify(std::string_view text, std::string_view caption, Icon icon) {
         ask(text, caption, Buttons::Ok, icon);

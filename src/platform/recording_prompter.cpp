@@ -5,17 +5,29 @@ namespace zep8 {
 Answer RecordingPrompter::ask(std::string_view text, std::string_view caption, Buttons buttons,
                               Icon icon) {
     std::lock_guard lock(mutex_);
-    messages_.push_back({std::string(text), std::string(caption), buttons, icon});
+    messages_.push_back({std::string(text), std::string(caption), buttons, icon, {}});
     if (answers_.empty()) return SafeAnswer(buttons);
     const Answer answer = answers_.front();
     answers_.pop_front();
     return answer;
 }
 
+int RecordingPrompter::choose(std::string_view text, std::string_view caption,
+                              const std::vector<std::string>& buttons, Icon icon, int safe) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back(
+        {std::string(text), std::string(caption), Buttons::OkCancel, icon, buttons});
+    if (choices_.empty()) return safe;
+    const int choice = choices_.front();
+    choices_.pop_front();
+    return choice;
+}
+
 std::optional<std::string> RecordingPrompter::enterText(std::string_view prompt,
                                                         std::string_view caption, bool) {
     std::lock_guard lock(mutex_);
-    messages_.push_back({std::string(prompt), std::string(caption), Buttons::OkCancel, Icon::None});
+    messages_.push_back(
+        {std::string(prompt), std::string(caption), Buttons::OkCancel, Icon::None, {}});
     if (texts_.empty()) return std::nullopt;
     auto text = texts_.front();
     texts_.pop_front();
@@ -44,6 +56,11 @@ void RecordingPrompter::scriptAnswer(Answer answer) {
     answers_.push_back(answer);
 }
 
+void RecordingPrompter::scriptChoice(int index) {
+    std::lock_guard lock(mutex_);
+    choices_.push_back(index);
+}
+
 void RecordingPrompter::scriptText(std::optional<std::string> text) {
     std::lock_guard lock(mutex_);
     texts_.push_back(std::move(text));
@@ -64,6 +81,7 @@ void RecordingPrompter::clear() {
     messages_.clear();
     answers_.clear();
     texts_.clear();
+    choices_.clear();
     detailPresses_ = 0;
 }
 

@@ -19,6 +19,7 @@ class RecordingPrompter : public Prompter {
         std::string caption;
         Buttons buttons;
         Icon icon;
+        std::vector<std::string> choices;  // a choose()'s buttons
     };
 
     Answer ask(std::string_view text, std::string_view caption, Buttons buttons,
@@ -29,7 +30,12 @@ class RecordingPrompter : public Prompter {
     void notifyWithDetails(std::string_view text, std::string_view caption, Icon icon,
                            const std::function<void()>& details) override;
 
+    // Answers the next choose() with the button `index`; unscripted, its safe one.
+    int choose(std::string_view text, std::string_view caption,
+               const std::vector<std::string>& buttons, Icon icon, int safe) override;
+
     void scriptAnswer(Answer answer);
+    void scriptChoice(int index);
     void scriptText(std::optional<std::string> text);
     void scriptDetails();
 
@@ -42,6 +48,7 @@ class RecordingPrompter : public Prompter {
     std::vector<Message> messages_;
     std::deque<Answer> answers_;
     std::deque<std::optional<std::string>> texts_;
+    std::deque<int> choices_;
     int detailPresses_ = 0;
 };
 

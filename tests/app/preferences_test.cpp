@@ -75,6 +75,35 @@ TEST(ProgramSettings, TheLastFewServersAreRemembered) {
     EXPECT_EQ(node.GetValue("Port"), "tcp://e:5");
 }
 
+TEST(ProgramSettings, KeptServersWithTheirTrustAreOfferedBesideThePorts) {
+    MemorySettingsStore store;
+    Preferences preferences(store);
+    ServerEntry hall{true, true, "plc-hall", 7002, {"/etc/zep8/ca.pem", "", "", ""}};
+    const ServerEntry yard{false, false, "10.0.0.9", 4001, {}};
+    preferences.KeepServer(hall);
+    preferences.KeepServer(yard);
+    preferences.KeepServer(yard);  // not twice
+    preferences.PinFingerprint("PLC-HALL:7002", std::string(64, 'a'));
+    std::vector<ServerEntry> kept = preferences.keptServers();
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].PortName(), "rfc2217+tls://plc-hall:7002");
+    EXPECT_EQ(kept[0].trust.caFile, "/etc/zep8/ca.pem");
+    EXPECT_EQ(kept[0].trust.fingerprint, std::string(64, 'a'));
+    EXPECT_EQ(kept[1].PortName(), "tcp://10.0.0.9:4001");
+
+    // An edit keeps its place; a server used lately but not kept comes after.
+    hall.port = 7003;
+    preferences.KeepServer(hall, "rfc2217+tls://plc-hall:7002");
+    store.writeString(kProgramKey, "remote_ports", "tcp://10.0.0.9:4001\ntcp://old:1");
+    EXPECT_EQ(preferences.PortChoice("ttyS0:ttyUSB0"),
+              "ttyS0:ttyUSB0:rfc2217+tls://plc-hall:7003:tcp://10.0.0.9:4001:tcp://old:1");
+    preferences.ForgetServer("TCP://10.0.0.9:4001");
+    kept = preferences.keptServers();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].PortName(), "rfc2217+tls://plc-hall:7003");
+    EXPECT_EQ(kept[0].trust.caFile, "/etc/zep8/ca.pem");
+}
+
 #ifdef _WIN32
 // The registry key is shared with the maker's other configurators, which read
 // the password as text: a text value is checked as it is and never rewritten,

@@ -27,10 +27,11 @@ class Ser2net {
     // "raw" or "rfc2217" in front of `pty` at `line` ("38400n81"); the URL of
     // the port it listens on. `ssl`: the TLS layer's options ("key=K,cert=C"),
     // and `options` more connection options ("authdir: D"), for an encrypted line.
+    // `port`: the one to listen on (a server started again); 0, a free one.
     std::string Start(const std::string& pty, const std::string& mode, const std::string& line,
-                      const std::string& ssl = "", const std::string& options = "") {
+                      const std::string& ssl = "", const std::string& options = "", int port = 0) {
         Stop();
-        port_ = BindLoopback(0);
+        port_ = port ? port : BindLoopback(0);
         config_ = (std::filesystem::temp_directory_path() /
                    ("zep8-ser2net-" + std::to_string(getpid()) + ".yaml"))
                       .string();
@@ -48,7 +49,9 @@ class Ser2net {
         }
         // Listening once the port cannot be bound any more; a loaded machine
         // (the sanitizer runs go two at a time) may take seconds to start it.
-        for (int i = 0; i < 1000 && BindLoopback(port_) == port_; ++i) {
+        // A port used before may not be bound for its closed connections'
+        // sake: there, listening is when a connection is taken.
+        for (int i = 0; i < 1000 && (port ? !Accepts(port_) : BindLoopback(port_) == port_); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return (mode == "raw" ? "tcp" : "rfc2217") + std::string(ssl.empty() ? "" : "+tls") +
@@ -62,6 +65,17 @@ class Ser2net {
         std::filesystem::remove(config_);
     }
     int port() const { return port_; }
+
+    static bool Accepts(int port) {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        const bool accepted = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        close(fd);
+        return accepted;
+    }
 
     // 0: a free loopback port; else `port` when still free, -1 when taken.
     static int BindLoopback(int port) {

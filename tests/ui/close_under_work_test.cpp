@@ -5,7 +5,9 @@
 // Each time the program ends within 5 s with 205 and leaves no thread behind.
 #include <QApplication>
 #include <QComboBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -22,13 +24,14 @@
 
 #include "app/application.h"
 #include "app/exit_code.h"
+#include "ops/device/device.h"
 #include "platform/event.h"
 #include "platform/memory_settings_store.h"
 #include "platform/named_exit_event.h"
 #include "platform/process_state.h"
 #include "sim/simulated_line.h"
 #include "sim/virtual_module.h"
-#include "ops/device/device.h"
+#include "support/ser2net_server.h"
 #include "ui/dialogs/apply.h"
 #include "ui/dialogs/batch_write_dialog.h"
 #include "ui/dialogs/calibration_mode_dialog.h"
@@ -85,6 +88,11 @@ class ClosingPrompter : public QtPrompter {
                            const std::function<void()>& details) override {
         BeforeQuestion();
         QtPrompter::notifyWithDetails(text, caption, icon, details);
+    }
+    int choose(std::string_view text, std::string_view caption,
+               const std::vector<std::string>& buttons, Icon icon, int safe) override {
+        BeforeQuestion();
+        return QtPrompter::choose(text, caption, buttons, icon, safe);
     }
 
   private:
@@ -192,6 +200,7 @@ class CloseUnderWorkTest : public QObject {
     void batch();
     void groupRead();
     void calibration();
+    void trustQuestion();
     void quitWhileAJobEnds();
 
   private:
@@ -358,6 +367,42 @@ void CloseUnderWorkTest::calibration() {
             types->setCurrentIndex(1);
             return true;
         });
+}
+
+// The port set-up's link search reaches a TLS server whose self-signed
+// certificate nobody vouches for (openssl's own test server): the trust
+// question, asked with the link lock held, is abandoned by the close.
+void CloseUnderWorkTest::trustQuestion() {
+    if (std::system("openssl version > /dev/null 2>&1") != 0) QSKIP("openssl is not installed");
+    QTemporaryDir dir;
+    const std::string key = dir.filePath("server.key").toStdString();
+    const std::string pem = dir.filePath("server.pem").toStdString();
+    const std::string make =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+        "-keyout '" +
+        key + "' -out '" + pem + "' -subj '/CN=plc-hall' > /dev/null 2>&1";
+    QCOMPARE(std::system(make.c_str()), 0);
+    const int port = testing::Ser2net::BindLoopback(0);
+    QProcess server;
+    server.start("openssl",
+                 {"s_server", "-quiet", "-accept", QStringLiteral("127.0.0.1:%1").arg(port),
+                  "-cert", QString::fromStdString(pem), "-key", QString::fromStdString(key)});
+    QVERIFY(server.waitForStarted());
+    // Listening once the port cannot be bound any more.
+    QTRY_VERIFY_WITH_TIMEOUT(testing::Ser2net::BindLoopback(port) != port, 10000);
+    const std::string name = "rfc2217+tls://127.0.0.1:" + std::to_string(port);
+    Close(
+        "trust",
+        [name](Work& w) {
+            {
+                const auto lock = w.device.LockProgramSettings();
+                w.device.programNet().SetValue("Port", name, false);
+            }
+            w.frame.RunCommand(ID_PORT_SETUP);
+        },
+        [](Work&) { return Click(Shown<CSetupCarrier>(), "connectButton"); });
+    server.kill();
+    server.waitForFinished();
 }
 
 // The application quits while a job of the progress display ends, and the

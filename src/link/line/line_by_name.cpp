@@ -1,5 +1,7 @@
 #include "link/line/line_by_name.h"
 
+#include "link/line/line_in_use.h"
+
 namespace zep8 {
 
 LineByName::Kind LineByName::KindOf(std::string_view name) {
@@ -24,12 +26,22 @@ int LineByName::Open() {
     const Kind kind = KindOf(settings.name);
     LeaveOtherKinds(kind);
     kind_ = kind;
+    int opened = 0;
     switch (kind) {
-        case Kind::Remote: return remote_.Open();
-        case Kind::InProcess: return inProcess_.Open();
-        case Kind::Serial: break;
+        case Kind::Remote:
+            opened = remote_.Open();
+            break;
+        case Kind::InProcess:
+            opened = inProcess_.Open();
+            break;
+        case Kind::Serial:
+            opened = SerialPort::Open();
+            break;
     }
-    return SerialPort::Open();
+    // What the window's status bar shows.
+    const std::optional<TlsFacts> security = Security();
+    SetLineInUse({settings.name, security ? security->protocol : std::string(), IsOpen()});
+    return opened;
 }
 
 int LineByName::Close() {

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "link/line/run_stop.h"
+#include "link/remote/tls_trust.h"
 #include "platform/event.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
@@ -168,6 +169,16 @@ void RemoteLine::RememberFailure(const std::string& key, std::chrono::millisecon
 }
 
 int RemoteLine::Open() {
+    trustAsked_ = false;
+    trustGiven_ = false;
+    const int opened = OpenOnce();
+    if (!trustGiven_) return opened;
+    // The operator has just trusted the server's certificate: once more, pinned.
+    trustGiven_ = false;
+    return OpenOnce();
+}
+
+int RemoteLine::OpenOnce() {
     if (conn_) Close();
     failure_.clear();
     timings_ = LineTimings{};
@@ -183,7 +194,8 @@ int RemoteLine::Open() {
     protocolMode_ = processState().ProtocolMode.load();
     timings_ =
         ComputeLineTimings(s.baudRate, HasParity(s), s.stopBits == 2, protocolMode_);
-    tlsSettings_ = address_.tls ? TlsSettingsFor(Where()) : TlsSettings{};
+    tlsSettings_ =
+        address_.tls ? WithSessionTrust(TlsSettingsFor(Where()), Where()) : TlsSettings{};
     const std::string key = FoldCase(s.name) + '\n' + tlsSettings_.Identity();
     // A server that could not be reached (or whose certificate was refused)
     // just now would only fail again: while a line is gone, the jobs' and
@@ -253,11 +265,22 @@ int RemoteLine::Connect(const RemoteAddress& address, const std::string& key) {
     if (!tls->Handshake(fd, address.host, Where(), tlsSettings_, owner_.stopEvent, deadline,
                         failure)) {
         Refuse(OPEN_CANNOT_OPEN, std::move(failure));
+        if (AskedToTrust(*tls)) return OPEN_CANNOT_OPEN;
         RememberFailure(key, kRefusalMemory);
         return OPEN_CANNOT_OPEN;
     }
     conn_->tls = std::move(tls);
     return OPEN_OK;
+}
+
+// A certificate no authority vouches for goes to the operator (the window
+// asks; nobody does in the terminal): trusted, the Open goes again with it.
+bool RemoteLine::AskedToTrust(const TlsChannel& tls) {
+    const std::optional<CertificateFacts> unknown = tls.UntrustedCertificate();
+    if (!unknown || trustAsked_ || owner_.stopEvent.isSet() || RunStop::Stopped()) return false;
+    trustAsked_ = true;
+    trustGiven_ = AskTrust(*unknown) != TrustAnswer::Refuse;
+    return trustGiven_;
 }
 
 // COM Port Control first, then the port's settings: a subnegotiation counts

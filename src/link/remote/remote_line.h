@@ -80,6 +80,8 @@ class RemoteLine {
     static constexpr std::size_t kDrainLimit = 4096;
 
   private:
+    int OpenOnce();
+    bool AskedToTrust(const TlsChannel& tls);
     bool Resume(std::unique_ptr<RemoteConnection> parked);
     int Connect(const RemoteAddress& address, const std::string& key);
     int Negotiate();
@@ -123,6 +125,8 @@ class RemoteLine {
     std::chrono::steady_clock::time_point retryAt_;
     std::chrono::milliseconds backOff_{0};
     bool misbehaved_ = false;   // in this Open: the server broke a rule
+    bool trustAsked_ = false;   // in this Open: the operator was asked about the certificate
+    bool trustGiven_ = false;   // and trusted it
     std::size_t lastRead_ = 0;  // bytes the last ReadSome took off the connection
 };
 

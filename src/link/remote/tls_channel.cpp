@@ -12,6 +12,7 @@
 #include "link/line/run_stop.h"
 #include "link/remote/tcp_socket.h"
 #include "link/remote/tls_texts.h"
+#include "link/remote/tls_trust.h"
 
 namespace zep8 {
 
@@ -28,6 +29,7 @@ struct TlsChannel::State {
     bool expired = false, notYetValid = false;
     bool clientCertAsked = false;
     std::string broken;
+    std::optional<CertificateFacts> untrusted;
 
     ~State() {
         if (ssl) SSL_free(ssl);
@@ -217,6 +219,16 @@ bool TlsChannel::Handshake(int fd, const std::string& host, const std::string& w
             fault.reason = ERR_GET_REASON(ERR_peek_last_error());
             fault.library = OpenSslReason();
             failure = HandshakeFailureText(fault);
+            if (settings.fingerprint.empty() && s.leaf && UntrustedByAuthorities(s.verifyError)) {
+                s.untrusted =
+                    CertificateFacts{where,
+                                     CertificateSubject(s.leaf),
+                                     CertificateIssuer(s.leaf),
+                                     CertificateDate(X509_get0_notBefore(s.leaf)),
+                                     CertificateDate(X509_get0_notAfter(s.leaf)),
+                                     CertificateFingerprint(s.leaf),
+                                     s.verifyError == X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT};
+            }
             return false;
         }
         const int woke = WaitOnLine(stop, Event::Remaining(deadline), fd, wanted);
@@ -256,7 +268,7 @@ bool TlsChannel::ClientAccepted(const std::string& where, Event& stop, std::stri
     failure = state_->settings.certFile.empty()
                   ? ClientCertificateWantedText(where)
                   : "Сервер " + where + " не принял сертификат клиента " +
-                        state_->settings.certFile + " (--tls-cert).";
+                        state_->settings.certFile + " (" + TlsFieldName(TlsField::Cert) + ").";
     ERR_clear_error();
     return false;
 }
@@ -319,6 +331,10 @@ TlsFacts TlsChannel::Facts() const {
 
 std::string TlsChannel::BrokenReason() const {
     return state_->broken;
+}
+
+std::optional<CertificateFacts> TlsChannel::UntrustedCertificate() const {
+    return state_->untrusted;
 }
 
 }  // namespace zep8

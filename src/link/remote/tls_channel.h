@@ -5,10 +5,12 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "link/remote/tls_settings.h"
+#include "link/remote/tls_trust.h"
 #include "platform/event.h"
 
 namespace zep8 {
@@ -48,6 +50,10 @@ class TlsChannel {
     void Shutdown();
 
     TlsFacts Facts() const;
+    // After a failed handshake: the server's certificate when only the
+    // authorities failed to vouch for it, and nothing was pinned (the
+    // operator may trust it); else nothing.
+    std::optional<CertificateFacts> UntrustedCertificate() const;
     // Why the last Read or Write broke, in words (for the operator's message).
     std::string BrokenReason() const;
 

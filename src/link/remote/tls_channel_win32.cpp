@@ -46,4 +46,8 @@ std::string TlsChannel::BrokenReason() const {
     return "TLS недоступен";
 }
 
+std::optional<CertificateFacts> TlsChannel::UntrustedCertificate() const {
+    return std::nullopt;
+}
+
 }  // namespace zep8

@@ -13,6 +13,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "link/remote/tls_trust.h"
 #include "platform/file_path.h"
 
 namespace zep8 {
@@ -24,13 +25,15 @@ std::string Joined(const std::vector<std::string>& names) {
     return text.empty() ? "(имён нет)" : text;
 }
 
-std::string Readable(const std::string& path, const char* what) {
+std::string Readable(const std::string& path, const std::string& what) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(FilePath(path), error)) return std::string(what) + " " + path + " не найден.";
     return {};
 }
 
-bool Untrusted(int error) {
+}  // namespace
+
+bool UntrustedByAuthorities(int error) {
     switch (error) {
         case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
         case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
@@ -45,17 +48,35 @@ bool Untrusted(int error) {
     }
 }
 
+namespace {
+
+// A pinned certificate that has changed: both fingerprints, and the warning.
+// The terminal's keeps the form --tls-fingerprint takes; the window's groups
+// them for reading, one under the other.
+std::string PinnedMismatchText(const std::string& where, const std::string& pinned,
+                               const std::string& seen) {
+    const std::string warning =
+        "Возможно, кто-то вклинился в соединение (атака «человек посередине»).";
+    if (OperatorAsked()) {
+        return "Сертификат сервера " + where +
+               " не тот, что закреплён для него. Соединение не установлено.\n\n"
+               "Закреплён отпечаток SHA-256:\n" +
+               GroupedFingerprint(pinned) + "\n\nСервер предъявил:\n" + GroupedFingerprint(seen) +
+               "\n\n" + warning +
+               " Если сертификат сервера заменили намеренно, сверьте новый отпечаток с "
+               "администратором сервера и задайте его в окне «Сервер».";
+    }
+    return "Отпечаток сертификата сервера " + where + " (SHA-256 " + SpacedFingerprint(seen) +
+           ") не совпадает с заданным (" + SpacedFingerprint(pinned) +
+           "): это не тот сервер или его сертификат заменён. " + warning + " Соединение прервано.";
+}
+
 std::string CertificateFault(const HandshakeFault& f) {
     const std::string server = "Сертификат сервера " + f.where;
     const std::string subject = f.leaf ? " (" + CertificateSubject(f.leaf) + ")" : "";
     const std::string after = f.leaf ? CertificateDate(X509_get0_notAfter(f.leaf)) : "";
     const std::string before = f.leaf ? CertificateDate(X509_get0_notBefore(f.leaf)) : "";
-    if (!f.pinnedMismatch.empty()) {
-        return "Отпечаток сертификата сервера " + f.where + " (SHA-256 " +
-               SpacedFingerprint(f.pinnedMismatch) + ") не совпадает с заданным (" +
-               SpacedFingerprint(f.pinned) +
-               "): это не тот сервер или его сертификат заменён. Соединение прервано.";
-    }
+    if (!f.pinnedMismatch.empty()) return PinnedMismatchText(f.where, f.pinned, f.pinnedMismatch);
     if (f.expired || f.verifyError == X509_V_ERR_CERT_HAS_EXPIRED)
         return server + subject + " просрочен: он действовал до " + after + ".";
     if (f.notYetValid || f.verifyError == X509_V_ERR_CERT_NOT_YET_VALID)
@@ -65,9 +86,14 @@ std::string CertificateFault(const HandshakeFault& f) {
         return server + " выдан не для имени " + f.host + ": в нём имена " +
                Joined(f.leaf ? CertificateNames(f.leaf) : std::vector<std::string>{}) + ".";
     }
-    if (Untrusted(f.verifyError)) {
+    if (UntrustedByAuthorities(f.verifyError)) {
         std::string text = server + subject + " не заверен доверенным центром сертификации";
         if (f.verifyError == X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT) text += " (он самоподписан)";
+        if (OperatorAsked()) {
+            return text +
+                   ". Соединение не установлено: укажите сертификат центра или отпечаток "
+                   "сервера в окне «Сервер» («Настройка порта»).";
+        }
         text += ". Укажите сертификат центра (--tls-ca=ФАЙЛ) или закрепите сертификат сервера";
         if (f.leaf) text += " (--tls-fingerprint=" + CertificateFingerprint(f.leaf) + ")";
         return text + ".";
@@ -103,14 +129,26 @@ std::string CertificateFingerprint(X509* cert) {
     return hex;
 }
 
-std::string CertificateSubject(X509* cert) {
+namespace {
+
+std::string NameText(const X509_NAME* name) {
     BIO* out = BIO_new(BIO_s_mem());
-    X509_NAME_print_ex(out, X509_get_subject_name(cert), 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB);
+    X509_NAME_print_ex(out, name, 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB);
     char* data = nullptr;
     const long size = BIO_get_mem_data(out, &data);
-    std::string subject(data, static_cast<std::size_t>(size > 0 ? size : 0));
+    std::string text(data, static_cast<std::size_t>(size > 0 ? size : 0));
     BIO_free(out);
-    return subject;
+    return text;
+}
+
+}  // namespace
+
+std::string CertificateSubject(X509* cert) {
+    return NameText(X509_get_subject_name(cert));
+}
+
+std::string CertificateIssuer(X509* cert) {
+    return NameText(X509_get_issuer_name(cert));
 }
 
 std::vector<std::string> CertificateNames(X509* cert) {
@@ -161,15 +199,17 @@ int NoKeyPassword(char*, int, int, void*) {
 bool ConfigureTrust(SSL_CTX* ctx, const TlsSettings& s, std::string& failure) {
     if (!s.fingerprint.empty() && !NormalFingerprint(s.fingerprint)) {
         failure = "Отпечаток сертификата сервера в настройках повреждён (" + s.fingerprint +
-                  "): задайте его заново (--tls-fingerprint=).";
+                  "): задайте его заново (" + TlsFieldName(TlsField::Fingerprint) + ").";
         return false;
     }
     SSL_CTX_set_default_passwd_cb(ctx, NoKeyPassword);
     if (!s.caFile.empty()) {
-        failure = Readable(s.caFile, "Файл сертификатов центра (--tls-ca)");
+        failure =
+            Readable(s.caFile, "Файл сертификатов центра (" + TlsFieldName(TlsField::Ca) + ")");
         if (!failure.empty()) return false;
         if (SSL_CTX_load_verify_locations(ctx, s.caFile.c_str(), nullptr) != 1) {
-            failure = "Файл " + s.caFile + " (--tls-ca) не содержит сертификатов в формате PEM.";
+            failure = "Файл " + s.caFile + " (" + TlsFieldName(TlsField::Ca) +
+                      ") не содержит сертификатов в формате PEM.";
             return false;
         }
     } else if (s.fingerprint.empty()) {
@@ -177,15 +217,19 @@ bool ConfigureTrust(SSL_CTX* ctx, const TlsSettings& s, std::string& failure) {
     }
     if (s.certFile.empty()) {
         if (s.keyFile.empty()) return true;
-        failure = "Ключ клиента (--tls-key) задан без сертификата клиента (--tls-cert).";
+        failure = "Ключ клиента (" + TlsFieldName(TlsField::Key) +
+                  ") задан без сертификата клиента (" + TlsFieldName(TlsField::Cert) + ").";
         return false;
     }
     const std::string key = s.keyFile.empty() ? s.certFile : s.keyFile;
-    failure = Readable(s.certFile, "Файл сертификата клиента (--tls-cert)");
-    if (failure.empty()) failure = Readable(key, "Файл ключа клиента (--tls-key)");
+    failure =
+        Readable(s.certFile, "Файл сертификата клиента (" + TlsFieldName(TlsField::Cert) + ")");
+    if (failure.empty())
+        failure = Readable(key, "Файл ключа клиента (" + TlsFieldName(TlsField::Key) + ")");
     if (!failure.empty()) return false;
     if (SSL_CTX_use_certificate_chain_file(ctx, s.certFile.c_str()) != 1) {
-        failure = "Файл " + s.certFile + " (--tls-cert) не содержит сертификата в формате PEM.";
+        failure = "Файл " + s.certFile + " (" + TlsFieldName(TlsField::Cert) +
+                  ") не содержит сертификата в формате PEM.";
     } else if (SSL_CTX_use_PrivateKey_file(ctx, key.c_str(), SSL_FILETYPE_PEM) != 1) {
         failure = "Файл " + key + " не содержит ключа клиента в формате PEM (без пароля).";
     } else if (SSL_CTX_check_private_key(ctx) != 1) {
@@ -196,9 +240,9 @@ bool ConfigureTrust(SSL_CTX* ctx, const TlsSettings& s, std::string& failure) {
 }
 
 std::string ClientCertificateWantedText(const std::string& where) {
-    return "Сервер " + where +
-           " требует сертификат клиента: укажите его и ключ (--tls-cert=ФАЙЛ "
-           "--tls-key=ФАЙЛ).";
+    return "Сервер " + where + " требует сертификат клиента: укажите его и ключ" +
+           (OperatorAsked() ? " в окне «Сервер» («Настройка порта»)."
+                            : " (--tls-cert=ФАЙЛ --tls-key=ФАЙЛ).");
 }
 
 std::string HandshakeFailureText(const HandshakeFault& f) {
@@ -206,7 +250,8 @@ std::string HandshakeFailureText(const HandshakeFault& f) {
         return CertificateFault(f);
     if (f.clientCertAsked && !f.haveClientCert) return ClientCertificateWantedText(f.where);
     if (f.haveClientCert && ClientCertificateRefused(f.reason))
-        return "Сервер " + f.where + " не принял сертификат клиента (--tls-cert).";
+        return "Сервер " + f.where + " не принял сертификат клиента (" +
+               TlsFieldName(TlsField::Cert) + ").";
     if (NotTls(f.reason)) {
         return "Сервер " + f.where +
                " отвечает не по TLS: на этом порту линия без шифрования (имя порта "

@@ -18,6 +18,7 @@ namespace zep8 {
 std::string CertificateFingerprint(X509* cert);
 // "CN=localhost,O=Plant" (RFC 2253, UTF-8 kept).
 std::string CertificateSubject(X509* cert);
+std::string CertificateIssuer(X509* cert);
 // The names a certificate is good for: its DNS and IP alternative names, or
 // its common name when it has none.
 std::vector<std::string> CertificateNames(X509* cert);
@@ -42,6 +43,9 @@ struct HandshakeFault {
     std::string library; // and its words
 };
 std::string HandshakeFailureText(const HandshakeFault& fault);
+// The check failed only because no authority the program knows vouches for
+// the certificate (self-signed, an unknown centre): the operator may trust it.
+bool UntrustedByAuthorities(int verifyError);
 std::string ClientCertificateWantedText(const std::string& where);
 
 }  // namespace zep8

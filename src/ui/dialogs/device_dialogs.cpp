@@ -14,10 +14,10 @@ AnnounceOnClose::~AnnounceOnClose() {
     device_.changes.Notify(ChangeNotice::AllValues());
 }
 
-bool RunPortSetupDialog(QWidget* parent, Device& device, Prompter& prompter) {
+bool RunPortSetupDialog(QWidget* parent, Device& device, Prompter& prompter, SettingsStore& store) {
     // At start there is no main window yet, and nothing to tell the success to.
     const AnnounceOnClose announce(device);
-    CSetupCarrier dialog(parent, device, prompter, parent != nullptr);
+    CSetupCarrier dialog(parent, device, prompter, store, parent != nullptr);
     return dialog.exec() == PortSetup::CMD_EXIT;
 }
 

@@ -6,6 +6,7 @@ namespace zep8 {
 
 class Device;
 class Prompter;
+class SettingsStore;
 
 // The dialogs that drive the engines of ops/ on the device. Each opens
 // modally over `parent` and returns when it has closed. They are made in
@@ -27,8 +28,9 @@ class AnnounceOnClose {
 };
 
 // "Установка сетевых параметров программы": true when the operator left it
-// with "Выход" (at start, that ends the program).
-bool RunPortSetupDialog(QWidget* parent, Device& device, Prompter& prompter);
+// with "Выход" (at start, that ends the program). The servers added there are
+// kept in `store`.
+bool RunPortSetupDialog(QWidget* parent, Device& device, Prompter& prompter, SettingsStore& store);
 // "Изменение сетевых параметров прибора"; true when it ended with OK.
 bool RunApplyDialog(QWidget* parent, Device& device);
 // "Перевод программы на новый режим работы"; true when it ended with OK.

@@ -4,8 +4,13 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
+#include "app/preferences.h"
+#include "link/remote/tls_trust.h"
 #include "ops/device/device.h"
 #include "ops/network/program_setting_edit.h"
+#include "platform/prompter.h"
+#include "platform/text.h"
+#include "ui/dialogs/server_dialog.h"
 #include "ui/frame/widget_helpers.h"
 #include "ui_setup_carrier.h"
 
@@ -18,11 +23,13 @@ constexpr int kColumnWeights[] = {3, 1, 1};
 
 }  // namespace
 
-CSetupCarrier::CSetupCarrier(QWidget* parent, Device& device, Prompter& prompter, bool mainWindow)
+CSetupCarrier::CSetupCarrier(QWidget* parent, Device& device, Prompter& prompter,
+                             SettingsStore& store, bool mainWindow)
     : QDialog(parent),
       ui_(std::make_unique<Ui::CSetupCarrier>()),
       device_(device),
       prompter_(prompter),
+      store_(store),
       setup_(std::make_unique<PortSetup>(device, static_cast<PortSetupView&>(*this), mainWindow)) {
     ui_->setupUi(this);
     setWindowTitle(Q(PortSetup::kCaption));
@@ -35,10 +42,14 @@ CSetupCarrier::CSetupCarrier(QWidget* parent, Device& device, Prompter& prompter
     for (const auto& [button, command] : buttons) {
         connect(button, &QPushButton::clicked, this, [this, command] { OnCommand(command); });
     }
+    connect(ui_->addServerButton, &QPushButton::clicked, this, [this] { AddServer(); });
+    connect(ui_->editServerButton, &QPushButton::clicked, this, [this] { EditServer(); });
+    connect(ui_->removeServerButton, &QPushButton::clicked, this, [this] { RemoveServer(); });
     connect(ui_->table, &CTableCtrl::valueEdited, this,
             [this](int row, int, const QString& text) { OnValueEdited(row, text); });
     ShowStatus(QString(), false);
     FillTable();
+    ShowServerButtons();
     setup_->Open();
     ui_->table->setFocus();
 }
@@ -100,6 +111,79 @@ void CSetupCarrier::OnValueEdited(int row, const QString& text) {
         CheckProgramSetting(device_.programNet(), shown.name, text.toStdString(), prompter_);
     if (stored) setup_->EditValue(row, *stored);
     ui_->table->SetCellText(row, kValueColumn, Q(stored ? *stored : shown.value));
+    ShowServerButtons();
+}
+
+int CSetupCarrier::PortRow() const {
+    const std::vector<PortSetup::Row> rows = setup_->Rows();
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (EqualsIgnoreCase(rows[r].name, "Port")) return static_cast<int>(r);
+    }
+    return -1;
+}
+
+std::string CSetupCarrier::PortShown() const {
+    const int row = PortRow();
+    return row < 0 ? std::string() : setup_->Rows()[static_cast<std::size_t>(row)].value;
+}
+
+void CSetupCarrier::UsePort(const std::string& name) {
+    const int row = PortRow();
+    if (row < 0) return;
+    setup_->EditValue(row, name);
+    ui_->table->SetCellText(row, kValueColumn, Q(name));
+    // A certificate refused before is asked about again on the next link.
+    ForgetRefusedCertificates();
+    ShowServerButtons();
+}
+
+void CSetupCarrier::AddServer() {
+    CServerDialog dialog(this, prompter_);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const ServerEntry server = dialog.entry();
+    Preferences(store_).KeepServer(server);
+    UsePort(server.PortName());
+    ShowStatus(QStringLiteral("Сервер %1 добавлен в список портов.").arg(Q(server.PortName())),
+               false);
+}
+
+void CSetupCarrier::EditServer() {
+    const std::string name = PortShown();
+    Preferences preferences(store_);
+    std::optional<ServerEntry> shown = ServerEntry::FromPortName(name);
+    if (!shown) return;
+    if (shown->tls) shown->trust = preferences.tlsSettings(shown->Server());
+    CServerDialog dialog(this, prompter_, shown);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const ServerEntry server = dialog.entry();
+    preferences.KeepServer(server, name);
+    UsePort(server.PortName());
+    ShowStatus(QStringLiteral("Сервер %1 сохранён.").arg(Q(server.PortName())), false);
+}
+
+void CSetupCarrier::RemoveServer() {
+    const std::string name = PortShown();
+    const Answer answer = prompter_.ask(
+        "Убрать сервер " + name + " из списка портов? Его настройки TLS тоже будут забыты.",
+        CServerDialog::kCaption, Buttons::YesNo, Icon::Question);
+    if (answer != Answer::Yes) return;
+    Preferences preferences(store_);
+    preferences.ForgetServer(name);
+    if (const auto server = ServerEntry::FromPortName(name))
+        preferences.StoreTlsSettings(server->Server(), {});
+    ShowStatus(QStringLiteral("Сервер %1 убран из списка портов.").arg(Q(name)), false);
+    ShowServerButtons();
+}
+
+// "Изменить" serves any server the port row names; "Убрать" the kept ones.
+void CSetupCarrier::ShowServerButtons() {
+    const std::string name = PortShown();
+    const bool server = ServerEntry::FromPortName(name).has_value();
+    bool kept = false;
+    for (const ServerEntry& entry : Preferences(store_).keptServers())
+        kept = kept || EqualsIgnoreCase(entry.PortName(), name);
+    ui_->editServerButton->setEnabled(server);
+    ui_->removeServerButton->setEnabled(kept);
 }
 
 void CSetupCarrier::reject() {

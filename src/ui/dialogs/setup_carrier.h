@@ -13,6 +13,7 @@ namespace zep8 {
 
 class Device;
 class Prompter;
+class SettingsStore;
 
 // "Установка сетевых параметров программы": the program's port settings in a
 // table and the ways on (connect, scan the speeds, factory settings, offline,
@@ -23,8 +24,10 @@ class CSetupCarrier : public QDialog, private PortSetupView {
     Q_OBJECT
 
   public:
-    // `mainWindow`: the success message has a window to show over.
-    CSetupCarrier(QWidget* parent, Device& device, Prompter& prompter, bool mainWindow);
+    // `mainWindow`: the success message has a window to show over. `store`
+    // keeps the servers the operator adds to the port list.
+    CSetupCarrier(QWidget* parent, Device& device, Prompter& prompter, SettingsStore& store,
+                  bool mainWindow);
     ~CSetupCarrier() override;
 
     // Escape and the window's close button are "Выход".
@@ -47,9 +50,20 @@ class CSetupCarrier : public QDialog, private PortSetupView {
     void OnCommand(int command);
     void OnValueEdited(int row, const QString& text);
 
+    // The servers of the port list: "Добавить сервер...", "Изменить
+    // сервер..." (the one the port row names) and "Убрать сервер".
+    int PortRow() const;
+    std::string PortShown() const;
+    void AddServer();
+    void EditServer();
+    void RemoveServer();
+    void UsePort(const std::string& name);
+    void ShowServerButtons();
+
     std::unique_ptr<Ui::CSetupCarrier> ui_;
     Device& device_;
     Prompter& prompter_;
+    SettingsStore& store_;
     std::unique_ptr<PortSetup> setup_;
 };
 

@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScopeGuard>
@@ -19,6 +20,7 @@
 
 #include "app/document.h"
 #include "app/preferences.h"
+#include "link/line/line_in_use.h"
 #include "platform/process_state.h"
 #include "platform/prompter.h"
 #include "platform/settings_store.h"
@@ -221,7 +223,7 @@ void CMainFrame::Execute(int id) {
             device.port().directionMode = id == ID_CONVERTER_SEMI ? 0 : 1;
             return;
         case ID_PORT_SETUP:
-            RunPortSetupDialog(this, device, prompter_);
+            RunPortSetupDialog(this, device, prompter_, store_);
             return;
         case ID_BUS_SURVEY:
             return RunSurveyDialog(this, device);
@@ -314,6 +316,19 @@ void CMainFrame::BuildStatusBar() {
         if (message.isEmpty()) status->showMessage(QString::fromUtf8(kIdlePrompt));
     });
     status->showMessage(QString::fromUtf8(kIdlePrompt));
+    // The line opens on whichever thread needs it; the bar looks twice a second.
+    lineLabel_ = new QLabel(status);
+    lineLabel_->setObjectName(QStringLiteral("lineLabel"));
+    status->addPermanentWidget(lineLabel_);
+    auto* lineTimer = new QTimer(this);
+    connect(lineTimer, &QTimer::timeout, this, [this] { ShowLine(); });
+    lineTimer->start(500);
+    ShowLine();
+}
+
+void CMainFrame::ShowLine() {
+    const QString text = Q(LineInUseText(CurrentLineInUse()));
+    if (lineLabel_->text() != text) lineLabel_->setText(text);
 }
 
 CTrendPlot& CMainFrame::plot() {

@@ -10,6 +10,8 @@
 #include "model/change_notices.h"
 #include "ui/frame/command_table.h"
 
+class QLabel;
+
 namespace zep8 {
 
 class CProgressDialog;
@@ -107,6 +109,8 @@ class CMainFrame : public QMainWindow {
 
     void SaveLayout();
     void KeepPlotLayout();
+    // The line in the status bar: "rfc2217+tls://plc-hall:7002, TLS 1.3".
+    void ShowLine();
     // Questions from other threads take their safe answer (the window goes).
     void AbandonQuestions();
 
@@ -122,6 +126,7 @@ class CMainFrame : public QMainWindow {
     CProgressDialog* progress_ = nullptr;
     CTrendPlot* plot_ = nullptr;
     ExchangeMonitor* monitor_ = nullptr;
+    QLabel* lineLabel_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* deviceMenu_ = nullptr;
     QAction* recentAnchor_ = nullptr;

@@ -131,6 +131,15 @@ std::optional<std::string> QtPrompter::enterText(std::string_view prompt, std::s
                           [&] { return ShowTextEntry(promptText, dialogCaption, masked); });
 }
 
+int QtPrompter::choose(std::string_view text, std::string_view caption,
+                       const std::vector<std::string>& buttons, Icon icon, int safe) {
+    const QString boxText = ToQString(text);
+    const QString boxCaption = ToQString(caption);
+    QStringList names;
+    for (const std::string& name : buttons) names << ToQString(name);
+    return OnWindowThread(safe, [&] { return ShowChoice(boxText, boxCaption, names, icon, safe); });
+}
+
 void QtPrompter::notifyWithDetails(std::string_view text, std::string_view caption, Icon icon,
                                    const std::function<void()>& details) {
     if (Abandoned()) return;
@@ -165,6 +174,26 @@ Answer QtPrompter::ShowMessage(const QString& text, const QString& caption, Butt
         default:
             return SafeAnswer(buttons);
     }
+}
+
+int QtPrompter::ShowChoice(const QString& text, const QString& caption, const QStringList& buttons,
+                           Icon icon, int safe) {
+    QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::NoButton, window_);
+    box.setTextFormat(Qt::PlainText);
+    QList<QAbstractButton*> shown;
+    for (int i = 0; i < buttons.size(); ++i) {
+        // Escape and Enter give the safe choice: a question of trust is answered by a click.
+        const auto role = i == safe ? QMessageBox::RejectRole : QMessageBox::AcceptRole;
+        QPushButton* button = box.addButton(buttons[i], role);
+        if (i == safe) {
+            box.setEscapeButton(button);
+            box.setDefaultButton(button);
+        }
+        shown << button;
+    }
+    box.exec();
+    const int pressed = static_cast<int>(shown.indexOf(box.clickedButton()));
+    return pressed < 0 ? safe : pressed;
 }
 
 std::optional<std::string> QtPrompter::ShowTextEntry(const QString& prompt, const QString& caption,

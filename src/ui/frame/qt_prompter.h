@@ -29,6 +29,8 @@ class QtPrompter : public QObject, public Prompter {
                Icon icon) override;
     std::optional<std::string> enterText(std::string_view prompt, std::string_view caption,
                                          bool masked) override;
+    int choose(std::string_view text, std::string_view caption,
+               const std::vector<std::string>& buttons, Icon icon, int safe) override;
     void notifyWithDetails(std::string_view text, std::string_view caption, Icon icon,
                            const std::function<void()>& details) override;
 
@@ -40,6 +42,8 @@ class QtPrompter : public QObject, public Prompter {
     // `details`: a "Подробнее..." button that runs it and leaves the box open.
     Answer ShowMessage(const QString& text, const QString& caption, Buttons buttons, Icon icon,
                        const std::function<void()>& details = {});
+    int ShowChoice(const QString& text, const QString& caption, const QStringList& buttons,
+                   Icon icon, int safe);
     std::optional<std::string> ShowTextEntry(const QString& prompt, const QString& caption,
                                              bool masked);
 

@@ -5,8 +5,10 @@
 
 #include "app/automated_run.h"
 #include "app/exit_code.h"
+#include "app/preferences.h"
 #include "app/watchers.h"
 #include "link/line/line_by_name.h"
+#include "link/remote/tls_trust.h"
 #include "platform/process_state.h"
 #include "ui/dialogs/device_dialogs.h"
 #include "ui/dialogs/differences_dialog.h"
@@ -25,7 +27,7 @@ namespace zep8 {
 // that thread waits, as a sent window message would.
 class WindowHost : public QObject, public DocumentUi, public SessionHost {
   public:
-    explicit WindowHost(Prompter& prompter) : prompter_(prompter) {}
+    WindowHost(Prompter& prompter, SettingsStore& store) : prompter_(prompter), store_(store) {}
 
     void Attach(Document* document, CMainFrame* frame) {
         document_ = document;
@@ -34,7 +36,7 @@ class WindowHost : public QObject, public DocumentUi, public SessionHost {
 
     // The document's dialogs: before the main window exists, they have no parent.
     bool PortSetupSaysExit(Device& device) override {
-        return RunPortSetupDialog(frame_, device, prompter_);
+        return RunPortSetupDialog(frame_, device, prompter_, store_);
     }
     bool ApplyDialog(Device& device) override { return RunApplyDialog(frame_, device); }
     bool ProgramSettingsDialog(Device& device) override {
@@ -65,6 +67,7 @@ class WindowHost : public QObject, public DocumentUi, public SessionHost {
     }
 
     Prompter& prompter_;
+    SettingsStore& store_;
     Document* document_ = nullptr;
     CMainFrame* frame_ = nullptr;
 };
@@ -74,7 +77,7 @@ WindowSession::WindowSession(RunContext& run, Prompter& prompter, std::unique_pt
       prompter_(prompter),
       port_(port ? std::move(port) : std::make_unique<LineByName>()),
       viewers_(std::make_unique<ViewerLauncher>()),
-      host_(std::make_unique<WindowHost>(prompter)) {}
+      host_(std::make_unique<WindowHost>(prompter, run.env.store)) {}
 
 WindowSession::~WindowSession() {
     stop_.set();
@@ -89,11 +92,44 @@ WindowSession::~WindowSession() {
     host_->Attach(nullptr, nullptr);
     frame_.reset();
     document_.reset();
+    // Every line of the run has gone: nobody asks any more, and what was
+    // trusted for the run alone goes with it.
+    SetCertificateAsker(nullptr);
+    ForgetSessionTrust();
 }
+
+namespace {
+
+// A server whose certificate no authority vouches for: the operator is asked
+// through the prompter, on the thread of the line that opens (the window
+// thread shows the question). "Доверять этому серверу" pins the fingerprint in
+// the settings.
+TrustAnswer AskOperatorToTrust(Prompter& prompter, SettingsStore& store,
+                               const CertificateFacts& facts) {
+    const std::vector<std::string> buttons(std::begin(kTrustButtons), std::end(kTrustButtons));
+    const int refuse = static_cast<int>(TrustAnswer::Refuse);
+    const int choice =
+        prompter.choose(TrustQuestionText(facts), kTrustCaption, buttons, Icon::Warning, refuse);
+    const auto answer =
+        choice >= 0 && choice <= refuse ? static_cast<TrustAnswer>(choice) : TrustAnswer::Refuse;
+    if (answer == TrustAnswer::Pin)
+        Preferences(store).PinFingerprint(facts.server, facts.fingerprint);
+    return answer;
+}
+
+}  // namespace
 
 bool WindowSession::Start() {
     // Before the first window: the port set-up at start may already show.
     InstallQtTranslations();
+    // Before the first line opens. A run the command line drives asks nobody:
+    // an untrusted server is refused with 201, as in the terminal.
+    if (!processState().automation()) {
+        SetCertificateAsker(
+            [&prompter = prompter_, &store = run_.env.store](const CertificateFacts& facts) {
+                return AskOperatorToTrust(prompter, store, facts);
+            });
+    }
     DocumentSetup setup = run_.MakeDocumentSetup();
     ViewerLauncher* viewers = viewers_.get();
     setup.openHelp = [viewers](const std::string& file, std::function<void()> failed) {
