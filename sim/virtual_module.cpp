@@ -238,6 +238,11 @@ std::chrono::nanoseconds VirtualModule::replyDelay(std::size_t requestLength,
 bool VirtualModule::takeFault(Fault fault) {
     const auto it = faults_.find(fault);
     if (it == faults_.end() || it->second <= 0) return false;
+    // Asked once a request: the requests before the fault count down here.
+    if (int& after = faultsAfter_[fault]; after > 0) {
+        --after;
+        return false;
+    }
     --it->second;
     return true;
 }

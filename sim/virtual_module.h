@@ -99,7 +99,9 @@ class VirtualModule {
     void setCalibration(const CalibrationTask::Setup& setup);
     CalibrationTask calibration() const;
 
-    void injectFault(Fault fault, int count = 1);
+    // The next `count` requests get the fault; with `after`, the ones after
+    // that many more requests have passed untouched.
+    void injectFault(Fault fault, int count = 1, int after = 0);
     void injectDelay(std::chrono::milliseconds delay, int count = 1);
     // Every request for `name` gets the error reply `code` until cleared.
     void forceError(std::string_view name, std::uint8_t code);
@@ -183,6 +185,7 @@ class VirtualModule {
     CalibrationTask calibration_;
 
     std::map<Fault, int> faults_;
+    std::map<Fault, int> faultsAfter_;  // requests still passed before the fault
     int delayedReplies_ = 0;
     std::chrono::milliseconds faultDelay_{0};
     std::map<std::uint16_t, std::uint8_t> forcedErrors_;

@@ -116,9 +116,10 @@ CalibrationTask VirtualModule::calibration() const {
     return calibration_;
 }
 
-void VirtualModule::injectFault(Fault fault, int count) {
+void VirtualModule::injectFault(Fault fault, int count, int after) {
     std::lock_guard lock(mutex_);
     faults_[fault] = count;
+    faultsAfter_[fault] = after;
 }
 
 void VirtualModule::injectDelay(std::chrono::milliseconds delay, int count) {
@@ -140,6 +141,7 @@ void VirtualModule::clearForcedError(std::string_view name) {
 void VirtualModule::clearFaults() {
     std::lock_guard lock(mutex_);
     faults_.clear();
+    faultsAfter_.clear();
     delayedReplies_ = 0;
     forcedErrors_.clear();
 }
