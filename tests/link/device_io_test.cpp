@@ -14,10 +14,11 @@
 namespace zep8 {
 namespace {
 
+using testing::kAttributes;
+using testing::kDev;
+using testing::kError;
 using testing::ScriptedPort;
 using Bytes = std::vector<std::uint8_t>;
-
-constexpr std::uint16_t kDev = 0xD681, kAttributes = 0x5EA0, kError = 0x0233;
 
 class Engine : public ::testing::Test {
   protected:

@@ -15,7 +15,7 @@
 namespace zep8 {
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
+std::string ByteText(std::initializer_list<int> values) {
     std::string s;
     for (const int v : values) s += static_cast<char>(v);
     return s;
@@ -66,25 +66,25 @@ TEST(RemoteLine, AServerPortOutsideOneTo65535IsRefused) {
 
 TEST(RemoteLine, TelnetDoublesFfBothWaysAndAnswersTheServer) {
     // A ModBUS-RTU frame may hold 0xFF: doubled on the way out, single on the way in.
-    EXPECT_EQ(TelnetStream::Escape(Bytes({0x28, 0xFF, 0x01})), Bytes({0x28, 0xFF, 0xFF, 0x01}));
+    EXPECT_EQ(TelnetStream::Escape(ByteText({0x28, 0xFF, 0x01})), ByteText({0x28, 0xFF, 0xFF, 0x01}));
 
     TelnetStream telnet;
     (void)telnet.Greeting();
     std::string data, answer;
     // The server agrees to COM Port Control and binary, offers echo, asks for a
     // terminal type, and answers the speed in pieces.
-    telnet.Feed(Bytes({255, 253, 44,   255, 251, 0,    255, 253, 0,  255, 251, 1, 255,
+    telnet.Feed(ByteText({255, 253, 44,   255, 251, 0,    255, 253, 0,  255, 251, 1, 255,
                        253, 24,  0x41, 255, 255, 0x42, 255, 250, 44, 101, 0,   0}),
                 data, answer);
-    telnet.Feed(Bytes({0x96, 0, 255, 240, 255, 250, 44, 107, 0x30, 255, 240, 0x0D}), data, answer);
-    EXPECT_EQ(data, Bytes({0x41, 0xFF, 0x42, 0x0D}));
-    EXPECT_EQ(answer, Bytes({255, 254, 1, 255, 252, 24}));  // no echo, no terminal type
+    telnet.Feed(ByteText({0x96, 0, 255, 240, 255, 250, 44, 107, 0x30, 255, 240, 0x0D}), data, answer);
+    EXPECT_EQ(data, ByteText({0x41, 0xFF, 0x42, 0x0D}));
+    EXPECT_EQ(answer, ByteText({255, 254, 1, 255, 252, 24}));  // no echo, no terminal type
     EXPECT_EQ(telnet.Answer(TelnetStream::SET_BAUDRATE), 38400u);
     EXPECT_FALSE(telnet.Answer(TelnetStream::SET_PARITY));
     // A server that never acknowledges modem-line control is no refusal.
     EXPECT_FALSE(telnet.ComPortRefused());
     EXPECT_EQ(TelnetStream::Request(TelnetStream::SET_BAUDRATE, 9600),
-              Bytes({255, 250, 44, 1, 0, 0, 0x25, 0x80, 255, 240}));
+              ByteText({255, 250, 44, 1, 0, 0, 0x25, 0x80, 255, 240}));
 }
 
 TEST(RemoteLine, ARefusedConnectionSaysWhyInRussian) {

@@ -13,10 +13,13 @@
 namespace zep8 {
 namespace {
 
+using testing::kAttributes;
+using testing::kDev;
+using testing::kError;
 using testing::ScriptedPort;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint16_t kRead = 0x8784, kDev = 0xD681, kAttributes = 0x5EA0, kError = 0x0233;
+constexpr std::uint16_t kRead = 0x8784;
 constexpr std::uint16_t kType = 0x932D;  // "in-t"
 // Tries after damaged or stray replies (time-outs have four).
 constexpr int kTries = 8;

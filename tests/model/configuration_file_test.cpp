@@ -39,7 +39,7 @@ struct Configuration {
     Channels channels;
 };
 
-std::string Bytes(std::initializer_list<int> values) {
+std::string ByteText(std::initializer_list<int> values) {
     std::string s;
     for (int v : values) s += static_cast<char>(v);
     return s;
@@ -60,20 +60,20 @@ class ConfigurationFile : public ::testing::Test {
 
 TEST_F(ConfigurationFile, OpeningBytes) {
     Configuration config;
-    const std::string expected = Bytes({0xFF, 0xFF, 0x03, 0x00, 0x08, 0x00}) + "CZEP8Doc" +
-                                 Bytes({0xFF, 0xFF, 0x02, 0x00, 0x10, 0x00}) + "InvisibleElement" +
-                                 Bytes({0x1D}) + Utf8ToCp1251("Сервисные параметры программы") +
-                                 Bytes({0x03, 0x00, 0x00, 0x00, 0xDE, 0x1D, 0xFF, 0xFF});
+    const std::string expected = ByteText({0xFF, 0xFF, 0x03, 0x00, 0x08, 0x00}) + "CZEP8Doc" +
+                                 ByteText({0xFF, 0xFF, 0x02, 0x00, 0x10, 0x00}) + "InvisibleElement" +
+                                 ByteText({0x1D}) + Utf8ToCp1251("Сервисные параметры программы") +
+                                 ByteText({0x03, 0x00, 0x00, 0x00, 0xDE, 0x1D, 0xFF, 0xFF});
     EXPECT_EQ(config.Save().substr(0, expected.size()), expected);
 }
 
 TEST_F(ConfigurationFile, EntryBytesAndClassReferences) {
     Configuration config;
     config.channels.SetValue("Cj-.C", "Включен", false);
-    const std::string entry = Bytes({0x68, 0xFA, 0xFF, 0xFF, 0x03, 0x80, 0x05}) + "Cj-.C" +
-                              Bytes({0x07}) + Utf8ToCp1251("Включен") + Bytes({0x04, 0x80, 0x0C}) +
+    const std::string entry = ByteText({0x68, 0xFA, 0xFF, 0xFF, 0x03, 0x80, 0x05}) + "Cj-.C" +
+                              ByteText({0x07}) + Utf8ToCp1251("Включен") + ByteText({0x04, 0x80, 0x0C}) +
                               Utf8ToCp1251("Режим работы") +
-                              Bytes({0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x01, 0x00, 0, 0, 0});
+                              ByteText({0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x01, 0x00, 0, 0, 0});
     const std::string saved = config.Save();
     EXPECT_NE(saved.find(entry), std::string::npos);
 
@@ -94,9 +94,9 @@ TEST_F(ConfigurationFile, EntryBytesAndClassReferences) {
         }
         return n;
     };
-    EXPECT_EQ(count(Bytes({0x02, 0x80})), nodes - 1);
-    EXPECT_EQ(count(Bytes({0x03, 0x80})), parameters - 1);
-    EXPECT_EQ(count(Bytes({0x04, 0x80})), parameters - 1);
+    EXPECT_EQ(count(ByteText({0x02, 0x80})), nodes - 1);
+    EXPECT_EQ(count(ByteText({0x03, 0x80})), parameters - 1);
+    EXPECT_EQ(count(ByteText({0x04, 0x80})), parameters - 1);
 }
 
 TEST_F(ConfigurationFile, RoundTripGivesIdenticalBytes) {
@@ -239,12 +239,12 @@ TEST_F(ConfigurationFile, HugeCountsAndLengthsFailAtOnce) {
     longCaption.WriteClass("CZEP8Doc", 3);
     longCaption.WriteClass("InvisibleElement", 2);
     const std::string text =
-        Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0x10, 0, 0, 0, 0});
+        ByteText({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0x10, 0, 0, 0, 0});
     EXPECT_EQ(Load(config, longCaption.bytes() + text), LoadStatus::FormatError);
 }
 
 TEST(ArchiveReader, StringForms) {
-    const std::string wideBytes = Bytes({0xFF, 0xFE, 0xFF, 0x03, 0x14, 0x04, 0x30, 0x04, 0, 0});
+    const std::string wideBytes = ByteText({0xFF, 0xFE, 0xFF, 0x03, 0x14, 0x04, 0x30, 0x04, 0, 0});
     ArchiveReader wide(wideBytes);
     EXPECT_EQ(wide.ReadString(), "Да");
     EXPECT_EQ(wide.remaining(), 0u);
@@ -252,30 +252,30 @@ TEST(ArchiveReader, StringForms) {
     const std::string longText(300, 'a');
     ArchiveWriter out;
     out.WriteString(longText);
-    EXPECT_EQ(out.bytes().substr(0, 3), Bytes({0xFF, 0x2C, 0x01}));
+    EXPECT_EQ(out.bytes().substr(0, 3), ByteText({0xFF, 0x2C, 0x01}));
     EXPECT_EQ(ArchiveReader(out.bytes()).ReadString(), longText);
 
-    const std::string dwordBytes = Bytes({0xFF, 0xFF, 0xFF, 0x02, 0, 0, 0}) + "ab";
+    const std::string dwordBytes = ByteText({0xFF, 0xFF, 0xFF, 0x02, 0, 0, 0}) + "ab";
     ArchiveReader dword(dwordBytes);
     EXPECT_EQ(dword.ReadString(), "ab");
     const std::string longForm =
-        Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0, 0, 0, 0, 0}) + "abc";
+        ByteText({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0, 0, 0, 0, 0}) + "abc";
     ArchiveReader eightBytes(longForm);
     EXPECT_EQ(eightBytes.ReadString(), "abc");
-    EXPECT_EQ(ArchiveReader(Bytes({5}) + std::string("ab\0cd", 5)).ReadString(), "ab");
-    EXPECT_EQ(ArchiveReader(Bytes({2, 0xC4, 0xE0})).ReadString(), "Да");
+    EXPECT_EQ(ArchiveReader(ByteText({5}) + std::string("ab\0cd", 5)).ReadString(), "ab");
+    EXPECT_EQ(ArchiveReader(ByteText({2, 0xC4, 0xE0})).ReadString(), "Да");
 
-    EXPECT_THROW(ArchiveReader(Bytes({5, 'a'})).ReadString(), ArchiveError);
-    EXPECT_THROW(ArchiveReader(Bytes({0xFF, 0xFE, 0xFF, 0x10, 0, 0})).ReadString(), ArchiveError);
-    EXPECT_THROW(ArchiveReader(Bytes({0xFF})).ReadString(), ArchiveError);
+    EXPECT_THROW(ArchiveReader(ByteText({5, 'a'})).ReadString(), ArchiveError);
+    EXPECT_THROW(ArchiveReader(ByteText({0xFF, 0xFE, 0xFF, 0x10, 0, 0})).ReadString(), ArchiveError);
+    EXPECT_THROW(ArchiveReader(ByteText({0xFF})).ReadString(), ArchiveError);
 }
 
 TEST(ArchiveReader, ClassRecords) {
     auto record = [](std::string_view name, int schema) {
-        return Bytes({0xFF, 0xFF, schema, 0, static_cast<int>(name.size()), 0}) + std::string(name);
+        return ByteText({0xFF, 0xFF, schema, 0, static_cast<int>(name.size()), 0}) + std::string(name);
     };
     const std::string records = record("InvisibleElement", 2) + record("Parameter", 2) +
-                                Bytes({0x01, 0x80}) + Bytes({0xFF, 0x7F, 0x02, 0, 0, 0x80});
+                                ByteText({0x01, 0x80}) + ByteText({0xFF, 0x7F, 0x02, 0, 0, 0x80});
     ArchiveReader in(records);
     EXPECT_EQ(in.ReadClass("ObjectWithParameters").name, "InvisibleElement");
     EXPECT_EQ(in.ReadClass("MyConverter").name, "Parameter");  // a derived class will do
@@ -285,10 +285,10 @@ TEST(ArchiveReader, ClassRecords) {
     EXPECT_THROW(ArchiveReader(record("Unknown", 2)).ReadClass("InvisibleElement"), ArchiveError);
     EXPECT_THROW(ArchiveReader(record(std::string(64, 'A'), 2)).ReadClass("Device"), ArchiveError);
     EXPECT_THROW(ArchiveReader(record("Parameter", 2)).ReadClass("InvisibleElement"), ArchiveError);
-    EXPECT_THROW(ArchiveReader(Bytes({0x01, 0x00})).ReadClass("Device"), ArchiveError);
-    EXPECT_THROW(ArchiveReader(Bytes({0x01, 0x80})).ReadClass("Device"), ArchiveError);
-    EXPECT_THROW(ArchiveReader(Bytes({0x00, 0x80})).ReadClass("Device"), ArchiveError);
-    EXPECT_THROW(ArchiveReader(Bytes({0xFF, 0xFF, 2, 0, 6, 0}) + "Dev").ReadClass("Device"),
+    EXPECT_THROW(ArchiveReader(ByteText({0x01, 0x00})).ReadClass("Device"), ArchiveError);
+    EXPECT_THROW(ArchiveReader(ByteText({0x01, 0x80})).ReadClass("Device"), ArchiveError);
+    EXPECT_THROW(ArchiveReader(ByteText({0x00, 0x80})).ReadClass("Device"), ArchiveError);
+    EXPECT_THROW(ArchiveReader(ByteText({0xFF, 0xFF, 2, 0, 6, 0}) + "Dev").ReadClass("Device"),
                  ArchiveError);
 }
 

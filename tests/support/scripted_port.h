@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
@@ -9,6 +10,9 @@
 #include "link/line/line_port.h"
 
 namespace zep8::testing {
+
+// Name hashes of what scripts answer most: "dev", "M.s.t.r." and "n.Err".
+inline constexpr std::uint16_t kDev = 0xD681, kAttributes = 0x5EA0, kError = 0x0233;
 
 // A line that answers from a script, without any waiting: each transfer takes
 // the next scripted outcome (result and received characters) and records the

@@ -9,6 +9,7 @@
 
 #include "ui/dialogs/batch_write_dialog.h"
 #include "window_run.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -72,5 +73,5 @@ class BatchWriteDialogTest : public QObject {
 }  // namespace
 }  // namespace zep8
 
-QTEST_MAIN(zep8::BatchWriteDialogTest)
+ZEP8_UI_TEST(BatchWriteDialogTest, "batch_write_dialog_test");
 #include "batch_write_dialog_test.moc"

@@ -16,6 +16,7 @@
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/frame/window_jobs.h"
 #include "ui/window_run.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -151,5 +152,5 @@ void BusyOperatorTest::oneJobAtATimeAndEveryValueStaysWithItsModule() {
 }  // namespace
 }  // namespace zep8
 
-QTEST_MAIN(zep8::BusyOperatorTest)
+ZEP8_UI_TEST(BusyOperatorTest, "busy_operator_test");
 #include "busy_operator_test.moc"

@@ -20,6 +20,7 @@
 #include "ui/dialogs/calibration_mode_dialog.h"
 #include "ui/dialogs/calibration_step_dialog.h"
 #include "ui/window_run.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -303,5 +304,5 @@ void CalibrationDialogsTest::faultyCoefficientIsMeasuredAgain() {
 
 }  // namespace zep8
 
-QTEST_MAIN(zep8::CalibrationDialogsTest)
+ZEP8_UI_TEST(CalibrationDialogsTest, "calibration_dialogs_test");
 #include "calibration_dialogs_test.moc"

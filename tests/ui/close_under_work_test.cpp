@@ -43,6 +43,7 @@
 #include "ui/frame/window_session.h"
 #include "ui/link_tools/survey_dialog.h"
 #include "ui/tree/config_tree_view.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -442,5 +443,5 @@ void CloseUnderWorkTest::quitWhileAJobEnds() {
 }  // namespace
 }  // namespace zep8
 
-QTEST_MAIN(zep8::CloseUnderWorkTest)
+ZEP8_UI_TEST(CloseUnderWorkTest, "close_under_work_test");
 #include "close_under_work_test.moc"

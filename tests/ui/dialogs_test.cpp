@@ -22,6 +22,7 @@
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/frame/qt_prompter.h"
 #include "ui/frame/widget_helpers.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -271,5 +272,5 @@ void DialogsTest::jobEndingBeforeTheLoopStarts() {
 
 }  // namespace zep8
 
-QTEST_MAIN(zep8::DialogsTest)
+ZEP8_UI_TEST(DialogsTest, "dialogs_test");
 #include "dialogs_test.moc"

@@ -14,6 +14,7 @@
 #include "ui/dialogs/differences_dialog.h"
 #include "ui/frame/qt_prompter.h"
 #include "ui/window_run.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -185,5 +186,5 @@ void DifferencesTest::detailsButtonLeavesTheMessageOpen() {
 }  // namespace
 }  // namespace zep8
 
-QTEST_MAIN(zep8::DifferencesTest)
+ZEP8_UI_TEST(DifferencesTest, "differences_test");
 #include "differences_test.moc"

@@ -7,6 +7,7 @@
 
 #include "ui/link_tools/doctor_dialog.h"
 #include "window_run.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -56,5 +57,5 @@ class DoctorDialogTest : public QObject {
 }  // namespace
 }  // namespace zep8
 
-QTEST_MAIN(zep8::DoctorDialogTest)
+ZEP8_UI_TEST(DoctorDialogTest, "doctor_dialog_test");
 #include "doctor_dialog_test.moc"

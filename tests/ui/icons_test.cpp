@@ -11,6 +11,7 @@
 #include "ui/frame/app_icon.h"
 #include "ui/frame/command_table.h"
 #include "ui/tree/tree_icons.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -75,5 +76,5 @@ class IconsTest : public QObject {
 
 }  // namespace zep8
 
-QTEST_MAIN(zep8::IconsTest)
+ZEP8_UI_TEST(IconsTest, "icons_test");
 #include "icons_test.moc"

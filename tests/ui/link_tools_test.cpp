@@ -12,6 +12,7 @@
 #include "ui/link_tools/exchange_monitor_model.h"
 #include "ui/link_tools/survey_dialog.h"
 #include "ui/window_run.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -119,5 +120,5 @@ void LinkToolsTest::surveyFindsTheModuleAndConnectsToIt() {
 }  // namespace
 }  // namespace zep8
 
-QTEST_MAIN(zep8::LinkToolsTest)
+ZEP8_UI_TEST(LinkToolsTest, "link_tools_test");
 #include "link_tools_test.moc"

@@ -25,6 +25,7 @@
 #include "model/net_rs485.h"
 #include "ui/frame/window_jobs.h"
 #include "ui/window_run.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -336,5 +337,5 @@ void MainWindowTest::qtDialogsSpeakTheDesktopsLanguage() {
 }  // namespace
 }  // namespace zep8
 
-QTEST_MAIN(zep8::MainWindowTest)
+ZEP8_UI_TEST(MainWindowTest, "main_window_test");
 #include "main_window_test.moc"

@@ -36,15 +36,16 @@
 #include "ui/dialogs/table_ctrl.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/window_session.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
 
 // One run of the program with its window, in this process; the store
 // outlives it, as the operator's settings outlive the program.
-struct WindowRun {
-    explicit WindowRun(MemorySettingsStore& store) : env{out, err, store, ""} {}
-    ~WindowRun() {
+struct StoredWindowRun {
+    explicit StoredWindowRun(MemorySettingsStore& store) : env{out, err, store, ""} {}
+    ~StoredWindowRun() {
         session.reset();
         run.reset();
     }
@@ -194,7 +195,7 @@ void NetworkDialogsTest::noModuleAtStart() {
         MemorySettingsStore store;
         store.createKey(kProgramKey);
         store.writeInt(kProgramKey, "baud_rate", 38400);
-        WindowRun w(store);
+        StoredWindowRun w(store);
         bool hadParent = true;
         const auto watch = WhenShown<CSetupCarrier>([&](CSetupCarrier* dialog) {
             hadParent = dialog->parentWidget() != nullptr;
@@ -222,7 +223,7 @@ void NetworkDialogsTest::noModuleAtStart() {
 
 void NetworkDialogsTest::portSetupScansTheSpeeds() {
     MemorySettingsStore store;
-    WindowRun w(store);
+    StoredWindowRun w(store);
     QVERIFY(w.Start({"--simulate"}));
     Device& device = w.device();
     // The module one speed above the first: each speed without it costs the
@@ -287,7 +288,7 @@ void NetworkDialogsTest::portSetupScansTheSpeeds() {
 
 void NetworkDialogsTest::portSetupTableAndFactorySettings() {
     MemorySettingsStore store;
-    WindowRun w(store);
+    StoredWindowRun w(store);
     QVERIFY(w.Start({"--simulate"}));
     Device& device = w.device();
     bool done = false;
@@ -328,7 +329,7 @@ void NetworkDialogsTest::applyMovesProgramAndStoreWithTheModule() {
     const std::string port = "--port=" + simulated.portPath();
     MemorySettingsStore store;
     {
-        WindowRun w(store);
+        StoredWindowRun w(store);
         QVERIFY(w.Start({port}));
         Device& device = w.device();
         w.frame().RunCommand(ID_READ_ALL);
@@ -369,7 +370,7 @@ void NetworkDialogsTest::applyMovesProgramAndStoreWithTheModule() {
     QCOMPARE(store.readInt(kProgramKey, "address"), std::optional<std::int32_t>(24));
 
     // The next start finds the module at once; Alt+P shows what the program uses.
-    WindowRun w(store);
+    StoredWindowRun w(store);
     const auto unexpected = WhenShown<CSetupCarrier>([](CSetupCarrier* dialog) {
         Child(dialog, "exitButton")->click();  // not expected: the module answers
         return true;
@@ -394,7 +395,7 @@ void NetworkDialogsTest::applyMovesProgramAndStoreWithTheModule() {
 
 void NetworkDialogsTest::singlePointReadsAndWritesAnyName() {
     MemorySettingsStore store;
-    WindowRun w(store);
+    StoredWindowRun w(store);
     QVERIFY(w.Start({"--simulate"}));
     QStringList readVer, writeFilter, readFilter, unknown;
     QString initialName, typedName, hash, description, unknownHash, unknownDescription;
@@ -482,5 +483,5 @@ void NetworkDialogsTest::singlePointReadsAndWritesAnyName() {
 
 }  // namespace zep8
 
-QTEST_MAIN(zep8::NetworkDialogsTest)
+ZEP8_UI_TEST(NetworkDialogsTest, "network_dialogs_test");
 #include "network_dialogs_test.moc"

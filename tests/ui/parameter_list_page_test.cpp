@@ -11,6 +11,7 @@
 #include "model/name_hash.h"
 #include "platform/codepage.h"
 #include "ui/frame/parameter_list_page.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -120,5 +121,5 @@ void ParameterListPageTest::exportReplacesTheFileInTheCacheFolder() {
 
 }  // namespace zep8
 
-QTEST_MAIN(zep8::ParameterListPageTest)
+ZEP8_UI_TEST(ParameterListPageTest, "parameter_list_page_test");
 #include "parameter_list_page_test.moc"

@@ -13,6 +13,7 @@
 
 #include "ui/plot/trend_plot.h"
 #include "ui/window_run.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -191,5 +192,5 @@ void PollRowsTest::closingWhileEveryInputPollsEndsCleanly() {
 }  // namespace
 }  // namespace zep8
 
-QTEST_MAIN(zep8::PollRowsTest)
+ZEP8_UI_TEST(PollRowsTest, "poll_rows_test");
 #include "poll_rows_test.moc"

@@ -8,6 +8,7 @@
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/frame/service_report_command.h"
 #include "ui/window_run.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -64,5 +65,5 @@ void ServiceReportTest::theReportHoldsThePollAndTheDifference() {
 }  // namespace
 }  // namespace zep8
 
-QTEST_MAIN(zep8::ServiceReportTest)
+ZEP8_UI_TEST(ServiceReportTest, "service_report_test");
 #include "service_report_test.moc"

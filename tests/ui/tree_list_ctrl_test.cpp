@@ -14,11 +14,12 @@
 #include "model/parameter.h"
 #include "ui/tree/tree_list_ctrl.h"
 #include "ui/tree/tree_list_view.h"
+#include "ui/ui_test_main.h"
 
-using namespace zep8;
-using Row = CTreeListCtrl::Row;
-
+namespace zep8 {
 namespace {
+
+using Row = CTreeListCtrl::Row;
 
 const QColor kRed(200, 0, 0);
 
@@ -314,5 +315,7 @@ void TreeListCtrlTest::rowsLookAndClicks() {
     QTRY_VERIFY(tree.horizontalScrollBar()->isVisible());
 }
 
-QTEST_MAIN(TreeListCtrlTest)
+}  // namespace zep8
+
+ZEP8_UI_TEST(TreeListCtrlTest, "tree_list_ctrl_test");
 #include "tree_list_ctrl_test.moc"

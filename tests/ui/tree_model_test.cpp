@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "ui/window_run.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -87,5 +88,5 @@ void TreeModelTest::rowsFollowTheDocumentAndKeepTheOperatorsPlace() {
 }  // namespace
 }  // namespace zep8
 
-QTEST_MAIN(zep8::TreeModelTest)
+ZEP8_UI_TEST(TreeModelTest, "tree_model_test");
 #include "tree_model_test.moc"

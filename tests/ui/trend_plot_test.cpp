@@ -14,6 +14,7 @@
 
 #include "ui/plot/trend_plot.h"
 #include "ui/plot/trend_plot_samples.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -231,5 +232,5 @@ class TrendPlotTest : public QObject {
 
 }  // namespace zep8
 
-QTEST_MAIN(zep8::TrendPlotTest)
+ZEP8_UI_TEST(TrendPlotTest, "trend_plot_test");
 #include "trend_plot_test.moc"

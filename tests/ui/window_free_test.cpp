@@ -18,6 +18,7 @@
 #include "ui/frame/viewer_launcher.h"
 #include "ui/frame/window_jobs.h"
 #include "ui/window_run.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -207,5 +208,5 @@ void WindowFreeTest::singlePointReadOnASilentLine() {
 }  // namespace
 }  // namespace zep8
 
-QTEST_MAIN(zep8::WindowFreeTest)
+ZEP8_UI_TEST(WindowFreeTest, "window_free_test");
 #include "window_free_test.moc"

@@ -12,6 +12,7 @@
 #include "ui/link_tools/exchange_monitor.h"
 #include "ui/plot/trend_plot.h"
 #include "ui/window_run.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -112,5 +113,5 @@ void WindowLayoutTest::keptAcrossARestartUnlessPlaced() {
 }  // namespace
 }  // namespace zep8
 
-QTEST_MAIN(zep8::WindowLayoutTest)
+ZEP8_UI_TEST(WindowLayoutTest, "window_layout_test");
 #include "window_layout_test.moc"

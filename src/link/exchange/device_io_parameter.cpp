@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "link/exchange/device_io.h"
+#include "link/exchange/frame_codec.h"
 #include "link/foreign/foreign_frame.h"
 #include "link/foreign/foreign_status_text.h"
 #include "model/name_hash.h"
@@ -14,8 +15,6 @@
 
 namespace zep8 {
 namespace {
-
-constexpr std::string_view kAttributesName = "M.s.t.r.";
 
 std::string TraceByte(const char* arrow, std::size_t position, std::uint8_t byte) {
     char head[64];

@@ -23,7 +23,6 @@ namespace {
 
 constexpr std::string_view kAnswer = "ответ";
 constexpr std::string_view kNoReplyExpected = "ответа не бывает";
-constexpr std::string_view kAttributesName = "M.s.t.r.";
 constexpr std::string_view kErrorName = "n.Err";
 // Commands of the protocol that are not parameters of the catalogue.
 constexpr std::string_view kCommandNames[] = {

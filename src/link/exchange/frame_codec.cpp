@@ -32,6 +32,7 @@ int decode_buffer(const char* letters, std::size_t count, std::uint8_t* bytes) {
 std::optional<std::vector<std::uint8_t>> BuildRequestBytes(const RequestFrame& frame) {
     if (frame.data.size() > kMaxRequestData) return std::nullopt;
     std::vector<std::uint8_t> bytes(4);
+    bytes.reserve(kFrameOverhead + frame.data.size());
     if (frame.elevenBitAddress) {
         bytes[0] = static_cast<std::uint8_t>((frame.address >> 3) & 0xFF);
         bytes[1] = static_cast<std::uint8_t>((frame.address & 0x07) << 5);

@@ -22,6 +22,8 @@ inline constexpr char kFrameStart = '#';
 inline constexpr char kFrameEnd = '\r';
 inline constexpr std::size_t kMaxRequestData = 15;
 inline constexpr std::size_t kFrameOverhead = 6;  // address, flags, hash, check sum
+// The name under which a parameter's access attributes are read and written.
+inline constexpr std::string_view kAttributesName = "M.s.t.r.";
 
 // Each byte as two letters, high nibble first ('G' = 0 .. 'V' = 15). Result 1.
 int encode_buffer(const std::uint8_t* bytes, std::size_t count, char* letters);

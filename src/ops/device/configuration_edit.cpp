@@ -11,7 +11,7 @@ namespace zep8 {
 namespace {
 
 // How the refusal names what the value must be.
-std::string TypeText(const ParamDescriptor& d) {
+std::string MustBeText(const ParamDescriptor& d) {
     switch (d.type) {
         case PT_DECIMAL:
             return "числом";
@@ -42,7 +42,7 @@ std::string ConfigurationEditor::RefusalText(const Parameter& p, std::string_vie
     std::string text = "Параметеру '" + p.name + "' (" + p.title +
                        ")\nне может быть присвоено значение '" + std::string(newText) +
                        "'.\n (Значение этого параметра должно быть ";
-    const std::string type = TypeText(d);
+    const std::string type = MustBeText(d);
     if (!d.hasRange()) return text + type + ")\n";
     if (!type.empty()) text += type + " и\n";
     return text + " должно быть больше " + FormatFixed(d.min, 6) + " и меньше " +
