@@ -37,6 +37,7 @@
 #include "ui/frame/command_table.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/window_session.h"
+#include "ui/ui_test_main.h"
 
 namespace zep8 {
 namespace {
@@ -318,5 +319,5 @@ void ServerTrustTest::addPinReadRestartAndRefuseAChangedCertificate() {
 
 }  // namespace zep8
 
-QTEST_MAIN(zep8::ServerTrustTest)
+ZEP8_UI_TEST(ServerTrustTest, "server_trust_test");
 #include "server_trust_test.moc"
