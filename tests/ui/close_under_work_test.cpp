@@ -273,8 +273,8 @@ void CloseUnderWorkTest::Close(const char* name, const Step& start, const Drive&
                 static_cast<long long>(took.count()));
     QVERIFY2(took < 5s, name);
     QCOMPARE(ExitCodeFor(processState().ExitStatus(), normal), 205);
-    // A thread ends a moment before the system forgets it.
-    QTRY_VERIFY_WITH_TIMEOUT(Threads() <= threadsBefore, 2000);
+    // A thread ends a moment before the system forgets it (longer on a busy machine).
+    QTRY_VERIFY_WITH_TIMEOUT(Threads() <= threadsBefore, 10000);
 }
 
 // "Установить связь" with a port that does not open: the link search asks.

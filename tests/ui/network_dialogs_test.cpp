@@ -37,6 +37,7 @@
 #include "ui/frame/main_frame.h"
 #include "ui/frame/window_session.h"
 #include "ui/ui_test_main.h"
+#include "ui/when_shown.h"
 
 namespace zep8 {
 namespace {
@@ -74,30 +75,8 @@ struct StoredWindowRun {
     std::unique_ptr<WindowSession> session;
 };
 
-// Calls `step` on the first visible top-level T from a timer, so it runs
-// inside whatever modal loop shows the dialog, until it returns true or the
-// returned watch goes.
-template <typename T>
-[[nodiscard]] std::unique_ptr<QTimer> WhenShown(std::function<bool(T*)> step) {
-    auto timer = std::make_unique<QTimer>();
-    QTimer* watch = timer.get();
-    QObject::connect(watch, &QTimer::timeout, watch, [watch, step] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* shown = qobject_cast<T*>(widget);
-            if (shown && shown->isVisible() && step(shown)) {
-                watch->stop();
-                return;
-            }
-        }
-    });
-    timer->start(10);
-    return timer;
-}
-
-template <typename T = QPushButton>
-T* Child(QWidget* dialog, const char* name) {
-    return dialog->findChild<T*>(name);
-}
+using testing::Child;
+using testing::WhenShown;
 
 QString Status(CSetupCarrier* dialog) {
     return Child<QLabel>(dialog, "statusLabel")->text();
@@ -270,8 +249,10 @@ void NetworkDialogsTest::portSetupScansTheSpeeds() {
     gaps.Stop();
     qInfo("longest gap between window events during the scan: %lld ms",
           static_cast<long long>(gaps.longest()));
-    // Never as long as one exchange: a reply alone takes some 200 ms at the speeds tried.
-    QVERIFY2(gaps.longest() < 100, qPrintable(QString::number(gaps.longest())));
+    // Never as long as one exchange: a reply alone takes some 200 ms at the
+    // speeds tried. (A busy machine, or ThreadSanitizer, stretches the window's
+    // own gaps to 100 ms and more now and then.)
+    QVERIFY2(gaps.longest() < 190, qPrintable(QString::number(gaps.longest())));
     for (const char* speed : {"2400", "4800"}) {
         QVERIFY2(
             statuses.contains(QStringLiteral("Идет сканирование на скорости %1...").arg(speed)),

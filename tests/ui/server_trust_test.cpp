@@ -38,6 +38,7 @@
 #include "ui/frame/main_frame.h"
 #include "ui/frame/window_session.h"
 #include "ui/ui_test_main.h"
+#include "ui/when_shown.h"
 
 namespace zep8 {
 namespace {
@@ -46,9 +47,9 @@ namespace fs = std::filesystem;
 
 // One run of the program with its window over the settings file `ini`, read
 // anew for every run as a new start of the program would.
-struct WindowRun {
-    explicit WindowRun(const std::string& ini) : store(ini), env{out, err, store, ""} {}
-    ~WindowRun() {
+struct IniWindowRun {
+    explicit IniWindowRun(const std::string& ini) : store(ini), env{out, err, store, ""} {}
+    ~IniWindowRun() {
         session.reset();
         run.reset();
     }
@@ -81,29 +82,8 @@ struct WindowRun {
     std::unique_ptr<WindowSession> session;
 };
 
-// Runs `step` on the first visible top-level T from a timer (so inside the
-// modal loop that shows it) until it returns true.
-template <typename T>
-[[nodiscard]] std::unique_ptr<QTimer> WhenShown(std::function<bool(T*)> step) {
-    auto timer = std::make_unique<QTimer>();
-    QTimer* watch = timer.get();
-    QObject::connect(watch, &QTimer::timeout, watch, [watch, step] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* shown = qobject_cast<T*>(widget);
-            if (shown && shown->isVisible() && step(shown)) {
-                watch->stop();
-                return;
-            }
-        }
-    });
-    timer->start(10);
-    return timer;
-}
-
-template <typename T = QPushButton>
-T* Child(QWidget* dialog, const char* name) {
-    return dialog->findChild<T*>(name);
-}
+using testing::Child;
+using testing::WhenShown;
 
 }  // namespace
 
@@ -178,7 +158,7 @@ void ServerTrustTest::addPinReadRestartAndRefuseAChangedCertificate() {
     }
 
     {
-        WindowRun w(ini);
+        IniWindowRun w(ini);
         w.prompter.scriptChoice(static_cast<int>(TrustAnswer::Pin));
         bool added = false, filled = false;
         const auto setup = WhenShown<CSetupCarrier>([&](CSetupCarrier* dialog) {
@@ -271,7 +251,7 @@ void ServerTrustTest::addPinReadRestartAndRefuseAChangedCertificate() {
     {
         // A new start from the same file: the server is in the port list, and
         // its pinned certificate connects without a question.
-        WindowRun w(ini);
+        IniWindowRun w(ini);
         bool setUp = false;
         const auto unexpected = WhenShown<CSetupCarrier>([&](CSetupCarrier* dialog) {
             setUp = true;
@@ -293,7 +273,7 @@ void ServerTrustTest::addPinReadRestartAndRefuseAChangedCertificate() {
     // Someone answers on the server's address with another certificate.
     server.Start(line.portPath(), "rfc2217", "9600n81", Ssl("impostor"), "", server.port());
     {
-        WindowRun w(ini);
+        IniWindowRun w(ini);
         bool left = false;
         const auto leave = WhenShown<CSetupCarrier>([&](CSetupCarrier* dialog) {
             left = true;
