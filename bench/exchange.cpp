@@ -39,11 +39,21 @@ struct Result {
     double openMs = 0;
 };
 
+// A folder removed with everything in it when the program ends.
+struct ScratchFolder {
+    std::filesystem::path dir;
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+};
+
 // A key and a self-signed certificate for ser2net's TLS layer, made once.
 std::string TlsLayer() {
+    static const ScratchFolder folder{std::filesystem::temp_directory_path() /
+                                      ("zep8-bench-tls-" + std::to_string(getpid()))};
     static const std::string layer = [] {
-        const std::filesystem::path dir =
-            std::filesystem::temp_directory_path() / ("zep8-bench-tls-" + std::to_string(getpid()));
+        const std::filesystem::path& dir = folder.dir;
         std::filesystem::create_directories(dir);
         const std::string key = (dir / "server.key").string(), cert = (dir / "server.pem").string();
         const std::string command =
