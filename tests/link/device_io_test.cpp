@@ -9,7 +9,7 @@
 #include "model/parameter.h"
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"
-#include "support/scripted_port.h"
+#include "support/scripted_exchange.h"
 
 namespace zep8 {
 namespace {
@@ -20,20 +20,11 @@ using testing::kError;
 using testing::ScriptedPort;
 using Bytes = std::vector<std::uint8_t>;
 
-class Engine : public ::testing::Test {
+class Engine : public testing::ScriptedExchange {
   protected:
-    void SetUp() override { processState().reset(); }
-    void TearDown() override { processState().reset(); }
-
     bool Read(std::string_view name, Bytes& reply, std::string& error, int offset = 0) {
         return io.Exchange(true, name, {}, reply, error, offset);
     }
-
-    RecordingPrompter prompter;
-    ScriptedPort* port = new ScriptedPort;
-    DeviceIO io{std::unique_ptr<LinePort>(port), prompter};
-    Bytes reply;
-    std::string error;
 };
 
 TEST_F(Engine, FourTimeOutsMeanNoLink) {

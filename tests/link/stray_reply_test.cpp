@@ -8,7 +8,7 @@
 #include "model/parameter.h"
 #include "platform/process_state.h"
 #include "platform/recording_prompter.h"
-#include "support/scripted_port.h"
+#include "support/scripted_exchange.h"
 
 namespace zep8 {
 namespace {
@@ -39,20 +39,11 @@ std::string Damaged(std::string frame) {
     return frame;
 }
 
-class Replies : public ::testing::Test {
+class Replies : public testing::ScriptedExchange {
   protected:
-    void SetUp() override { processState().reset(); }
-    void TearDown() override { processState().reset(); }
-
     bool Read(std::string_view name, int offset = 0) {
         return io.Exchange(true, name, {}, reply, error, offset);
     }
-
-    RecordingPrompter prompter;
-    ScriptedPort* port = new ScriptedPort;
-    DeviceIO io{std::unique_ptr<LinePort>(port), prompter};
-    Bytes reply;
-    std::string error;
 };
 
 TEST_F(Replies, LateReplyOfTheInputBeforeIsPassedOver) {
